@@ -15,7 +15,8 @@ bool isUsableExtent(double value) { return std::isfinite(value) && value > 0; }
 double snapToWhole(double v)
 {
     const double whole = std::round(v);
-    const double tolerance = 16 * std::numeric_limits<double>::epsilon() * std::max(std::abs(v), 1.0);
+    const double tolerance
+        = 16 * std::numeric_limits<double>::epsilon() * std::max(std::abs(v), 1.0);
     return std::abs(v - whole) <= tolerance ? whole : v;
 }
 

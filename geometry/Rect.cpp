@@ -106,9 +106,6 @@ bool Rect::contains(const Rect& other) const
         && other.maxY() <= maxY();
 }
 
-bool Rect::intersects(const Rect& other) const
-{
-    return !intersected(other).isEmpty();
-}
+bool Rect::intersects(const Rect& other) const { return !intersected(other).isEmpty(); }
 
 } // namespace kelpie

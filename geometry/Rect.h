@@ -17,9 +17,11 @@ struct Rect {
     Size size;
 
     constexpr Rect() = default;
-    constexpr Rect(Point o, Size s) : origin(o), size(s) {}
+    constexpr Rect(Point o, Size s) : origin(o), size(s) { }
     constexpr Rect(double x, double y, double width, double height)
-        : origin{x, y}, size{width, height} {}
+        : origin{x, y}, size{width, height}
+    {
+    }
 
     static Rect null();
 

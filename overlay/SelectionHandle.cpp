@@ -58,10 +58,10 @@ Point SelectionHandle::point(const Rect& rect) const
 Rect SelectionHandle::resize(const Rect& rect, Point toward, Size canvas, Size minimum) const
 {
     const Axes a = axes();
-    const Interval x =
-        resizeAxis({rect.minX(), rect.maxX()}, toward.x, a.x, canvas.width, minimum.width);
-    const Interval y =
-        resizeAxis({rect.minY(), rect.maxY()}, toward.y, a.y, canvas.height, minimum.height);
+    const Interval x
+        = resizeAxis({rect.minX(), rect.maxX()}, toward.x, a.x, canvas.width, minimum.width);
+    const Interval y
+        = resizeAxis({rect.minY(), rect.maxY()}, toward.y, a.y, canvas.height, minimum.height);
     return Rect(x.lo, y.lo, x.hi - x.lo, y.hi - y.lo);
 }
 

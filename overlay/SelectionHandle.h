@@ -33,7 +33,7 @@ public:
         friend bool operator==(const Axes&, const Axes&) = default;
     };
 
-    constexpr SelectionHandle(Kind kind) : m_kind(kind) {}
+    constexpr SelectionHandle(Kind kind) : m_kind(kind) { }
 
     static constexpr std::array<SelectionHandle, 8> allCases()
     {

@@ -12,8 +12,8 @@ std::optional<PixelPosition> pixel(Point point, Size view, int imageWidth, int i
     if (!(point.x >= 0 && point.x < view.width && point.y >= 0 && point.y < view.height))
         return std::nullopt;
 
-    const int x = std::min(static_cast<int>(std::trunc(imageWidth * point.x / view.width)),
-                           imageWidth - 1);
+    const int x
+        = std::min(static_cast<int>(std::trunc(imageWidth * point.x / view.width)), imageWidth - 1);
     const int yUp = static_cast<int>(std::trunc(imageHeight * point.y / view.height));
     const int y = std::max(imageHeight - yUp - 1, 0);
     return PixelPosition{x, y};

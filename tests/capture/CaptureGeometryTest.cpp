@@ -34,7 +34,8 @@ TEST(CaptureGeometry, PixelRectSnapsFloatingPointNoiseOntoPixelBoundaries)
     EXPECT_EQ(snapped->maxX(), 180);
 
     // A real fraction of a pixel is still rounded outward.
-    const auto fractional = CaptureGeometry::pixelRect(Rect(99.7, 0, 20, 100), {200, 100}, {300, 150});
+    const auto fractional
+        = CaptureGeometry::pixelRect(Rect(99.7, 0, 20, 100), {200, 100}, {300, 150});
     ASSERT_TRUE(fractional);
     EXPECT_EQ(fractional->minX(), 149);
     EXPECT_EQ(fractional->maxX(), 180);
@@ -63,7 +64,8 @@ TEST(CaptureGeometry, PixelRectRejectsDegenerateInput)
     EXPECT_FALSE(CaptureGeometry::pixelRect(r, {1000, -1}, {2000, 1000}));
     EXPECT_FALSE(CaptureGeometry::pixelRect(r, {1000, 500}, {notANumber, 1000}));
     EXPECT_FALSE(CaptureGeometry::pixelRect(r, {1000, 500}, {2000, infinity}));
-    EXPECT_FALSE(CaptureGeometry::pixelRect(Rect(notANumber, 10, 20, 20), {1000, 500}, {2000, 1000}));
+    EXPECT_FALSE(
+        CaptureGeometry::pixelRect(Rect(notANumber, 10, 20, 20), {1000, 500}, {2000, 1000}));
     EXPECT_FALSE(CaptureGeometry::pixelRect(Rect(10, 10, infinity, 20), {1000, 500}, {2000, 1000}));
 }
 

@@ -9,11 +9,11 @@ namespace PixelLimits = kelpie::PixelLimits;
 TEST(PixelLimits, AcceptsUpToEachBound)
 {
     EXPECT_TRUE(PixelLimits::accepts(1, 1));
-    EXPECT_TRUE(PixelLimits::accepts(32768, 2441));   // 79,986,688 pixels
-    EXPECT_FALSE(PixelLimits::accepts(32768, 2442));  // 80,019,456 pixels
+    EXPECT_TRUE(PixelLimits::accepts(32768, 2441));  // 79,986,688 pixels
+    EXPECT_FALSE(PixelLimits::accepts(32768, 2442)); // 80,019,456 pixels
     EXPECT_FALSE(PixelLimits::accepts(32769, 1));
     EXPECT_FALSE(PixelLimits::accepts(1, 32769));
-    EXPECT_TRUE(PixelLimits::accepts(10000, 8000));   // exactly 80,000,000
+    EXPECT_TRUE(PixelLimits::accepts(10000, 8000)); // exactly 80,000,000
     EXPECT_FALSE(PixelLimits::accepts(10000, 8001));
     EXPECT_FALSE(PixelLimits::accepts(0, 100));
     EXPECT_FALSE(PixelLimits::accepts(100, -1));

@@ -37,8 +37,8 @@ TEST(WindowTarget, WindowsOfOtherDisplaysAndBadFramesGiveNothing)
     EXPECT_FALSE(WindowTarget::editorRect(Rect(10, 10, 100, 100), Rect(0, 0, 0, 900), 900));
     EXPECT_FALSE(WindowTarget::editorRect(Rect(10, 10, 100, 100), primary,
                                           std::numeric_limits<double>::quiet_NaN()));
-    EXPECT_FALSE(WindowTarget::editorRect(Rect(std::numeric_limits<double>::infinity(), 10, 100, 100),
-                                          primary, 900));
+    EXPECT_FALSE(WindowTarget::editorRect(
+        Rect(std::numeric_limits<double>::infinity(), 10, 100, 100), primary, 900));
 }
 
 TEST(WindowTarget, HitTakesTheFrontMostNonEmptyTarget)

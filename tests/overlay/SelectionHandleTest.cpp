@@ -10,8 +10,8 @@ using kelpie::Size;
 TEST(SelectionHandle, CasesRunCounterClockwiseFromBottomLeft)
 {
     const Rect r(10, 20, 100, 50);
-    const Point expected[] = {{10, 20},  {60, 20},  {110, 20}, {110, 45},
-                              {110, 70}, {60, 70},  {10, 70},  {10, 45}};
+    const Point expected[]
+        = {{10, 20}, {60, 20}, {110, 20}, {110, 45}, {110, 70}, {60, 70}, {10, 70}, {10, 45}};
     const auto cases = SelectionHandle::allCases();
     ASSERT_EQ(cases.size(), 8u);
     EXPECT_EQ(cases.front(), SelectionHandle::bottomLeft);

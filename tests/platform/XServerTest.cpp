@@ -1,9 +1,8 @@
 // Proves the private X server the x11-labelled tests run against: a real
 // window is mapped and its pixels are read back from the server.
 
-#include <xcb/xcb.h>
-
 #include <gtest/gtest.h>
+#include <xcb/xcb.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -11,8 +10,7 @@
 
 namespace {
 
-template<typename T>
-using XcbReply = std::unique_ptr<T, decltype(&std::free)>;
+template<typename T> using XcbReply = std::unique_ptr<T, decltype(&std::free)>;
 
 class XServerTest : public testing::Test {
 protected:
