@@ -1,0 +1,36 @@
+#include "annotation/AnnotationColor.h"
+
+#include <QColor>
+
+#include <cmath>
+
+namespace kelpie {
+
+namespace {
+
+bool unitInterval(double v) { return std::isfinite(v) && v >= 0 && v <= 1; }
+
+} // namespace
+
+bool AnnotationColor::valid() const
+{
+    return unitInterval(red) && unitInterval(green) && unitInterval(blue) && unitInterval(alpha);
+}
+
+QColor AnnotationColor::qColor() const
+{
+    // 16 bits per component; the toolkit's extended form would keep only
+    // half-float precision.
+    return QColor::fromRgbF(static_cast<float>(red), static_cast<float>(green),
+                            static_cast<float>(blue), static_cast<float>(alpha));
+}
+
+AnnotationColor AnnotationColor::fromQColor(const QColor& color)
+{
+    if (!color.isValid())
+        return AnnotationColor(1, 0, 0);
+    const QColor srgb = color.spec() == QColor::ExtendedRgb ? color : color.toRgb();
+    return AnnotationColor(srgb.redF(), srgb.greenF(), srgb.blueF(), srgb.alphaF());
+}
+
+} // namespace kelpie
