@@ -48,14 +48,14 @@ struct AnnotationColor {
     friend bool operator==(const AnnotationColor&, const AnnotationColor&) = default;
 };
 
-inline constexpr std::array<AnnotationColor, 8> AnnotationColor::palette {
+inline constexpr std::array<AnnotationColor, 8> AnnotationColor::palette{
     AnnotationColor(0.95, 0.25, 0.25), AnnotationColor(1.0, 0.55, 0.1),
     AnnotationColor(1.0, 0.84, 0.1),   AnnotationColor(0.2, 0.75, 0.4),
     AnnotationColor(0.1, 0.5, 1.0),    AnnotationColor(0.6, 0.35, 0.95),
     AnnotationColor(0.15, 0.15, 0.17), AnnotationColor(1.0, 1.0, 1.0),
 };
 
-inline constexpr std::array<AnnotationColor, 3> AnnotationColor::markupPalette {
+inline constexpr std::array<AnnotationColor, 3> AnnotationColor::markupPalette{
     AnnotationColor(214 / 255.0, 95 / 255.0, 70 / 255.0),
     AnnotationColor(211 / 255.0, 154 / 255.0, 37 / 255.0),
     AnnotationColor(71 / 255.0, 123 / 255.0, 199 / 255.0),

@@ -26,16 +26,12 @@ AnnotationStyle AnnotationStyle::initial(AnnotationTool tool, double scale)
     AnnotationStyle style;
     style.width = scaledClamped(4, scale, 1, 80);
     switch (tool) {
-    case AnnotationTool::rectangle:
-        style.cornerRadius = scaledClamped(6, scale, 1, 80);
-        break;
+    case AnnotationTool::rectangle: style.cornerRadius = scaledClamped(6, scale, 1, 80); break;
     case AnnotationTool::arrow:
         style.width = scaledClamped(6, scale, 1, 80);
         style.arrowHead = ArrowHead::open;
         break;
-    case AnnotationTool::text:
-        style.fontSize = scaledClamped(20, scale, 8, 200);
-        break;
+    case AnnotationTool::text: style.fontSize = scaledClamped(20, scale, 8, 200); break;
     case AnnotationTool::mask:
         style.width = scaledClamped(24, scale, 1, 80);
         style.maskStrength = scaledClamped(16, scale, 4, 80);
@@ -49,8 +45,7 @@ AnnotationStyle AnnotationStyle::initial(AnnotationTool tool, double scale)
     case AnnotationTool::ellipse:
     case AnnotationTool::line:
     case AnnotationTool::pen:
-    case AnnotationTool::number:
-        break;
+    case AnnotationTool::number: break;
     }
     return style;
 }

@@ -28,7 +28,7 @@ enum class AnnotationTool {
 };
 
 // Every tool, in case order.
-inline constexpr std::array<AnnotationTool, 10> allAnnotationTools {
+inline constexpr std::array<AnnotationTool, 10> allAnnotationTools{
     AnnotationTool::select, AnnotationTool::rectangle, AnnotationTool::ellipse,
     AnnotationTool::arrow,  AnnotationTool::line,      AnnotationTool::pen,
     AnnotationTool::text,   AnnotationTool::mask,      AnnotationTool::highlight,

@@ -4,7 +4,7 @@ namespace kelpie {
 
 namespace {
 
-constexpr std::array<const char16_t*, allArrowHeads.size()> headNames {
+constexpr std::array<const char16_t*, allArrowHeads.size()> headNames{
     u"filled",
     u"open",
     u"double",

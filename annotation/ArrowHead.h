@@ -17,7 +17,7 @@ enum class ArrowHead {
 };
 
 // Every head kind, in case order.
-inline constexpr std::array<ArrowHead, 3> allArrowHeads {
+inline constexpr std::array<ArrowHead, 3> allArrowHeads{
     ArrowHead::filled,
     ArrowHead::open,
     ArrowHead::double_,

@@ -4,7 +4,7 @@ namespace kelpie {
 
 namespace {
 
-constexpr std::array<const char16_t*, allMaskEffects.size()> effectNames {
+constexpr std::array<const char16_t*, allMaskEffects.size()> effectNames{
     u"solid",
     u"pixelate",
     u"blur",

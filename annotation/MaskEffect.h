@@ -17,7 +17,7 @@ enum class MaskEffect {
 };
 
 // Every effect, in case order.
-inline constexpr std::array<MaskEffect, 3> allMaskEffects {
+inline constexpr std::array<MaskEffect, 3> allMaskEffects{
     MaskEffect::solid,
     MaskEffect::pixelate,
     MaskEffect::blur,

@@ -55,7 +55,7 @@ QByteArray withValue(const AnnotationStyle& s, const QString& key, const QJsonVa
 
 TEST(AnnotationStyleJson, RoundTripsEveryFieldExactly)
 {
-    for (AnnotationStyle s : { AnnotationStyle(), unusualStyle() }) {
+    for (AnnotationStyle s : {AnnotationStyle(), unusualStyle()}) {
         const auto decoded = AnnotationStyle::fromJson(s.toJson());
         ASSERT_TRUE(decoded);
         EXPECT_EQ(*decoded, s);
@@ -68,14 +68,15 @@ TEST(AnnotationStyleJson, RoundTripsEveryFieldExactly)
 TEST(AnnotationStyleJson, KeysAreTheFieldNames)
 {
     const QJsonObject o = encodedObject(unusualStyle());
-    const QStringList expected = { QStringLiteral("color"),        QStringLiteral("width"),
-                                   QStringLiteral("filled"),       QStringLiteral("fillOpacity"),
-                                   QStringLiteral("cornerRadius"), QStringLiteral("dashed"),
-                                   QStringLiteral("arrowHead"),    QStringLiteral("curvedArrow"),
-                                   QStringLiteral("maskEffect"),   QStringLiteral("maskBrush"),
-                                   QStringLiteral("maskStrength"), QStringLiteral("fontSize"),
-                                   QStringLiteral("bold"),         QStringLiteral("textBackground"),
-                                   QStringLiteral("backgroundColor") };
+    const QStringList expected
+        = {QStringLiteral("color"),          QStringLiteral("width"),
+           QStringLiteral("filled"),         QStringLiteral("fillOpacity"),
+           QStringLiteral("cornerRadius"),   QStringLiteral("dashed"),
+           QStringLiteral("arrowHead"),      QStringLiteral("curvedArrow"),
+           QStringLiteral("maskEffect"),     QStringLiteral("maskBrush"),
+           QStringLiteral("maskStrength"),   QStringLiteral("fontSize"),
+           QStringLiteral("bold"),           QStringLiteral("textBackground"),
+           QStringLiteral("backgroundColor")};
     QStringList keys = o.keys();
     QStringList sortedExpected = expected;
     keys.sort();
@@ -132,7 +133,7 @@ TEST(AnnotationStyleJson, WrongTypesAndUnknownRawValuesFail)
     EXPECT_TRUE(fails("arrowHead", QStringLiteral("Open")));
     EXPECT_TRUE(fails("arrowHead", 1));
     EXPECT_TRUE(fails("maskEffect", QStringLiteral("mosaic")));
-    EXPECT_TRUE(fails("color", QJsonArray({ 1, 0, 0, 1 })));
+    EXPECT_TRUE(fails("color", QJsonArray({1, 0, 0, 1})));
     EXPECT_TRUE(fails("color", QStringLiteral("#ff0000")));
     EXPECT_TRUE(fails("backgroundColor", QJsonValue()));
 

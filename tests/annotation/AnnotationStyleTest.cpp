@@ -30,15 +30,15 @@ TEST(AnnotationStyle, PlainDefaults)
 
 TEST(AnnotationStyle, DefaultScale)
 {
-    EXPECT_EQ(AnnotationStyle::defaultScale({ 100, 100 }, 0), 1.0);
-    EXPECT_EQ(AnnotationStyle::defaultScale({ 100, 100 }, -5), 1.0);
-    EXPECT_EQ(AnnotationStyle::defaultScale({ 100, 100 }, notANumber), 1.0);
-    EXPECT_EQ(AnnotationStyle::defaultScale({ 2560, 1600 }, 1280), 2.0);
-    EXPECT_EQ(AnnotationStyle::defaultScale({ 64, 64 }, 200), 0.65);
+    EXPECT_EQ(AnnotationStyle::defaultScale({100, 100}, 0), 1.0);
+    EXPECT_EQ(AnnotationStyle::defaultScale({100, 100}, -5), 1.0);
+    EXPECT_EQ(AnnotationStyle::defaultScale({100, 100}, notANumber), 1.0);
+    EXPECT_EQ(AnnotationStyle::defaultScale({2560, 1600}, 1280), 2.0);
+    EXPECT_EQ(AnnotationStyle::defaultScale({64, 64}, 200), 0.65);
     // The display ratio is capped at 4 even for a huge image shown small.
-    EXPECT_EQ(AnnotationStyle::defaultScale({ 8000, 8000 }, 100), 4.0);
+    EXPECT_EQ(AnnotationStyle::defaultScale({8000, 8000}, 100), 4.0);
     // The short side limits a thin strip shown small.
-    EXPECT_DOUBLE_EQ(AnnotationStyle::defaultScale({ 4000, 128 }, 1000), 1.0);
+    EXPECT_DOUBLE_EQ(AnnotationStyle::defaultScale({4000, 128}, 1000), 1.0);
 }
 
 TEST(AnnotationStyle, InitialStylesScaleAndClamp)
@@ -73,7 +73,7 @@ TEST(AnnotationStyle, InitialStylesScaleAndClamp)
     EXPECT_EQ(pen.arrowHead, ArrowHead::filled);
 
     for (AnnotationTool tool : allAnnotationTools) {
-        for (double scale : { 0.0, 0.65, 1.0, 4.0, 1e9, -3.0, notANumber }) {
+        for (double scale : {0.0, 0.65, 1.0, 4.0, 1e9, -3.0, notANumber}) {
             const AnnotationStyle s = AnnotationStyle::initial(tool, scale);
             EXPECT_TRUE(s.valid()) << rawValue(tool).toStdString() << " at " << scale;
             EXPECT_FALSE(s.curvedArrow.has_value());

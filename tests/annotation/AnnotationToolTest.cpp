@@ -1,5 +1,6 @@
-#include "annotation/AnnotationColor.h"
 #include "annotation/AnnotationTool.h"
+
+#include "annotation/AnnotationColor.h"
 #include "annotation/ArrowHead.h"
 #include "annotation/MaskEffect.h"
 
@@ -15,11 +16,11 @@ using namespace kelpie;
 
 TEST(AnnotationTool, RawValuesTitlesAndKeysFollowCaseOrder)
 {
-    const char* raws[] = { "select", "rectangle", "ellipse", "arrow",     "line",
-                           "pen",    "text",      "mask",    "highlight", "number" };
-    const char* titles[] = { "选择", "矩形", "椭圆", "箭头", "直线",
-                             "画笔", "文字", "遮挡", "高亮", "序号" };
-    const char* keys[] = { "v", "r", "o", "a", "l", "p", "t", "m", "h", "n" };
+    const char* raws[] = {"select", "rectangle", "ellipse", "arrow",     "line",
+                          "pen",    "text",      "mask",    "highlight", "number"};
+    const char* titles[]
+        = {"选择", "矩形", "椭圆", "箭头", "直线", "画笔", "文字", "遮挡", "高亮", "序号"};
+    const char* keys[] = {"v", "r", "o", "a", "l", "p", "t", "m", "h", "n"};
     ASSERT_EQ(allAnnotationTools.size(), 10u);
     QSet<QString> seenKeys;
     for (std::size_t i = 0; i < allAnnotationTools.size(); ++i) {
@@ -88,7 +89,8 @@ TEST(AnnotationColor, FixedPalettes)
 
 TEST(AnnotationColor, ToolkitColourConversion)
 {
-    const AnnotationColor c = AnnotationColor::fromQColor(AnnotationColor(0.2, 0.4, 0.6, 0.5).qColor());
+    const AnnotationColor c
+        = AnnotationColor::fromQColor(AnnotationColor(0.2, 0.4, 0.6, 0.5).qColor());
     EXPECT_NEAR(c.red, 0.2, 1e-4);
     EXPECT_NEAR(c.green, 0.4, 1e-4);
     EXPECT_NEAR(c.blue, 0.6, 1e-4);
