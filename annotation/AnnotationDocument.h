@@ -22,8 +22,8 @@ namespace kelpie {
 // Main thread only.
 //
 // Every state kept in the history is a full snapshot, but snapshots share
-// their object lists and paths with each other (implicit sharing), so a
-// commit costs about one copy of the object list, not of every path in it.
+// their unchanged objects (and every object its path) with each other, so an
+// undo step costs a list of references plus the objects that changed.
 class AnnotationDocument {
 public:
     // A document on `image`, with no objects, badge numbering at 1, empty

@@ -14,7 +14,7 @@ QList<Rect> AnnotationState::occlusions() const
     return result;
 }
 
-QList<AnnotationObject> AnnotationState::safeTextOverlays() const
+AnnotationObjectList AnnotationState::safeTextOverlays() const
 {
     // Walk from the top down, gathering the covers that lie above each object.
     QList<Rect> coversAbove;
@@ -36,8 +36,7 @@ QList<AnnotationObject> AnnotationState::safeTextOverlays() const
         if (const auto rect = object.occlusion())
             coversAbove.append(*rect);
     }
-    QList<AnnotationObject> result;
-    result.reserve(visibleText.size());
+    AnnotationObjectList result;
     for (qsizetype i : visibleText)
         result.append(objects[i]);
     return result;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "annotation/AnnotationObject.h"
+#include "annotation/AnnotationObjectList.h"
 #include "geometry/Rect.h"
 
 #include <QList>
@@ -11,11 +11,11 @@ namespace kelpie {
 
 // The content of a document at one moment.
 //
-// A plain value. `objects` is an implicitly shared list, so a copy of a state
-// (each undo step holds one) costs a reference count until one copy changes.
+// A plain value. Copies share their objects (see AnnotationObjectList), so the
+// snapshots the undo history keeps cost little.
 struct AnnotationState {
     // In drawing order: later objects lie on top of earlier ones.
-    QList<AnnotationObject> objects;
+    AnnotationObjectList objects;
     // The number the next badge receives. Part of the state so that undoing a
     // badge gives its number back.
     std::int64_t nextNumber = 1;
@@ -25,7 +25,7 @@ struct AnnotationState {
 
     // The text objects still readable on the composite, in object order: those
     // whose bounds meet no occlusion of an object drawn after them.
-    QList<AnnotationObject> safeTextOverlays() const;
+    AnnotationObjectList safeTextOverlays() const;
 
     friend bool operator==(const AnnotationState&, const AnnotationState&) = default;
 };

@@ -127,7 +127,7 @@ TEST(AnnotationDocument, TransactionFoldsAGestureIntoOneStep)
     for (double w : {6.0, 8.0, 10.0}) {
         resized.style.width = w;
         AnnotationState next = d.state();
-        next.objects[0] = resized;
+        next.objects.replace(0, resized);
         EXPECT_TRUE(d.commit(next));
     }
     EXPECT_EQ(d.undoStates().size(), 1); // nothing recorded mid-gesture
@@ -276,10 +276,10 @@ TEST(AnnotationDocument, CallbackMayReplaceItself)
     EXPECT_EQ(second, 1);
 }
 
-TEST(AnnotationDocument, SnapshotsShareLongPaths)
+TEST(AnnotationDocument, SnapshotsShareWhatDidNotChange)
 {
-    // Each undo step holds a full state; a long pen path must be shared by
-    // all of them rather than copied into each.
+    // Each undo step holds a full state; a long pen path, and every object a
+    // step did not touch, must be shared by all of them rather than copied.
     AnnotationDocument d(baseImage());
     QList<Point> path;
     for (int i = 0; i < 5000; ++i)
@@ -294,7 +294,19 @@ TEST(AnnotationDocument, SnapshotsShareLongPaths)
     EXPECT_EQ(data, path.constData());
     for (const AnnotationState& old : d.undoStates()) {
         if (!old.objects.isEmpty()) {
-            EXPECT_EQ(old.objects.front().points.constData(), data);
+            EXPECT_EQ(&old.objects.front(), &d.state().objects.front());
         }
     }
+
+    // Restyling the second object copies that one object only, and the
+    // path travels along with the pen when the pen itself is restyled.
+    AnnotationState next = d.state();
+    next.objects[1].style.width = 12;
+    next.objects[0].style.width = 12;
+    d.commit(next);
+    const AnnotationState& before = d.undoStates().last();
+    EXPECT_EQ(&before.objects[2], &d.state().objects[2]);
+    EXPECT_NE(&before.objects[1], &d.state().objects[1]);
+    EXPECT_EQ(before.objects[1].style.width, 4);
+    EXPECT_EQ(d.state().objects.front().points.constData(), data);
 }

@@ -20,7 +20,7 @@ AnnotationObject filledRect(Rect r)
     return AnnotationObject(AnnotationTool::rectangle, s, r.origin, {r.maxX(), r.maxY()});
 }
 
-QList<QUuid> ids(const QList<AnnotationObject>& objects)
+QList<QUuid> ids(const AnnotationObjectList& objects)
 {
     QList<QUuid> result;
     for (const AnnotationObject& o : objects)
