@@ -1,0 +1,87 @@
+#pragma once
+
+#include "capture/PixelLimits.h"
+#include "capture/ShareableContent.h"
+#include "geometry/Rect.h"
+
+#include <QFuture>
+#include <QImage>
+#include <QString>
+
+#include <cstdint>
+#include <variant>
+#include <vector>
+
+class QScreen;
+
+namespace kelpie {
+
+// The window system behind every capture: which screens and windows exist,
+// and single still images of a display or of one window. DisplayCapture and
+// WindowCapture hold the rules (ordering, filtering, owner checks, pixel
+// budget, cancellation); an implementation only reports what the window
+// system says, so tests can stand a fake in its place.
+//
+// The synchronous members are called on the main thread. The asynchronous
+// ones may do their work elsewhere; their futures finish with either a value
+// or the service's own Error, never by cancellation, and the service keeps
+// its pending work alive until it finishes.
+class CaptureService {
+public:
+    // A failure reported by the window system itself. Callers pass it on
+    // unchanged.
+    struct Error {
+        QString message;
+
+        friend bool operator==(const Error&, const Error&) = default;
+    };
+
+    template<typename T>
+    using Result = std::variant<T, Error>;
+
+    // A current screen as Qt shows it.
+    struct Screen {
+        // 0 when the screen's display cannot be told.
+        std::uint32_t displayNumber = 0;
+        // Qt's logical geometry: points, global, y down.
+        Rect frame;
+
+        friend bool operator==(const Screen&, const Screen&) = default;
+    };
+
+    virtual ~CaptureService();
+
+    // True when the screen may be read now. No prompt is shown.
+    virtual bool hasAccess() const = 0;
+
+    // The running process, whose windows never appear in a capture.
+    virtual std::int32_t processId() const = 0;
+
+    // The number of the display behind a screen; 0 when unknown.
+    virtual std::uint32_t displayNumber(const QScreen* screen) const = 0;
+
+    // The current screens, primary first.
+    virtual std::vector<Screen> screens() const = 0;
+
+    // The displays and the on-screen windows, front-most first.
+    virtual QFuture<Result<ShareableContent>> shareableContent() = 0;
+
+    // One image of `display`, exactly `size` pixels, without the pointer and
+    // without any window owned by `excludedPID`.
+    virtual QFuture<Result<QImage>> captureDisplay(const ShareableContent::Display& display,
+                                                   PixelLimits::PixelSize size,
+                                                   std::int32_t excludedPID)
+        = 0;
+
+    // The complete contents of one window (covered and off-screen parts
+    // included), exactly `size` pixels, without the pointer.
+    virtual QFuture<Result<QImage>> captureWindow(const ShareableContent::Window& window,
+                                                  PixelLimits::PixelSize size)
+        = 0;
+
+    // The current screen whose display number is `displayNumber`, if any.
+    // Never matches 0.
+    QScreen* screen(std::uint32_t displayNumber) const;
+};
+
+} // namespace kelpie

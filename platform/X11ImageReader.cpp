@@ -1,0 +1,357 @@
+#include "platform/X11ImageReader.h"
+
+#include "platform/XcbSession.h"
+
+#include <xcb/composite.h>
+#include <xcb/render.h>
+#include <xcb/shm.h>
+
+#include <atomic>
+#include <cstring>
+#include <unordered_map>
+#include <vector>
+
+#include <sys/ipc.h>
+#include <sys/shm.h>
+
+namespace kelpie {
+namespace {
+
+void releaseSharedMemory(void* address) { shmdt(address); }
+void releaseReply(void* reply) { std::free(reply); }
+
+// X leaves the padding byte of 24-bit pixels undefined; RGB32 wants 0xff.
+void makeOpaque(QImage& image)
+{
+    const qsizetype count = image.sizeInBytes() / 4;
+    auto* pixel = reinterpret_cast<std::uint32_t*>(image.bits());
+    for (qsizetype i = 0; i < count; ++i)
+        pixel[i] |= 0xff00'0000u;
+}
+
+struct Picture {
+    xcb_render_pictformat_t format = XCB_NONE;
+    bool hasAlpha = false;
+};
+
+} // namespace
+
+struct X11ImageReader::Private {
+    const XcbSession& session;
+    std::atomic<bool> sharedMemory;
+    std::unordered_map<xcb_visualid_t, Picture> pictures;
+
+    explicit Private(const XcbSession& s) : session(s), sharedMemory(s.hasShm()) {}
+
+    void loadPictureFormats();
+    std::optional<QImage> readShared(xcb_drawable_t drawable, int x, int y, int width, int height,
+                                     QImage::Format format, QString* error);
+    Result readPlain(xcb_drawable_t drawable, int x, int y, int width, int height,
+                     QImage::Format format) const;
+    void paintBackground(xcb_pixmap_t target, xcb_gcontext_t gc, const Rect& area) const;
+    void paintWindows(xcb_pixmap_t target, xcb_gcontext_t gc, const Rect& area,
+                      std::span<const X11TopLevel> windows) const;
+};
+
+X11ImageReader::X11ImageReader(const XcbSession& session) : d(new Private(session))
+{
+    d->loadPictureFormats();
+}
+
+X11ImageReader::~X11ImageReader() { delete d; }
+
+bool X11ImageReader::usesSharedMemory() const { return d->sharedMemory; }
+
+void X11ImageReader::Private::loadPictureFormats()
+{
+    if (!session.hasRender())
+        return;
+    xcb_connection_t* c = session.connection();
+    XcbPtr<xcb_render_query_pict_formats_reply_t> reply(
+        xcb_render_query_pict_formats_reply(c, xcb_render_query_pict_formats(c), nullptr));
+    if (!reply)
+        return;
+    std::unordered_map<xcb_render_pictformat_t, bool> alpha;
+    for (auto it = xcb_render_query_pict_formats_formats_iterator(reply.get()); it.rem;
+         xcb_render_pictforminfo_next(&it)) {
+        alpha[it.data->id] = it.data->type == XCB_RENDER_PICT_TYPE_DIRECT
+            && it.data->direct.alpha_mask != 0;
+    }
+    for (auto screens = xcb_render_query_pict_formats_screens_iterator(reply.get()); screens.rem;
+         xcb_render_pictscreen_next(&screens)) {
+        for (auto depths = xcb_render_pictscreen_depths_iterator(screens.data); depths.rem;
+             xcb_render_pictdepth_next(&depths)) {
+            for (auto visuals = xcb_render_pictdepth_visuals_iterator(depths.data); visuals.rem;
+                 xcb_render_pictvisual_next(&visuals)) {
+                pictures[visuals.data->visual]
+                    = Picture{visuals.data->format, alpha[visuals.data->format]};
+            }
+        }
+    }
+}
+
+X11ImageReader::Result X11ImageReader::read(xcb_drawable_t drawable, std::uint8_t depth, int x,
+                                            int y, int width, int height) const
+{
+    if (width <= 0 || height <= 0)
+        return QStringLiteral("nothing to read: %1 × %2 pixels").arg(width).arg(height);
+    QImage::Format format = QImage::Format_Invalid;
+    if (depth == 24)
+        format = QImage::Format_RGB32;
+    else if (depth == 32)
+        format = QImage::Format_ARGB32_Premultiplied;
+    if (format == QImage::Format_Invalid || d->session.bitsPerPixel(depth) != 32
+        || !d->session.nativeImageByteOrder())
+        return QStringLiteral("unsupported pixel format: depth %1").arg(depth);
+
+    Result result;
+    QString error;
+    if (std::optional<QImage> shared = d->readShared(drawable, x, y, width, height, format, &error))
+        result = std::move(*shared);
+    else if (!error.isEmpty())
+        return error;
+    else
+        result = d->readPlain(drawable, x, y, width, height, format);
+    if (auto* image = std::get_if<QImage>(&result); image && depth == 24)
+        makeOpaque(*image);
+    return result;
+}
+
+std::optional<QImage> X11ImageReader::Private::readShared(xcb_drawable_t drawable, int x, int y,
+                                                          int width, int height,
+                                                          QImage::Format format, QString* error)
+{
+    if (!sharedMemory)
+        return std::nullopt;
+    xcb_connection_t* c = session.connection();
+    const std::size_t bytes = std::size_t(width) * std::size_t(height) * 4;
+    const int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+    if (id < 0)
+        return std::nullopt;
+    void* address = shmat(id, nullptr, 0);
+    if (address == reinterpret_cast<void*>(-1)) {
+        shmctl(id, IPC_RMID, nullptr);
+        return std::nullopt;
+    }
+    const xcb_shm_seg_t segment = xcb_generate_id(c);
+    xcb_shm_attach(c, segment, static_cast<std::uint32_t>(id), 0);
+    xcb_generic_error_t* failure = nullptr;
+    XcbPtr<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
+        c,
+        xcb_shm_get_image(c, drawable, static_cast<std::int16_t>(x), static_cast<std::int16_t>(y),
+                          static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height),
+                          ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, segment, 0),
+        &failure));
+    XcbPtr<xcb_generic_error_t> failed(failure);
+    // The server has attached by now (or never will): marked for removal, the
+    // segment goes away once the server and the image have both let go.
+    shmctl(id, IPC_RMID, nullptr);
+    xcb_shm_detach(c, segment);
+    xcb_flush(c);
+    session.discardEvents();
+    if (!reply) {
+        shmdt(address);
+        const xcb_query_extension_reply_t* shm = xcb_get_extension_data(c, &xcb_shm_id);
+        // A segment the server could not attach (a remote server, another IPC
+        // namespace) means shared memory is of no use here: fall back for good.
+        if (!failed || (shm && failed->error_code == shm->first_error + XCB_SHM_BAD_SEG)
+            || failed->error_code == XCB_ACCESS) {
+            sharedMemory = false;
+            return std::nullopt;
+        }
+        *error = QStringLiteral("the X server refused to read the image (error %1)")
+                     .arg(failed->error_code);
+        return std::nullopt;
+    }
+    return QImage(static_cast<uchar*>(address), width, height, qsizetype(width) * 4, format,
+                  releaseSharedMemory, address);
+}
+
+X11ImageReader::Result X11ImageReader::Private::readPlain(xcb_drawable_t drawable, int x, int y,
+                                                          int width, int height,
+                                                          QImage::Format format) const
+{
+    xcb_connection_t* c = session.connection();
+    xcb_generic_error_t* failure = nullptr;
+    xcb_get_image_reply_t* reply = xcb_get_image_reply(
+        c,
+        xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, static_cast<std::int16_t>(x),
+                      static_cast<std::int16_t>(y), static_cast<std::uint16_t>(width),
+                      static_cast<std::uint16_t>(height), ~0u),
+        &failure);
+    XcbPtr<xcb_generic_error_t> failed(failure);
+    if (!reply) {
+        return QStringLiteral("the X server refused to read the image (error %1)")
+            .arg(failed ? failed->error_code : 0);
+    }
+    if (xcb_get_image_data_length(reply) < width * height * 4) {
+        std::free(reply);
+        return QStringLiteral("the X server sent a short image");
+    }
+    return QImage(xcb_get_image_data(reply), width, height, qsizetype(width) * 4, format,
+                  releaseReply, reply);
+}
+
+X11ImageReader::Result X11ImageReader::readDesktop(const Rect& area,
+                                                   std::span<const X11TopLevel> topLevels,
+                                                   std::int32_t excludedPID) const
+{
+    const xcb_screen_t& screen = d->session.screen();
+    Result result = read(screen.root, screen.root_depth, static_cast<int>(area.minX()),
+                         static_cast<int>(area.minY()), static_cast<int>(area.width()),
+                         static_cast<int>(area.height()));
+    auto* image = std::get_if<QImage>(&result);
+    if (!image)
+        return result;
+
+    std::vector<Rect> own;
+    std::vector<X11TopLevel> others;
+    Rect covered = Rect::null();
+    for (const X11TopLevel& t : topLevels) {
+        if (t.ownerPID != excludedPID) {
+            others.push_back(t);
+            continue;
+        }
+        const Rect shown = t.frame.intersected(area);
+        if (shown.isEmpty())
+            continue;
+        own.push_back(shown);
+        covered = covered.united(shown);
+    }
+    if (own.empty())
+        return result;
+
+    // Rebuild what lies under our own windows, server-side, then read it back.
+    xcb_connection_t* c = d->session.connection();
+    const xcb_pixmap_t pixmap = xcb_generate_id(c);
+    xcb_create_pixmap(c, screen.root_depth, pixmap, screen.root,
+                      static_cast<std::uint16_t>(covered.width()),
+                      static_cast<std::uint16_t>(covered.height()));
+    const xcb_gcontext_t gc = xcb_generate_id(c);
+    const std::uint32_t gcValues[] = {screen.black_pixel, 0};
+    xcb_create_gc(c, gc, pixmap, XCB_GC_FOREGROUND | XCB_GC_GRAPHICS_EXPOSURES, gcValues);
+    d->paintBackground(pixmap, gc, covered);
+    d->paintWindows(pixmap, gc, covered, others);
+    const Result under = read(pixmap, screen.root_depth, 0, 0, static_cast<int>(covered.width()),
+                              static_cast<int>(covered.height()));
+    xcb_free_gc(c, gc);
+    xcb_free_pixmap(c, pixmap);
+    xcb_flush(c);
+    d->session.discardEvents();
+    const auto* patch = std::get_if<QImage>(&under);
+    if (!patch)
+        return under;
+
+    for (const Rect& r : own) {
+        const int left = static_cast<int>(r.minX() - area.minX());
+        const int top = static_cast<int>(r.minY() - area.minY());
+        const int fromLeft = static_cast<int>(r.minX() - covered.minX());
+        const int fromTop = static_cast<int>(r.minY() - covered.minY());
+        const std::size_t bytes = std::size_t(r.width()) * 4;
+        for (int row = 0; row < static_cast<int>(r.height()); ++row) {
+            std::memcpy(image->scanLine(top + row) + left * 4,
+                        patch->constScanLine(fromTop + row) + fromLeft * 4, bytes);
+        }
+    }
+    return result;
+}
+
+void X11ImageReader::Private::paintBackground(xcb_pixmap_t target, xcb_gcontext_t gc,
+                                              const Rect& area) const
+{
+    xcb_connection_t* c = session.connection();
+    const xcb_rectangle_t whole{0, 0, static_cast<std::uint16_t>(area.width()),
+                                static_cast<std::uint16_t>(area.height())};
+    xcb_poly_fill_rectangle(c, target, gc, 1, &whole);
+
+    // The wallpaper, as desktop tools publish it on the root window. Without
+    // one the root's own background cannot be read back, and black stands in.
+    XcbPtr<xcb_get_property_reply_t> property(xcb_get_property_reply(
+        c,
+        xcb_get_property(c, 0, session.root(), session.atoms().rootPixmap, XCB_ATOM_PIXMAP, 0, 1),
+        nullptr));
+    if (!property || property->format != 32 || xcb_get_property_value_length(property.get()) < 4)
+        return;
+    const xcb_pixmap_t wallpaper
+        = *static_cast<const xcb_pixmap_t*>(xcb_get_property_value(property.get()));
+    XcbPtr<xcb_get_geometry_reply_t> geometry(
+        xcb_get_geometry_reply(c, xcb_get_geometry(c, wallpaper), nullptr));
+    if (!geometry || geometry->depth != session.screen().root_depth)
+        return;
+    const std::uint32_t tiled[] = {XCB_FILL_STYLE_TILED, wallpaper,
+                                   static_cast<std::uint32_t>(-static_cast<int>(area.minX())),
+                                   static_cast<std::uint32_t>(-static_cast<int>(area.minY()))};
+    xcb_change_gc(c, gc,
+                  XCB_GC_FILL_STYLE | XCB_GC_TILE | XCB_GC_TILE_STIPPLE_ORIGIN_X
+                      | XCB_GC_TILE_STIPPLE_ORIGIN_Y,
+                  tiled);
+    xcb_poly_fill_rectangle(c, target, gc, 1, &whole);
+    const std::uint32_t solid[] = {XCB_FILL_STYLE_SOLID};
+    xcb_change_gc(c, gc, XCB_GC_FILL_STYLE, solid);
+}
+
+void X11ImageReader::Private::paintWindows(xcb_pixmap_t target, xcb_gcontext_t gc,
+                                           const Rect& area,
+                                           std::span<const X11TopLevel> windows) const
+{
+    xcb_connection_t* c = session.connection();
+    const xcb_screen_t& screen = session.screen();
+    xcb_render_picture_t destination = XCB_NONE;
+    if (const auto found = pictures.find(screen.root_visual); found != pictures.end()) {
+        destination = xcb_generate_id(c);
+        xcb_render_create_picture(c, destination, target, found->second.format, 0, nullptr);
+    }
+
+    // Bottom-most first, each from the contents Composite keeps for it.
+    for (const X11TopLevel& t : windows) {
+        const Rect part = t.frame.intersected(area);
+        if (part.isEmpty() || !session.hasComposite())
+            continue;
+        const auto sourceX = static_cast<std::int16_t>(part.minX() - t.frame.minX());
+        const auto sourceY = static_cast<std::int16_t>(part.minY() - t.frame.minY());
+        const auto targetX = static_cast<std::int16_t>(part.minX() - area.minX());
+        const auto targetY = static_cast<std::int16_t>(part.minY() - area.minY());
+        const auto width = static_cast<std::uint16_t>(part.width());
+        const auto height = static_cast<std::uint16_t>(part.height());
+
+        const xcb_pixmap_t contents = xcb_generate_id(c);
+        xcb_composite_name_window_pixmap(c, t.window, contents);
+        const auto picture = pictures.find(t.visual);
+        if (destination != XCB_NONE && picture != pictures.end()) {
+            const xcb_render_picture_t source = xcb_generate_id(c);
+            xcb_render_create_picture(c, source, contents, picture->second.format, 0, nullptr);
+            const bool blend = picture->second.hasAlpha && t.depth == 32;
+            xcb_render_composite(c, blend ? XCB_RENDER_PICT_OP_OVER : XCB_RENDER_PICT_OP_SRC,
+                                 source, XCB_NONE, destination, sourceX, sourceY, 0, 0, targetX,
+                                 targetY, width, height);
+            xcb_render_free_picture(c, source);
+        } else if (t.depth == screen.root_depth) {
+            xcb_copy_area(c, contents, target, gc, sourceX, sourceY, targetX, targetY, width,
+                          height);
+        }
+        xcb_free_pixmap(c, contents);
+    }
+    if (destination != XCB_NONE)
+        xcb_render_free_picture(c, destination);
+}
+
+X11ImageReader::Result X11ImageReader::readWindow(const X11TopLevel& topLevel) const
+{
+    if (!d->session.hasComposite())
+        return QStringLiteral("the X server keeps no window contents (no Composite extension)");
+    xcb_connection_t* c = d->session.connection();
+    const xcb_pixmap_t contents = xcb_generate_id(c);
+    XcbPtr<xcb_generic_error_t> failed(xcb_request_check(
+        c, xcb_composite_name_window_pixmap_checked(c, topLevel.window, contents)));
+    if (failed) {
+        return QStringLiteral("the window's contents are not available (error %1)")
+            .arg(failed->error_code);
+    }
+    Result result = read(contents, topLevel.depth, 0, 0, static_cast<int>(topLevel.frame.width()),
+                         static_cast<int>(topLevel.frame.height()));
+    xcb_free_pixmap(c, contents);
+    xcb_flush(c);
+    return result;
+}
+
+} // namespace kelpie

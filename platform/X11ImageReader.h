@@ -1,0 +1,57 @@
+#pragma once
+
+#include "geometry/Rect.h"
+#include "platform/X11WindowList.h"
+
+#include <QImage>
+#include <QString>
+
+#include <xcb/xcb.h>
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <variant>
+
+namespace kelpie {
+
+class XcbSession;
+
+// Reads pixels from the X server into images: through a shared-memory
+// segment that the image then owns when the server offers MIT-SHM, else
+// through a plain GetImage reply that the image owns. Either way the pixels
+// are copied once, by the server.
+class X11ImageReader {
+public:
+    using Result = std::variant<QImage, QString>;
+
+    explicit X11ImageReader(const XcbSession& session);
+    ~X11ImageReader();
+    X11ImageReader(const X11ImageReader&) = delete;
+    X11ImageReader& operator=(const X11ImageReader&) = delete;
+
+    // The rectangle of `drawable`, whose depth is `depth`, as an image:
+    // RGB32 for depth 24, premultiplied ARGB32 for depth 32.
+    Result read(xcb_drawable_t drawable, std::uint8_t depth, int x, int y, int width,
+                int height) const;
+
+    // `area` of the root window as the desktop shows it, except that the
+    // top-levels owned by `excludedPID` are left out: where they lie, the
+    // image shows the windows beneath them, built from each window's own
+    // contents (Composite), over the desktop background.
+    Result readDesktop(const Rect& area, std::span<const X11TopLevel> topLevels,
+                       std::int32_t excludedPID) const;
+
+    // The complete contents of a top-level (covered and off-screen parts
+    // included), from the contents Composite keeps for it.
+    Result readWindow(const X11TopLevel& topLevel) const;
+
+    // Whether shared memory is in use (it is given up after a failure).
+    bool usesSharedMemory() const;
+
+private:
+    struct Private;
+    Private* d;
+};
+
+} // namespace kelpie

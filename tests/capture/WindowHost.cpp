@@ -1,0 +1,43 @@
+#include "WindowHost.h"
+
+namespace kelpie::testing {
+
+WindowHost::WindowHost()
+{
+    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process_.start(QStringLiteral(KELPIE_WINDOW_HOST), {});
+    process_.waitForStarted();
+}
+
+WindowHost::~WindowHost()
+{
+    if (!isRunning())
+        return;
+    process_.write("quit\n");
+    if (!process_.waitForFinished(5000))
+        process_.kill();
+}
+
+QString WindowHost::ask(const QString& line)
+{
+    if (!isRunning())
+        return {};
+    process_.write((line + QLatin1Char('\n')).toUtf8());
+    while (!process_.canReadLine()) {
+        if (!process_.waitForReadyRead(30000))
+            return {};
+    }
+    return QString::fromUtf8(process_.readLine()).trimmed();
+}
+
+std::uint32_t WindowHost::create(const QString& spec)
+{
+    const QString answer = ask(QStringLiteral("create ") + spec);
+    if (!answer.startsWith(QStringLiteral("window ")))
+        return 0;
+    return answer.mid(7).toUInt();
+}
+
+bool WindowHost::command(const QString& line) { return ask(line) == QStringLiteral("ok"); }
+
+} // namespace kelpie::testing

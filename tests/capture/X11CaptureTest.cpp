@@ -1,0 +1,237 @@
+// Display and window capture on a real X server without a window manager:
+// exact pixels, this process's windows left out, stacking, clipping,
+// complete contents of covered and off-screen windows, owner checks.
+
+#include "X11CaptureFixture.h"
+#include "capture/DesktopSpace.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <cstring>
+
+using namespace kelpie;
+using namespace kelpie::testing;
+
+namespace {
+
+QScreen* primary() { return QGuiApplication::primaryScreen(); }
+
+bool listed(const std::vector<WindowTarget>& targets, std::uint32_t id)
+{
+    return std::ranges::any_of(targets, [id](const WindowTarget& t) { return t.id == id; });
+}
+
+class X11Capture : public X11CaptureFixture {};
+
+} // namespace
+
+TEST_F(X11Capture, AWindowOfKnownPixelsIsCapturedExactly)
+{
+    const std::uint32_t id = host->create(QStringLiteral("100 80 320 200 000033 pattern"));
+    ASSERT_NE(id, 0u);
+
+    const DisplayCapture::Snapshot shot = snapshot(primary());
+    ASSERT_EQ(shot.image.size(), QSize(1920, 1080));
+    QString first;
+    EXPECT_EQ(patternMismatches(shot.image, QRect(100, 80, 320, 200), QPoint(100, 80), 0x33,
+                                &first),
+              0)
+        << first.toStdString();
+
+    // Screen-local points with y up: the bottom edge is 1080 − 280 from the
+    // screen's bottom.
+    ASSERT_FALSE(shot.targets.empty());
+    EXPECT_EQ(shot.targets.front(), (WindowTarget{id, host->pid(), Rect(100, 800, 320, 200)}));
+
+    const WindowCapture::Outcome outcome = captureWindow(id, host->pid());
+    const auto* window = std::get_if<WindowCapture::Snapshot>(&outcome);
+    ASSERT_NE(window, nullptr);
+    ASSERT_EQ(window->image.size(), QSize(320, 200));
+    EXPECT_EQ(patternMismatches(window->image, QRect(0, 0, 320, 200), QPoint(0, 0), 0x33, &first),
+              0)
+        << first.toStdString();
+    EXPECT_EQ(window->quartzFrame, Rect(100, 80, 320, 200));
+}
+
+TEST_F(X11Capture, WindowsOfThisProcessAreNeitherInTheImageNorTargets)
+{
+    // A wallpaper published the usual way, so the bare desktop under our
+    // window can be rebuilt exactly.
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    const xcb_pixmap_t wallpaper = xcb_generate_id(c);
+    xcb_create_pixmap(c, screen->root_depth, wallpaper, screen->root, 64, 64);
+    const xcb_gcontext_t gc = xcb_generate_id(c);
+    std::uint32_t colour = 0x203040;
+    xcb_create_gc(c, gc, wallpaper, XCB_GC_FOREGROUND, &colour);
+    const xcb_rectangle_t whole{0, 0, 64, 64};
+    xcb_poly_fill_rectangle(c, wallpaper, gc, 1, &whole);
+    colour = 0x405060;
+    xcb_change_gc(c, gc, XCB_GC_FOREGROUND, &colour);
+    const xcb_rectangle_t corner{0, 0, 20, 20};
+    xcb_poly_fill_rectangle(c, wallpaper, gc, 1, &corner);
+    xcb_change_window_attributes(c, screen->root, XCB_CW_BACK_PIXMAP, &wallpaper);
+    xcb_clear_area(c, 0, screen->root, 0, 0, 0, 0);
+    const char name[] = "_XROOTPMAP_ID";
+    xcb_intern_atom_reply_t* atom
+        = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof name - 1, name), nullptr);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, screen->root, atom->atom, XCB_ATOM_PIXMAP, 32,
+                        1, &wallpaper);
+    std::free(atom);
+    xcb_set_close_down_mode(c, XCB_CLOSE_DOWN_RETAIN_PERMANENT);
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    xcb_disconnect(c);
+
+    const std::uint32_t red = host->create(QStringLiteral("300 300 400 300 ff0000"));
+    const std::uint32_t patterned = host->create(QStringLiteral("500 500 300 200 000077 pattern"));
+    ASSERT_NE(red, 0u);
+    ASSERT_NE(patterned, 0u);
+    const QImage before = snapshot(primary()).image;
+
+    // Over the red window, the patterned one and the bare desktop.
+    const auto own = showOwnWindow(QColor(0xff00ff), QRect(250, 350, 400, 300));
+    const DisplayCapture::Snapshot shot = snapshot(primary());
+    ASSERT_EQ(shot.image.size(), before.size());
+    int differing = 0;
+    for (int y = 0; y < before.height(); ++y) {
+        differing += std::memcmp(before.constScanLine(y), shot.image.constScanLine(y),
+                                 static_cast<std::size_t>(before.bytesPerLine()))
+            != 0;
+    }
+    EXPECT_EQ(differing, 0) << "rows where the frozen image differs from the desktop without us";
+    EXPECT_EQ(colourMismatches(shot.image, QRect(300, 350, 200, 150), 0xff0000), 0);
+    EXPECT_TRUE(listed(shot.targets, red));
+    EXPECT_TRUE(listed(shot.targets, patterned));
+    for (const WindowTarget& target : shot.targets)
+        EXPECT_NE(target.ownerPID, service->processId());
+}
+
+TEST_F(X11Capture, OverlappingWindowsHitTheFrontOneAndFollowTheStacking)
+{
+    const std::uint32_t back = host->create(QStringLiteral("200 200 300 300 00ff00"));
+    const std::uint32_t front = host->create(QStringLiteral("350 350 300 300 0000ff"));
+    ASSERT_TRUE(back && front);
+    // (400, 400) from the top is 680 from the bottom; both windows hold it.
+    const Point overlap{400, 680};
+
+    std::vector<WindowTarget> targets = snapshot(primary()).targets;
+    ASSERT_GE(targets.size(), 2u);
+    EXPECT_EQ(targets[0].id, front);
+    EXPECT_EQ(targets[1].id, back);
+    EXPECT_EQ(WindowTarget::hit(overlap, targets)->id, front);
+
+    ASSERT_TRUE(host->command(QStringLiteral("raise %1").arg(back)));
+    targets = snapshot(primary()).targets;
+    ASSERT_GE(targets.size(), 2u);
+    EXPECT_EQ(targets[0].id, back);
+    EXPECT_EQ(WindowTarget::hit(overlap, targets)->id, back);
+}
+
+TEST_F(X11Capture, OnlyOrdinaryShownWindowsOfOtherProcessesAreTargets)
+{
+    const std::uint32_t normal = host->create(QStringLiteral("10 10 100 100 111111"));
+    const std::uint32_t dock = host->create(QStringLiteral("0 1040 1920 40 222222 type=dock"));
+    const std::uint32_t menu = host->create(QStringLiteral("50 50 80 120 333333 override"));
+    const std::uint32_t tip = host->create(QStringLiteral("60 60 80 20 444444 type=tooltip"));
+    const std::uint32_t hidden = host->create(QStringLiteral("70 70 80 80 555555"));
+    const std::uint32_t offScreen = host->create(QStringLiteral("3000 100 80 80 666666"));
+    ASSERT_TRUE(host->command(QStringLiteral("unmap %1").arg(hidden)));
+    const auto own = showOwnWindow(QColor(0x00ffff), QRect(600, 600, 100, 100));
+
+    const std::vector<WindowTarget> targets = snapshot(primary()).targets;
+    EXPECT_TRUE(listed(targets, normal));
+    for (std::uint32_t id : {dock, menu, tip, hidden, offScreen})
+        EXPECT_FALSE(listed(targets, id)) << id;
+    EXPECT_EQ(targets.size(), 1u) << "nothing of this process is listed";
+
+    // Pixels of a menu that bypasses the window manager are still frozen.
+    const QImage image = snapshot(primary()).image;
+    EXPECT_EQ(colourMismatches(image, QRect(60, 80, 70, 90), 0x333333), 0);
+}
+
+TEST_F(X11Capture, AWindowHalfOffTheScreenIsClippedAsATargetButCapturedWhole)
+{
+    const std::uint32_t id = host->create(QStringLiteral("-100 900 400 300 000055 pattern"));
+    ASSERT_NE(id, 0u);
+    const std::optional<WindowTarget> target = waitForTarget(id);
+    ASSERT_TRUE(target);
+    EXPECT_EQ(target->rect, Rect(0, 0, 300, 180));
+
+    const WindowCapture::Outcome outcome = captureWindow(id, host->pid());
+    const auto* window = std::get_if<WindowCapture::Snapshot>(&outcome);
+    ASSERT_NE(window, nullptr);
+    ASSERT_EQ(window->image.size(), QSize(400, 300));
+    QString first;
+    EXPECT_EQ(patternMismatches(window->image, QRect(0, 0, 400, 300), QPoint(0, 0), 0x55, &first),
+              0)
+        << first.toStdString();
+    const Rect screenFrame = DesktopSpace::desktopFrame(primary());
+    EXPECT_EQ(WindowTarget::editorRect(window->quartzFrame, screenFrame, DesktopSpace::primaryTop()),
+              Rect(-100, -120, 400, 300));
+}
+
+TEST_F(X11Capture, ACoveredWindowIsCapturedComplete)
+{
+    const std::uint32_t covered = host->create(QStringLiteral("400 300 500 400 000066 pattern"));
+    const std::uint32_t cover = host->create(QStringLiteral("350 250 400 300 ffff00"));
+    ASSERT_TRUE(covered && cover);
+    const auto ownCover = showOwnWindow(QColor(0x00ff00), QRect(700, 500, 300, 300));
+
+    const WindowCapture::Outcome outcome = captureWindow(covered, host->pid());
+    const auto* window = std::get_if<WindowCapture::Snapshot>(&outcome);
+    ASSERT_NE(window, nullptr);
+    QString first;
+    EXPECT_EQ(patternMismatches(window->image, QRect(0, 0, 500, 400), QPoint(0, 0), 0x66, &first),
+              0)
+        << first.toStdString();
+}
+
+TEST_F(X11Capture, ClosedWindowsAndWrongOwnersAreMissing)
+{
+    // The window claims another process in _NET_WM_PID; the server knows better.
+    const std::uint32_t id = host->create(QStringLiteral("100 100 200 200 777777 pid=1"));
+    ASSERT_NE(id, 0u);
+    const std::optional<WindowTarget> target = waitForTarget(id);
+    ASSERT_TRUE(target);
+    EXPECT_EQ(target->ownerPID, host->pid());
+
+    auto missing = [](const WindowCapture::Outcome& outcome) {
+        const auto* error = std::get_if<WindowCapture::CaptureError>(&outcome);
+        return error && *error == WindowCapture::CaptureError::missing;
+    };
+    EXPECT_TRUE(missing(captureWindow(id, 1))) << "wrong owner";
+    EXPECT_TRUE(missing(captureWindow(id, service->processId())));
+    EXPECT_TRUE(std::holds_alternative<WindowCapture::Snapshot>(captureWindow(id, host->pid())));
+    ASSERT_TRUE(host->command(QStringLiteral("unmap %1").arg(id)));
+    EXPECT_TRUE(missing(captureWindow(id, host->pid()))) << "hidden";
+    ASSERT_TRUE(host->command(QStringLiteral("destroy %1").arg(id)));
+    EXPECT_TRUE(missing(captureWindow(id, host->pid()))) << "closed";
+}
+
+TEST_F(X11Capture, ACanceledCaptureYieldsTheCancellation)
+{
+    host->create(QStringLiteral("100 100 200 200 888888"));
+    QFuture<DisplayCapture::Outcome> future = DisplayCapture::capture(service, primary());
+    future.cancel();
+    ASSERT_TRUE(settle(future));
+    EXPECT_TRUE(future.isCanceled());
+    EXPECT_EQ(future.resultCount(), 0);
+    // The service is still good for the next capture.
+    EXPECT_EQ(snapshot(primary()).image.size(), QSize(1920, 1080));
+}
+
+TEST_F(X11Capture, TheScreenHasADisplayNumberThatFindsItAgain)
+{
+    const std::uint32_t number = service->displayNumber(primary());
+    EXPECT_NE(number, 0u);
+    EXPECT_EQ(service->screen(number), primary());
+    EXPECT_EQ(service->screen(0), nullptr);
+    EXPECT_EQ(service->screen(number + 1), nullptr);
+    const std::vector<CaptureService::Screen> screens = service->screens();
+    ASSERT_EQ(screens.size(), 1u);
+    EXPECT_EQ(screens[0], (CaptureService::Screen{number, Rect(0, 0, 1920, 1080)}));
+}
