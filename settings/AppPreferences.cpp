@@ -1,0 +1,135 @@
+#include "settings/AppPreferences.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace kelpie {
+
+const std::shared_ptr<AppPreferences>& AppPreferences::shared()
+{
+    static const std::shared_ptr<AppPreferences> instance = std::make_shared<AppPreferences>();
+    return instance;
+}
+
+AppPreferences::AppPreferences(std::shared_ptr<PreferencesStore> store) : m_store(std::move(store))
+{
+}
+
+AppShortcut AppPreferences::storedShortcut(const QString& key, const AppShortcut& fallback) const
+{
+    const auto blob = m_store->data(key);
+    if (!blob)
+        return fallback;
+    const auto shortcut = AppShortcut::fromJson(*blob);
+    if (!shortcut || !shortcut->isValid())
+        return fallback;
+    return *shortcut;
+}
+
+AppShortcut AppPreferences::captureShortcut() const
+{
+    return storedShortcut(QString(captureKey), AppShortcut::capture());
+}
+
+AppShortcut AppPreferences::pinShortcut() const
+{
+    return storedShortcut(QString(pinKey), AppShortcut::pin());
+}
+
+bool AppPreferences::isInvalidEntry(const QString& key) const
+{
+    const auto value = m_store->object(key);
+    if (!value)
+        return false;
+    const auto* blob = std::get_if<QByteArray>(&*value);
+    if (!blob)
+        return true;
+    const auto shortcut = AppShortcut::fromJson(*blob);
+    return !shortcut || !shortcut->isValid();
+}
+
+bool AppPreferences::hasInvalidShortcuts() const
+{
+    return isInvalidEntry(QString(captureKey)) || isInvalidEntry(QString(pinKey));
+}
+
+void AppPreferences::setShortcuts(const AppShortcut& capture, const AppShortcut& pin)
+{
+    if (!capture.isValid() || !pin.isValid() || capture == pin || pin == AppShortcut::fallback())
+        return;
+    m_store->setData(QString(captureKey), capture.toJson());
+    m_store->setData(QString(pinKey), pin.toJson());
+}
+
+std::optional<QUrl> AppPreferences::defaultSaveDirectory()
+{
+    // Qt reads XDG_DESKTOP_DIR from user-dirs.dirs and falls back to
+    // ~/Desktop itself.
+    QString path = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    if (path.isEmpty()) {
+        const QString home = QDir::homePath();
+        if (home.isEmpty())
+            return std::nullopt;
+        path = home + QStringLiteral("/Desktop");
+    }
+    return QUrl::fromLocalFile(QDir::cleanPath(path));
+}
+
+std::optional<QUrl> AppPreferences::saveDirectory() const
+{
+    const auto path = m_store->string(QString(directoryKey));
+    // An empty or relative path is not something this program wrote.
+    if (!path || path->isEmpty() || QDir::isRelativePath(*path))
+        return std::nullopt;
+    return QUrl::fromLocalFile(*path);
+}
+
+std::optional<QUrl> AppPreferences::usableSaveDirectory() const
+{
+    const auto directory = saveDirectory();
+    if (!directory)
+        return std::nullopt;
+    const QFileInfo info(directory->toLocalFile());
+    if (!info.exists() || !info.isDir() || !info.isWritable())
+        return std::nullopt;
+    return directory;
+}
+
+void AppPreferences::setSaveDirectory(const std::optional<QUrl>& directory)
+{
+    if (!directory || !directory->isLocalFile() || directory->toLocalFile().isEmpty()) {
+        m_store->remove(QString(directoryKey));
+        return;
+    }
+    const QString path = QDir::cleanPath(QFileInfo(directory->toLocalFile()).absoluteFilePath());
+    m_store->setString(QString(directoryKey), path);
+}
+
+QString AppPreferences::styleKey(AnnotationTool tool)
+{
+    return QStringLiteral("kelpie.annotation.style.") + rawValue(tool) + QStringLiteral(".v1");
+}
+
+AnnotationStyle AppPreferences::annotationStyle(AnnotationTool tool, double scale) const
+{
+    if (const auto blob = m_store->data(styleKey(tool))) {
+        const auto style = AnnotationStyle::fromJson(*blob);
+        if (style && style->valid())
+            return *style;
+    }
+    return AnnotationStyle::initial(tool, scale);
+}
+
+void AppPreferences::setAnnotationStyle(const AnnotationStyle& style, AnnotationTool tool)
+{
+    if (!style.valid() || tool == AnnotationTool::select)
+        return;
+    const QByteArray json = style.toJson();
+    if (json.isEmpty())
+        m_store->remove(styleKey(tool));
+    else
+        m_store->setData(styleKey(tool), json);
+}
+
+} // namespace kelpie
