@@ -1,0 +1,128 @@
+#include "editor/CoreAppearance.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QFontDatabase>
+#include <QPalette>
+#include <QWidget>
+
+#include <algorithm>
+
+namespace kelpie::CoreAppearance {
+namespace {
+
+QColor srgb(double red, double green, double blue, double alpha = 1)
+{
+    return QColor::fromRgbF(static_cast<float>(red), static_cast<float>(green),
+                            static_cast<float>(blue), static_cast<float>(alpha));
+}
+
+} // namespace
+
+const NamedColor accent{"KelpieAccent", srgb(0.17, 0.40, 0.31), srgb(0.17, 0.40, 0.31)};
+const NamedColor captureBorder{"KelpieCaptureBorder", srgb(0.29, 0.54, 0.45),
+                               srgb(0.40, 0.67, 0.60)};
+const NamedColor error{"KelpieError", srgb(0.70, 0.15, 0.12), srgb(1.0, 0.54, 0.50)};
+const NamedColor surface{"KelpieSurface", srgb(0.97, 0.98, 0.96), srgb(0.13, 0.145, 0.14)};
+
+const NamedColor label{"label", srgb(0, 0, 0, 0.85), srgb(1, 1, 1, 0.85)};
+const NamedColor windowBackground{"windowBackground", srgb(0.925, 0.925, 0.925),
+                                  srgb(0.196, 0.196, 0.196)};
+const NamedColor separator{"separator", srgb(0, 0, 0, 0.1), srgb(1, 1, 1, 0.1)};
+const NamedColor systemRed{"systemRed", srgb(1.0, 0.231, 0.188), srgb(1.0, 0.271, 0.227)};
+
+Appearance appearance(const QPalette& palette)
+{
+    return palette.color(QPalette::Active, QPalette::Window).lightnessF() < 0.5 ? Appearance::dark
+                                                                                : Appearance::light;
+}
+
+// The appearance belongs to the window a control is in, or to the nearest
+// view that was given a palette of its own; the palettes the toolkit keeps
+// per widget class must not decide it.
+Appearance appearance(const QWidget* widget)
+{
+    for (const QWidget* w = widget; w; w = w->parentWidget()) {
+        if (w->testAttribute(Qt::WA_SetPalette))
+            return appearance(w->palette());
+    }
+    return appearance(QApplication::palette());
+}
+
+int appearanceChangeEventType()
+{
+    static const int type = QEvent::registerEventType();
+    return type;
+}
+
+namespace {
+
+class AppearanceWatcher : public QObject {
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == qApp
+            && (event->type() == QEvent::ApplicationPaletteChange
+                || event->type() == QEvent::ThemeChange)) {
+            QEvent change(static_cast<QEvent::Type>(appearanceChangeEventType()));
+            for (QWidget* widget : QApplication::allWidgets())
+                QApplication::sendEvent(widget, &change);
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+void watchApplicationAppearance()
+{
+    static AppearanceWatcher* watcher = nullptr;
+    if (watcher || !qApp)
+        return;
+    watcher = new AppearanceWatcher;
+    watcher->setParent(qApp);
+    qApp->installEventFilter(watcher);
+}
+
+bool isAppearanceChange(int eventType)
+{
+    return eventType == QEvent::PaletteChange || eventType == QEvent::ApplicationPaletteChange
+        || eventType == QEvent::StyleChange || eventType == appearanceChangeEventType();
+}
+
+double captureRadius(const Rect& rect)
+{
+    return std::min({rect.width() * 0.2, rect.height() * 0.2, 30.0});
+}
+
+double captureRadius(const QRectF& rect)
+{
+    const QRectF r = rect.normalized();
+    return std::min({r.width() * 0.2, r.height() * 0.2, 30.0});
+}
+
+QPainterPath captureOutline(const QRectF& rect)
+{
+    QPainterPath path;
+    const double radius = captureRadius(rect);
+    path.addRoundedRect(rect.normalized(), radius, radius);
+    return path;
+}
+
+QFont systemFont(double size, int weight)
+{
+    QFont font = QApplication::font();
+    font.setPixelSize(std::max(1, static_cast<int>(size + 0.5)));
+    font.setWeight(static_cast<QFont::Weight>(weight));
+    return font;
+}
+
+QFont monospacedSystemFont(double size, int weight)
+{
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setPixelSize(std::max(1, static_cast<int>(size + 0.5)));
+    font.setWeight(static_cast<QFont::Weight>(weight));
+    return font;
+}
+
+} // namespace kelpie::CoreAppearance

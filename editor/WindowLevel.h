@@ -1,0 +1,23 @@
+#pragma once
+
+class QWidget;
+
+namespace kelpie {
+
+// Stacking levels of top-level windows: ordinary windows (0), floating pins
+// and their panels (3), and the windows that cover a whole screen above
+// everything else (1000). X11 has no levels of its own; a level above 0
+// keeps the window on top, and 1000 and beyond also bypass the window
+// manager so the window covers the desktop's panels.
+namespace WindowLevel {
+
+constexpr int normal = 0;
+constexpr int floating = 3;
+constexpr int screenSaver = 1000;
+
+int of(const QWidget* window);
+// Applies the level's window flags; a visible window stays visible.
+void set(QWidget* window, int level);
+
+} // namespace WindowLevel
+} // namespace kelpie

@@ -1,0 +1,84 @@
+#include "overlay/SelectionPreview.h"
+
+#include "overlay/OverlaySpace.h"
+#include "overlay/SelectionView.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPalette>
+
+#include <cmath>
+
+namespace kelpie::SelectionPreview {
+namespace {
+
+QPalette paletteFor(CoreAppearance::Appearance appearance)
+{
+    const auto pick = [appearance](const CoreAppearance::NamedColor& color) {
+        return color.resolved(appearance);
+    };
+    QPalette palette(pick(CoreAppearance::windowBackground),
+                     pick(CoreAppearance::windowBackground));
+    const QColor text = pick(CoreAppearance::label);
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::ButtonText, text);
+    palette.setColor(QPalette::Text, text);
+    return palette;
+}
+
+} // namespace
+
+QImage render(const QImage& frozen, const Options& options)
+{
+    const double ratio = options.devicePixelRatio > 0 ? options.devicePixelRatio : 1;
+    const Size size{std::floor(frozen.width() / ratio), std::floor(frozen.height() / ratio)};
+    if (frozen.isNull() || size.width < 1 || size.height < 1)
+        return {};
+
+    SelectionView view(frozen, size);
+    view.setAttribute(Qt::WA_DontShowOnScreen);
+    view.setPalette(paletteFor(options.appearance));
+    view.windowTargets = options.targets;
+    view.show();
+    if (options.selection)
+        view.selectRegion(*options.selection);
+    if (options.status)
+        view.showWindowStatus(options.status);
+    if (options.pointer) {
+        const QPointF at = OverlaySpace::widgetPoint(*options.pointer, size.height);
+        QMouseEvent move(QEvent::MouseMove, at, view.mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(&view, &move);
+    }
+
+    QImage output(QSize(static_cast<int>(std::round(size.width * ratio)),
+                        static_cast<int>(std::round(size.height * ratio))),
+                  QImage::Format_ARGB32_Premultiplied);
+    output.setDevicePixelRatio(ratio);
+    output.fill(Qt::black);
+    view.render(&output);
+    return output;
+}
+
+QImage renderSelection(const QImage& fixture, bool windowHighlight, double devicePixelRatio)
+{
+    const double ratio = devicePixelRatio > 0 ? devicePixelRatio : 1;
+    const double w = std::floor(fixture.width() / ratio);
+    const double h = std::floor(fixture.height() / ratio);
+    Options options;
+    options.devicePixelRatio = ratio;
+    if (windowHighlight) {
+        const Rect window(std::round(w * 0.18), std::round(h * 0.22), std::round(w * 0.46),
+                          std::round(h * 0.52));
+        options.targets = {WindowTarget{1, 1, window}};
+        options.pointer = Point{std::round(window.midX()), std::round(window.midY())};
+    } else {
+        const Rect region(std::round(w * 0.24), std::round(h * 0.34), std::round(w * 0.42),
+                          std::round(h * 0.4));
+        options.selection = region;
+        options.pointer = Point{std::round(region.maxX() - 40), std::round(region.minY() + 60)};
+    }
+    return render(fixture, options);
+}
+
+} // namespace kelpie::SelectionPreview
