@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <mutex>
 #include <unordered_map>
 #include <vector>
 
@@ -17,7 +18,6 @@
 namespace kelpie {
 namespace {
 
-void releaseSharedMemory(void* address) { shmdt(address); }
 void releaseReply(void* reply) { std::free(reply); }
 
 // X leaves the padding byte of 24-bit pixels undefined; RGB32 wants 0xff.
@@ -37,11 +37,24 @@ struct Picture {
 } // namespace
 
 struct X11ImageReader::Private {
+    // One shared-memory segment, attached by the server once and reused.
+    struct Segment {
+        xcb_shm_seg_t name = 0;
+        void* address = nullptr;
+        std::size_t bytes = 0;
+    };
+
     const XcbSession& session;
     std::atomic<bool> sharedMemory;
+    std::mutex segmentLock;
+    Segment segment;
     std::unordered_map<xcb_visualid_t, Picture> pictures;
 
     explicit Private(const XcbSession& s) : session(s), sharedMemory(s.hasShm()) {}
+    ~Private() { releaseSegment(); }
+
+    bool reserveSegment(std::size_t bytes);
+    void releaseSegment();
 
     void loadPictureFormats();
     std::optional<QImage> readShared(xcb_drawable_t drawable, int x, int y, int width, int height,
@@ -104,17 +117,55 @@ X11ImageReader::Result X11ImageReader::read(xcb_drawable_t drawable, std::uint8_
         || !d->session.nativeImageByteOrder())
         return QStringLiteral("unsupported pixel format: depth %1").arg(depth);
 
-    Result result;
     QString error;
     if (std::optional<QImage> shared = d->readShared(drawable, x, y, width, height, format, &error))
-        result = std::move(*shared);
-    else if (!error.isEmpty())
+        return std::move(*shared);
+    if (!error.isEmpty())
         return error;
-    else
-        result = d->readPlain(drawable, x, y, width, height, format);
+    Result result = d->readPlain(drawable, x, y, width, height, format);
     if (auto* image = std::get_if<QImage>(&result); image && depth == 24)
         makeOpaque(*image);
     return result;
+}
+
+bool X11ImageReader::Private::reserveSegment(std::size_t bytes)
+{
+    if (segment.address && segment.bytes >= bytes)
+        return true;
+    releaseSegment();
+    xcb_connection_t* c = session.connection();
+    const int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+    if (id < 0)
+        return false;
+    void* address = shmat(id, nullptr, 0);
+    if (address == reinterpret_cast<void*>(-1)) {
+        shmctl(id, IPC_RMID, nullptr);
+        return false;
+    }
+    const xcb_shm_seg_t name = xcb_generate_id(c);
+    XcbPtr<xcb_generic_error_t> failed(
+        xcb_request_check(c, xcb_shm_attach_checked(c, name, static_cast<std::uint32_t>(id), 0)));
+    // Marked for removal: the kernel frees it once the server and we let go,
+    // even if either of us dies.
+    shmctl(id, IPC_RMID, nullptr);
+    if (failed) {
+        // A remote server or another IPC namespace: shared memory is of no use.
+        shmdt(address);
+        sharedMemory = false;
+        return false;
+    }
+    segment = Segment{name, address, bytes};
+    return true;
+}
+
+void X11ImageReader::Private::releaseSegment()
+{
+    if (!segment.address)
+        return;
+    xcb_shm_detach(session.connection(), segment.name);
+    xcb_flush(session.connection());
+    shmdt(segment.address);
+    segment = Segment{};
 }
 
 std::optional<QImage> X11ImageReader::Private::readShared(xcb_drawable_t drawable, int x, int y,
@@ -123,48 +174,42 @@ std::optional<QImage> X11ImageReader::Private::readShared(xcb_drawable_t drawabl
 {
     if (!sharedMemory)
         return std::nullopt;
-    xcb_connection_t* c = session.connection();
+    const std::lock_guard lock(segmentLock);
     const std::size_t bytes = std::size_t(width) * std::size_t(height) * 4;
-    const int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
-    if (id < 0)
+    if (!reserveSegment(bytes))
         return std::nullopt;
-    void* address = shmat(id, nullptr, 0);
-    if (address == reinterpret_cast<void*>(-1)) {
-        shmctl(id, IPC_RMID, nullptr);
-        return std::nullopt;
-    }
-    const xcb_shm_seg_t segment = xcb_generate_id(c);
-    xcb_shm_attach(c, segment, static_cast<std::uint32_t>(id), 0);
+    xcb_connection_t* c = session.connection();
     xcb_generic_error_t* failure = nullptr;
     XcbPtr<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
         c,
         xcb_shm_get_image(c, drawable, static_cast<std::int16_t>(x), static_cast<std::int16_t>(y),
                           static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height),
-                          ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, segment, 0),
+                          ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, segment.name, 0),
         &failure));
     XcbPtr<xcb_generic_error_t> failed(failure);
-    // The server has attached by now (or never will): marked for removal, the
-    // segment goes away once the server and the image have both let go.
-    shmctl(id, IPC_RMID, nullptr);
-    xcb_shm_detach(c, segment);
-    xcb_flush(c);
-    session.discardEvents();
     if (!reply) {
-        shmdt(address);
-        const xcb_query_extension_reply_t* shm = xcb_get_extension_data(c, &xcb_shm_id);
-        // A segment the server could not attach (a remote server, another IPC
-        // namespace) means shared memory is of no use here: fall back for good.
-        if (!failed || (shm && failed->error_code == shm->first_error + XCB_SHM_BAD_SEG)
-            || failed->error_code == XCB_ACCESS) {
-            sharedMemory = false;
-            return std::nullopt;
-        }
         *error = QStringLiteral("the X server refused to read the image (error %1)")
-                     .arg(failed->error_code);
+                     .arg(failed ? failed->error_code : 0);
         return std::nullopt;
     }
-    return QImage(static_cast<uchar*>(address), width, height, qsizetype(width) * 4, format,
-                  releaseSharedMemory, address);
+    // The segment is reused, so the image gets its own copy; making 24-bit
+    // pixels opaque on the way costs nothing extra. (A fresh segment per
+    // image would spare the copy but costs far more in page faults.)
+    QImage image(width, height, format);
+    if (image.isNull()) {
+        *error = QStringLiteral("out of memory for a %1 × %2 image").arg(width).arg(height);
+        return std::nullopt;
+    }
+    const auto* from = static_cast<const std::uint32_t*>(segment.address);
+    auto* to = reinterpret_cast<std::uint32_t*>(image.bits());
+    const std::size_t count = std::size_t(width) * std::size_t(height);
+    if (format == QImage::Format_RGB32) {
+        for (std::size_t i = 0; i < count; ++i)
+            to[i] = from[i] | 0xff00'0000u;
+    } else {
+        std::memcpy(to, from, bytes);
+    }
+    return image;
 }
 
 X11ImageReader::Result X11ImageReader::Private::readPlain(xcb_drawable_t drawable, int x, int y,
