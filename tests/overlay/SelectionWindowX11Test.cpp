@@ -1,0 +1,147 @@
+// The overlay window on a real X server with a window manager: it covers
+// the screen, takes the keyboard although it has no frame and bypasses the
+// manager, and turns real pointer input into picks and regions. Input comes
+// from xdotool, as a user's would.
+
+#include "OverlayFixture.h"
+#include "overlay/SelectionView.h"
+#include "overlay/SelectionWindow.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QScreen>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace kelpie;
+
+namespace {
+
+bool xdotool(const QStringList& arguments)
+{
+    return QProcess::execute(QStringLiteral("xdotool"), arguments) == 0;
+}
+
+// Runs the event loop until the condition holds; false if it never does.
+bool waitFor(const std::function<bool()>& condition)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > 10000)
+            return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+struct Overlay {
+    Overlay()
+    {
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        const QRect geometry = screen->geometry();
+        ratio = screen->devicePixelRatio();
+        fixture = test::makeDesktopFixture(geometry.width(), geometry.height(), ratio);
+        window = std::make_unique<SelectionWindow>(fixture.image, screen);
+        SelectionView* view = window->view();
+        view->windowTargets = fixture.windows;
+        view->onCancel = [this] { ++cancels; };
+        view->onWindowPick = [this](const WindowTarget& t) { picks.push_back(t); };
+        view->onConfirm = [this](const QImage& crop, const Rect& rect, const SelectionAction& a) {
+            crops.push_back(crop);
+            rects.push_back(rect);
+            actions.push_back(a);
+        };
+        window->present();
+    }
+
+    double ratio = 1;
+    test::DesktopFixture fixture;
+    std::unique_ptr<SelectionWindow> window;
+    int cancels = 0;
+    std::vector<WindowTarget> picks;
+    std::vector<QImage> crops;
+    std::vector<Rect> rects;
+    std::vector<SelectionAction> actions;
+};
+
+} // namespace
+
+TEST(SelectionWindowOnX11, CoversTheScreenAndTakesKeyboardAndPointer)
+{
+    ASSERT_TRUE(xdotool({QStringLiteral("version")})) << "xdotool is needed";
+    // An ordinary window has the focus when the overlay opens.
+    QWidget other;
+    other.setWindowTitle(QStringLiteral("other"));
+    other.resize(300, 200);
+    other.show();
+    ASSERT_TRUE(waitFor([&] { return other.isActiveWindow(); }));
+
+    Overlay overlay;
+    SelectionWindow& window = *overlay.window;
+    ASSERT_TRUE(waitFor([&] { return window.isVisible() && window.isActiveWindow(); }));
+    EXPECT_EQ(window.geometry(), QGuiApplication::primaryScreen()->geometry());
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Kelpie · 框选"));
+    EXPECT_EQ(window.frameInDesktop(),
+              Rect(0, 0, window.geometry().width(), window.geometry().height()));
+
+    // xdotool speaks device pixels; the view speaks points.
+    const double r = overlay.ratio;
+    auto device = [r](double points) { return QString::number(qRound(points * r)); };
+    EXPECT_EQ(r,
+              qEnvironmentVariableIsSet("QT_SCALE_FACTOR")
+                  ? qEnvironmentVariable("QT_SCALE_FACTOR").toDouble()
+                  : 1.0);
+
+    // Hovering the front window (the target list is front-most first)
+    // lights it up on the real screen; the rest stays dimmed.
+    const WindowTarget front = overlay.fixture.windows.front();
+    const int h = window.height();
+    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), device(front.rect.minX() + 30),
+                         device(h - front.rect.maxY() + 60)}));
+    ASSERT_TRUE(waitFor([&] { return window.view()->hoveredWindow().has_value(); }));
+    QImage shot;
+    const QPoint inside = QPointF(front.rect.maxX() - 40, h - front.rect.minY() - 40).toPoint();
+    const QPoint outside(5, h - 5);
+    const QImage& frozen = overlay.fixture.image;
+    ASSERT_TRUE(waitFor([&] {
+        QApplication::processEvents();
+        shot = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+        return shot.pixel(inside * r) == frozen.pixel(inside * r);
+    }));
+    const QRgb before = frozen.pixel(outside * r);
+    const QRgb after = shot.pixel(outside * r);
+    EXPECT_NEAR(qRed(after), qRed(before) * 0.52, 2);
+    EXPECT_NEAR(qGreen(after), qGreen(before) * 0.52, 2);
+    shot.save(QStringLiteral("overlay-on-x11-%1x.png").arg(r));
+
+    // A click picks that window.
+    ASSERT_TRUE(
+        xdotool({QStringLiteral("mousemove"), device(front.rect.midX()),
+                 device(h - front.rect.midY()), QStringLiteral("click"), QStringLiteral("1")}));
+    ASSERT_TRUE(waitFor([&] { return !overlay.picks.empty(); }));
+    EXPECT_EQ(overlay.picks.front().id, front.id);
+
+    // A real drag in the overlay's capture flow confirms the region at once.
+    window.view()->automaticallyEdit = true;
+    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), device(100), device(120),
+                         QStringLiteral("mousedown"), QStringLiteral("1")}));
+    for (int step = 1; step <= 4; ++step)
+        ASSERT_TRUE(xdotool(
+            {QStringLiteral("mousemove"), device(100 + step * 50), device(120 + step * 20)}));
+    ASSERT_TRUE(xdotool({QStringLiteral("mouseup"), QStringLiteral("1")}));
+    ASSERT_TRUE(waitFor([&] { return !overlay.actions.empty(); }));
+    EXPECT_EQ(overlay.actions.front(), SelectionAction::edit());
+    EXPECT_EQ(overlay.crops.front(),
+              overlay.fixture.image.copy(QRect(QPoint(100, 120) * r, QSize(200, 80) * r)));
+    EXPECT_EQ(overlay.rects.front(), Rect(100, h - 200, 200, 80));
+
+    // Escape twice: the region goes, then the overlay is cancelled.
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
+    ASSERT_TRUE(waitFor([&] { return window.view()->selection().isEmpty(); }));
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
+    ASSERT_TRUE(waitFor([&] { return overlay.cancels == 1; }));
+}
