@@ -1,0 +1,335 @@
+#include "annotation/AnnotationRenderer.h"
+
+#include "annotation/AnnotationTextLayout.h"
+#include "annotation/MaskFilter.h"
+
+#include <QBrush>
+#include <QColorSpace>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPainterPathStroker>
+#include <QPen>
+
+#include <algorithm>
+#include <cmath>
+
+namespace kelpie::AnnotationRenderer {
+
+namespace {
+
+QPointF qt(Point p) { return {p.x, p.y}; }
+
+QRectF qt(const Rect& r) { return {r.minX(), r.minY(), r.width(), r.height()}; }
+
+Point lerp(Point a, Point b, double t) { return {a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t}; }
+
+double distance(Point a, Point b) { return std::hypot(b.x - a.x, b.y - a.y); }
+
+// The style's colour with its alpha scaled by the object's alpha factor:
+// fill opacity for filled rectangles and ellipses, 30 % for highlights
+// (always translucent), otherwise 1.
+QColor paintColor(const AnnotationObject& object)
+{
+    const AnnotationStyle& style = object.style;
+    double factor = 1;
+    if ((object.tool() == AnnotationTool::rectangle || object.tool() == AnnotationTool::ellipse)
+        && style.filled)
+        factor = style.fillOpacity;
+    if (object.tool() == AnnotationTool::highlight)
+        factor = 0.3;
+    QColor color = style.color.qColor();
+    color.setAlphaF(static_cast<float>(style.color.alpha * factor));
+    return color;
+}
+
+// A round-capped, round-joined pen `width` wide. Dashes, when asked for,
+// are 3 and 2 times the style's width long whatever this pen's width (the
+// toolkit measures dash patterns in pen widths).
+QPen strokePen(const QColor& color, double width, const AnnotationStyle& style, bool dashed)
+{
+    QPen pen(QBrush(color), width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    if (dashed) {
+        pen.setDashPattern({3 * style.width / width, 2 * style.width / width});
+        pen.setDashOffset(0);
+    }
+    return pen;
+}
+
+// A freehand path smoothed by quadratic curves: each curve ends midway
+// between two samples with the earlier sample as control point, and a last
+// straight piece reaches the final sample. One sample becomes a dot by way
+// of a tiny segment and the round cap.
+QPainterPath smoothedPath(const QList<Point>& points)
+{
+    QPainterPath path(qt(points.front()));
+    if (points.size() == 1) {
+        path.lineTo(points.front().x + 0.01, points.front().y);
+        return path;
+    }
+    for (qsizetype i = 1; i < points.size(); ++i) {
+        const Point previous = points[i - 1];
+        path.quadTo(qt(previous), qt(lerp(previous, points[i], 0.5)));
+    }
+    path.lineTo(qt(points.back()));
+    return path;
+}
+
+QPainterPath polyline(const QList<Point>& points)
+{
+    QPainterPath path(qt(points.front()));
+    if (points.size() == 1)
+        path.lineTo(points.front().x + 0.01, points.front().y);
+    for (qsizetype i = 1; i < points.size(); ++i)
+        path.lineTo(qt(points[i]));
+    return path;
+}
+
+void drawArrowHead(QPainter& painter, Point tip, Point reference, double length, bool open,
+                   const QColor& color, double shaftWidth)
+{
+    const double dx = tip.x - reference.x;
+    const double dy = tip.y - reference.y;
+    if (!(std::hypot(dx, dy) > 0))
+        return;
+    const double angle = std::atan2(dy, dx);
+    const double half = open ? 0.58 : 0.45;
+    const QPointF p1(tip.x - length * std::cos(angle - half),
+                     tip.y - length * std::sin(angle - half));
+    const QPointF p2(tip.x - length * std::cos(angle + half),
+                     tip.y - length * std::sin(angle + half));
+    QPainterPath path(p1);
+    path.lineTo(qt(tip));
+    path.lineTo(p2);
+    if (open) {
+        painter.strokePath(
+            path, QPen(QBrush(color), shaftWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    } else {
+        path.closeSubpath();
+        path.setFillRule(Qt::WindingFill);
+        painter.fillPath(path, color);
+    }
+}
+
+// The shaft stops short of each head by 0.7 shaft widths so that its round
+// end hides under the head instead of poking out at the tip.
+void drawArrow(const AnnotationObject& object, QPainter& painter, const QColor& color)
+{
+    const AnnotationStyle& style = object.style;
+    const double head = object.arrowHeadLength();
+    if (!(head > 0))
+        return;
+    const double w = std::min(0.55 * head, style.width);
+    const double k = 0.7 * w;
+    const Point start = object.start;
+    const Point end = object.end;
+    const double length = distance(start, end);
+    const std::optional<Point> control = object.curveControl;
+    const bool doubleHead = style.arrowHead == ArrowHead::double_;
+
+    // How far along the curve (as a parameter) the shaft must stop to end k
+    // short of an end point; near an end the curve moves 2 × |end − C| per
+    // unit of t.
+    const auto pullBack = [&](double legLength) {
+        if (!control)
+            return length > 0 ? k / length : 0.0;
+        if (legLength > 0)
+            return k / (2 * legLength);
+        return length > 0 ? std::sqrt(k / length) : 0.0;
+    };
+    const double t1 = 1 - std::min(pullBack(control ? distance(end, *control) : 0), 0.45);
+    const double t0
+        = doubleHead ? std::min(pullBack(control ? distance(*control, start) : 0), 0.45) : 0.0;
+
+    QPainterPath shaft(qt(object.arrowPoint(t0)));
+    if (control) {
+        // The piece of the whole curve between t0 and t1, as its own
+        // quadratic curve.
+        const Point c = *control;
+        const Point from = object.arrowPoint(t0);
+        const double span = t1 - t0;
+        const Point tangent{(1 - t0) * (c.x - start.x) + t0 * (end.x - c.x),
+                            (1 - t0) * (c.y - start.y) + t0 * (end.y - c.y)};
+        shaft.quadTo(QPointF(from.x + span * tangent.x, from.y + span * tangent.y),
+                     qt(object.arrowPoint(t1)));
+    } else {
+        shaft.lineTo(qt(object.arrowPoint(t1)));
+    }
+    painter.strokePath(shaft, strokePen(color, w, style, style.dashed));
+
+    // Heads are never dashed.
+    const Point endReference = control && *control != end ? *control : start;
+    drawArrowHead(painter, end, endReference, head, style.arrowHead == ArrowHead::open, color, w);
+    if (doubleHead) {
+        const Point startReference = control && *control != start ? *control : end;
+        drawArrowHead(painter, start, startReference, head, false, color, w);
+    }
+}
+
+void drawNumber(const AnnotationObject& object, QPainter& painter, const QColor& color)
+{
+    const Rect bounds = object.bounds();
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(color);
+    painter.drawEllipse(qt(bounds));
+
+    const QString label = QString::number(object.number);
+    const double fontSize
+        = std::min(bounds.width() / std::max<double>(label.size(), 1) * 1.1, bounds.height() * 0.6);
+    const QFont font = AnnotationTextLayout::fontOfPixelSize(fontSize, true);
+    const Size measured = AnnotationTextLayout::lineSize(label, font);
+    painter.translate(bounds.midX(), bounds.midY());
+    painter.scale(1, -1);
+    AnnotationTextLayout::drawLine(painter, label, font, Qt::white,
+                                   QPointF(-measured.width / 2, -measured.height / 2));
+}
+
+bool drawMask(const AnnotationObject& object, QPainter& painter)
+{
+    const AnnotationStyle& style = object.style;
+    QPainterPath area;
+    if (style.maskBrush) {
+        if (object.points.isEmpty())
+            return true;
+        QPainterPathStroker stroker;
+        stroker.setWidth(style.width);
+        stroker.setCapStyle(Qt::RoundCap);
+        stroker.setJoinStyle(Qt::RoundJoin);
+        area = stroker.createStroke(polyline(object.points));
+        area.setFillRule(Qt::WindingFill);
+    } else {
+        // A solid rectangle covers whole pixels, so no half-covered edge
+        // lets a secret shine through.
+        const Rect bounds = object.bounds();
+        area.addRect(qt(style.maskEffect == MaskEffect::solid ? bounds.integral() : bounds));
+    }
+    painter.setPen(Qt::NoPen);
+
+    if (style.maskEffect == MaskEffect::solid) {
+        QColor opaque = style.color.qColor();
+        opaque.setAlphaF(1);
+        painter.setBrush(opaque);
+        painter.drawPath(area);
+        return true;
+    }
+
+    // Pixelate and blur filter what has been drawn so far, earlier masks
+    // included, so overlapping masks compound. Only the pixels under the
+    // mask are filtered, from the part of the image that reaches them.
+    QPaintDevice* device = painter.device();
+    if (device == nullptr || device->devType() != QInternal::Image)
+        return false;
+    const QImage& target = *static_cast<QImage*>(device);
+    const QTransform toDevice = painter.combinedTransform();
+    const QRect region = toDevice.mapRect(area.boundingRect()).toAlignedRect() & target.rect();
+    if (region.isEmpty())
+        return true;
+    const double scale = std::sqrt(std::abs(toDevice.determinant()));
+
+    QImage converted;
+    const bool direct = target.format() == QImage::Format_RGBA8888_Premultiplied
+        || target.format() == QImage::Format_ARGB32_Premultiplied;
+    if (!direct)
+        converted = target.convertToFormat(QImage::Format_RGBA8888_Premultiplied);
+    const QImage& source = direct ? target : converted;
+
+    // The blur radius is half the strength, and that radius is the
+    // Gaussian's standard deviation.
+    const QImage filtered = style.maskEffect == MaskEffect::pixelate
+        ? MaskFilter::pixelate(source, style.maskStrength * scale, toDevice.map(QPointF(0, 0)),
+                               region)
+        : MaskFilter::gaussianBlur(source, style.maskStrength * 0.5 * scale, region);
+    if (filtered.isNull())
+        return false;
+
+    // Paint the filtered pixels through the mask's area, pixel for pixel.
+    QBrush brush(filtered);
+    brush.setTransform(QTransform::fromTranslate(region.x(), region.y()) * toDevice.inverted());
+    painter.setBrush(brush);
+    painter.drawPath(area);
+    return true;
+}
+
+} // namespace
+
+QTransform annotationToImage(int imageHeight) { return QTransform(1, 0, 0, -1, 0, imageHeight); }
+
+bool draw(const AnnotationObject& object, QPainter& painter)
+{
+    const AnnotationStyle& style = object.style;
+    if (!style.valid())
+        return false;
+
+    painter.save();
+    const QColor color = paintColor(object);
+    painter.setPen(strokePen(color, style.width, style, style.dashed));
+    painter.setBrush(color);
+
+    bool drawn = true;
+    switch (object.tool()) {
+    case AnnotationTool::select: break;
+    case AnnotationTool::rectangle:
+    case AnnotationTool::ellipse: {
+        const Rect bounds = object.bounds();
+        QPainterPath path;
+        if (object.tool() == AnnotationTool::rectangle) {
+            path.addRoundedRect(qt(bounds), std::min(bounds.width() / 2, style.cornerRadius),
+                                std::min(bounds.height() / 2, style.cornerRadius));
+        } else {
+            path.addEllipse(qt(bounds));
+        }
+        // Filled or outlined, never both.
+        if (style.filled)
+            painter.fillPath(path, color);
+        else
+            painter.strokePath(path, painter.pen());
+        break;
+    }
+    case AnnotationTool::line: {
+        QPainterPath path(qt(object.start));
+        path.lineTo(qt(object.end));
+        painter.strokePath(path, painter.pen());
+        break;
+    }
+    case AnnotationTool::pen:
+    case AnnotationTool::highlight:
+        if (!object.points.isEmpty())
+            painter.strokePath(smoothedPath(object.points), painter.pen());
+        break;
+    case AnnotationTool::arrow: drawArrow(object, painter, color); break;
+    case AnnotationTool::text: AnnotationTextLayout::draw(object, painter); break;
+    case AnnotationTool::number: drawNumber(object, painter, color); break;
+    case AnnotationTool::mask: drawn = drawMask(object, painter); break;
+    }
+    painter.restore();
+    return drawn;
+}
+
+std::optional<QImage> render(const QImage& base, const QList<AnnotationObject>& objects)
+{
+    if (base.isNull())
+        return std::nullopt;
+    QImage composite = base.convertToFormat(QImage::Format_RGBA8888_Premultiplied);
+    if (composite.isNull())
+        return std::nullopt;
+    const QColorSpace srgb(QColorSpace::SRgb);
+    if (composite.colorSpace().isValid() && composite.colorSpace() != srgb)
+        composite.convertToColorSpace(srgb);
+    composite.setColorSpace(srgb);
+    composite.setDevicePixelRatio(1);
+    if (objects.isEmpty())
+        return composite;
+
+    QPainter painter;
+    if (!painter.begin(&composite))
+        return std::nullopt;
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+    painter.setTransform(annotationToImage(composite.height()));
+    for (const AnnotationObject& object : objects) {
+        if (!draw(object, painter))
+            return std::nullopt;
+    }
+    painter.end();
+    return composite;
+}
+
+} // namespace kelpie::AnnotationRenderer

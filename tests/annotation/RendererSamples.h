@@ -1,0 +1,29 @@
+#pragma once
+
+#include "annotation/AnnotationObject.h"
+
+#include <QImage>
+#include <QList>
+#include <QSize>
+
+namespace kelpie::test {
+
+// A made-up screenshot to draw on: a window with a title bar, coloured
+// panels, stripes and lines of text, so that masks and translucent marks
+// have detail to work on. Deterministic for a given size.
+QImage sampleScreenshot(QSize size);
+
+// A document that uses every tool and every mask kind, laid out for a base
+// of `size` (at least 800 × 500 to look right).
+QList<AnnotationObject> sampleObjects(QSize size);
+
+// `count` mixed shapes spread over `size`: rectangles (outlined, filled,
+// rounded, dashed), ellipses, lines, straight and curved arrows, pen and
+// highlight strokes, number badges.
+QList<AnnotationObject> mixedShapes(QSize size, int count);
+
+// A text object of `characters` Chinese characters at the top-left of an
+// image `imageHeight` high, wrapped at 600 pixels.
+AnnotationObject chineseText(int characters, double imageHeight);
+
+} // namespace kelpie::test
