@@ -151,6 +151,10 @@ X11CaptureService::captureDisplay(const ShareableContent::Display& display,
         std::optional<X11WindowList> windows = X11WindowList::list(p->session);
         if (!windows)
             return Error{QStringLiteral("the X server did not list its windows")};
+        // The size was checked in points; what is read is the monitor's device
+        // pixels, which must pass the same budget before anything is allocated.
+        if (!PixelLimits::accepts(display.nativeFrame.width(), display.nativeFrame.height()))
+            return Error{QStringLiteral("the display's device size is out of bounds")};
         X11ImageReader::Result image
             = p->reader->readDesktop(display.nativeFrame, windows->topLevels, excludedPID);
         if (auto* failure = std::get_if<QString>(&image))
@@ -171,6 +175,9 @@ X11CaptureService::captureWindow(const ShareableContent::Window& window,
         const std::optional<X11TopLevel> topLevel = X11WindowList::topLevelOf(p->session, id);
         if (!topLevel)
             return Error{QStringLiteral("the window is no longer shown")};
+        // The window may have grown since it was listed and measured.
+        if (!PixelLimits::accepts(topLevel->frame.width(), topLevel->frame.height()))
+            return Error{QStringLiteral("the window has grown beyond the pixel budget")};
         X11ImageReader::Result image = p->reader->readWindow(*topLevel);
         if (auto* failure = std::get_if<QString>(&image))
             return Error{*failure};

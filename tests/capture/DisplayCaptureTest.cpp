@@ -142,6 +142,8 @@ TEST_F(DisplayCaptureTest, PixelSizesOutsideTheBudgetAreUnsupported)
     settle(accepted);
     ASSERT_EQ(service->displayRequests.size(), 1u);
     EXPECT_EQ(service->displayRequests.front().size, (PixelLimits::PixelSize{10000, 7999}));
+    service->displayRequests.front().answer(image);
+    EXPECT_TRUE(settle(accepted));
 }
 
 TEST_F(DisplayCaptureTest, ServiceErrorsArePassedOnUnchanged)
