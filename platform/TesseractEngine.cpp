@@ -1,0 +1,132 @@
+#include "platform/TesseractEngine.h"
+
+#include "text/TextRecognizer.h"
+
+#include <tesseract/baseapi.h>
+#include <tesseract/ocrclass.h>
+#include <tesseract/resultiterator.h>
+
+#include <algorithm>
+#include <mutex>
+#include <omp.h>
+
+namespace kelpie {
+
+namespace {
+
+// Tesseract's own defaults assume scanned pages of about 300 dpi; screen
+// text at its natural size is nearer 96.
+constexpr int screenResolution = 96;
+
+bool isHan(char32_t c)
+{
+    return (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF)
+        || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0x20000 && c <= 0x3FFFF);
+}
+
+bool cancelRequested(void* flag, int)
+{
+    return static_cast<const RecognitionCancellation*>(flag)->isCancelled();
+}
+
+} // namespace
+
+struct TesseractEngine::Model {
+    tesseract::TessBaseAPI api;
+};
+
+TesseractEngine::TesseractEngine(const QStringList& names)
+{
+    // Some of Tesseract's settings are process-wide; set them once, before
+    // any engine can be running.
+    static std::once_flag quiet;
+    for (const QString& name : names) {
+        auto model = std::make_unique<Model>();
+        // Recognition without language correction: no word lists, so names,
+        // numbers and mixed text are read as they are drawn.
+        const std::vector<std::string> keys{"load_system_dawg", "load_freq_dawg"};
+        const std::vector<std::string> values{"0", "0"};
+        if (model->api.Init(nullptr, name.toUtf8().constData(), tesseract::OEM_LSTM_ONLY, nullptr,
+                            0, &keys, &values, false)
+            != 0)
+            throw TextRecognizer::Failure("cannot load the text recognition model "
+                                          + name.toStdString());
+        std::call_once(quiet, [&model] { model->api.SetVariable("debug_file", "/dev/null"); });
+        // Lines arrive dark on white already; trying them inverted only
+        // costs time.
+        model->api.SetVariable("tessedit_do_invert", "0");
+        model->api.SetPageSegMode(tesseract::PSM_SINGLE_LINE);
+        models.push_back(std::move(model));
+    }
+}
+
+TesseractEngine::~TesseractEngine() = default;
+
+void TesseractEngine::limitThreads()
+{
+    // Zero active levels makes every parallel region run on one thread,
+    // whatever thread count the region asks for.
+    omp_set_max_active_levels(0);
+}
+
+TesseractEngine::Result TesseractEngine::recognize(const QImage& line, int model,
+                                                   const RecognitionCancellation& cancellation)
+{
+    Result result;
+    if (line.isNull() || model < 0 || model >= int(models.size()))
+        return result;
+    tesseract::TessBaseAPI& api = models[std::size_t(model)]->api;
+    const QImage grey = line.format() == QImage::Format_Grayscale8
+        ? line
+        : line.convertToFormat(QImage::Format_Grayscale8);
+    api.SetImage(grey.constBits(), grey.width(), grey.height(), 1, int(grey.bytesPerLine()));
+    api.SetSourceResolution(screenResolution);
+
+    tesseract::ETEXT_DESC monitor;
+    monitor.cancel = &cancelRequested;
+    monitor.cancel_this = const_cast<RecognitionCancellation*>(&cancellation);
+    const int status = api.Recognize(&monitor);
+    if (cancellation.isCancelled()) {
+        api.Clear();
+        throw RecognitionCancellation::Cancelled();
+    }
+    if (status != 0) {
+        api.Clear();
+        return result;
+    }
+
+    std::unique_ptr<tesseract::ResultIterator> it(api.GetIterator());
+    double confidenceSum = 0;
+    int words = 0;
+    if (it) {
+        do {
+            const bool startsWord = it->IsAtBeginningOf(tesseract::RIL_WORD);
+            if (startsWord) {
+                const double confidence = it->Confidence(tesseract::RIL_WORD);
+                confidenceSum += confidence;
+                result.weakestWord
+                    = words == 0 ? confidence : std::min(result.weakestWord, confidence);
+                ++words;
+            }
+            std::unique_ptr<char[]> text(it->GetUTF8Text(tesseract::RIL_SYMBOL));
+            int left = 0;
+            int top = 0;
+            int right = 0;
+            int bottom = 0;
+            if (!text || !it->BoundingBox(tesseract::RIL_SYMBOL, &left, &top, &right, &bottom))
+                continue;
+            TextAnalysis::Glyph glyph{QString::fromUtf8(text.get()).trimmed(),
+                                      Rect(left, top, right - left, bottom - top), startsWord};
+            if (glyph.text.isEmpty())
+                continue;
+            for (const uint c : glyph.text.toUcs4())
+                result.hasHan = result.hasHan || isHan(c);
+            result.glyphs.push_back(std::move(glyph));
+        } while (it->Next(tesseract::RIL_SYMBOL));
+    }
+    result.confidence = words > 0 ? confidenceSum / words : 0;
+    api.Clear();
+    return result;
+}
+
+} // namespace kelpie

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "text/RecognitionCancellation.h"
+#include "text/TextAnalysis.h"
+
+#include <QImage>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+namespace kelpie {
+
+// One worker's warm Tesseract models: one recogniser per language, loaded
+// once, used by one thread at a time. Lines are recognised one by one, each
+// as a single text line with the model the caller picks.
+class TesseractEngine {
+public:
+    struct Result {
+        // Boxes in the line image's pixels.
+        std::vector<TextAnalysis::Glyph> glyphs;
+        double confidence = 0;  // mean over the words
+        double weakestWord = 0; // the least confident word's
+        bool hasHan = false;    // read at least one Han character
+    };
+
+    // Tesseract model names ("chi_sim", "eng", …) in the caller's order.
+    // Throws TextRecognizer::Failure when a model cannot be loaded.
+    explicit TesseractEngine(const QStringList& models);
+    ~TesseractEngine();
+    TesseractEngine(const TesseractEngine&) = delete;
+    TesseractEngine& operator=(const TesseractEngine&) = delete;
+
+    // Recognises a grey line image with the model at `model` in the
+    // constructor's list. Throws RecognitionCancellation::Cancelled when the
+    // cancellation fires during recognition.
+    Result recognize(const QImage& line, int model, const RecognitionCancellation& cancellation);
+
+    // Keeps Tesseract's OpenMP loops on the calling thread. Its default team
+    // of four threads per line, with every worker doing the same, makes
+    // recognition several times slower on a machine with few cores. Call
+    // once on every thread before it recognises.
+    static void limitThreads();
+
+private:
+    struct Model;
+    std::vector<std::unique_ptr<Model>> models;
+};
+
+} // namespace kelpie

@@ -1,0 +1,386 @@
+#include "platform/TesseractTextRecognizer.h"
+
+#include "platform/TesseractEngine.h"
+#include "text/TextLayout.h"
+
+#include <QFile>
+#include <QThread>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+namespace kelpie {
+
+namespace {
+
+// Lines whose ink fills more of their height than this look like Han
+// text and go to the Chinese model first; the others go to the English
+// model first (see TextLayout::inkSpan).
+constexpr double hanInkSpan = 0.76;
+// A line the English model reads with this mean confidence, and no word
+// below the second figure, is taken as it is. The English model is about
+// twice as fast as the Chinese ones and reads Latin text (spaces,
+// punctuation) better, but it also reads a Chinese word as Latin garbage
+// with fair confidence, hence the check on the weakest word.
+constexpr double latinAcceptance = 85;
+constexpr double latinWeakestWord = 80;
+// A line read as simplified Chinese with less confidence than this is also
+// tried as traditional Chinese, which must then do clearly better to be
+// taken: the traditional model reads simplified text with much the same
+// confidence, and some simplified characters as their traditional forms.
+constexpr double traditionalTrial = 80;
+constexpr double traditionalMargin = 15;
+// Lines recognised with less confidence than this are pictures, icons or
+// noise rather than text.
+constexpr double minimumConfidence = 40;
+// After an analysis, idle models are freed when less memory than this is
+// available to the system.
+constexpr qint64 lowMemoryBytes = 256LL * 1024 * 1024;
+
+qint64 availableMemory()
+{
+    // Files under /proc report no size, so read them whole, not by lines.
+    QFile file(QStringLiteral("/proc/meminfo"));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (line.startsWith("MemAvailable:")) {
+            const QList<QByteArray> parts = line.simplified().split(' ');
+            return parts.size() >= 2 ? parts[1].toLongLong() * 1024 : -1;
+        }
+    }
+    return -1;
+}
+
+struct Models {
+    QStringList names;        // what each engine loads, in this order
+    int latin = -1;           // index of the English model
+    std::vector<int> chinese; // simplified first, then traditional
+    bool combined = false;
+};
+
+Models modelsFor(const QStringList& languages, bool combined)
+{
+    Models models;
+    QStringList names;
+    for (const QString& language : languages) {
+        const QString name = TesseractTextRecognizer::modelName(language);
+        if (!name.isEmpty() && !names.contains(name))
+            names.append(name);
+    }
+    if (combined) {
+        if (!names.isEmpty())
+            models.names = QStringList{names.join(QLatin1Char('+'))};
+        models.combined = true;
+        return models;
+    }
+    models.names = names;
+    for (int i = 0; i < names.size(); ++i) {
+        if (names[i] == QLatin1String("eng"))
+            models.latin = i;
+        else
+            models.chinese.push_back(i);
+    }
+    return models;
+}
+
+struct Recognized {
+    TesseractEngine::Result result;
+    TextLayout::LineImage image;
+};
+
+QString joined(const TesseractEngine::Result& result)
+{
+    QString text;
+    for (const TextAnalysis::Glyph& glyph : result.glyphs)
+        text += glyph.text;
+    return text;
+}
+
+// Recognises one line with the model that suits it (see the constants
+// above); the first language of each script in the caller's order is
+// tried first.
+TesseractEngine::Result recognizeLine(TesseractEngine& engine, const Models& models,
+                                      const QImage& line, bool looksHan,
+                                      const RecognitionCancellation& cancellation)
+{
+    if (models.combined)
+        return engine.recognize(line, 0, cancellation);
+    const auto latin = [&] { return engine.recognize(line, models.latin, cancellation); };
+    const auto chinese = [&] {
+        TesseractEngine::Result first = engine.recognize(line, models.chinese[0], cancellation);
+        if (models.chinese.size() < 2 || !first.hasHan || first.confidence >= traditionalTrial)
+            return first;
+        TesseractEngine::Result second = engine.recognize(line, models.chinese[1], cancellation);
+        return second.confidence >= first.confidence + traditionalMargin ? second : first;
+    };
+    if (models.latin < 0)
+        return chinese();
+    if (models.chinese.empty())
+        return latin();
+
+    // Both read a line without Han characters: the more confident wins,
+    // but where both read the same characters the English model's word
+    // breaks are the better ones.
+    const auto pick = [](TesseractEngine::Result other, TesseractEngine::Result han) {
+        return other.confidence >= han.confidence || joined(other) == joined(han) ? other : han;
+    };
+    if (looksHan) {
+        TesseractEngine::Result han = chinese();
+        if (han.hasHan)
+            return han;
+        return pick(latin(), std::move(han));
+    }
+    TesseractEngine::Result other = latin();
+    if (other.confidence >= latinAcceptance && other.weakestWord >= latinWeakestWord)
+        return other;
+    TesseractEngine::Result han = chinese();
+    if (han.hasHan)
+        return han;
+    return pick(std::move(other), std::move(han));
+}
+
+TextAnalysis::Line toLine(const Recognized& recognized, const QRect& box)
+{
+    const TextLayout::LineImage& image = recognized.image;
+    const auto toImageX = [&image](double x) { return image.origin.x() + x / image.scale; };
+    const auto toImageY = [&image](double y) { return image.origin.y() + y / image.scale; };
+
+    std::vector<TextAnalysis::Glyph> glyphs = recognized.result.glyphs;
+    for (TextAnalysis::Glyph& glyph : glyphs) {
+        // Character boxes from the line recogniser are approximate; keep
+        // them inside the line.
+        const double left
+            = std::clamp(toImageX(glyph.box.minX()), double(box.left()), double(box.right() + 1));
+        const double right = std::clamp(toImageX(glyph.box.maxX()), left, double(box.right() + 1));
+        const double top
+            = std::clamp(toImageY(glyph.box.minY()), double(box.top()), double(box.bottom() + 1));
+        const double bottom = std::clamp(toImageY(glyph.box.maxY()), top, double(box.bottom() + 1));
+        glyph.box = Rect(left, top, right - left, bottom - top);
+    }
+    const int top = int(std::lround((box.top() - image.origin.y()) * image.scale));
+    const int bottom = int(std::lround((box.bottom() + 1 - image.origin.y()) * image.scale));
+    const auto blank = [&](double fromX, double toX) {
+        const int from = int(std::lround((fromX - image.origin.x()) * image.scale));
+        const int to = int(std::lround((toX - image.origin.x()) * image.scale));
+        return TextLayout::blankWidth(image.image, top, bottom, from, to) / image.scale;
+    };
+    return TextAnalysis::assembleLine(glyphs, recognized.result.confidence, box.height(), blank);
+}
+
+} // namespace
+
+struct TesseractTextRecognizer::Pool {
+    Models models;
+    Options options;
+    int workers = 1;
+
+    std::mutex mutex;
+    std::condition_variable released;
+    std::vector<std::unique_ptr<TesseractEngine>> idle;
+    int loaded = 0;
+
+    // An engine for the caller: an idle one, a new one while fewer than
+    // `limit` exist, else (when waiting) the next one released. Empty when
+    // not waiting and none is to be had.
+    std::unique_ptr<TesseractEngine> acquire(int limit, bool wait)
+    {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            if (!idle.empty()) {
+                auto engine = std::move(idle.back());
+                idle.pop_back();
+                return engine;
+            }
+            if (loaded < limit) {
+                ++loaded;
+                lock.unlock();
+                try {
+                    return std::make_unique<TesseractEngine>(models.names);
+                } catch (...) {
+                    lock.lock();
+                    --loaded;
+                    released.notify_all();
+                    throw;
+                }
+            }
+            if (!wait)
+                return nullptr;
+            released.wait(lock);
+        }
+    }
+
+    void release(std::unique_ptr<TesseractEngine> engine)
+    {
+        if (!engine)
+            return;
+        std::lock_guard lock(mutex);
+        // Sets made while analyses overlapped are not kept.
+        if (loaded > workers) {
+            --loaded;
+        } else {
+            idle.push_back(std::move(engine));
+        }
+        released.notify_all();
+    }
+
+    void dropIdle()
+    {
+        std::vector<std::unique_ptr<TesseractEngine>> dropped;
+        {
+            std::lock_guard lock(mutex);
+            dropped.swap(idle);
+            loaded -= int(dropped.size());
+        }
+    }
+};
+
+TesseractTextRecognizer::TesseractTextRecognizer(const QStringList& languages)
+    : TesseractTextRecognizer(languages, Options{})
+{
+}
+
+TesseractTextRecognizer::TesseractTextRecognizer(const QStringList& languages, Options options)
+    : pool(std::make_unique<Pool>())
+{
+    pool->models = modelsFor(languages, options.combinedModel);
+    pool->options = options;
+    pool->workers
+        = options.workers > 0 ? options.workers : std::clamp(QThread::idealThreadCount(), 1, 2);
+}
+
+TesseractTextRecognizer::~TesseractTextRecognizer() = default;
+
+QString TesseractTextRecognizer::modelName(const QString& language)
+{
+    if (language == QLatin1String("zh-Hans"))
+        return QStringLiteral("chi_sim");
+    if (language == QLatin1String("zh-Hant"))
+        return QStringLiteral("chi_tra");
+    if (language == QLatin1String("en-US") || language == QLatin1String("en"))
+        return QStringLiteral("eng");
+    return {};
+}
+
+void TesseractTextRecognizer::prewarm()
+{
+    if (pool->models.names.isEmpty())
+        throw Failure("no text recognition model for the requested languages");
+    std::vector<std::unique_ptr<TesseractEngine>> engines;
+    for (int i = 0; i < pool->workers; ++i) {
+        auto engine = pool->acquire(pool->workers, false);
+        if (!engine)
+            break;
+        engines.push_back(std::move(engine));
+    }
+    for (auto& engine : engines)
+        pool->release(std::move(engine));
+}
+
+void TesseractTextRecognizer::releaseIdleModels() { pool->dropIdle(); }
+
+int TesseractTextRecognizer::loadedModelSets() const
+{
+    std::lock_guard lock(pool->mutex);
+    return pool->loaded;
+}
+
+TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
+                                              const RecognitionCancellation& cancellation)
+{
+    cancellation.throwIfCancelled();
+    if (pool->models.names.isEmpty())
+        throw Failure("no text recognition model for the requested languages");
+    if (image.isNull())
+        return {};
+    const QImage grey = TextLayout::grey(image);
+    const QImage normalized = TextLayout::normalized(grey);
+    if (grey.isNull() || normalized.isNull())
+        throw Failure("not enough memory to analyse the image");
+    const std::vector<QRect> boxes = TextLayout::lines(normalized, cancellation);
+    if (boxes.empty())
+        return {};
+
+    // Long lines first, so that the workers finish together. Recognition
+    // time grows with a line's length in line heights.
+    std::vector<std::size_t> order(boxes.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&boxes](std::size_t a, std::size_t b) {
+        return boxes[a].width() * boxes[b].height() > boxes[b].width() * boxes[a].height();
+    });
+
+    std::vector<std::optional<Recognized>> results(boxes.size());
+    std::atomic<std::size_t> next{0};
+    std::mutex failureMutex;
+    std::exception_ptr failure;
+    const int minimumHeight = pool->options.minimumLineHeight;
+    const auto work = [&](TesseractEngine& engine) {
+        TesseractEngine::limitThreads();
+        try {
+            for (std::size_t i = next++; i < order.size(); i = next++) {
+                if (cancellation.isCancelled())
+                    return;
+                const std::size_t index = order[i];
+                Recognized recognized;
+                recognized.image = TextLayout::lineImage(grey, boxes[index], minimumHeight);
+                if (recognized.image.image.isNull())
+                    continue;
+                const bool looksHan = TextLayout::inkSpan(normalized, boxes[index]) > hanInkSpan;
+                recognized.result = recognizeLine(engine, pool->models, recognized.image.image,
+                                                  looksHan, cancellation);
+                results[index] = std::move(recognized);
+            }
+        } catch (...) {
+            std::lock_guard lock(failureMutex);
+            if (!failure)
+                failure = std::current_exception();
+            next = order.size();
+        }
+    };
+
+    std::unique_ptr<TesseractEngine> own = pool->acquire(pool->workers, true);
+    std::vector<std::thread> helpers;
+    std::vector<std::unique_ptr<TesseractEngine>> helperEngines(std::size_t(pool->workers - 1));
+    for (std::size_t h = 0; h < helperEngines.size() && h + 1 < boxes.size(); ++h) {
+        helpers.emplace_back([&, h] {
+            try {
+                helperEngines[h] = pool->acquire(pool->workers, false);
+            } catch (...) {
+                // The calling thread's engine does the work alone.
+            }
+            if (helperEngines[h])
+                work(*helperEngines[h]);
+        });
+    }
+    work(*own);
+    for (std::thread& helper : helpers)
+        helper.join();
+    pool->release(std::move(own));
+    for (auto& engine : helperEngines)
+        pool->release(std::move(engine));
+    const qint64 available = availableMemory();
+    if (available >= 0 && available < lowMemoryBytes)
+        pool->dropIdle();
+
+    if (failure)
+        std::rethrow_exception(failure);
+    cancellation.throwIfCancelled();
+
+    TextAnalysis analysis;
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        if (!results[i] || results[i]->result.confidence < minimumConfidence)
+            continue;
+        TextAnalysis::Line line = toLine(*results[i], boxes[i]);
+        if (!line.words.empty())
+            analysis.lines.push_back(std::move(line));
+    }
+    return analysis;
+}
+
+} // namespace kelpie

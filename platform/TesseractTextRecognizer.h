@@ -1,0 +1,62 @@
+#pragma once
+
+#include "text/TextRecognizer.h"
+
+#include <QStringList>
+
+#include <memory>
+
+namespace kelpie {
+
+// The on-device recogniser behind TextRecognizer, built on Tesseract's
+// line recognisers.
+//
+// Screenshots are not scanned pages, so the page work is Kelpie's own: the
+// image is normalised to dark text on white against each panel's
+// background, lines are found by layout analysis (TextLayout), and each
+// line is recognised on its own (scaled up when small, as a single line)
+// with the model that suits it, on all workers at once. Empty areas cost
+// nothing and an image without ink never reaches Tesseract.
+//
+// Models stay loaded for the life of the recogniser: one set per worker,
+// loaded on first use or by prewarm(). Sets beyond the worker count (made
+// while analyses overlap) are freed once idle, and all idle sets are freed
+// when the system runs low on memory (MemAvailable below 256 MiB after an
+// analysis) or when releaseIdleModels() is called; the next analysis loads
+// them again.
+class TesseractTextRecognizer final : public TextRecognizer {
+public:
+    struct Options {
+        // Lines recognised at once; 0 means one per processor core, at most
+        // two (each worker holds its own models, about 40 MB).
+        int workers = 0;
+        // Lines lower than this many pixels are scaled up to it first.
+        int minimumLineHeight = 24;
+        // Instead of choosing a model per line, let one recogniser loaded
+        // with every language choose per word (Tesseract's own way, slower).
+        bool combinedModel = false;
+    };
+
+    explicit TesseractTextRecognizer(const QStringList& languages = TextRecognizer::languages());
+    TesseractTextRecognizer(const QStringList& languages, Options options);
+    ~TesseractTextRecognizer() override;
+
+    TextAnalysis analyze(const QImage& image, const RecognitionCancellation& cancellation) override;
+
+    // Loads one model set per worker now, so that the first analysis does
+    // not pay for it. Throws Failure when a model cannot be loaded.
+    void prewarm();
+    void releaseIdleModels();
+    // Model sets currently loaded, busy or idle.
+    int loadedModelSets() const;
+
+    // The Tesseract model for a recognition language ("zh-Hans" → "chi_sim");
+    // empty for a language without one.
+    static QString modelName(const QString& language);
+
+private:
+    struct Pool;
+    std::unique_ptr<Pool> pool;
+};
+
+} // namespace kelpie

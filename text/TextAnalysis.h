@@ -1,0 +1,80 @@
+#pragma once
+
+#include "geometry/Rect.h"
+
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+namespace kelpie {
+
+// The text found in one image: lines in reading order, each split into
+// words and the words into characters, every box in the image's pixel
+// space (origin at the top-left, y down). The live-text overlay selects by
+// character boxes; copying uses the texts.
+//
+// Invariants kept by assembleLine: a line's text is its words' texts joined
+// by single spaces, a word's text is its characters' texts in order, and a
+// line's box unites its words' boxes.
+struct TextAnalysis {
+    struct Character {
+        QString text; // one grapheme as recognised, usually one code point
+        Rect box;
+
+        friend bool operator==(const Character&, const Character&) = default;
+    };
+
+    struct Word {
+        QString text;
+        Rect box;
+        std::vector<Character> characters;
+
+        friend bool operator==(const Word&, const Word&) = default;
+    };
+
+    struct Line {
+        QString text;
+        Rect box;
+        std::vector<Word> words;
+        double confidence = 0; // 0 to 100, as the recogniser reports it
+
+        friend bool operator==(const Line&, const Line&) = default;
+    };
+
+    // A recognised character before the words of its line are settled.
+    struct Glyph {
+        QString text;
+        Rect box;
+        // The recogniser saw a word boundary before this glyph.
+        bool startsWord = false;
+    };
+
+    std::vector<Line> lines;
+
+    // Every line's text, one line per row.
+    QString text() const;
+    bool isEmpty() const { return lines.empty(); }
+
+    // The widest run of blank pixel columns between two x positions of a
+    // line on its image.
+    using BlankWidth = std::function<double(double fromX, double toX)>;
+
+    // Builds a line from its glyphs in reading order. Spaces follow the
+    // script and the image, not only the recogniser's guess: never between
+    // two CJK characters; between CJK and other text only where the image
+    // shows a blank as wide as a typed space; between other characters where
+    // the recogniser saw a word boundary or the blank is plainly a space.
+    // `height` is the height of the line's ink, the measure of its type
+    // size. Empty glyphs are skipped.
+    static Line assembleLine(const std::vector<Glyph>& glyphs, double confidence, double height,
+                             const BlankWidth& blankWidth);
+
+    // True for characters of scripts written without spaces between words
+    // (Han, kana, Hangul) and for their full-width punctuation.
+    static bool isCjk(char32_t codePoint);
+
+    friend bool operator==(const TextAnalysis&, const TextAnalysis&) = default;
+};
+
+} // namespace kelpie

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "text/RecognitionCancellation.h"
+
+#include <QImage>
+#include <QRect>
+
+#include <vector>
+
+namespace kelpie {
+
+// Layout analysis for screenshots: where the lines of text are, without
+// recognising them. Screens are not scanned pages: text sits on panels of
+// many colours, light on dark as often as dark on light, in short labels
+// spread over several columns. So the image is first normalised to dark
+// ink on white against the local background, and lines are then built from
+// its connected ink components.
+namespace TextLayout {
+
+// Grey value below which a pixel of a normalised image counts as ink.
+inline constexpr int inkThreshold = 160;
+
+// The luminance of `image` as 8-bit grey, transparency flattened onto
+// white. Null when the image is null or the copy cannot be allocated.
+QImage grey(const QImage& image);
+
+// A copy of a grey image in which every pixel that matches its local
+// background is white and every other pixel is darker the more it differs
+// from that background, so text of any colour on any panel becomes dark on
+// white and the edges between panels disappear. Small filled shapes
+// (narrow buttons) may stay dark with their text light inside; lineImage()
+// sorts those out line by line. Null when the copy cannot be allocated.
+QImage normalized(const QImage& grey);
+
+// The boxes of the text lines of a normalised image, in image pixels
+// (origin at the top-left), in reading order: blocks of lines top to bottom
+// and left to right, lines within a block top to bottom.
+std::vector<QRect> lines(const QImage& normalized, const RecognitionCancellation& cancellation);
+
+// One line of a grey image made ready for recognition: cropped with a
+// margin, normalised against the line's own background (so that a line
+// that is a whole button reads as dark text on white too), and scaled up
+// so that the line is at least `minimumHeight` pixels high. Image position
+// x maps to origin.x() + x / scale in the source, likewise y.
+struct LineImage {
+    QImage image;
+    QPoint origin;
+    double scale = 1;
+};
+LineImage lineImage(const QImage& grey, const QRect& line, int minimumHeight);
+
+// The share of a line's height that holds the middle 80 % of its ink.
+// Latin text keeps most of its ink between the baseline and the x-height
+// (about half the line); Han characters fill their whole square (about four
+// fifths and more).
+double inkSpan(const QImage& normalized, const QRect& line);
+
+// The widest run of blank columns of a normalised image within a row range
+// [top, bottom) between two x positions.
+int blankWidth(const QImage& normalized, int top, int bottom, int fromX, int toX);
+
+} // namespace TextLayout
+} // namespace kelpie
