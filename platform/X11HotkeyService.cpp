@@ -259,6 +259,23 @@ int X11HotkeyService::grabCount() const
     return static_cast<int>(count);
 }
 
+bool X11HotkeyService::isRepeat(std::uint8_t keycode, bool press, std::uint32_t time)
+{
+    // Held keys repeat in one of two forms: a release and a press with the
+    // same time stamp, or, for clients that asked the keyboard extension for
+    // it, presses without releases. A lost release (another window grabbed
+    // the keyboard meanwhile) must not swallow a real press much later.
+    constexpr std::uint32_t repeatWindowMs = 1000;
+    KeyHistory& history = m_history[keycode];
+    const bool repeat = press && history.seen
+        && ((!history.down && history.time == time)
+            || (history.down && time - history.time < repeatWindowMs));
+    history.seen = true;
+    history.down = press;
+    history.time = time;
+    return repeat;
+}
+
 bool X11HotkeyService::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*)
 {
     if (eventType != "xcb_generic_event_t" || !message)
@@ -269,20 +286,28 @@ bool X11HotkeyService::nativeEventFilter(const QByteArray& eventType, void* mess
         return false;
     // Press and release events share one layout.
     const auto* key = static_cast<const xcb_key_press_event_t*>(message);
+    bool grabbed = false;
+    const Registration* match = nullptr;
     for (const auto& [_, registration] : m_registrations) {
         const std::uint16_t state = key->state & coreModifierBits & ~registration.lockMask;
-        if (state != registration.modifiers)
-            continue;
         for (const Grab& grab : registration.grabs) {
-            if (grab.keycode != key->detail || grab.root != key->event)
+            if (grab.keycode != key->detail)
                 continue;
-            // The release belongs to a press we served; nobody else wants it.
-            if (type == XCB_KEY_RELEASE)
-                return true;
-            return m_handler && m_handler(registration.identity);
+            grabbed = true;
+            if (state == registration.modifiers && grab.root == key->event)
+                match = &registration;
         }
     }
-    return false;
+    if (!grabbed)
+        return false;
+    // Releases are remembered whatever window or modifiers they come with.
+    const bool repeat = isRepeat(key->detail, type == XCB_KEY_PRESS, key->time);
+    if (!match)
+        return false;
+    // A release or a repeat belongs to a press we served; nobody else wants it.
+    if (type == XCB_KEY_RELEASE || repeat)
+        return true;
+    return m_handler && m_handler(match->identity);
 }
 
 } // namespace kelpie

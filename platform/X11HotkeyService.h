@@ -50,12 +50,22 @@ private:
         std::vector<Grab> grabs;
     };
 
+    // The last press or release seen of a grabbed key, to tell the
+    // server's auto-repeat from a new press.
+    struct KeyHistory {
+        bool seen = false;
+        bool down = false;
+        std::uint32_t time = 0;
+    };
+
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
+    bool isRepeat(std::uint8_t keycode, bool press, std::uint32_t time);
     bool holds(const Grab& grab) const;
     void ungrab(const std::vector<Grab>& grabs);
 
     std::map<Reference, Registration> m_registrations;
     Reference m_nextReference = 1;
+    std::map<std::uint8_t, KeyHistory> m_history;
     PressHandler m_handler;
     bool m_filterInstalled = false;
 };

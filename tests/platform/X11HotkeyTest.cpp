@@ -13,6 +13,7 @@
 #include <xcb/xcb.h>
 #include <xcb/xtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <initializer_list>
@@ -79,9 +80,16 @@ protected:
             tap({}, keyCapsLock);
     }
 
-    void fake(std::uint8_t type, xcb_keycode_t key)
+    // delayMs holds the event back in the server, so that it cannot carry
+    // the time stamp of the event before it (which would make it a repeat).
+    void fake(std::uint8_t type, xcb_keycode_t key, std::uint32_t delayMs = XCB_CURRENT_TIME)
     {
-        xcb_test_fake_input(other, type, key, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+        xcb_test_fake_input(other, type, key, delayMs, XCB_NONE, 0, 0, 0);
+    }
+
+    void sync()
+    {
+        std::free(xcb_get_input_focus_reply(other, xcb_get_input_focus(other), nullptr));
     }
 
     // Holds the modifier keys, presses and releases the key, lets go of the
@@ -90,11 +98,11 @@ protected:
     {
         for (const xcb_keycode_t modifier : modifiers)
             fake(XCB_KEY_PRESS, modifier);
-        fake(XCB_KEY_PRESS, key);
+        fake(XCB_KEY_PRESS, key, 2);
         fake(XCB_KEY_RELEASE, key);
         for (auto it = std::rbegin(modifiers); it != std::rend(modifiers); ++it)
             fake(XCB_KEY_RELEASE, *it);
-        std::free(xcb_get_input_focus_reply(other, xcb_get_input_focus(other), nullptr));
+        sync();
     }
 
     // Serves the event loop until the condition holds; false if it never does.
@@ -224,6 +232,49 @@ TEST_F(X11HotkeyTest, SuperIsCommandAndModifiersMustMatch)
     EXPECT_TRUE(fired.empty());
 }
 
+TEST_F(X11HotkeyTest, OneKeyWithDifferentModifiersIsTwoShortcuts)
+{
+    const AppShortcut ctrlF3{99, AppShortcut::control, QStringLiteral("F3")};
+    ASSERT_EQ(manager->apply(ctrlF3, AppShortcut::pin()), std::nullopt);
+    expectAction({keyControl}, keyF3, Action::capture);
+    expectAction({}, keyF3, Action::pin);
+    setLocks(true, true);
+    expectAction({}, keyF3, Action::pin);
+    expectAction({keyControl}, keyF3, Action::capture);
+}
+
+// The server repeats a held key about every 40 ms after a delay; a held
+// capture key must still be one capture.
+TEST_F(X11HotkeyTest, HoldingAKeyIsOnePress)
+{
+    XcbReply<xcb_get_keyboard_control_reply_t> control(
+        xcb_get_keyboard_control_reply(other, xcb_get_keyboard_control(other), nullptr),
+        &std::free);
+    ASSERT_TRUE(control && control->global_auto_repeat) << "the server does not repeat keys";
+    ASSERT_EQ(manager->apply(AppShortcut::capture(), AppShortcut::pin()), std::nullopt);
+
+    for (const bool numLock : {false, true}) {
+        setLocks(numLock, false);
+        fired.clear();
+        fake(XCB_KEY_PRESS, keyF1, 2);
+        sync();
+        // Long enough for the server to start repeating, which it does
+        // after 660 ms by default.
+        QDeadlineTimer held(1500);
+        while (!held.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        fake(XCB_KEY_RELEASE, keyF1);
+        sync();
+        // Everything the held key produced comes before this press.
+        tap({}, keyF3);
+        ASSERT_TRUE(waitFor(
+            [this] { return std::find(fired.begin(), fired.end(), Action::pin) != fired.end(); }));
+        EXPECT_EQ(fired, (std::vector{Action::capture, Action::pin})) << "Num Lock " << numLock;
+    }
+    // The key is free again: a new press is a new action.
+    expectAction({}, keyF1, Action::capture);
+}
+
 TEST_F(X11HotkeyTest, CombinationHeldByAnotherClientIsReportedAndNothingChanges)
 {
     ASSERT_EQ(manager->apply(AppShortcut::capture(), AppShortcut::pin()), std::nullopt);
@@ -234,7 +285,7 @@ TEST_F(X11HotkeyTest, CombinationHeldByAnotherClientIsReportedAndNothingChanges)
     ASSERT_TRUE(otherCanGrab(keyP, ctrlAlt | XCB_MOD_MASK_2));
     xcb_grab_key(other, 1, root, ctrlAlt | XCB_MOD_MASK_2, keyP, XCB_GRAB_MODE_ASYNC,
                  XCB_GRAB_MODE_ASYNC);
-    std::free(xcb_get_input_focus_reply(other, xcb_get_input_focus(other), nullptr));
+    sync();
 
     EXPECT_EQ(manager->apply(AppShortcut::capture(), ctrlAltP), taken);
     EXPECT_EQ(manager->lastError(), taken);
