@@ -58,8 +58,10 @@ void AppPreferences::setShortcuts(const AppShortcut& capture, const AppShortcut&
 {
     if (!capture.isValid() || !pin.isValid() || capture == pin || pin == AppShortcut::fallback())
         return;
-    m_store->setData(QString(captureKey), capture.toJson());
-    m_store->setData(QString(pinKey), pin.toJson());
+    // One write for both: a crash between two writes could leave the new
+    // capture key beside the old pin key, possibly the same combination.
+    m_store->setValues({{QString(captureKey), PreferencesStore::Value(capture.toJson())},
+                        {QString(pinKey), PreferencesStore::Value(pin.toJson())}});
 }
 
 std::optional<QUrl> AppPreferences::defaultSaveDirectory()

@@ -286,9 +286,18 @@ bool PreferencesStore::remove(const QString& key) { return update(key, std::null
 
 bool PreferencesStore::update(const QString& key, const std::optional<Value>& value)
 {
+    return setValues({{key, value}});
+}
+
+bool PreferencesStore::setValues(
+    const std::vector<std::pair<QString, std::optional<Value>>>& changes)
+{
     // JSON has no representation for these; storing one would corrupt the file.
-    if (value && std::holds_alternative<double>(*value) && !std::isfinite(std::get<double>(*value)))
-        return false;
+    for (const auto& [_, value] : changes) {
+        if (value && std::holds_alternative<double>(*value)
+            && !std::isfinite(std::get<double>(*value)))
+            return false;
+    }
 
     std::lock_guard processLock(writerMutex());
     const QString folder = QFileInfo(m_filePath).absolutePath();
@@ -315,16 +324,15 @@ bool PreferencesStore::update(const QString& key, const std::optional<Value>& va
     }
     }
 
-    const auto existing = domain.find(key);
-    if (value) {
-        if (existing != domain.end() && existing->second == *value)
-            return true;
-        domain.insert_or_assign(key, *value);
-    } else {
-        if (existing == domain.end())
-            return true;
-        domain.erase(existing);
+    const std::map<QString, Value> before = domain;
+    for (const auto& [key, value] : changes) {
+        if (value)
+            domain.insert_or_assign(key, *value);
+        else
+            domain.erase(key);
     }
+    if (domain == before)
+        return true;
     return writeDomain(m_filePath, domain);
 }
 

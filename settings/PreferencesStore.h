@@ -7,7 +7,9 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <utility>
 #include <variant>
+#include <vector>
 
 namespace kelpie {
 
@@ -64,6 +66,9 @@ public:
     bool setBoolean(const QString& key, bool value);
     bool setObject(const QString& key, const Value& value);
     bool remove(const QString& key);
+    // Several changes in one write: all of them land, or none does. An
+    // absent value removes its key; later changes of a key win.
+    bool setValues(const std::vector<std::pair<QString, std::optional<Value>>>& changes);
 
     // Deletes this store's file; the volatile domain stays.
     bool removePersistentDomain();

@@ -79,6 +79,27 @@ TEST_F(PreferencesStoreTest, KindsAreKeptApart)
     EXPECT_TRUE(store->remove(QStringLiteral("never-there")));
 }
 
+TEST_F(PreferencesStoreTest, SeveralChangesLandTogetherOrNotAtAll)
+{
+    const auto store = PreferencesStore::standard();
+    store->setString(QStringLiteral("a"), QStringLiteral("1"));
+    store->setString(QStringLiteral("b"), QStringLiteral("2"));
+    using Value = PreferencesStore::Value;
+    ASSERT_TRUE(store->setValues({{QStringLiteral("a"), Value(QByteArray("x"))},
+                                  {QStringLiteral("b"), std::nullopt},
+                                  {QStringLiteral("c"), Value(true)},
+                                  {QStringLiteral("c"), Value(QStringLiteral("last"))}}));
+    EXPECT_EQ(store->data(QStringLiteral("a")), QByteArray("x"));
+    EXPECT_EQ(store->object(QStringLiteral("b")), std::nullopt);
+    EXPECT_EQ(store->string(QStringLiteral("c")), QStringLiteral("last"));
+
+    // One value that cannot be stored stops the whole batch.
+    const auto before = store->persistentDomain();
+    EXPECT_FALSE(store->setValues({{QStringLiteral("a"), Value(QStringLiteral("y"))},
+                                   {QStringLiteral("n"), Value(std::nan(""))}}));
+    EXPECT_EQ(store->persistentDomain(), before);
+}
+
 TEST_F(PreferencesStoreTest, LivesInTheXdgConfigFolder)
 {
     EXPECT_EQ(PreferencesStore::directory(), config() + QStringLiteral("/kelpie"));
