@@ -1,0 +1,113 @@
+#include "platform/X11SegmentPool.h"
+
+#include "platform/XcbSession.h"
+
+#include <QImage>
+
+#include <algorithm>
+
+#include <sys/ipc.h>
+#include <sys/shm.h>
+
+namespace kelpie {
+namespace {
+
+constexpr std::size_t idleLimit = 2;
+
+// Travels with an image's pixels and takes its segment home afterwards.
+struct Lease {
+    std::weak_ptr<X11SegmentPool> pool;
+    X11SegmentPool::Segment segment;
+};
+
+void endLease(void* info)
+{
+    const std::unique_ptr<Lease> lease(static_cast<Lease*>(info));
+    if (const std::shared_ptr<X11SegmentPool> pool = lease->pool.lock())
+        pool->giveBack(lease->segment);
+    else
+        shmdt(lease->segment.address);
+}
+
+} // namespace
+
+X11SegmentPool::X11SegmentPool(xcb_connection_t* connection) : connection_(connection) {}
+
+X11SegmentPool::~X11SegmentPool()
+{
+    for (const Segment& segment : idle_)
+        release(segment);
+    xcb_flush(connection_);
+}
+
+std::optional<X11SegmentPool::Segment> X11SegmentPool::take(std::size_t bytes)
+{
+    {
+        const std::lock_guard guard(lock_);
+        // The smallest idle segment that is big enough.
+        auto best = idle_.end();
+        for (auto it = idle_.begin(); it != idle_.end(); ++it) {
+            if (it->bytes >= bytes && (best == idle_.end() || it->bytes < best->bytes))
+                best = it;
+        }
+        if (best != idle_.end()) {
+            const Segment found = *best;
+            idle_.erase(best);
+            return found;
+        }
+    }
+
+    const int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+    if (id < 0)
+        return std::nullopt;
+    void* address = shmat(id, nullptr, 0);
+    if (address == reinterpret_cast<void*>(-1)) {
+        shmctl(id, IPC_RMID, nullptr);
+        return std::nullopt;
+    }
+    const xcb_shm_seg_t name = xcb_generate_id(connection_);
+    XcbPtr<xcb_generic_error_t> failed(xcb_request_check(
+        connection_, xcb_shm_attach_checked(connection_, name, static_cast<std::uint32_t>(id), 0)));
+    // Marked for removal at once: the kernel frees the memory when the server
+    // and we have both let go, even if either of us dies.
+    shmctl(id, IPC_RMID, nullptr);
+    if (failed) {
+        shmdt(address);
+        return std::nullopt;
+    }
+    return Segment{name, address, bytes};
+}
+
+QImage X11SegmentPool::adopt(const Segment& segment, int width, int height, int format)
+{
+    auto* lease = new Lease{weak_from_this(), segment};
+    return QImage(static_cast<uchar*>(segment.address), width, height, qsizetype(width) * 4,
+                  static_cast<QImage::Format>(format), endLease, lease);
+}
+
+void X11SegmentPool::giveBack(const Segment& segment)
+{
+    std::optional<Segment> surplus;
+    {
+        const std::lock_guard guard(lock_);
+        idle_.push_back(segment);
+        if (idle_.size() > idleLimit) {
+            const auto smallest = std::ranges::min_element(
+                idle_, [](const Segment& a, const Segment& b) { return a.bytes < b.bytes; });
+            surplus = *smallest;
+            idle_.erase(smallest);
+        }
+    }
+    if (surplus) {
+        release(*surplus);
+        xcb_flush(connection_);
+    }
+}
+
+void X11SegmentPool::release(const Segment& segment)
+{
+    xcb_shm_detach(connection_, segment.name);
+    shmdt(segment.address);
+}
+
+} // namespace kelpie

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <xcb/shm.h>
+#include <xcb/xcb.h>
+
+#include <cstddef>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+class QImage;
+
+namespace kelpie {
+
+// Shared-memory segments that the X server writes images into and that the
+// images then keep as their pixels, so a screen image is never copied on our
+// side. A segment comes back here when its last image goes, still attached
+// to the server and with its pages mapped, so the next capture of the same
+// size pays neither for attaching nor for page faults. At most two idle
+// segments are kept (a screen and something smaller, such as the area under
+// our own windows); the rest are given back to the system.
+//
+// Images may outlive the pool: a segment that comes back after the pool is
+// gone is simply unmapped (the server let go when the connection closed).
+class X11SegmentPool : public std::enable_shared_from_this<X11SegmentPool> {
+public:
+    struct Segment {
+        xcb_shm_seg_t name = 0;
+        void* address = nullptr;
+        std::size_t bytes = 0;
+    };
+
+    explicit X11SegmentPool(xcb_connection_t* connection);
+    ~X11SegmentPool();
+    X11SegmentPool(const X11SegmentPool&) = delete;
+    X11SegmentPool& operator=(const X11SegmentPool&) = delete;
+
+    // An idle segment of at least `bytes`, else a new one; absent when the
+    // system or the server refuses one (shared memory is then of no use).
+    std::optional<Segment> take(std::size_t bytes);
+
+    // An image whose pixels are the segment's; the segment comes back when
+    // the last copy of the image is gone.
+    QImage adopt(const Segment& segment, int width, int height, int format);
+
+    // For a segment that was taken but will not hold an image.
+    void giveBack(const Segment& segment);
+
+private:
+    void release(const Segment& segment);
+
+    xcb_connection_t* connection_;
+    std::mutex lock_;
+    std::vector<Segment> idle_;
+};
+
+} // namespace kelpie
