@@ -235,3 +235,25 @@ TEST_F(X11Capture, TheScreenHasADisplayNumberThatFindsItAgain)
     ASSERT_EQ(screens.size(), 1u);
     EXPECT_EQ(screens[0], (CaptureService::Screen{number, Rect(0, 0, 1920, 1080)}));
 }
+
+TEST_F(X11Capture, AFrozenImageStaysFrozenWhileLaterCapturesAreTaken)
+{
+    const std::uint32_t id = host->create(QStringLiteral("100 100 200 200 ff0000"));
+    ASSERT_NE(id, 0u);
+    const QImage first = snapshot(primary()).image;
+    ASSERT_TRUE(host->command(QStringLiteral("move %1 1000 600").arg(id)));
+    const QImage second = snapshot(primary()).image;
+    const WindowCapture::Outcome window = captureWindow(id, host->pid());
+
+    EXPECT_EQ(colourMismatches(first, QRect(100, 100, 200, 200), 0xff0000), 0);
+    EXPECT_NE(colourMismatches(first, QRect(1000, 600, 200, 200), 0xff0000), 0);
+    EXPECT_EQ(colourMismatches(second, QRect(1000, 600, 200, 200), 0xff0000), 0);
+    EXPECT_NE(colourMismatches(second, QRect(100, 100, 200, 200), 0xff0000), 0);
+
+    // Images may outlive the service that took them.
+    service.reset();
+    EXPECT_EQ(colourMismatches(first, QRect(100, 100, 200, 200), 0xff0000), 0);
+    EXPECT_EQ(colourMismatches(std::get<WindowCapture::Snapshot>(window).image,
+                               QRect(0, 0, 200, 200), 0xff0000),
+              0);
+}
