@@ -176,7 +176,8 @@ X11CaptureService::captureWindow(const ShareableContent::Window& window,
         if (!topLevel)
             return Error{QStringLiteral("the window is no longer shown")};
         // The window may have grown since it was listed and measured.
-        if (!PixelLimits::accepts(topLevel->frame.width(), topLevel->frame.height()))
+        if (!PixelLimits::accepts(topLevel->visibleFrame.width(),
+                                  topLevel->visibleFrame.height()))
             return Error{QStringLiteral("the window has grown beyond the pixel budget")};
         X11ImageReader::Result image = p->reader->readWindow(*topLevel);
         if (auto* failure = std::get_if<QString>(&image))

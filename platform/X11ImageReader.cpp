@@ -338,8 +338,11 @@ X11ImageReader::Result X11ImageReader::readWindow(const X11TopLevel& topLevel) c
         return QStringLiteral("the window's contents are not available (error %1)")
             .arg(failed->error_code);
     }
-    Result result = read(contents, topLevel.depth, 0, 0, static_cast<int>(topLevel.frame.width()),
-                         static_cast<int>(topLevel.frame.height()));
+    const Rect& visible = topLevel.visibleFrame;
+    Result result = read(contents, topLevel.depth,
+                         static_cast<int>(visible.minX() - topLevel.frame.minX()),
+                         static_cast<int>(visible.minY() - topLevel.frame.minY()),
+                         static_cast<int>(visible.width()), static_cast<int>(visible.height()));
     xcb_free_pixmap(c, contents);
     xcb_flush(c);
     return result;

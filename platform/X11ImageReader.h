@@ -42,8 +42,8 @@ public:
     Result readDesktop(const Rect& area, std::span<const X11TopLevel> topLevels,
                        std::int32_t excludedPID) const;
 
-    // The complete contents of a top-level (covered and off-screen parts
-    // included), from the contents Composite keeps for it.
+    // The complete contents of a top-level's visible frame (covered and
+    // off-screen parts included), from the contents Composite keeps for it.
     Result readWindow(const X11TopLevel& topLevel) const;
 
     // Whether shared memory is in use (it is given up after a failure).

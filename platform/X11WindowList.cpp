@@ -50,6 +50,7 @@ struct ClientQuery {
     bool askAttributes = false;
     xcb_get_property_cookie_t type{};
     xcb_get_property_cookie_t state{};
+    xcb_get_property_cookie_t extents{};
     xcb_get_property_cookie_t pid{};
     xcb_res_query_client_ids_cookie_t clientIds{};
     bool askClientIds = false;
@@ -82,12 +83,28 @@ std::optional<std::int32_t> pidFromProperty(const xcb_get_property_reply_t* repl
     return static_cast<std::int32_t>(pid);
 }
 
+// The frame less the invisible margins a client draws around itself, when
+// it names sensible ones.
+Rect visiblePart(const Rect& frame, const xcb_get_property_reply_t* extents)
+{
+    if (!extents || extents->format != 32 || extents->type != XCB_ATOM_CARDINAL
+        || xcb_get_property_value_length(extents) < 16)
+        return frame;
+    const auto* margin = static_cast<const std::uint32_t*>(xcb_get_property_value(extents));
+    const double left = margin[0], right = margin[1], top = margin[2], bottom = margin[3];
+    if (left + right >= frame.width() || top + bottom >= frame.height())
+        return frame;
+    return Rect(frame.minX() + left, frame.minY() + top, frame.width() - left - right,
+                frame.height() - top - bottom);
+}
+
 } // namespace
 
 std::optional<X11TopLevel> X11WindowList::topLevelOf(const XcbSession& session,
                                                      xcb_window_t window)
 {
     xcb_connection_t* c = session.connection();
+    const xcb_window_t client = window;
     for (int level = 0; level < maximumNesting; ++level) {
         XcbPtr<xcb_query_tree_reply_t> tree(
             xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr));
@@ -99,10 +116,14 @@ std::optional<X11TopLevel> X11WindowList::topLevelOf(const XcbSession& session,
         }
         const auto attributesCookie = xcb_get_window_attributes(c, window);
         const auto geometryCookie = xcb_get_geometry(c, window);
+        const auto extentsCookie = xcb_get_property(c, 0, client, session.atoms().frameExtents,
+                                                    XCB_ATOM_CARDINAL, 0, 4);
         XcbPtr<xcb_get_window_attributes_reply_t> attributes(
             xcb_get_window_attributes_reply(c, attributesCookie, nullptr));
         XcbPtr<xcb_get_geometry_reply_t> geometry(
             xcb_get_geometry_reply(c, geometryCookie, nullptr));
+        XcbPtr<xcb_get_property_reply_t> extents(
+            xcb_get_property_reply(c, extentsCookie, nullptr));
         if (!attributes || !geometry || attributes->map_state != XCB_MAP_STATE_VIEWABLE)
             return std::nullopt;
         X11TopLevel t;
@@ -113,6 +134,8 @@ std::optional<X11TopLevel> X11WindowList::topLevelOf(const XcbSession& session,
         t.overrideRedirect = attributes->override_redirect;
         t.depth = geometry->depth;
         t.visual = attributes->visual;
+        t.client = client;
+        t.visibleFrame = visiblePart(t.frame, extents.get());
         return t;
     }
     return std::nullopt;
@@ -222,6 +245,8 @@ std::optional<X11WindowList> X11WindowList::list(const XcbSession& session)
                 q.attributes = xcb_get_window_attributes(c, t.client);
             q.type = xcb_get_property(c, 0, t.client, atoms.windowType, XCB_ATOM_ATOM, 0, 64);
             q.state = xcb_get_property(c, 0, t.client, atoms.windowState, XCB_ATOM_ATOM, 0, 64);
+            q.extents
+                = xcb_get_property(c, 0, t.client, atoms.frameExtents, XCB_ATOM_CARDINAL, 0, 4);
         }
         q.pid = xcb_get_property(c, 0, subject, atoms.windowPid, XCB_ATOM_CARDINAL, 0, 1);
         if (session.hasClientIds()) {
@@ -238,6 +263,7 @@ std::optional<X11WindowList> X11WindowList::list(const XcbSession& session)
         if (!described[i].viewable)
             continue;
         X11TopLevel t = described[i].topLevel;
+        t.visibleFrame = t.frame;
         ClientQuery& q = queries[i];
         bool clientViewable = true;
         bool normal = false;
@@ -250,6 +276,9 @@ std::optional<X11WindowList> X11WindowList::list(const XcbSession& session)
             }
             XcbPtr<xcb_get_property_reply_t> type(xcb_get_property_reply(c, q.type, nullptr));
             XcbPtr<xcb_get_property_reply_t> state(xcb_get_property_reply(c, q.state, nullptr));
+            XcbPtr<xcb_get_property_reply_t> extents(
+                xcb_get_property_reply(c, q.extents, nullptr));
+            t.visibleFrame = visiblePart(t.frame, extents.get());
             normal = isNormalType(atoms, atomsOf(type.get()));
             hidden = std::ranges::find(atomsOf(state.get()), atoms.stateHidden)
                 != atomsOf(state.get()).end();
@@ -268,11 +297,11 @@ std::optional<X11WindowList> X11WindowList::list(const XcbSession& session)
 
         ShareableContent::Window window;
         window.windowID = t.client != XCB_NONE ? t.client : t.window;
-        window.onScreen = clientViewable && !hidden && t.frame.intersects(desktop);
+        window.onScreen = clientViewable && !hidden && t.visibleFrame.intersects(desktop);
         window.windowLayer = t.client != XCB_NONE && normal ? ShareableContent::normalLayer
                                                             : ShareableContent::otherLayer;
         window.ownerPID = t.ownerPID;
-        window.nativeFrame = t.frame;
+        window.nativeFrame = t.visibleFrame;
         result.windows.push_back(window);
         result.topLevels.push_back(t);
     }

@@ -22,6 +22,9 @@ struct X11TopLevel {
     xcb_window_t client = XCB_NONE;
     // Device pixels, border included.
     Rect frame;
+    // The part the user sees as the window: the frame less the shadow that
+    // client-side decorations draw around it (_GTK_FRAME_EXTENTS).
+    Rect visibleFrame;
     bool overrideRedirect = false;
     std::uint8_t depth = 0;
     xcb_visualid_t visual = 0;

@@ -103,7 +103,7 @@ void XcbSession::queryExtensions()
 
 void XcbSession::internAtoms()
 {
-    constexpr std::array<std::string_view, 20> names{
+    constexpr std::array<std::string_view, 21> names{
         "_NET_CLIENT_LIST_STACKING",
         "_NET_WM_WINDOW_TYPE",
         "_NET_WM_PID",
@@ -124,6 +124,7 @@ void XcbSession::internAtoms()
         "_NET_WM_WINDOW_TYPE_NOTIFICATION",
         "_NET_WM_WINDOW_TYPE_COMBO",
         "_NET_WM_WINDOW_TYPE_DND",
+        "_GTK_FRAME_EXTENTS",
     };
     std::array<xcb_intern_atom_cookie_t, names.size()> cookies{};
     for (std::size_t i = 0; i < names.size(); ++i)
@@ -145,6 +146,7 @@ void XcbSession::internAtoms()
     atoms_.rootPixmap = atoms[7];
     for (std::size_t i = 0; i < std::size(atoms_.otherTypes); ++i)
         atoms_.otherTypes[i] = atoms[8 + i];
+    atoms_.frameExtents = atoms[20];
 }
 
 bool XcbSession::nativeImageByteOrder() const

@@ -31,6 +31,8 @@ public:
         // Types whose windows sit outside the ordinary application layer.
         xcb_atom_t otherTypes[12] = {};
         xcb_atom_t rootPixmap = XCB_NONE;
+        // Client-side decorations: the invisible shadow around a window.
+        xcb_atom_t frameExtents = XCB_NONE;
     };
 
     // Connects to $DISPLAY; check isOpen().

@@ -18,7 +18,8 @@ public:
     bool isRunning() const { return process_.state() == QProcess::Running; }
     std::int32_t pid() const { return static_cast<std::int32_t>(process_.processId()); }
 
-    // "X Y W H RRGGBB [pattern] [override] [type=NAME] [pid=N|nopid]";
+    // "X Y W H RRGGBB [pattern] [override] [type=NAME] [pid=N|nopid]
+    // [shadow=N]";
     // the new window's id, or 0 on failure.
     std::uint32_t create(const QString& spec);
     // "move ID X Y", "raise ID", "activate ID", "iconify ID", "unmap ID",

@@ -3,6 +3,7 @@
 // stdin and answers each with one line on stdout:
 //
 //   create X Y W H RRGGBB [pattern] [override] [type=NAME] [pid=N|nopid]
+//          [shadow=N]  (client-side shadow margins of N pixels on each side)
 //                                  -> "window ID" once mapped and drawn
 //   move ID X Y | raise ID | activate ID | iconify ID | unmap ID | destroy ID
 //                                  -> "ok" once the server has it
@@ -151,6 +152,7 @@ std::string create(std::istringstream& in)
     bool overrideRedirect = false;
     std::string type;
     long pid = getpid();
+    std::uint32_t shadow = 0;
     for (std::string option; in >> option;) {
         if (option == "pattern")
             w.pattern = true;
@@ -162,6 +164,8 @@ std::string create(std::istringstream& in)
             pid = std::stol(option.substr(4));
         else if (option == "nopid")
             pid = 0;
+        else if (option.rfind("shadow=", 0) == 0)
+            shadow = static_cast<std::uint32_t>(std::stoul(option.substr(7)));
     }
 
     const xcb_window_t id = xcb_generate_id(connection);
@@ -187,6 +191,11 @@ std::string create(std::istringstream& in)
         const auto value = static_cast<std::uint32_t>(pid);
         xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, atom("_NET_WM_PID"),
                             XCB_ATOM_CARDINAL, 32, 1, &value);
+    }
+    if (shadow != 0) {
+        const std::uint32_t extents[] = {shadow, shadow, shadow, shadow};
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, atom("_GTK_FRAME_EXTENTS"),
+                            XCB_ATOM_CARDINAL, 32, 4, extents);
     }
     if (!type.empty()) {
         std::string typeName = "_NET_WM_WINDOW_TYPE_" + type;

@@ -257,3 +257,25 @@ TEST_F(X11Capture, AFrozenImageStaysFrozenWhileLaterCapturesAreTaken)
                                QRect(0, 0, 200, 200), 0xff0000),
               0);
 }
+
+TEST_F(X11Capture, AClientSideShadowIsNotPartOfTheWindow)
+{
+    // 20 pixels of shadow around a 300 × 200 window.
+    const std::uint32_t id
+        = host->create(QStringLiteral("100 100 340 240 000044 pattern shadow=20"));
+    ASSERT_NE(id, 0u);
+    const std::optional<WindowTarget> target = waitForTarget(id);
+    ASSERT_TRUE(target);
+    EXPECT_EQ(target->rect, Rect(120, 760, 300, 200));
+
+    const WindowCapture::Outcome outcome = captureWindow(id, host->pid());
+    const auto* window = std::get_if<WindowCapture::Snapshot>(&outcome);
+    ASSERT_NE(window, nullptr);
+    ASSERT_EQ(window->image.size(), QSize(300, 200));
+    EXPECT_EQ(window->quartzFrame, Rect(120, 120, 300, 200));
+    QString first;
+    EXPECT_EQ(patternMismatches(window->image, QRect(0, 0, 300, 200), QPoint(-20, -20), 0x44,
+                                &first),
+              0)
+        << first.toStdString();
+}
