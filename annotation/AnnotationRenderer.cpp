@@ -308,7 +308,11 @@ std::optional<QImage> render(const QImage& base, const QList<AnnotationObject>& 
 {
     if (base.isNull())
         return std::nullopt;
-    QImage composite = base.convertToFormat(QImage::Format_RGBA8888_Premultiplied);
+    // Objects are painted in the toolkit's native premultiplied format, where
+    // its blending is fastest, and the result is reordered to RGBA in place.
+    QImage composite
+        = base.convertToFormat(objects.isEmpty() ? QImage::Format_RGBA8888_Premultiplied
+                                                 : QImage::Format_ARGB32_Premultiplied);
     if (composite.isNull())
         return std::nullopt;
     const QColorSpace srgb(QColorSpace::SRgb);
@@ -329,6 +333,9 @@ std::optional<QImage> render(const QImage& base, const QList<AnnotationObject>& 
             return std::nullopt;
     }
     painter.end();
+    composite.convertTo(QImage::Format_RGBA8888_Premultiplied);
+    if (composite.format() != QImage::Format_RGBA8888_Premultiplied)
+        return std::nullopt;
     return composite;
 }
 

@@ -33,7 +33,7 @@ bool validRegion(const QImage& image, const QRect& region)
 // when the job is large enough to be worth a thread.
 template<typename Work> void parallelFor(int count, std::int64_t cost, Work work)
 {
-    constexpr std::int64_t costPerThread = 1 << 20;
+    constexpr std::int64_t costPerThread = 1 << 17;
     const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     const int threads = static_cast<int>(
         std::clamp<std::int64_t>(cost / costPerThread, 1, std::min(cores, count)));

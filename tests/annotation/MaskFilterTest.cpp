@@ -66,6 +66,16 @@ TEST(MaskFilter, FilteringARegionEqualsCuttingItFromTheWholeFilteredImage)
                 << "blur " << sigma << " region " << region.x() << "," << region.y();
         }
     }
+    // Large enough to be split between threads: the seams must not show.
+    const QImage large = noise(1200, 1000);
+    const QImage largeWhole = MaskFilter::gaussianBlur(large, 6, large.rect());
+    const QRect strip(37, 0, 1100, 1000);
+    EXPECT_EQ(MaskFilter::gaussianBlur(large, 6, strip), largeWhole.copy(strip));
+    for (int y = 0; y < large.height(); y += 100) {
+        const QRect band(0, y, large.width(), 100);
+        EXPECT_EQ(MaskFilter::gaussianBlur(large, 6, band), largeWhole.copy(band)) << y;
+    }
+
     const QPointF origin(3.5, 61);
     for (double cell : {4.0, 7.5}) {
         const QImage whole = MaskFilter::pixelate(image, cell, origin, image.rect());
