@@ -12,7 +12,6 @@
 #include <unordered_map>
 #include <vector>
 
-
 namespace kelpie {
 namespace {
 
@@ -46,8 +45,8 @@ struct X11ImageReader::Private {
     std::shared_ptr<X11SegmentPool> segments;
     std::unordered_map<xcb_visualid_t, Picture> pictures;
 
-    explicit Private(const XcbSession& s)
-        : session(s), sharedMemory(s.hasShm()),
+    Private(const XcbSession& s, bool shm)
+        : session(s), sharedMemory(shm && s.hasShm()),
           segments(std::make_shared<X11SegmentPool>(s.connection()))
     {
     }
@@ -62,7 +61,8 @@ struct X11ImageReader::Private {
                       std::span<const X11TopLevel> windows) const;
 };
 
-X11ImageReader::X11ImageReader(const XcbSession& session) : d(new Private(session))
+X11ImageReader::X11ImageReader(const XcbSession& session, bool sharedMemory)
+    : d(new Private(session, sharedMemory))
 {
     d->loadPictureFormats();
 }

@@ -25,7 +25,8 @@ class X11ImageReader {
 public:
     using Result = std::variant<QImage, QString>;
 
-    explicit X11ImageReader(const XcbSession& session);
+    // With `sharedMemory` false, images always come through GetImage.
+    explicit X11ImageReader(const XcbSession& session, bool sharedMemory = true);
     ~X11ImageReader();
     X11ImageReader(const X11ImageReader&) = delete;
     X11ImageReader& operator=(const X11ImageReader&) = delete;

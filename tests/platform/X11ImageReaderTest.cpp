@@ -1,0 +1,115 @@
+// Pixels read back from the X server, through shared memory and through
+// plain GetImage alike: exact values, opaque 24-bit pixels, premultiplied
+// 32-bit ones, and refusals instead of crashes for bad requests.
+
+#include "platform/X11ImageReader.h"
+#include "platform/XcbSession.h"
+
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <xcb/xcb.h>
+
+#include <vector>
+
+using namespace kelpie;
+
+namespace {
+
+std::uint32_t pattern(int x, int y)
+{
+    return std::uint32_t((x * 7 + y) & 0xff) << 16 | std::uint32_t(y * 5) << 8 | 0x11;
+}
+
+class X11ImageReaderTest : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(session.isOpen());
+        if (GetParam()) {
+            ASSERT_TRUE(session.hasShm());
+        }
+    }
+
+    // A pixmap of the given depth whose pixel (x, y) is value(x, y).
+    template<typename Value>
+    xcb_pixmap_t pixmap(std::uint8_t depth, int width, int height, Value value)
+    {
+        xcb_connection_t* c = session.connection();
+        const xcb_pixmap_t id = xcb_generate_id(c);
+        xcb_create_pixmap(c, depth, id, session.root(), width, height);
+        const xcb_gcontext_t gc = xcb_generate_id(c);
+        xcb_create_gc(c, gc, id, 0, nullptr);
+        std::vector<std::uint32_t> pixels;
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x)
+                pixels.push_back(value(x, y));
+        }
+        xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, id, gc, width, height, 0, 0, 0, depth,
+                      pixels.size() * 4, reinterpret_cast<const std::uint8_t*>(pixels.data()));
+        xcb_free_gc(c, gc);
+        return id;
+    }
+
+    static std::uint32_t raw(const QImage& image, int x, int y)
+    {
+        return reinterpret_cast<const std::uint32_t*>(image.constScanLine(y))[x];
+    }
+
+    XcbSession session;
+    X11ImageReader reader{session, GetParam()};
+};
+
+} // namespace
+
+TEST_P(X11ImageReaderTest, ReadsExactOpaquePixelsOfAnyRectangle)
+{
+    // Depth 24 leaves the fourth byte to the server; the image must say 0xff.
+    const xcb_pixmap_t id = pixmap(24, 64, 48, [](int x, int y) { return pattern(x, y); });
+    const X11ImageReader::Result result = reader.read(id, 24, 3, 5, 17, 11);
+    ASSERT_TRUE(std::holds_alternative<QImage>(result)) << std::get<QString>(result).toStdString();
+    const QImage& image = std::get<QImage>(result);
+    ASSERT_EQ(image.size(), QSize(17, 11));
+    ASSERT_EQ(image.format(), QImage::Format_RGB32);
+    int wrong = 0;
+    for (int y = 0; y < 11; ++y) {
+        for (int x = 0; x < 17; ++x)
+            wrong += raw(image, x, y) != (0xff00'0000u | pattern(x + 3, y + 5));
+    }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(reader.usesSharedMemory(), GetParam());
+}
+
+TEST_P(X11ImageReaderTest, KeepsPremultipliedAlphaOfDeepPixmaps)
+{
+    const xcb_pixmap_t id = pixmap(32, 8, 8, [](int x, int y) {
+        return x < 4 ? 0x8040'2010u : y < 4 ? 0x0000'0000u : 0xffff'ffffu;
+    });
+    const X11ImageReader::Result result = reader.read(id, 32, 0, 0, 8, 8);
+    ASSERT_TRUE(std::holds_alternative<QImage>(result));
+    const QImage& image = std::get<QImage>(result);
+    EXPECT_EQ(image.format(), QImage::Format_ARGB32_Premultiplied);
+    EXPECT_EQ(raw(image, 1, 1), 0x8040'2010u);
+    EXPECT_EQ(raw(image, 5, 1), 0x0000'0000u);
+    EXPECT_EQ(raw(image, 5, 5), 0xffff'ffffu);
+}
+
+TEST_P(X11ImageReaderTest, RefusesRectanglesOutsideTheDrawable)
+{
+    const xcb_pixmap_t id = pixmap(24, 16, 16, [](int, int) { return 0u; });
+    EXPECT_TRUE(std::holds_alternative<QString>(reader.read(id, 24, 10, 10, 16, 16)));
+    EXPECT_TRUE(std::holds_alternative<QString>(reader.read(id, 24, 0, 0, 0, 16)));
+    EXPECT_TRUE(std::holds_alternative<QString>(reader.read(id, 16, 0, 0, 16, 16)));
+    // Still good afterwards, on the same path.
+    EXPECT_TRUE(std::holds_alternative<QImage>(reader.read(id, 24, 0, 0, 16, 16)));
+    EXPECT_EQ(reader.usesSharedMemory(), GetParam());
+}
+
+std::string pathName(const ::testing::TestParamInfo<bool>& path)
+{
+    return path.param ? "SharedMemory" : "GetImage";
+}
+
+INSTANTIATE_TEST_SUITE_P(SharedMemoryAndGetImage, X11ImageReaderTest, ::testing::Bool(),
+                         pathName);
