@@ -164,7 +164,7 @@ QList<AnnotationObject> sampleObjects(QSize size)
     objects.append(path(AnnotationTool::pen, pen, {at.at(110, 700)}));
     AnnotationStyle highlight = AnnotationStyle::initial(AnnotationTool::highlight, s);
     objects.append(path(AnnotationTool::highlight, highlight,
-                        {at.at(300, 207), at.at(560, 206), at.at(600, 207)}));
+                        {at.at(300, 200), at.at(560, 199), at.at(600, 200)}));
 
     // Text: plain and on a background box, Latin and Chinese.
     const auto textAt = [&](QString content, const AnnotationStyle& style, Point topLeft,
@@ -199,15 +199,15 @@ QList<AnnotationObject> sampleObjects(QSize size)
     // Masks: solid, pixelate, blur, two overlapping pixelates, brush masks.
     AnnotationStyle mask = AnnotationStyle::initial(AnnotationTool::mask, s);
     AnnotationStyle solid = mask;
-    objects.append(shape(AnnotationTool::mask, solid, at.at(408, 155), at.at(640, 176)));
+    objects.append(shape(AnnotationTool::mask, solid, at.at(408, 160), at.at(640, 184)));
     AnnotationStyle pixelate = mask;
     pixelate.maskEffect = MaskEffect::pixelate;
     pixelate.maskStrength = 10;
-    objects.append(shape(AnnotationTool::mask, pixelate, at.at(422, 183), at.at(700, 205)));
+    objects.append(shape(AnnotationTool::mask, pixelate, at.at(422, 190), at.at(700, 212)));
     AnnotationStyle blur = mask;
     blur.maskEffect = MaskEffect::blur;
     blur.maskStrength = 12;
-    objects.append(shape(AnnotationTool::mask, blur, at.at(410, 213), at.at(700, 234)));
+    objects.append(shape(AnnotationTool::mask, blur, at.at(412, 217), at.at(700, 240)));
     AnnotationStyle coarse = pixelate;
     coarse.maskStrength = 24;
     objects.append(shape(AnnotationTool::mask, coarse, at.at(330, 430), at.at(520, 560)));
@@ -222,7 +222,7 @@ QList<AnnotationObject> sampleObjects(QSize size)
     AnnotationStyle brushPixelate = pixelate;
     brushPixelate.maskBrush = true;
     brushPixelate.maskStrength = 8;
-    objects.append(path(AnnotationTool::mask, brushPixelate, {at.at(440, 250), at.at(600, 250)}));
+    objects.append(path(AnnotationTool::mask, brushPixelate, {at.at(440, 255), at.at(600, 255)}));
     return objects;
 }
 
