@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace kelpie::AnnotationRenderer {
 
@@ -249,6 +250,26 @@ bool drawMask(const AnnotationObject& object, QPainter& painter)
     return true;
 }
 
+// Reorders premultiplied ARGB32 pixels to premultiplied RGBA8888 in place:
+// on a little-endian machine that swaps the red and blue bytes of every
+// pixel, a loop that vectorises and runs several times faster than the
+// toolkit's general in-place conversion.
+void reorderToRgba(QImage& image)
+{
+    if constexpr (QSysInfo::ByteOrder != QSysInfo::LittleEndian) {
+        image.convertTo(QImage::Format_RGBA8888_Premultiplied);
+    } else {
+        auto* pixels = reinterpret_cast<std::uint32_t*>(image.bits());
+        const std::size_t count = static_cast<std::size_t>(image.bytesPerLine() / 4)
+            * static_cast<std::size_t>(image.height());
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::uint32_t v = pixels[i];
+            pixels[i] = (v & 0xff00ff00u) | ((v >> 16) & 0xffu) | ((v & 0xffu) << 16);
+        }
+        image.reinterpretAsFormat(QImage::Format_RGBA8888_Premultiplied);
+    }
+}
+
 } // namespace
 
 QTransform annotationToImage(int imageHeight) { return QTransform(1, 0, 0, -1, 0, imageHeight); }
@@ -309,10 +330,8 @@ std::optional<QImage> render(const QImage& base, const QList<AnnotationObject>& 
     if (base.isNull())
         return std::nullopt;
     // Objects are painted in the toolkit's native premultiplied format, where
-    // its blending is fastest, and the result is reordered to RGBA in place.
-    QImage composite
-        = base.convertToFormat(objects.isEmpty() ? QImage::Format_RGBA8888_Premultiplied
-                                                 : QImage::Format_ARGB32_Premultiplied);
+    // its blending is fastest; the result is reordered to RGBA at the end.
+    QImage composite = base.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     if (composite.isNull())
         return std::nullopt;
     const QColorSpace srgb(QColorSpace::SRgb);
@@ -320,20 +339,19 @@ std::optional<QImage> render(const QImage& base, const QList<AnnotationObject>& 
         composite.convertToColorSpace(srgb);
     composite.setColorSpace(srgb);
     composite.setDevicePixelRatio(1);
-    if (objects.isEmpty())
-        return composite;
 
-    QPainter painter;
-    if (!painter.begin(&composite))
-        return std::nullopt;
-    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
-    painter.setTransform(annotationToImage(composite.height()));
-    for (const AnnotationObject& object : objects) {
-        if (!draw(object, painter))
+    if (!objects.isEmpty()) {
+        QPainter painter;
+        if (!painter.begin(&composite))
             return std::nullopt;
+        painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+        painter.setTransform(annotationToImage(composite.height()));
+        for (const AnnotationObject& object : objects) {
+            if (!draw(object, painter))
+                return std::nullopt;
+        }
     }
-    painter.end();
-    composite.convertTo(QImage::Format_RGBA8888_Premultiplied);
+    reorderToRgba(composite);
     if (composite.format() != QImage::Format_RGBA8888_Premultiplied)
         return std::nullopt;
     return composite;
