@@ -73,6 +73,7 @@ TesseractEngine::Result TesseractEngine::recognize(const QImage& line, int model
                                                    const RecognitionCancellation& cancellation)
 {
     Result result;
+    result.model = model;
     if (line.isNull() || model < 0 || model >= int(models.size()))
         return result;
     tesseract::TessBaseAPI& api = models[std::size_t(model)]->api;

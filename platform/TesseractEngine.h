@@ -23,6 +23,7 @@ public:
         double confidence = 0;  // mean over the words
         double weakestWord = 0; // the least confident word's
         bool hasHan = false;    // read at least one Han character
+        int model = -1;         // the model that read it
     };
 
     // Tesseract model names ("chi_sim", "eng", …) in the caller's order.

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <exception>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -29,12 +30,16 @@ constexpr double hanInkSpan = 0.76;
 // with fair confidence, hence the check on the weakest word.
 constexpr double latinAcceptance = 85;
 constexpr double latinWeakestWord = 80;
-// A line read as simplified Chinese with less confidence than this is also
-// tried as traditional Chinese, which must then do clearly better to be
-// taken: the traditional model reads simplified text with much the same
-// confidence, and some simplified characters as their traditional forms.
-constexpr double traditionalTrial = 80;
-constexpr double traditionalMargin = 15;
+// Simplified and traditional Chinese cannot be told apart line by line:
+// each model reads the other script's characters as its own with about the
+// same confidence (the traditional one reads many a simplified line with
+// more). So Chinese lines are read in the first Chinese language, and the
+// second is tried only for a whole image whose Chinese lines the first
+// reads poorly on average; it is taken when it reads them clearly better
+// on average.
+constexpr double secondScriptTrial = 80;
+constexpr double secondScriptMargin = 12;
+constexpr std::size_t secondScriptLines = 2;
 // Lines recognised with less confidence than this are pictures, icons or
 // noise rather than text.
 constexpr double minimumConfidence = 40;
@@ -103,8 +108,7 @@ QString joined(const TesseractEngine::Result& result)
 }
 
 // Recognises one line with the model that suits it (see the constants
-// above); the first language of each script in the caller's order is
-// tried first.
+// above); of the Chinese languages the caller's first.
 TesseractEngine::Result recognizeLine(TesseractEngine& engine, const Models& models,
                                       const QImage& line, bool looksHan,
                                       const RecognitionCancellation& cancellation)
@@ -112,13 +116,7 @@ TesseractEngine::Result recognizeLine(TesseractEngine& engine, const Models& mod
     if (models.combined)
         return engine.recognize(line, 0, cancellation);
     const auto latin = [&] { return engine.recognize(line, models.latin, cancellation); };
-    const auto chinese = [&] {
-        TesseractEngine::Result first = engine.recognize(line, models.chinese[0], cancellation);
-        if (models.chinese.size() < 2 || !first.hasHan || first.confidence >= traditionalTrial)
-            return first;
-        TesseractEngine::Result second = engine.recognize(line, models.chinese[1], cancellation);
-        return second.confidence >= first.confidence + traditionalMargin ? second : first;
-    };
+    const auto chinese = [&] { return engine.recognize(line, models.chinese[0], cancellation); };
     if (models.latin < 0)
         return chinese();
     if (models.chinese.empty())
@@ -229,6 +227,86 @@ struct TesseractTextRecognizer::Pool {
         released.notify_all();
     }
 
+    // Runs task(engine, i) for every i below count on all workers at once:
+    // the calling thread and up to workers - 1 helpers, each with its own
+    // engine. The first failure (cancellation included) stops the others
+    // and is rethrown.
+    void runAll(std::size_t count, const std::function<void(TesseractEngine&, std::size_t)>& task)
+    {
+        std::atomic<std::size_t> next{0};
+        std::mutex failureMutex;
+        std::exception_ptr failure;
+        const auto work = [&](TesseractEngine& engine) {
+            TesseractEngine::limitThreads();
+            try {
+                for (std::size_t i = next++; i < count; i = next++)
+                    task(engine, i);
+            } catch (...) {
+                std::lock_guard lock(failureMutex);
+                if (!failure)
+                    failure = std::current_exception();
+                next = count;
+            }
+        };
+
+        std::unique_ptr<TesseractEngine> own = acquire(workers, true);
+        std::vector<std::unique_ptr<TesseractEngine>> helperEngines(std::size_t(workers - 1));
+        std::vector<std::thread> helpers;
+        for (std::size_t h = 0; h < helperEngines.size() && h + 1 < count; ++h) {
+            helpers.emplace_back([&, h] {
+                try {
+                    helperEngines[h] = acquire(workers, false);
+                } catch (...) {
+                    // The other workers do the lines without this one.
+                }
+                if (helperEngines[h])
+                    work(*helperEngines[h]);
+            });
+        }
+        work(*own);
+        for (std::thread& helper : helpers)
+            helper.join();
+        release(std::move(own));
+        for (auto& engine : helperEngines)
+            release(std::move(engine));
+        if (failure)
+            std::rethrow_exception(failure);
+    }
+
+    // Tries the second Chinese language on the Chinese lines of an image when
+    // the first reads them poorly (see secondScriptTrial), and takes its
+    // readings when they are clearly better on average.
+    void trySecondScript(std::vector<std::optional<Recognized>>& results,
+                         const RecognitionCancellation& cancellation)
+    {
+        if (models.chinese.size() < 2)
+            return;
+        std::vector<std::size_t> han;
+        double first = 0;
+        for (std::size_t i = 0; i < results.size(); ++i) {
+            if (results[i] && results[i]->result.hasHan
+                && results[i]->result.model == models.chinese[0]) {
+                han.push_back(i);
+                first += results[i]->result.confidence;
+            }
+        }
+        if (han.size() < secondScriptLines || first / double(han.size()) >= secondScriptTrial)
+            return;
+        std::vector<TesseractEngine::Result> second(han.size());
+        runAll(han.size(), [&](TesseractEngine& engine, std::size_t i) {
+            cancellation.throwIfCancelled();
+            second[i]
+                = engine.recognize(results[han[i]]->image.image, models.chinese[1], cancellation);
+        });
+        double secondSum = 0;
+        for (const TesseractEngine::Result& result : second)
+            secondSum += result.confidence;
+        if (secondSum < first + secondScriptMargin * double(han.size()))
+            return;
+        for (std::size_t i = 0; i < han.size(); ++i)
+            results[han[i]]->result = std::move(second[i]);
+    }
+
     void dropIdle()
     {
         std::vector<std::unique_ptr<TesseractEngine>> dropped;
@@ -316,60 +394,31 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
     });
 
     std::vector<std::optional<Recognized>> results(boxes.size());
-    std::atomic<std::size_t> next{0};
-    std::mutex failureMutex;
-    std::exception_ptr failure;
     const int minimumHeight = pool->options.minimumLineHeight;
-    const auto work = [&](TesseractEngine& engine) {
-        TesseractEngine::limitThreads();
-        try {
-            for (std::size_t i = next++; i < order.size(); i = next++) {
-                if (cancellation.isCancelled())
-                    return;
-                const std::size_t index = order[i];
-                Recognized recognized;
-                recognized.image = TextLayout::lineImage(grey, boxes[index], minimumHeight);
-                if (recognized.image.image.isNull())
-                    continue;
-                const bool looksHan = TextLayout::inkSpan(normalized, boxes[index]) > hanInkSpan;
-                recognized.result = recognizeLine(engine, pool->models, recognized.image.image,
-                                                  looksHan, cancellation);
-                results[index] = std::move(recognized);
-            }
-        } catch (...) {
-            std::lock_guard lock(failureMutex);
-            if (!failure)
-                failure = std::current_exception();
-            next = order.size();
-        }
+    const auto releaseIfMemoryIsLow = [this] {
+        const qint64 available = availableMemory();
+        if (available >= 0 && available < lowMemoryBytes)
+            pool->dropIdle();
     };
-
-    std::unique_ptr<TesseractEngine> own = pool->acquire(pool->workers, true);
-    std::vector<std::thread> helpers;
-    std::vector<std::unique_ptr<TesseractEngine>> helperEngines(std::size_t(pool->workers - 1));
-    for (std::size_t h = 0; h < helperEngines.size() && h + 1 < boxes.size(); ++h) {
-        helpers.emplace_back([&, h] {
-            try {
-                helperEngines[h] = pool->acquire(pool->workers, false);
-            } catch (...) {
-                // The calling thread's engine does the work alone.
-            }
-            if (helperEngines[h])
-                work(*helperEngines[h]);
+    try {
+        pool->runAll(order.size(), [&](TesseractEngine& engine, std::size_t i) {
+            cancellation.throwIfCancelled();
+            const std::size_t index = order[i];
+            Recognized recognized;
+            recognized.image = TextLayout::lineImage(grey, boxes[index], minimumHeight);
+            if (recognized.image.image.isNull())
+                return;
+            const bool looksHan = TextLayout::inkSpan(normalized, boxes[index]) > hanInkSpan;
+            recognized.result = recognizeLine(engine, pool->models, recognized.image.image,
+                                              looksHan, cancellation);
+            results[index] = std::move(recognized);
         });
+        pool->trySecondScript(results, cancellation);
+    } catch (...) {
+        releaseIfMemoryIsLow();
+        throw;
     }
-    work(*own);
-    for (std::thread& helper : helpers)
-        helper.join();
-    pool->release(std::move(own));
-    for (auto& engine : helperEngines)
-        pool->release(std::move(engine));
-    const qint64 available = availableMemory();
-    if (available >= 0 && available < lowMemoryBytes)
-        pool->dropIdle();
-
-    if (failure)
-        std::rethrow_exception(failure);
+    releaseIfMemoryIsLow();
     cancellation.throwIfCancelled();
 
     TextAnalysis analysis;

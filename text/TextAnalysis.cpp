@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 namespace kelpie {
 
 namespace {
@@ -54,13 +56,33 @@ bool TextAnalysis::isCjk(char32_t c)
 TextAnalysis::Line TextAnalysis::assembleLine(const std::vector<Glyph>& glyphs, double confidence,
                                               double height, const BlankWidth& blankWidth)
 {
+    // Recognisers report approximate character boxes that may overlap or
+    // run out of order; selection needs them to follow each other. Each box
+    // starts no earlier than the one before and ends where the next starts.
+    std::vector<Glyph> ordered;
+    for (const Glyph& glyph : glyphs) {
+        if (!glyph.text.isEmpty())
+            ordered.push_back(glyph);
+    }
+    for (std::size_t i = 0; i < ordered.size(); ++i) {
+        Rect& box = ordered[i].box;
+        box = box.standardized();
+        if (i > 0 && box.minX() < ordered[i - 1].box.minX())
+            box = Rect(ordered[i - 1].box.minX(), box.minY(),
+                       std::max(0.0, box.maxX() - ordered[i - 1].box.minX()), box.height());
+    }
+    for (std::size_t i = 0; i + 1 < ordered.size(); ++i) {
+        Rect& box = ordered[i].box;
+        const double next = ordered[i + 1].box.minX();
+        if (box.maxX() > next)
+            box = Rect(box.minX(), box.minY(), next - box.minX(), box.height());
+    }
+
     Line line;
     line.confidence = confidence;
     line.box = Rect::null();
     const Glyph* previous = nullptr;
-    for (const Glyph& glyph : glyphs) {
-        if (glyph.text.isEmpty())
-            continue;
+    for (const Glyph& glyph : ordered) {
         bool space = false;
         if (previous) {
             const bool leftCjk = isCjk(lastCodePoint(previous->text));

@@ -66,7 +66,8 @@ struct TextAnalysis {
     // shows a blank as wide as a typed space; between other characters where
     // the recogniser saw a word boundary or the blank is plainly a space.
     // `height` is the height of the line's ink, the measure of its type
-    // size. Empty glyphs are skipped.
+    // size. Empty glyphs are skipped. Character boxes are made to follow
+    // each other from left to right without overlapping.
     static Line assembleLine(const std::vector<Glyph>& glyphs, double confidence, double height,
                              const BlankWidth& blankWidth);
 

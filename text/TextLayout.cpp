@@ -14,6 +14,7 @@ namespace {
 // Backgrounds are estimated on square blocks.
 constexpr int blockSize = 8;
 constexpr int panelBlocks = 3;
+constexpr std::size_t largeFlatArea = 64;
 // Pixels along the edge of a filled shape that blend into its surroundings.
 constexpr int shapeEdge = 2;
 // Grey levels within which a pixel still matches a background.
@@ -144,6 +145,10 @@ bool isText(const Box& box)
     // Outlines of fields and buttons: wide and hollow.
     if (h >= 8 && w >= 3 * h && box.ink * 100 < 15 * w * h)
         return false;
+    // Grids and crossing rules: large and nearly empty. Glyphs, even thin
+    // ones, cover a fifth of their box or more.
+    if (w * h >= 400 && box.ink * 100 < 6 * w * h)
+        return false;
     return true;
 }
 
@@ -156,7 +161,8 @@ bool sameRow(const Box& line, const Box& glyph)
 }
 
 // Joins glyphs, left to right, into lines: a glyph continues the nearest
-// line on its row whose end is less than about one line height away.
+// line on its row whose end is less than one and a half line heights away
+// (wider gaps separate columns and labels).
 std::vector<Box> joinLines(std::vector<Box> glyphs)
 {
     std::sort(glyphs.begin(), glyphs.end(),
@@ -168,7 +174,7 @@ std::vector<Box> joinLines(std::vector<Box> glyphs)
         int bestGap = 0;
         for (std::size_t i = 0; i < open.size();) {
             const Box& line = lines[open[i]];
-            const int reach = std::max(line.height(), glyph.height());
+            const int reach = std::max(line.height(), glyph.height()) * 3 / 2;
             // Glyphs come left to right, so a line this far behind is done.
             if (line.right + 2 * maximumGlyphHeight < glyph.left) {
                 open.erase(open.begin() + std::ptrdiff_t(i));
@@ -317,6 +323,7 @@ QImage normalized(const QImage& greyImage)
     std::vector<std::size_t> settled;
     std::vector<bool> known(background.size(), false);
     std::vector<bool> flat(background.size(), false);
+    std::vector<bool> pure(background.size(), false);
     std::array<int, 256> histogram{};
     for (int by = 0; by < rows; ++by) {
         for (int bx = 0; bx < columns; ++bx) {
@@ -344,21 +351,23 @@ QImage normalized(const QImage& greyImage)
             const std::size_t block = at(bx, by);
             background[block] = std::uint8_t(best);
             flat[block] = 2 * bestCount >= (x1 - x0) * (y1 - y0);
+            pure[block] = 10 * bestCount >= 9 * (x1 - x0) * (y1 - y0);
         }
     }
     const std::array<std::pair<int, int>, 4> steps{{{-1, 0}, {1, 0}, {0, -1}, {0, 1}}};
-    // A panel is flat over at least three by three blocks of one value; the
-    // strokes of all but huge type are thinner than that. Smaller flat
-    // patches (thick strokes, narrow buttons) take the background around
-    // them.
+    // Panels are found two ways. Somewhere a panel is clear of text over
+    // three by three blocks, which even dense bold glyphs are not. And a
+    // large area of flat blocks of one value is a panel even where text
+    // covers it closely (a terminal); the flat blocks inside one glyph, even
+    // a large bold one, are far fewer.
     const auto alike = [&](int bx, int by, std::uint8_t value) {
         return bx >= 0 && by >= 0 && bx < columns && by < rows && flat[at(bx, by)]
             && std::abs(int(background[at(bx, by)]) - int(value)) <= backgroundTolerance;
     };
-    const auto square = [&](int left, int top, std::uint8_t value) {
+    const auto clear = [&](int left, int top, std::uint8_t value) {
         for (int y = top; y < top + panelBlocks; ++y) {
             for (int x = left; x < left + panelBlocks; ++x) {
-                if (!alike(x, y, value))
+                if (!alike(x, y, value) || !pure[at(x, y)])
                     return false;
             }
         }
@@ -367,14 +376,41 @@ QImage normalized(const QImage& greyImage)
     for (int by = 0; by < rows; ++by) {
         for (int bx = 0; bx < columns; ++bx) {
             const std::size_t block = at(bx, by);
-            if (!flat[block])
+            if (!pure[block])
                 continue;
             bool panel = false;
             for (int dy = 1 - panelBlocks; dy <= 0 && !panel; ++dy) {
                 for (int dx = 1 - panelBlocks; dx <= 0 && !panel; ++dx)
-                    panel = square(bx + dx, by + dy, background[block]);
+                    panel = clear(bx + dx, by + dy, background[block]);
             }
             if (panel) {
+                known[block] = true;
+                settled.push_back(block);
+            }
+        }
+    }
+    std::vector<bool> visited(background.size(), false);
+    std::vector<std::size_t> area;
+    for (std::size_t start = 0; start < background.size(); ++start) {
+        if (!flat[start] || visited[start] || known[start])
+            continue;
+        area.assign(1, start);
+        visited[start] = true;
+        for (std::size_t next = 0; next < area.size(); ++next) {
+            const int bx = int(area[next] % std::size_t(columns));
+            const int by = int(area[next] / std::size_t(columns));
+            for (const auto& [dx, dy] : steps) {
+                const int nx = bx + dx;
+                const int ny = by + dy;
+                if (alike(nx, ny, background[start]) && !visited[at(nx, ny)]
+                    && !known[at(nx, ny)]) {
+                    visited[at(nx, ny)] = true;
+                    area.push_back(at(nx, ny));
+                }
+            }
+        }
+        if (area.size() >= largeFlatArea) {
+            for (const std::size_t block : area) {
                 known[block] = true;
                 settled.push_back(block);
             }

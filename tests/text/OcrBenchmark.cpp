@@ -84,7 +84,7 @@ QString withoutCjkSpaces(const QString& text)
 
 // How many expected lines appear among the read lines, each read line
 // counting once.
-int exactLines(const std::vector<QString>& expected, QStringList read, QStringList* missed)
+int exactLines(const QStringList& expected, QStringList read, QStringList* missed)
 {
     int exact = 0;
     for (const QString& line : expected) {
@@ -165,7 +165,7 @@ void Compare(benchmark::State& state, const char* name)
     const TextFixture fixture = TextFixture::named(QString::fromUtf8(name));
     const QString png = pngOf(fixture);
     TesseractTextRecognizer& recognizer = warmRecognizer();
-    const std::vector<QString> expected = fixture.texts();
+    const QStringList expected = fixture.texts();
 
     std::vector<double> engineTimes;
     std::vector<double> cliTimes;

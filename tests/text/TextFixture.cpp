@@ -277,11 +277,11 @@ TextFixture TextFixture::named(const QString& name)
     throw std::invalid_argument("unknown text fixture");
 }
 
-std::vector<QString> TextFixture::texts() const
+QStringList TextFixture::texts() const
 {
-    std::vector<QString> result;
+    QStringList result;
     for (const Line& line : lines)
-        result.push_back(line.text);
+        result.append(line.text);
     return result;
 }
 

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -43,7 +44,7 @@ struct TextFixture {
     static TextFixture named(const QString& name);
 
     // The expected texts, top to bottom.
-    std::vector<QString> texts() const;
+    QStringList texts() const;
 };
 
 } // namespace kelpie

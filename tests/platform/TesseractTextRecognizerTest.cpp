@@ -1,0 +1,148 @@
+#include "platform/TesseractTextRecognizer.h"
+
+#include "tests/text/TextFixture.h"
+
+#include <QDir>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace {
+
+using namespace kelpie;
+
+QStringList textsOf(const TextAnalysis& analysis)
+{
+    QStringList texts;
+    for (const TextAnalysis::Line& line : analysis.lines)
+        texts.append(line.text);
+    return texts;
+}
+
+int threadCount()
+{
+    return int(QDir(QStringLiteral("/proc/self/task"))
+                   .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
+                   .size());
+}
+
+// The short fixtures, each read line for line in reading order: English
+// interface text, simplified Chinese (no spaces between characters), mixed
+// lines (spaces only where typed), traditional Chinese, light text on a dark
+// panel and white text on a button. The two full screens are bench_ocr's.
+TEST(TesseractTextRecognizer, ReadsTheFixturesExactly)
+{
+    TesseractTextRecognizer recognizer;
+    for (const TextFixture& fixture :
+         {TextFixture::englishInterface(), TextFixture::simplifiedChinese(),
+          TextFixture::mixedLines(), TextFixture::traditionalChinese(), TextFixture::darkPanel()}) {
+        const TextAnalysis analysis = recognizer.analyze(fixture.image, RecognitionCancellation());
+        EXPECT_EQ(textsOf(analysis), fixture.texts()) << fixture.name.toStdString();
+        EXPECT_EQ(analysis.text(), fixture.texts().join(QLatin1Char('\n')));
+
+        // Every box lies where the line was drawn, characters left to right.
+        for (std::size_t i = 0; i < analysis.lines.size() && i < fixture.lines.size(); ++i) {
+            const TextAnalysis::Line& line = analysis.lines[i];
+            const QRect drawn = fixture.lines[i].box.adjusted(-2, -2, 2, 2);
+            const Rect area(drawn.x(), drawn.y(), drawn.width(), drawn.height());
+            EXPECT_TRUE(area.contains(line.box)) << line.text.toStdString();
+            double left = line.box.minX();
+            for (const TextAnalysis::Word& word : line.words) {
+                for (const TextAnalysis::Character& character : word.characters) {
+                    EXPECT_TRUE(line.box.contains(character.box)) << character.text.toStdString();
+                    EXPECT_GE(character.box.midX(), left) << character.text.toStdString();
+                    left = character.box.midX();
+                }
+            }
+        }
+    }
+}
+
+TEST(TesseractTextRecognizer, CancelledAnalysisYieldsNoResult)
+{
+    TesseractTextRecognizer recognizer;
+    const QImage screen = TextFixture::mixedScreen().image;
+
+    RecognitionCancellation before;
+    before.cancel();
+    EXPECT_THROW(recognizer.analyze(screen, before), RecognitionCancellation::Cancelled);
+
+    // Cancelled while the lines are being recognised, from another thread.
+    recognizer.prewarm();
+    RecognitionCancellation during;
+    std::atomic<bool> started{false};
+    std::thread canceller([&] {
+        while (!started)
+            std::this_thread::yield();
+        during.cancel();
+    });
+    started = true;
+    EXPECT_THROW(recognizer.analyze(screen, during), RecognitionCancellation::Cancelled);
+    canceller.join();
+
+    // The recogniser still works afterwards.
+    const TextFixture fixture = TextFixture::simplifiedChinese();
+    EXPECT_EQ(textsOf(recognizer.analyze(fixture.image, RecognitionCancellation())),
+              fixture.texts());
+}
+
+TEST(TesseractTextRecognizer, ImagesWithoutTextNeedNoModels)
+{
+    TesseractTextRecognizer recognizer;
+    QImage blank(800, 600, QImage::Format_RGB32);
+    blank.fill(QColor(0x20, 0x40, 0x60));
+    EXPECT_TRUE(recognizer.analyze(blank, RecognitionCancellation()).isEmpty());
+    EXPECT_TRUE(recognizer.analyze(QImage(), RecognitionCancellation()).isEmpty());
+    EXPECT_EQ(recognizer.loadedModelSets(), 0);
+}
+
+// Analyses from several threads at once share the recogniser; the models
+// made for the overlap are freed, those of the workers stay warm, and
+// Tesseract's own OpenMP threads are never started.
+TEST(TesseractTextRecognizer, ConcurrentAnalysesAgreeAndKeepTheWorkersWarm)
+{
+    TesseractTextRecognizer::Options options;
+    options.workers = 2;
+    TesseractTextRecognizer recognizer(TextRecognizer::languages(), options);
+    const TextFixture mixed = TextFixture::mixedLines();
+    const TextFixture english = TextFixture::englishInterface();
+    const TextAnalysis mixedAlone = recognizer.analyze(mixed.image, RecognitionCancellation());
+    const TextAnalysis englishAlone = recognizer.analyze(english.image, RecognitionCancellation());
+    EXPECT_EQ(recognizer.loadedModelSets(), 2);
+
+    const int threadsBefore = threadCount();
+    TextAnalysis mixedTogether;
+    TextAnalysis englishTogether;
+    std::thread first(
+        [&] { mixedTogether = recognizer.analyze(mixed.image, RecognitionCancellation()); });
+    std::thread second(
+        [&] { englishTogether = recognizer.analyze(english.image, RecognitionCancellation()); });
+    first.join();
+    second.join();
+    EXPECT_EQ(mixedTogether, mixedAlone);
+    EXPECT_EQ(englishTogether, englishAlone);
+    EXPECT_EQ(recognizer.loadedModelSets(), 2);
+    EXPECT_LE(threadCount(), threadsBefore);
+
+    recognizer.releaseIdleModels();
+    EXPECT_EQ(recognizer.loadedModelSets(), 0);
+    EXPECT_EQ(recognizer.analyze(mixed.image, RecognitionCancellation()), mixedAlone);
+}
+
+TEST(TesseractTextRecognizer, LanguagesWithoutAModelFail)
+{
+    TesseractTextRecognizer recognizer({QStringLiteral("xx-Unknown")});
+    EXPECT_THROW(
+        recognizer.analyze(TextFixture::englishInterface().image, RecognitionCancellation()),
+        TextRecognizer::Failure);
+    EXPECT_EQ(TesseractTextRecognizer::modelName(QStringLiteral("zh-Hant")),
+              QStringLiteral("chi_tra"));
+
+    // English alone reads English.
+    TesseractTextRecognizer english({QStringLiteral("en-US")});
+    const TextFixture fixture = TextFixture::englishInterface();
+    EXPECT_EQ(textsOf(english.analyze(fixture.image, RecognitionCancellation())), fixture.texts());
+}
+
+} // namespace

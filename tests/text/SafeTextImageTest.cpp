@@ -1,0 +1,230 @@
+#include "text/SafeTextImage.h"
+
+#include "tests/text/TextFixture.h"
+
+#include <QColorSpace>
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace kelpie;
+namespace Safe = kelpie::SafeTextImage;
+
+// A text region 20 × 10 at (10, 10) in bottom-left pixel space and an
+// occlusion of the same height `gap` pixels to its right.
+QList<Rect> suppressedAtGap(double gap)
+{
+    const Rect region(10, 10, 20, 10);
+    const Rect mask(region.maxX() + gap, 10, 30, 10);
+    return Safe::regionsToSuppress({region}, {mask}, Size{200, 100});
+}
+
+// Whether every pixel of `rect` (top-left pixel space) is opaque white.
+bool allWhite(const QImage& image, const QRect& rect)
+{
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        for (int x = rect.left(); x <= rect.right(); ++x) {
+            if (image.pixelColor(x, y) != QColor(Qt::white))
+                return false;
+        }
+    }
+    return true;
+}
+
+int darkPixels(const QImage& image, const QRect& rect)
+{
+    int count = 0;
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        for (int x = rect.left(); x <= rect.right(); ++x)
+            count += image.pixelColor(x, y).lightness() < 128;
+    }
+    return count;
+}
+
+// A rectangle in top-left image space as the bottom-left one the
+// occlusions use.
+Rect flipped(const QRect& rect, int imageHeight)
+{
+    return Rect(rect.x(), imageHeight - rect.y() - rect.height(), rect.width(), rect.height());
+}
+
+TEST(SafeTextImage, RegionsReachThreePixelsTowardsAnOcclusion)
+{
+    EXPECT_EQ(suppressedAtGap(2).size(), 1);
+    EXPECT_EQ(suppressedAtGap(3).size(), 1); // the grown region touches the mask
+    EXPECT_TRUE(suppressedAtGap(4).isEmpty());
+    EXPECT_TRUE(suppressedAtGap(-5).size() == 1); // overlapping
+
+    // The same below the region, and the kept rectangle is the grown one.
+    const QList<Rect> below
+        = Safe::regionsToSuppress({Rect(10, 10, 20, 10)}, {Rect(10, 0, 20, 8)}, Size{200, 100});
+    ASSERT_EQ(below.size(), 1);
+    EXPECT_EQ(below[0], Rect(7, 7, 26, 16));
+    EXPECT_TRUE(
+        Safe::regionsToSuppress({Rect(10, 10, 20, 10)}, {Rect(10, 0, 20, 6)}, Size{200, 100})
+            .isEmpty());
+}
+
+TEST(SafeTextImage, SuppressedRegionsAreClippedAndKeepTheirOrder)
+{
+    const QList<Rect> regions{Rect(190, 50, 20, 10), Rect(-5, -5, 10, 10), Rect(50, 50, 10, 10),
+                              Rect(300, 300, 10, 10), Rect(40, 80, -10, -10)};
+    const QList<Rect> occlusions{Rect(0, 0, 200, 100)};
+    const QList<Rect> suppress = Safe::regionsToSuppress(regions, occlusions, Size{200, 100});
+    // The region outside the image is dropped; the others stay in order,
+    // clipped to the image and standardised.
+    ASSERT_EQ(suppress.size(), 4);
+    EXPECT_EQ(suppress[0], Rect(187, 47, 13, 16));
+    EXPECT_EQ(suppress[1], Rect(0, 0, 8, 8));
+    EXPECT_EQ(suppress[2], Rect(47, 47, 16, 16));
+    EXPECT_EQ(suppress[3], Rect(27, 67, 16, 16));
+
+    EXPECT_TRUE(Safe::regionsToSuppress(regions, {}, Size{200, 100}).isEmpty());
+}
+
+TEST(SafeTextImage, WithoutOcclusionsTheImageIsReturnedUntouched)
+{
+    const QImage image = TextFixture::englishInterface().image;
+    const QImage prepared
+        = Safe::prepare(image, {Rect(0, 0, 50, 50)}, {}, RecognitionCancellation());
+    EXPECT_EQ(prepared.constBits(), image.constBits());
+    EXPECT_EQ(prepared, image);
+    EXPECT_EQ(prepared.format(), image.format());
+}
+
+TEST(SafeTextImage, TextRegionsAreLinesInBottomLeftPixelSpace)
+{
+    const TextFixture fixture = TextFixture::englishInterface();
+    const int height = fixture.image.height();
+    const QList<Rect> regions = Safe::textRegions(fixture.image, RecognitionCancellation());
+    ASSERT_EQ(regions.size(), qsizetype(fixture.lines.size()));
+    for (qsizetype i = 0; i < regions.size(); ++i) {
+        // Reading order is top to bottom, so the first region is highest up.
+        const Rect drawn = flipped(fixture.lines[std::size_t(i)].box, height);
+        EXPECT_TRUE(drawn.insetBy(-1, -1).contains(regions[i])) << i;
+        EXPECT_GT(regions[i].width(), drawn.width() * 0.8) << i;
+    }
+}
+
+TEST(SafeTextImage, TextNearAMaskIsPaintedWhiteAndTextFurtherAwayIsKept)
+{
+    const TextFixture fixture = TextFixture::englishInterface();
+    const int height = fixture.image.height();
+    const QRect first = fixture.lines[0].box;
+    const QRect second = fixture.lines[1].box;
+    const QList<Rect> regions = Safe::textRegions(fixture.image, RecognitionCancellation());
+    ASSERT_GE(regions.size(), 2);
+
+    // A mask 2 pixels to the right of the first line's ink, and one 4
+    // pixels to the right of the second's.
+    const Rect firstMask(regions[0].maxX() + 2, regions[0].minY(), 40, regions[0].height());
+    const Rect secondMask(regions[1].maxX() + 4, regions[1].minY(), 40, regions[1].height());
+    const QImage prepared
+        = Safe::prepare(fixture.image, {}, {firstMask, secondMask}, RecognitionCancellation());
+
+    EXPECT_GT(darkPixels(fixture.image, first), 50);
+    EXPECT_TRUE(allWhite(prepared, first.intersected(prepared.rect())));
+    EXPECT_GT(darkPixels(prepared, second), 50);
+    for (int y = second.top(); y <= second.bottom(); ++y) {
+        for (int x = second.left(); x <= second.right(); ++x)
+            ASSERT_EQ(prepared.pixel(x, y), fixture.image.pixel(x, y)) << x << ", " << y;
+    }
+    // Lines not near any mask stay as they were.
+    EXPECT_GT(darkPixels(prepared, fixture.lines[3].box), 50);
+    (void)height;
+}
+
+TEST(SafeTextImage, TextVisibleOnlyInTheBaseImageIsSuppressedThroughTheBaseRegions)
+{
+    // The base image shows a line of text; the composite hides it under an
+    // opaque mask, so the composite alone has no text region there.
+    const TextFixture fixture = TextFixture::simplifiedChinese();
+    const QImage& base = fixture.image;
+    const QRect secret = fixture.lines[0].box;
+    QImage composite = base.copy();
+    const QRect mask = secret.adjusted(-4, -4, 4, 4);
+    QPainter(&composite).fillRect(mask, QColor(0x80, 0x80, 0x80));
+    const QList<Rect> occlusions{flipped(mask, base.height())};
+
+    const QList<Rect> baseRegions = Safe::textRegions(base, RecognitionCancellation());
+    ASSERT_EQ(baseRegions.size(), 2);
+    const Rect ink = baseRegions[0];
+    const QRect inkPixels(int(ink.minX()), base.height() - int(ink.maxY()), int(ink.width()),
+                          int(ink.height()));
+    ASSERT_TRUE(inkPixels.intersects(secret));
+
+    const QImage alone = Safe::prepare(composite, {}, occlusions, RecognitionCancellation());
+    EXPECT_FALSE(allWhite(alone, inkPixels));
+    const QImage prepared
+        = Safe::prepare(composite, baseRegions, occlusions, RecognitionCancellation());
+    // The base region, grown by 3 pixels, is white.
+    EXPECT_TRUE(allWhite(prepared, inkPixels.adjusted(-3, -3, 3, 3)));
+    // The other line, far from the mask, is untouched.
+    EXPECT_GT(darkPixels(prepared, fixture.lines[1].box), 50);
+}
+
+TEST(SafeTextImage, PreparedImageIsAnSrgbCopyWithRegionsRoundedOutward)
+{
+    // A flat image: no text of its own, so only the given region counts.
+    QImage image(100, 50, QImage::Format_ARGB32);
+    image.fill(QColor(20, 40, 60));
+    image.setPixelColor(0, 0, QColor(0, 0, 0, 0));
+    const QImage prepared = Safe::prepare(image, {Rect(10.5, 20.25, 5, 5)}, {Rect(0, 0, 100, 50)},
+                                          RecognitionCancellation());
+    EXPECT_EQ(prepared.format(), QImage::Format_RGBA8888_Premultiplied);
+    EXPECT_EQ(prepared.colorSpace(), QColorSpace(QColorSpace::SRgb));
+    ASSERT_EQ(prepared.size(), image.size());
+
+    // Grown by 3 to (7.5, 17.25, 11, 11), rounded out to (7, 17, 12, 12) in
+    // bottom-left space: columns 7 to 18, rows 50 - 29 = 21 to 32 from the top.
+    const QRect white(7, 21, 12, 12);
+    EXPECT_TRUE(allWhite(prepared, white));
+    for (const QPoint& outside : {QPoint(6, 25), QPoint(19, 25), QPoint(10, 20), QPoint(10, 33)})
+        EXPECT_EQ(prepared.pixelColor(outside), QColor(20, 40, 60))
+            << outside.x() << ", " << outside.y();
+    EXPECT_EQ(prepared.pixelColor(0, 0).alpha(), 0);
+}
+
+TEST(SafeTextImage, ImagesWithAPixelRatioAreCopiedPixelForPixel)
+{
+    QImage image = TextFixture::simplifiedChinese().image;
+    image.setDevicePixelRatio(2);
+    // A mask in the lower right corner, away from the text.
+    const QImage prepared
+        = Safe::prepare(image, {}, {Rect(300, 0, 20, 10)}, RecognitionCancellation());
+    ASSERT_EQ(prepared.size(), image.size());
+    EXPECT_EQ(prepared.devicePixelRatio(), 2);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            ASSERT_EQ(prepared.pixel(x, y), image.pixel(x, y)) << x << ", " << y;
+    }
+}
+
+TEST(SafeTextImage, FailuresAndCancellation)
+{
+    try {
+        Safe::prepare(QImage(), {}, {Rect(0, 0, 10, 10)}, RecognitionCancellation());
+        FAIL() << "a null image cannot be prepared";
+    } catch (const Safe::PreparationFailure& failure) {
+        EXPECT_EQ(failure.error, Safe::PreparationError::allocation);
+    }
+
+    RecognitionCancellation cancelled;
+    cancelled.cancel();
+    const QImage image = TextFixture::englishInterface().image;
+    EXPECT_THROW(Safe::textRegions(image, cancelled), RecognitionCancellation::Cancelled);
+    EXPECT_THROW(Safe::prepare(image, {}, {Rect(0, 0, 10, 10)}, cancelled),
+                 RecognitionCancellation::Cancelled);
+    // Without occlusions there is nothing to cancel: the image is the result.
+    EXPECT_EQ(Safe::prepare(image, {}, {}, cancelled), image);
+
+    // A copy shares the flag.
+    RecognitionCancellation original;
+    const RecognitionCancellation copy = original;
+    original.cancel();
+    EXPECT_TRUE(copy.isCancelled());
+}
+
+} // namespace

@@ -1,0 +1,174 @@
+#include "text/TextLayout.h"
+
+#include "tests/text/TextFixture.h"
+
+#include <QFont>
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace kelpie;
+
+std::vector<QRect> linesOf(const QImage& image)
+{
+    return TextLayout::lines(TextLayout::normalized(TextLayout::grey(image)),
+                             RecognitionCancellation());
+}
+
+int inkIn(const QImage& normalized, const QRect& rect)
+{
+    int ink = 0;
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        for (int x = rect.left(); x <= rect.right(); ++x)
+            ink += normalized.pixelColor(x, y).value() < TextLayout::inkThreshold;
+    }
+    return ink;
+}
+
+// Every drawn line is found as exactly one line and every found line is a
+// drawn one: light and dark panels, coloured buttons, grey status text,
+// several columns.
+TEST(TextLayout, FindsEveryFixtureLineOnce)
+{
+    for (const TextFixture& fixture : TextFixture::all()) {
+        const std::vector<QRect> found = linesOf(fixture.image);
+        for (const TextFixture::Line& line : fixture.lines) {
+            int hits = 0;
+            for (const QRect& box : found)
+                hits += box.intersects(line.box);
+            EXPECT_EQ(hits, 1) << fixture.name.toStdString() << ": " << line.text.toStdString();
+        }
+        for (const QRect& box : found) {
+            int hits = 0;
+            for (const TextFixture::Line& line : fixture.lines)
+                hits += box.intersects(line.box);
+            EXPECT_EQ(hits, 1) << fixture.name.toStdString() << ": stray line at " << box.x()
+                               << ", " << box.y();
+        }
+    }
+}
+
+TEST(TextLayout, ReadingOrderFollowsColumns)
+{
+    const TextFixture fixture = TextFixture::mixedScreen();
+    std::vector<QString> order;
+    for (const QRect& box : linesOf(fixture.image)) {
+        for (const TextFixture::Line& line : fixture.lines) {
+            if (box.intersects(line.box))
+                order.push_back(line.text);
+        }
+    }
+    ASSERT_EQ(order.size(), fixture.lines.size());
+    // The title bar, then the whole sidebar top to bottom, then the heading
+    // and the main column.
+    EXPECT_EQ(order[0], QString::fromUtf8("Kelpie 设置 - Preferences"));
+    EXPECT_EQ(order[1], QStringLiteral("General"));
+    EXPECT_EQ(order[2], QString::fromUtf8("快捷键"));
+    EXPECT_EQ(order[11], QString::fromUtf8("关于 Kelpie"));
+    EXPECT_EQ(order[12], QString::fromUtf8("General 常规设置"));
+    EXPECT_EQ(order[13], QStringLiteral("Capture shortcut: F1"));
+    EXPECT_EQ(order[14], QString::fromUtf8("区域截图的快捷键可以在这里修改"));
+}
+
+TEST(TextLayout, LargeBoldTypeKeepsItsStrokes)
+{
+    // Strokes of large bold type are flat areas of one colour, like panels;
+    // they must stay ink.
+    QImage image(700, 160, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    QFont font(QStringLiteral("Noto Sans CJK SC"));
+    font.setPixelSize(72);
+    font.setBold(true);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(QRect(20, 20, 660, 120), Qt::AlignLeft | Qt::AlignVCenter,
+                     QString::fromUtf8("醒目标题 Bold"));
+    painter.end();
+
+    const QImage grey = TextLayout::grey(image);
+    const QImage normalized = TextLayout::normalized(grey);
+    const std::vector<QRect> found = TextLayout::lines(normalized, RecognitionCancellation());
+    ASSERT_EQ(found.size(), 1u);
+    // Nearly all the ink of the original survives normalisation.
+    EXPECT_GT(inkIn(normalized, found[0]), inkIn(grey, found[0]) * 9 / 10);
+}
+
+TEST(TextLayout, FlatImagesRulesAndFramesHoldNoLines)
+{
+    QImage image(400, 200, QImage::Format_RGB32);
+    image.fill(QColor(0x33, 0x66, 0x99));
+    EXPECT_TRUE(linesOf(image).empty());
+
+    QPainter painter(&image);
+    painter.fillRect(0, 100, 400, 1, Qt::white); // a separator
+    painter.fillRect(200, 0, 2, 200, Qt::black); // a column rule
+    painter.setPen(Qt::white);
+    painter.drawRect(20, 20, 150, 30); // an empty field
+    painter.end();
+    EXPECT_TRUE(linesOf(image).empty());
+
+    EXPECT_TRUE(TextLayout::normalized(QImage()).isNull());
+    EXPECT_TRUE(TextLayout::lines(QImage(), RecognitionCancellation()).empty());
+}
+
+TEST(TextLayout, LineImagesReadDarkOnWhiteWhateverTheColours)
+{
+    // White text on a blue button on a dark panel.
+    const TextFixture fixture = TextFixture::darkPanel();
+    const QImage grey = TextLayout::grey(fixture.image);
+    const std::vector<QRect> found
+        = TextLayout::lines(TextLayout::normalized(grey), RecognitionCancellation());
+    ASSERT_EQ(found.size(), 3u);
+    for (const QRect& box : found) {
+        const TextLayout::LineImage line = TextLayout::lineImage(grey, box, 24);
+        ASSERT_FALSE(line.image.isNull());
+        EXPECT_GE(line.image.height(), 24);
+        EXPECT_GE(line.scale, 1.0);
+        // Ink inside, a white margin all round (no button edge).
+        const QImage& image = line.image;
+        EXPECT_GT(inkIn(image, image.rect()), image.width());
+        EXPECT_EQ(inkIn(image, QRect(0, 0, image.width(), 2)), 0);
+        EXPECT_EQ(inkIn(image, QRect(0, image.height() - 2, image.width(), 2)), 0);
+        EXPECT_EQ(inkIn(image, QRect(0, 0, 2, image.height())), 0);
+        EXPECT_EQ(inkIn(image, QRect(image.width() - 2, 0, 2, image.height())), 0);
+        // The origin and scale map the line back onto its box.
+        EXPECT_LE(line.origin.x(), box.left());
+        EXPECT_LE(line.origin.y(), box.top());
+        EXPECT_GE(line.origin.x() + image.width() / line.scale, box.right());
+    }
+}
+
+TEST(TextLayout, LatinInkSpansLessOfTheLineThanHan)
+{
+    const TextFixture fixture = TextFixture::mixedScreen();
+    const QImage normalized = TextLayout::normalized(TextLayout::grey(fixture.image));
+    const auto spanOf = [&](const char* text) {
+        for (const QRect& box : TextLayout::lines(normalized, RecognitionCancellation())) {
+            for (const TextFixture::Line& line : fixture.lines) {
+                if (line.text == QString::fromUtf8(text) && box.intersects(line.box))
+                    return TextLayout::inkSpan(normalized, box);
+            }
+        }
+        return -1.0;
+    };
+    EXPECT_LT(spanOf("Appearance"), 0.7);
+    EXPECT_LT(spanOf("Hide text covered by masks"), 0.7);
+    EXPECT_GT(spanOf("默认保存到下载文件夹"), 0.76);
+    EXPECT_GT(spanOf("截图保存位置"), 0.76);
+}
+
+TEST(TextLayout, BlankWidthMeasuresTheWidestGap)
+{
+    QImage image(40, 10, QImage::Format_Grayscale8);
+    image.fill(255);
+    for (const int x : {3, 4, 12, 20, 21})
+        image.setPixel(x, 5, 0);
+    EXPECT_EQ(TextLayout::blankWidth(image, 0, 10, 0, 40), 18); // 22 to 39
+    EXPECT_EQ(TextLayout::blankWidth(image, 0, 10, 4, 21), 7);  // 13 to 19
+    EXPECT_EQ(TextLayout::blankWidth(image, 6, 10, 4, 21), 17); // rows without ink
+}
+
+} // namespace
