@@ -83,8 +83,8 @@ Rect quartzFrame(const Rect& nativeFrame, const ShareableContent& content,
 {
     if (currentScreens.empty())
         return nativeFrame;
-    const CaptureService::Screen* best = nullptr;
-    const ShareableContent::Display* bestDisplay = nullptr;
+    const CaptureService::Screen* best = &currentScreens.front();
+    const ShareableContent::Display* bestDisplay = content.display(best->displayNumber);
     double bestArea = 0;
     for (const CaptureService::Screen& screen : currentScreens) {
         const ShareableContent::Display* display = content.display(screen.displayNumber);
@@ -92,17 +92,18 @@ Rect quartzFrame(const Rect& nativeFrame, const ShareableContent& content,
             continue;
         const Rect shared = display->nativeFrame.intersected(nativeFrame);
         const double area = shared.isNull() ? 0 : shared.width() * shared.height();
-        if (!best || area > bestArea) {
+        if (area > bestArea) {
             best = &screen;
             bestDisplay = display;
             bestArea = area;
         }
     }
     const Rect& primary = currentScreens.front().frame;
-    if (!best)
-        return DesktopSpace::quartzRect(nativeFrame, primary);
-    return DesktopSpace::quartzRect(
-        DesktopSpace::logicalRect(nativeFrame, bestDisplay->nativeFrame, best->frame), primary);
+    // Without a display to map by, a pixel counts as a point.
+    const Rect logical = bestDisplay
+        ? DesktopSpace::logicalRect(nativeFrame, bestDisplay->nativeFrame, best->frame)
+        : nativeFrame;
+    return DesktopSpace::quartzRect(logical, primary);
 }
 
 QFuture<Outcome> captureSnapshot(std::shared_ptr<CaptureService> service, std::uint32_t id,

@@ -121,6 +121,10 @@ TEST(WindowTargets, EditorRectOfACapturedFrameKeepsItsFullSize)
     const Rect secondFrame
         = DesktopSpace::desktopFrame(dense.screens[1].frame, dense.screens[0].frame);
     EXPECT_EQ(WindowTarget::editorRect(quartz, secondFrame, 900), Rect(780, 240, 400, 200));
+
+    // A frame on no display maps as on the primary screen (one point per pixel).
+    EXPECT_EQ(WindowCapture::quartzFrame(Rect(5000, 0, 10, 10), dense.content, dense.screens),
+              Rect(5000, 0, 10, 10));
 }
 
 namespace {
