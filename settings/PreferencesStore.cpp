@@ -71,14 +71,18 @@ std::optional<PreferencesStore::Value> decodeEntry(const QJsonValue& json)
             value.toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
         if (!decoded)
             return std::nullopt;
-        return PreferencesStore::Value(std::in_place_type<QByteArray>, *decoded);
+        return std::optional<PreferencesStore::Value>(std::in_place, std::in_place_type<QByteArray>,
+                                                      *decoded);
     }
     if (name == kindName(PreferencesStore::Kind::string) && value.isString())
-        return PreferencesStore::Value(std::in_place_type<QString>, value.toString());
+        return std::optional<PreferencesStore::Value>(std::in_place, std::in_place_type<QString>,
+                                                      value.toString());
     if (name == kindName(PreferencesStore::Kind::number) && value.isDouble())
-        return PreferencesStore::Value(std::in_place_type<double>, value.toDouble());
+        return std::optional<PreferencesStore::Value>(std::in_place, std::in_place_type<double>,
+                                                      value.toDouble());
     if (name == kindName(PreferencesStore::Kind::boolean) && value.isBool())
-        return PreferencesStore::Value(std::in_place_type<bool>, value.toBool());
+        return std::optional<PreferencesStore::Value>(std::in_place, std::in_place_type<bool>,
+                                                      value.toBool());
     return std::nullopt;
 }
 
@@ -259,22 +263,22 @@ std::optional<bool> PreferencesStore::boolean(const QString& key) const
 
 bool PreferencesStore::setData(const QString& key, const QByteArray& value)
 {
-    return update(key, Value(std::in_place_type<QByteArray>, value));
+    return update(key, std::optional<Value>(std::in_place, std::in_place_type<QByteArray>, value));
 }
 
 bool PreferencesStore::setString(const QString& key, const QString& value)
 {
-    return update(key, Value(std::in_place_type<QString>, value));
+    return update(key, std::optional<Value>(std::in_place, std::in_place_type<QString>, value));
 }
 
 bool PreferencesStore::setNumber(const QString& key, double value)
 {
-    return update(key, Value(std::in_place_type<double>, value));
+    return update(key, std::optional<Value>(std::in_place, std::in_place_type<double>, value));
 }
 
 bool PreferencesStore::setBoolean(const QString& key, bool value)
 {
-    return update(key, Value(std::in_place_type<bool>, value));
+    return update(key, std::optional<Value>(std::in_place, std::in_place_type<bool>, value));
 }
 
 bool PreferencesStore::setObject(const QString& key, const Value& value)
