@@ -17,7 +17,7 @@ std::shared_ptr<AppPreferences> usedPreferences(const QTemporaryDir& folder)
 {
     auto preferences = std::make_shared<AppPreferences>(
         std::make_shared<PreferencesStore>(folder.filePath(QStringLiteral("bench.json"))));
-    preferences->setShortcuts({ 3, AppShortcut::control, QStringLiteral("F") }, AppShortcut::pin());
+    preferences->setShortcuts({3, AppShortcut::control, QStringLiteral("F")}, AppShortcut::pin());
     preferences->setSaveDirectory(QUrl::fromLocalFile(folder.path()));
     for (const AnnotationTool tool : allAnnotationTools)
         preferences->setAnnotationStyle(AnnotationStyle::initial(tool, 1), tool);
