@@ -3,7 +3,9 @@
 #include "platform/TesseractEngine.h"
 #include "text/TextLayout.h"
 
+#include <QCryptographicHash>
 #include <QFile>
+#include <QHash>
 #include <QThread>
 
 #include <algorithm>
@@ -11,6 +13,7 @@
 #include <condition_variable>
 #include <exception>
 #include <functional>
+#include <list>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -173,10 +176,71 @@ TextAnalysis::Line toLine(const Recognized& recognized, const QRect& box)
 
 } // namespace
 
+// Lines already read, by a digest of their prepared image. Recognition runs
+// again after every edit of a document, and most lines of a screenshot do
+// not change between edits; their pixels do not, so neither does their
+// reading. Least recently used lines are forgotten first.
+class LineMemory {
+public:
+    explicit LineMemory(std::size_t limit) : capacity(limit) { }
+
+    // A digest of the line's pixels, size and script guess; two different
+    // lines do not share one.
+    static QByteArray keyOf(const QImage& line, bool looksHan)
+    {
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        hash.addData(
+            QByteArrayView(reinterpret_cast<const char*>(line.constBits()), line.sizeInBytes()));
+        hash.addData(QByteArray::number(line.width()) + 'x' + QByteArray::number(line.height())
+                     + (looksHan ? 'h' : 'l'));
+        return hash.result();
+    }
+
+    std::optional<TesseractEngine::Result> find(const QByteArray& key)
+    {
+        std::lock_guard lock(mutex);
+        const auto found = index.find(key);
+        if (found == index.end())
+            return std::nullopt;
+        order.splice(order.begin(), order, found.value());
+        return found.value()->second;
+    }
+
+    void remember(const QByteArray& key, const TesseractEngine::Result& result)
+    {
+        if (capacity == 0)
+            return;
+        std::lock_guard lock(mutex);
+        if (index.contains(key))
+            return;
+        order.emplace_front(key, result);
+        index.insert(key, order.begin());
+        if (order.size() > capacity) {
+            index.remove(order.back().first);
+            order.pop_back();
+        }
+    }
+
+    void clear()
+    {
+        std::lock_guard lock(mutex);
+        index.clear();
+        order.clear();
+    }
+
+private:
+    using Entry = std::pair<QByteArray, TesseractEngine::Result>;
+    std::size_t capacity;
+    std::mutex mutex;
+    std::list<Entry> order;
+    QHash<QByteArray, std::list<Entry>::iterator> index;
+};
+
 struct TesseractTextRecognizer::Pool {
     Models models;
     Options options;
     int workers = 1;
+    std::unique_ptr<LineMemory> memory;
 
     std::mutex mutex;
     std::condition_variable released;
@@ -328,6 +392,7 @@ TesseractTextRecognizer::TesseractTextRecognizer(const QStringList& languages, O
 {
     pool->models = modelsFor(languages, options.combinedModel);
     pool->options = options;
+    pool->memory = std::make_unique<LineMemory>(std::size_t(std::max(0, options.rememberedLines)));
     pool->workers
         = options.workers > 0 ? options.workers : std::clamp(QThread::idealThreadCount(), 1, 2);
 }
@@ -361,6 +426,8 @@ void TesseractTextRecognizer::prewarm()
 }
 
 void TesseractTextRecognizer::releaseIdleModels() { pool->dropIdle(); }
+
+void TesseractTextRecognizer::forgetLines() { pool->memory->clear(); }
 
 int TesseractTextRecognizer::loadedModelSets() const
 {
@@ -409,8 +476,14 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
             if (recognized.image.image.isNull())
                 return;
             const bool looksHan = TextLayout::inkSpan(normalized, boxes[index]) > hanInkSpan;
-            recognized.result = recognizeLine(engine, pool->models, recognized.image.image,
-                                              looksHan, cancellation);
+            const QByteArray key = LineMemory::keyOf(recognized.image.image, looksHan);
+            if (std::optional<TesseractEngine::Result> known = pool->memory->find(key)) {
+                recognized.result = std::move(*known);
+            } else {
+                recognized.result = recognizeLine(engine, pool->models, recognized.image.image,
+                                                  looksHan, cancellation);
+                pool->memory->remember(key, recognized.result);
+            }
             results[index] = std::move(recognized);
         });
         pool->trySecondScript(results, cancellation);

@@ -28,13 +28,18 @@ class TesseractTextRecognizer final : public TextRecognizer {
 public:
     struct Options {
         // Lines recognised at once; 0 means one per processor core, at most
-        // two (each worker holds its own models, about 40 MB).
+        // two (each worker holds its own set of the three models, about
+        // 105 MB of private memory).
         int workers = 0;
         // Lines lower than this many pixels are scaled up to it first.
         int minimumLineHeight = 24;
         // Instead of choosing a model per line, let one recogniser loaded
         // with every language choose per word (Tesseract's own way, slower).
         bool combinedModel = false;
+        // Readings of this many recent lines are kept, keyed by the line's
+        // exact pixels, so that analysing an edited image again reads only
+        // the lines that changed. 0 turns this off.
+        int rememberedLines = 2000;
     };
 
     explicit TesseractTextRecognizer(const QStringList& languages = TextRecognizer::languages());
@@ -47,6 +52,8 @@ public:
     // not pay for it. Throws Failure when a model cannot be loaded.
     void prewarm();
     void releaseIdleModels();
+    // Forgets the remembered line readings.
+    void forgetLines();
     // Model sets currently loaded, busy or idle.
     int loadedModelSets() const;
 

@@ -3,6 +3,7 @@
 #include "tests/text/TextFixture.h"
 
 #include <QDir>
+#include <QPainter>
 
 #include <gtest/gtest.h>
 
@@ -104,6 +105,7 @@ TEST(TesseractTextRecognizer, ConcurrentAnalysesAgreeAndKeepTheWorkersWarm)
 {
     TesseractTextRecognizer::Options options;
     options.workers = 2;
+    options.rememberedLines = 0; // read every time
     TesseractTextRecognizer recognizer(TextRecognizer::languages(), options);
     const TextFixture mixed = TextFixture::mixedLines();
     const TextFixture english = TextFixture::englishInterface();
@@ -128,6 +130,44 @@ TEST(TesseractTextRecognizer, ConcurrentAnalysesAgreeAndKeepTheWorkersWarm)
     recognizer.releaseIdleModels();
     EXPECT_EQ(recognizer.loadedModelSets(), 0);
     EXPECT_EQ(recognizer.analyze(mixed.image, RecognitionCancellation()), mixedAlone);
+}
+
+// Lines are remembered by their pixels: after an edit the changed line is
+// read anew, the others keep their readings, and nothing stale remains.
+TEST(TesseractTextRecognizer, EditedLinesAreReadAgain)
+{
+    TesseractTextRecognizer::Options options;
+    options.workers = 1;
+    TesseractTextRecognizer recognizer(TextRecognizer::languages(), options);
+    const TextFixture fixture = TextFixture::englishInterface();
+    const TextAnalysis before = recognizer.analyze(fixture.image, RecognitionCancellation());
+    ASSERT_EQ(textsOf(before), fixture.texts());
+
+    // The second line now reads "Copy to clipboard", drawn in the same place
+    // and style over a blank.
+    QImage edited = fixture.image.copy();
+    const QImage replacement = [&] {
+        QImage line(fixture.image.size(), fixture.image.format());
+        line.fill(Qt::white);
+        return line;
+    }();
+    {
+        QPainter painter(&edited);
+        const QRect second = fixture.lines[1].box;
+        painter.drawImage(second, replacement, QRect(QPoint(0, 0), second.size()));
+        const QRect keep(second.topLeft(), QSize(second.width() * 2 / 3, second.height()));
+        painter.drawImage(keep, fixture.image, keep);
+    }
+    const TextAnalysis after = recognizer.analyze(edited, RecognitionCancellation());
+    TesseractTextRecognizer fresh(TextRecognizer::languages(), options);
+    const TextAnalysis expected = fresh.analyze(edited, RecognitionCancellation());
+    EXPECT_EQ(after, expected);
+    ASSERT_EQ(after.lines.size(), 4u);
+    EXPECT_NE(after.lines[1].text, before.lines[1].text);
+    EXPECT_EQ(after.lines[0], before.lines[0]);
+
+    recognizer.forgetLines();
+    EXPECT_EQ(recognizer.analyze(edited, RecognitionCancellation()), expected);
 }
 
 TEST(TesseractTextRecognizer, LanguagesWithoutAModelFail)

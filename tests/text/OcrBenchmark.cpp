@@ -13,8 +13,11 @@
 // also counts its lines right once those spaces are removed.
 //
 // The Variant cases time the recogniser alone with one optimisation turned
-// off, to show what each is worth. WarmModels reports the private memory
-// one worker's model set adds.
+// off, to show what each is worth; AfterEdit times reading a screen again
+// after an edit hides one of its lines, with the lines read before
+// remembered (the Compare and Variant cases remember none). WarmModels reports the private memory
+// (private resident pages plus swap) that one worker's model set, and the
+// sets of all workers, add to the process.
 //
 //   bench_ocr [--show_lines] [benchmark flags]
 //
@@ -27,6 +30,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
+#include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -35,6 +39,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <malloc.h>
 #include <map>
 #include <sys/resource.h>
 
@@ -58,9 +63,21 @@ QString pngOf(const TextFixture& fixture)
     return path;
 }
 
+TesseractTextRecognizer::Options options(int workers, int height, bool combined, int remembered = 0)
+{
+    TesseractTextRecognizer::Options result;
+    result.workers = workers;
+    result.minimumLineHeight = height;
+    result.combinedModel = combined;
+    result.rememberedLines = remembered;
+    return result;
+}
+
+// The recogniser as the application sets it up, but without remembered
+// lines: every iteration reads the image afresh.
 TesseractTextRecognizer& warmRecognizer()
 {
-    static TesseractTextRecognizer recognizer;
+    static TesseractTextRecognizer recognizer(TextRecognizer::languages(), options(0, 24, false));
     static const bool warm = [] {
         recognizer.prewarm();
         return true;
@@ -236,32 +253,52 @@ void Variant(benchmark::State& state, const char* name, TesseractTextRecognizer:
     TesseractTextRecognizer recognizer(TextRecognizer::languages(), options);
     recognizer.prewarm();
     std::vector<double> times;
+    std::vector<double> cpuTimes;
     int exact = 0;
     for (auto _ : state) {
+        const double cpu = cpuMilliseconds(RUSAGE_SELF);
         QElapsedTimer timer;
         timer.start();
         const TextAnalysis analysis = recognizer.analyze(fixture.image, RecognitionCancellation());
         times.push_back(timer.nsecsElapsed() / 1e6);
+        cpuTimes.push_back(cpuMilliseconds(RUSAGE_SELF) - cpu);
         state.SetIterationTime(times.back() / 1000);
         exact = exactLines(fixture.texts(), analysisLines(analysis), nullptr);
     }
     state.counters["engine_ms"] = median(times);
+    state.counters["engine_cpu"] = median(cpuTimes);
     state.counters["engine_exact"] = exact;
     state.counters["lines"] = double(fixture.lines.size());
 }
 
-TesseractTextRecognizer::Options options(int workers, int height, bool combined)
+// Reading a screen again after an edit that hides one line, as the editor
+// does after every change: remembered lines are not read again.
+void AfterEdit(benchmark::State& state, const char* name)
 {
-    TesseractTextRecognizer::Options result;
-    result.workers = workers;
-    result.minimumLineHeight = height;
-    result.combinedModel = combined;
-    return result;
+    const TextFixture fixture = TextFixture::named(QString::fromUtf8(name));
+    TesseractTextRecognizer recognizer(TextRecognizer::languages(), options(0, 24, false, 2000));
+    recognizer.prewarm();
+    recognizer.analyze(fixture.image, RecognitionCancellation());
+    std::vector<double> times;
+    std::size_t line = 0;
+    for (auto _ : state) {
+        QImage edited = fixture.image.copy();
+        QPainter(&edited).fillRect(fixture.lines[line++ % fixture.lines.size()].box, Qt::red);
+        QElapsedTimer timer;
+        timer.start();
+        benchmark::DoNotOptimize(recognizer.analyze(edited, RecognitionCancellation()));
+        times.push_back(timer.nsecsElapsed() / 1e6);
+        state.SetIterationTime(times.back() / 1000);
+    }
+    state.counters["engine_ms"] = median(times);
 }
 
 // Private memory of the process (what it alone holds in RAM or swap).
 double privateMegabytes()
 {
+    // Hand freed heap pages back first, so that what earlier cases freed
+    // does not hide what this one takes.
+    malloc_trim(0);
     QFile file(QStringLiteral("/proc/self/smaps_rollup"));
     if (!file.open(QIODevice::ReadOnly))
         return 0;
@@ -276,14 +313,22 @@ double privateMegabytes()
 
 void WarmModels(benchmark::State& state)
 {
-    double added = 0;
+    double one = 0;
+    double all = 0;
     for (auto _ : state) {
-        TesseractTextRecognizer recognizer(TextRecognizer::languages(), options(1, 24, false));
+        {
+            TesseractTextRecognizer single(TextRecognizer::languages(), options(1, 24, false));
+            const double before = privateMegabytes();
+            single.prewarm();
+            one = privateMegabytes() - before;
+        }
+        TesseractTextRecognizer recognizer;
         const double before = privateMegabytes();
         recognizer.prewarm();
-        added = privateMegabytes() - before;
+        all = privateMegabytes() - before;
     }
-    state.counters["model_set_mb"] = added;
+    state.counters["one_set_mb"] = one;
+    state.counters["all_workers_mb"] = all;
 }
 
 } // namespace
@@ -305,6 +350,10 @@ BENCHMARK_CAPTURE(Compare, small_mixed, "mixed")
     ->UseManualTime()
     ->Iterations(5)
     ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Variant, mixed_two_workers, "mixed-screen", options(2, 24, false))
+    ->UseManualTime()
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Variant, mixed_one_worker, "mixed-screen", options(1, 24, false))
     ->UseManualTime()
     ->Iterations(5)
@@ -312,6 +361,10 @@ BENCHMARK_CAPTURE(Variant, mixed_one_worker, "mixed-screen", options(1, 24, fals
 BENCHMARK_CAPTURE(Variant, mixed_no_upscaling, "mixed-screen", options(0, 0, false))
     ->UseManualTime()
     ->Iterations(5)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(AfterEdit, mixed_1920x1080, "mixed-screen")
+    ->UseManualTime()
+    ->Iterations(9)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Variant, mixed_combined_model, "mixed-screen", options(0, 24, true))
     ->UseManualTime()
