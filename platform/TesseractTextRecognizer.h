@@ -16,7 +16,9 @@ namespace kelpie {
 // background, lines are found by layout analysis (TextLayout), and each
 // line is recognised on its own (scaled up when small, as a single line)
 // with the model that suits it, on all workers at once. Empty areas cost
-// nothing and an image without ink never reaches Tesseract.
+// nothing and an image without ink never reaches Tesseract. Lines read
+// before are remembered by their pixels, so that reading a document again
+// after an edit costs only the lines the edit changed.
 //
 // Models stay loaded for the life of the recogniser: one set per worker,
 // loaded on first use or by prewarm(). Sets beyond the worker count (made
@@ -36,8 +38,8 @@ public:
         // Instead of choosing a model per line, let one recogniser loaded
         // with every language choose per word (Tesseract's own way, slower).
         bool combinedModel = false;
-        // Readings of this many recent lines are kept, keyed by the line's
-        // exact pixels, so that analysing an edited image again reads only
+        // Readings of this many recent lines are kept, keyed by a digest of
+        // the line's pixels, so that analysing an edited image again reads only
         // the lines that changed. 0 turns this off.
         int rememberedLines = 2000;
     };
