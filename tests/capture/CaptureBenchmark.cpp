@@ -23,6 +23,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -82,6 +83,12 @@ void BM_FullCaptureWithOwnWindow(benchmark::State& state)
     own.show();
     for (int i = 0; i < 50; ++i)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    XcbSession session;
+    const std::optional<X11WindowList> listed = X11WindowList::list(session);
+    if (!listed || std::ranges::none_of(listed->topLevels, [](const X11TopLevel& t) {
+            return t.ownerPID == service->processId();
+        }))
+        return state.SkipWithError("our own window is not shown");
     fullCapture(state);
 }
 
