@@ -36,8 +36,7 @@ public:
         friend bool operator==(const Error&, const Error&) = default;
     };
 
-    template<typename T>
-    using Result = std::variant<T, Error>;
+    template<typename T> using Result = std::variant<T, Error>;
 
     // A current screen as Qt shows it.
     struct Screen {

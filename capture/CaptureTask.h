@@ -12,8 +12,7 @@ namespace kelpie {
 // The promise behind one asynchronous capture, shared by the steps that
 // complete it. Each step resumes on the main thread; the capture looks at
 // the caller's cancellation only where it says so.
-template<typename Outcome>
-class CaptureTask {
+template<typename Outcome> class CaptureTask {
 public:
     CaptureTask() : promise_(std::make_shared<QPromise<Outcome>>()) { promise_->start(); }
 
@@ -31,8 +30,7 @@ public:
 
     // Runs `step` on the main thread with the value of `source` once it is
     // ready. Should the source itself end canceled, so does this capture.
-    template<typename Value, typename Step>
-    void then(QFuture<Value> source, Step step) const
+    template<typename Value, typename Step> void then(QFuture<Value> source, Step step) const
     {
         QObject* mainThread = QCoreApplication::instance();
         const CaptureTask task = *this;

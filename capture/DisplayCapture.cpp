@@ -20,42 +20,46 @@ QFuture<Outcome> capture(std::shared_ptr<CaptureService> service, QScreen* scree
         return task.future();
     }
 
-    task.then(service->shareableContent(), [task, service, number](
-                                                CaptureService::Result<ShareableContent> listed) {
-        if (auto* error = std::get_if<CaptureService::Error>(&listed))
-            return task.finish(*error);
-        if (task.isCanceled())
-            return task.finishCanceled();
+    task.then(
+        service->shareableContent(),
+        [task, service, number](CaptureService::Result<ShareableContent> listed) {
+            if (auto* error = std::get_if<CaptureService::Error>(&listed))
+                return task.finish(*error);
+            if (task.isCanceled())
+                return task.finishCanceled();
 
-        const auto content = std::make_shared<const ShareableContent>(
-            std::move(std::get<ShareableContent>(listed)));
-        const ShareableContent::Display* display = content->display(number);
-        if (!display)
-            return task.finish(CaptureError::missing);
-        const std::optional<PixelLimits::PixelSize> size = PixelLimits::pixelSize(
-            display->contentRect.width(), display->contentRect.height(), display->pointPixelScale);
-        if (!size)
-            return task.finish(CaptureError::unsupportedSize);
+            const auto content = std::make_shared<const ShareableContent>(
+                std::move(std::get<ShareableContent>(listed)));
+            const ShareableContent::Display* display = content->display(number);
+            if (!display)
+                return task.finish(CaptureError::missing);
+            const std::optional<PixelLimits::PixelSize> size
+                = PixelLimits::pixelSize(display->contentRect.width(),
+                                         display->contentRect.height(), display->pointPixelScale);
+            if (!size)
+                return task.finish(CaptureError::unsupportedSize);
 
-        const std::int32_t ownPID = service->processId();
-        task.then(service->captureDisplay(*display, *size, ownPID),
-                  [task, service, number, content, ownPID](CaptureService::Result<QImage> shot) {
-                      if (auto* error = std::get_if<CaptureService::Error>(&shot))
-                          return task.finish(*error);
-                      if (task.isCanceled())
-                          return task.finishCanceled();
+            const std::int32_t ownPID = service->processId();
+            task.then(
+                service->captureDisplay(*display, *size, ownPID),
+                [task, service, number, content, ownPID](CaptureService::Result<QImage> shot) {
+                    if (auto* error = std::get_if<CaptureService::Error>(&shot))
+                        return task.finish(*error);
+                    if (task.isCanceled())
+                        return task.finishCanceled();
 
-                      const std::vector<CaptureService::Screen> screens = service->screens();
-                      const auto current = std::find_if(
-                          screens.begin(), screens.end(),
-                          [number](const auto& s) { return s.displayNumber == number; });
-                      if (current == screens.end())
-                          return task.finish(CaptureError::missing);
-                      task.finish(Snapshot{std::move(std::get<QImage>(shot)),
-                                           WindowCapture::targets(*content, *current, screens,
-                                                                  ownPID)});
-                  });
-    });
+                    const std::vector<CaptureService::Screen> screens = service->screens();
+                    const auto current
+                        = std::find_if(screens.begin(), screens.end(), [number](const auto& s) {
+                              return s.displayNumber == number;
+                          });
+                    if (current == screens.end())
+                        return task.finish(CaptureError::missing);
+                    task.finish(
+                        Snapshot{std::move(std::get<QImage>(shot)),
+                                 WindowCapture::targets(*content, *current, screens, ownPID)});
+                });
+        });
     return task.future();
 }
 

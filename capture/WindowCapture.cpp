@@ -11,8 +11,8 @@ namespace {
 // The step both window captures share; `finish` turns the snapshot into
 // the caller's outcome.
 template<typename Result>
-void run(const CaptureTask<Result>& task, std::shared_ptr<CaptureService> service,
-         std::uint32_t id, std::int32_t ownerPID, std::function<Result(Snapshot)> finish)
+void run(const CaptureTask<Result>& task, std::shared_ptr<CaptureService> service, std::uint32_t id,
+         std::int32_t ownerPID, std::function<Result(Snapshot)> finish)
 {
     if (!service->hasAccess())
         return task.finish(CaptureError::permission);
@@ -35,16 +35,15 @@ void run(const CaptureTask<Result>& task, std::shared_ptr<CaptureService> servic
             return task.finish(CaptureError::unsupportedSize);
 
         const Rect nativeFrame = window->nativeFrame;
-        task.then(service->captureWindow(*window, *size),
-                  [=](CaptureService::Result<QImage> shot) {
-                      if (auto* error = std::get_if<CaptureService::Error>(&shot))
-                          return task.finish(*error);
-                      if (task.isCanceled())
-                          return task.finishCanceled();
-                      const std::vector<CaptureService::Screen> screens = service->screens();
-                      task.finish(finish(Snapshot{std::move(std::get<QImage>(shot)),
-                                                  quartzFrame(nativeFrame, *content, screens)}));
-                  });
+        task.then(service->captureWindow(*window, *size), [=](CaptureService::Result<QImage> shot) {
+            if (auto* error = std::get_if<CaptureService::Error>(&shot))
+                return task.finish(*error);
+            if (task.isCanceled())
+                return task.finishCanceled();
+            const std::vector<CaptureService::Screen> screens = service->screens();
+            task.finish(finish(Snapshot{std::move(std::get<QImage>(shot)),
+                                        quartzFrame(nativeFrame, *content, screens)}));
+        });
     });
 }
 

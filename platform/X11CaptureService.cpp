@@ -16,10 +16,7 @@
 namespace kelpie {
 namespace {
 
-CaptureService::Error unreachable()
-{
-    return {QStringLiteral("the X server cannot be reached")};
-}
+CaptureService::Error unreachable() { return {QStringLiteral("the X server cannot be reached")}; }
 
 // Fits an image to the size asked for; only a fractional device-pixel ratio
 // makes them differ.
@@ -121,8 +118,8 @@ QFuture<CaptureService::Result<ShareableContent>> X11CaptureService::shareableCo
             display.nativeFrame = monitor.nativeFrame;
             // In points the display is Qt's logical screen; a monitor Qt does
             // not show counts one point per pixel.
-            display.contentRect = Rect(0, 0, monitor.nativeFrame.width(),
-                                       monitor.nativeFrame.height());
+            display.contentRect
+                = Rect(0, 0, monitor.nativeFrame.width(), monitor.nativeFrame.height());
             for (const QtScreen& screen : screens) {
                 if (screen.displayNumber == monitor.displayNumber) {
                     display.contentRect
@@ -138,9 +135,8 @@ QFuture<CaptureService::Result<ShareableContent>> X11CaptureService::shareableCo
     });
 }
 
-QFuture<CaptureService::Result<QImage>>
-X11CaptureService::captureDisplay(const ShareableContent::Display& display,
-                                  PixelLimits::PixelSize size, std::int32_t excludedPID)
+QFuture<CaptureService::Result<QImage>> X11CaptureService::captureDisplay(
+    const ShareableContent::Display& display, PixelLimits::PixelSize size, std::int32_t excludedPID)
 {
     if (!d->session.isOpen())
         return QtFuture::makeReadyFuture(Result<QImage>(unreachable()));
@@ -163,9 +159,8 @@ X11CaptureService::captureDisplay(const ShareableContent::Display& display,
     });
 }
 
-QFuture<CaptureService::Result<QImage>>
-X11CaptureService::captureWindow(const ShareableContent::Window& window,
-                                 PixelLimits::PixelSize size)
+QFuture<CaptureService::Result<QImage>> X11CaptureService::captureWindow(
+    const ShareableContent::Window& window, PixelLimits::PixelSize size)
 {
     if (!d->session.isOpen())
         return QtFuture::makeReadyFuture(Result<QImage>(unreachable()));
@@ -176,8 +171,7 @@ X11CaptureService::captureWindow(const ShareableContent::Window& window,
         if (!topLevel)
             return Error{QStringLiteral("the window is no longer shown")};
         // The window may have grown since it was listed and measured.
-        if (!PixelLimits::accepts(topLevel->visibleFrame.width(),
-                                  topLevel->visibleFrame.height()))
+        if (!PixelLimits::accepts(topLevel->visibleFrame.width(), topLevel->visibleFrame.height()))
             return Error{QStringLiteral("the window has grown beyond the pixel budget")};
         X11ImageReader::Result image = p->reader->readWindow(*topLevel);
         if (auto* failure = std::get_if<QString>(&image))

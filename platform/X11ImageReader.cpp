@@ -83,8 +83,8 @@ void X11ImageReader::Private::loadPictureFormats()
     std::unordered_map<xcb_render_pictformat_t, bool> alpha;
     for (auto it = xcb_render_query_pict_formats_formats_iterator(reply.get()); it.rem;
          xcb_render_pictforminfo_next(&it)) {
-        alpha[it.data->id] = it.data->type == XCB_RENDER_PICT_TYPE_DIRECT
-            && it.data->direct.alpha_mask != 0;
+        alpha[it.data->id]
+            = it.data->type == XCB_RENDER_PICT_TYPE_DIRECT && it.data->direct.alpha_mask != 0;
     }
     for (auto screens = xcb_render_query_pict_formats_screens_iterator(reply.get()); screens.rem;
          xcb_render_pictscreen_next(&screens)) {
@@ -281,8 +281,7 @@ void X11ImageReader::Private::paintBackground(xcb_pixmap_t target, xcb_gcontext_
     xcb_change_gc(c, gc, XCB_GC_FILL_STYLE, solid);
 }
 
-void X11ImageReader::Private::paintWindows(xcb_pixmap_t target, xcb_gcontext_t gc,
-                                           const Rect& area,
+void X11ImageReader::Private::paintWindows(xcb_pixmap_t target, xcb_gcontext_t gc, const Rect& area,
                                            std::span<const X11TopLevel> windows) const
 {
     xcb_connection_t* c = session.connection();
@@ -339,10 +338,10 @@ X11ImageReader::Result X11ImageReader::readWindow(const X11TopLevel& topLevel) c
             .arg(failed->error_code);
     }
     const Rect& visible = topLevel.visibleFrame;
-    Result result = read(contents, topLevel.depth,
-                         static_cast<int>(visible.minX() - topLevel.frame.minX()),
-                         static_cast<int>(visible.minY() - topLevel.frame.minY()),
-                         static_cast<int>(visible.width()), static_cast<int>(visible.height()));
+    Result result
+        = read(contents, topLevel.depth, static_cast<int>(visible.minX() - topLevel.frame.minX()),
+               static_cast<int>(visible.minY() - topLevel.frame.minY()),
+               static_cast<int>(visible.width()), static_cast<int>(visible.height()));
     xcb_free_pixmap(c, contents);
     xcb_flush(c);
     return result;

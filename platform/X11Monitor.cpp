@@ -16,8 +16,8 @@ std::vector<X11Monitor> X11Monitor::list(const XcbSession& session)
     if (!session.hasMonitors())
         return monitors;
     xcb_connection_t* c = session.connection();
-    XcbPtr<xcb_randr_get_monitors_reply_t> reply(xcb_randr_get_monitors_reply(
-        c, xcb_randr_get_monitors(c, session.root(), 1), nullptr));
+    XcbPtr<xcb_randr_get_monitors_reply_t> reply(
+        xcb_randr_get_monitors_reply(c, xcb_randr_get_monitors(c, session.root(), 1), nullptr));
     if (!reply)
         return monitors;
 

@@ -5,7 +5,6 @@
 #include <QImage>
 
 #include <algorithm>
-
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
@@ -31,7 +30,7 @@ void endLease(void* info)
 
 } // namespace
 
-X11SegmentPool::X11SegmentPool(xcb_connection_t* connection) : connection_(connection) {}
+X11SegmentPool::X11SegmentPool(xcb_connection_t* connection) : connection_(connection) { }
 
 X11SegmentPool::~X11SegmentPool()
 {

@@ -100,8 +100,7 @@ Rect visiblePart(const Rect& frame, const xcb_get_property_reply_t* extents)
 
 } // namespace
 
-std::optional<X11TopLevel> X11WindowList::topLevelOf(const XcbSession& session,
-                                                     xcb_window_t window)
+std::optional<X11TopLevel> X11WindowList::topLevelOf(const XcbSession& session, xcb_window_t window)
 {
     xcb_connection_t* c = session.connection();
     const xcb_window_t client = window;
@@ -116,21 +115,20 @@ std::optional<X11TopLevel> X11WindowList::topLevelOf(const XcbSession& session,
         }
         const auto attributesCookie = xcb_get_window_attributes(c, window);
         const auto geometryCookie = xcb_get_geometry(c, window);
-        const auto extentsCookie = xcb_get_property(c, 0, client, session.atoms().frameExtents,
-                                                    XCB_ATOM_CARDINAL, 0, 4);
+        const auto extentsCookie
+            = xcb_get_property(c, 0, client, session.atoms().frameExtents, XCB_ATOM_CARDINAL, 0, 4);
         XcbPtr<xcb_get_window_attributes_reply_t> attributes(
             xcb_get_window_attributes_reply(c, attributesCookie, nullptr));
         XcbPtr<xcb_get_geometry_reply_t> geometry(
             xcb_get_geometry_reply(c, geometryCookie, nullptr));
-        XcbPtr<xcb_get_property_reply_t> extents(
-            xcb_get_property_reply(c, extentsCookie, nullptr));
+        XcbPtr<xcb_get_property_reply_t> extents(xcb_get_property_reply(c, extentsCookie, nullptr));
         if (!attributes || !geometry || attributes->map_state != XCB_MAP_STATE_VIEWABLE)
             return std::nullopt;
         X11TopLevel t;
         t.window = window;
         const int border = 2 * geometry->border_width;
-        t.frame = Rect(geometry->x, geometry->y, geometry->width + border,
-                       geometry->height + border);
+        t.frame
+            = Rect(geometry->x, geometry->y, geometry->width + border, geometry->height + border);
         t.overrideRedirect = attributes->override_redirect;
         t.depth = geometry->depth;
         t.visual = attributes->visual;
@@ -148,11 +146,10 @@ std::optional<X11WindowList> X11WindowList::list(const XcbSession& session)
     const xcb_window_t root = session.root();
 
     const auto treeCookie = xcb_query_tree(c, root);
-    const auto stackingCookie = xcb_get_property(c, 0, root, atoms.clientListStacking,
-                                                 XCB_ATOM_WINDOW, 0, 1u << 16);
+    const auto stackingCookie
+        = xcb_get_property(c, 0, root, atoms.clientListStacking, XCB_ATOM_WINDOW, 0, 1u << 16);
     XcbPtr<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, treeCookie, nullptr));
-    XcbPtr<xcb_get_property_reply_t> stacking(
-        xcb_get_property_reply(c, stackingCookie, nullptr));
+    XcbPtr<xcb_get_property_reply_t> stacking(xcb_get_property_reply(c, stackingCookie, nullptr));
     if (!tree)
         return std::nullopt;
     const std::span<const xcb_window_t> children(xcb_query_tree_children(tree.get()),
@@ -188,8 +185,8 @@ std::optional<X11WindowList> X11WindowList::list(const XcbSession& session)
         X11TopLevel& t = described[i].topLevel;
         t.window = children[i];
         const int border = 2 * geometry->border_width;
-        t.frame = Rect(geometry->x, geometry->y, geometry->width + border,
-                       geometry->height + border);
+        t.frame
+            = Rect(geometry->x, geometry->y, geometry->width + border, geometry->height + border);
         t.overrideRedirect = attributes->override_redirect;
         t.depth = geometry->depth;
         t.visual = attributes->visual;
@@ -256,8 +253,7 @@ std::optional<X11WindowList> X11WindowList::list(const XcbSession& session)
         }
     }
 
-    const Rect desktop(0, 0, session.screen().width_in_pixels,
-                       session.screen().height_in_pixels);
+    const Rect desktop(0, 0, session.screen().width_in_pixels, session.screen().height_in_pixels);
     X11WindowList result;
     for (std::size_t i = 0; i < children.size(); ++i) {
         if (!described[i].viewable)
@@ -276,8 +272,7 @@ std::optional<X11WindowList> X11WindowList::list(const XcbSession& session)
             }
             XcbPtr<xcb_get_property_reply_t> type(xcb_get_property_reply(c, q.type, nullptr));
             XcbPtr<xcb_get_property_reply_t> state(xcb_get_property_reply(c, q.state, nullptr));
-            XcbPtr<xcb_get_property_reply_t> extents(
-                xcb_get_property_reply(c, q.extents, nullptr));
+            XcbPtr<xcb_get_property_reply_t> extents(xcb_get_property_reply(c, q.extents, nullptr));
             t.visibleFrame = visiblePart(t.frame, extents.get());
             normal = isNormalType(atoms, atomsOf(type.get()));
             hidden = std::ranges::find(atomsOf(state.get()), atoms.stateHidden)

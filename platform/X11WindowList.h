@@ -49,8 +49,7 @@ struct X11WindowList {
     // The viewable top-level that holds `window` (the window itself for a
     // child of the root), described without its owner; absent once it is
     // gone or unmapped.
-    static std::optional<X11TopLevel> topLevelOf(const XcbSession& session,
-                                                 xcb_window_t window);
+    static std::optional<X11TopLevel> topLevelOf(const XcbSession& session, xcb_window_t window);
 };
 
 } // namespace kelpie

@@ -12,8 +12,7 @@ namespace kelpie {
 struct XcbFree {
     void operator()(void* p) const { std::free(p); }
 };
-template<typename T>
-using XcbPtr = std::unique_ptr<T, XcbFree>;
+template<typename T> using XcbPtr = std::unique_ptr<T, XcbFree>;
 
 // The capture service's own connection to the X server: the atoms it reads,
 // which extensions the server offers, and the root window. Read-only once

@@ -35,8 +35,7 @@ std::shared_ptr<X11CaptureService> service;
 std::unique_ptr<kelpie::testing::WindowHost> host;
 std::vector<std::uint32_t> windows;
 
-template<typename T>
-T await(const QFuture<T>& future)
+template<typename T> T await(const QFuture<T>& future)
 {
     while (!future.isFinished())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);

@@ -1,8 +1,9 @@
 // The display capture's own rules, against a fake service: the order of its
 // checks, the pixel budget, cancellation at its two points, and errors.
 
-#include "FakeCaptureService.h"
 #include "capture/DisplayCapture.h"
+
+#include "FakeCaptureService.h"
 
 #include <QGuiApplication>
 
@@ -119,10 +120,10 @@ TEST_F(DisplayCaptureTest, PixelSizesOutsideTheBudgetAreUnsupported)
         double scale;
     };
     const Case refused[] = {
-        {Rect(0, 0, 16385, 100), 2},   // 32770 pixels wide
-        {Rect(0, 0, 100, 40000), 1},   // too tall
-        {Rect(0, 0, 10000, 8001), 1},  // just over 80,000,000 pixels
-        {Rect(0, 0, 0, 1080), 1},      // nothing to capture
+        {Rect(0, 0, 16385, 100), 2},  // 32770 pixels wide
+        {Rect(0, 0, 100, 40000), 1},  // too tall
+        {Rect(0, 0, 10000, 8001), 1}, // just over 80,000,000 pixels
+        {Rect(0, 0, 0, 1080), 1},     // nothing to capture
         {Rect(0, 0, 1920, 1080), std::numeric_limits<double>::quiet_NaN()},
     };
     for (const Case& c : refused) {

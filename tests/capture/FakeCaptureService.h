@@ -17,8 +17,7 @@ namespace kelpie::testing {
 // answer was given in advance.
 class FakeCaptureService : public CaptureService {
 public:
-    template<typename T>
-    struct Pending {
+    template<typename T> struct Pending {
         std::shared_ptr<QPromise<Result<T>>> promise;
 
         void answer(Result<T> value) const
@@ -94,8 +93,7 @@ public:
     }
 
 private:
-    template<typename T>
-    static std::shared_ptr<QPromise<Result<T>>> start()
+    template<typename T> static std::shared_ptr<QPromise<Result<T>>> start()
     {
         auto promise = std::make_shared<QPromise<Result<T>>>();
         promise->start();
@@ -105,8 +103,7 @@ private:
 
 // Lets queued continuations run until `future` finishes; false if it never
 // does while events are pending.
-template<typename T>
-bool settle(const QFuture<T>& future)
+template<typename T> bool settle(const QFuture<T>& future)
 {
     for (int round = 0; round < 1000 && !future.isFinished(); ++round)
         QCoreApplication::processEvents(QEventLoop::AllEvents);

@@ -2,9 +2,10 @@
 // filtering, order, the mapping from device pixels to screen-local points
 // on screens with their own origin and scale, owner checks and cancellation.
 
+#include "capture/WindowCapture.h"
+
 #include "FakeCaptureService.h"
 #include "capture/DesktopSpace.h"
-#include "capture/WindowCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -69,9 +70,10 @@ TEST(WindowTargets, KeepOnlyPickableWindowsFrontMostFirst)
 
     const auto targets = WindowCapture::targets(content, screens.front(), screens, ownPID);
     // Clipped to the screen, y up from its bottom edge.
-    EXPECT_EQ(targets, (std::vector<WindowTarget>{{1, 100, Rect(100, 600, 300, 200)},
-                                                  {7, 100, Rect(0, 600, 400, 300)},
-                                                  {8, 100, Rect(150, 550, 300, 200)}}));
+    EXPECT_EQ(targets,
+              (std::vector<WindowTarget>{{1, 100, Rect(100, 600, 300, 200)},
+                                         {7, 100, Rect(0, 600, 400, 300)},
+                                         {8, 100, Rect(150, 550, 300, 200)}}));
     // In the overlap of 1 and 8 the front-most wins.
     EXPECT_EQ(WindowTarget::hit(Point{200, 650}, targets)->id, 1u);
     EXPECT_EQ(WindowTarget::hit(Point{420, 560}, targets)->id, 8u);
@@ -85,8 +87,8 @@ TEST(WindowTargets, FollowTheCapturedScreensOwnOriginAndScale)
     TwoScreens plain(1);
     EXPECT_EQ(DesktopSpace::desktopFrame(plain.screens[1].frame, plain.screens[0].frame),
               Rect(1440, -180, 1920, 1080));
-    plain.content.windows = {window(1, Rect(1540, 300, 800, 600)),
-                             window(2, Rect(100, 100, 300, 200))};
+    plain.content.windows
+        = {window(1, Rect(1540, 300, 800, 600)), window(2, Rect(100, 100, 300, 200))};
     EXPECT_EQ(WindowCapture::targets(plain.content, plain.screens[1], plain.screens, ownPID),
               (std::vector<WindowTarget>{{1, 100, Rect(100, 180, 800, 600)}}))
         << "windows of the primary screen do not show on the second";
@@ -139,8 +141,7 @@ protected:
         content.windows = {window(21, Rect(1540, 300, 800, 600), 300)};
     }
 
-    template<typename T>
-    static T outcomeOf(const QFuture<T>& future)
+    template<typename T> static T outcomeOf(const QFuture<T>& future)
     {
         EXPECT_TRUE(settle(future));
         EXPECT_FALSE(future.isCanceled());

@@ -20,12 +20,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <poll.h>
 #include <sstream>
 #include <string>
-#include <vector>
-
-#include <poll.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -65,8 +64,8 @@ void draw(xcb_window_t id, const Window& w)
                 pixels[std::size_t(y) * w.width + x]
                     = kelpie::testing::patternPixel(x, top + y, w.colour);
         }
-        xcb_put_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, id, gc, w.width, rows, 0, top, 0,
-                      24, pixels.size() * 4, reinterpret_cast<const std::uint8_t*>(pixels.data()));
+        xcb_put_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, id, gc, w.width, rows, 0, top, 0, 24,
+                      pixels.size() * 4, reinterpret_cast<const std::uint8_t*>(pixels.data()));
     }
     xcb_free_gc(connection, gc);
 }
@@ -185,8 +184,8 @@ std::string create(std::istringstream& in)
     xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_NORMAL_HINTS,
                         XCB_ATOM_WM_SIZE_HINTS, 32, 18, hints);
     const std::string name = "capture test " + colour;
-    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_NAME, XCB_ATOM_STRING,
-                        8, name.size(), name.data());
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
+                        name.size(), name.data());
     if (pid != 0) {
         const auto value = static_cast<std::uint32_t>(pid);
         xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, atom("_NET_WM_PID"),
@@ -222,8 +221,8 @@ std::string run(const std::string& line)
     if (verb == "move") {
         int x = 0, y = 0;
         in >> x >> y;
-        const std::uint32_t values[] = {static_cast<std::uint32_t>(x),
-                                        static_cast<std::uint32_t>(y)};
+        const std::uint32_t values[]
+            = {static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y)};
         xcb_configure_window(connection, id, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, values);
     } else if (verb == "raise") {
         const std::uint32_t above = XCB_STACK_MODE_ABOVE;
@@ -256,7 +255,8 @@ int main()
 
     std::string pending;
     for (;;) {
-        pollfd fds[] = {{STDIN_FILENO, POLLIN, 0}, {xcb_get_file_descriptor(connection), POLLIN, 0}};
+        pollfd fds[]
+            = {{STDIN_FILENO, POLLIN, 0}, {xcb_get_file_descriptor(connection), POLLIN, 0}};
         pump();
         if (poll(fds, 2, -1) < 0)
             return 2;

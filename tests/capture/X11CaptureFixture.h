@@ -37,8 +37,7 @@ protected:
     // Runs the event loop until `done` holds; false if it never does.
     static bool waitUntil(const std::function<bool()>& done);
 
-    template<typename T>
-    static bool settle(const QFuture<T>& future)
+    template<typename T> static bool settle(const QFuture<T>& future)
     {
         return waitUntil([&] { return future.isFinished(); });
     }

@@ -13,7 +13,7 @@ namespace {
 
 QScreen* primary() { return QGuiApplication::primaryScreen(); }
 
-class X11CaptureScaled : public X11CaptureFixture {};
+class X11CaptureScaled : public X11CaptureFixture { };
 
 } // namespace
 
@@ -27,9 +27,8 @@ TEST_F(X11CaptureScaled, ImagesHaveTwiceThePointsAndTargetsArePoints)
     const DisplayCapture::Snapshot shot = snapshot(primary());
     EXPECT_EQ(shot.image.size(), QSize(1920, 1080));
     QString first;
-    EXPECT_EQ(patternMismatches(shot.image, QRect(200, 100, 400, 300), QPoint(200, 100), 0xdd,
-                                &first),
-              0)
+    EXPECT_EQ(
+        patternMismatches(shot.image, QRect(200, 100, 400, 300), QPoint(200, 100), 0xdd, &first), 0)
         << first.toStdString();
     ASSERT_FALSE(shot.targets.empty());
     EXPECT_EQ(shot.targets.front(), (WindowTarget{id, host->pid(), Rect(100, 340, 200, 150)}));

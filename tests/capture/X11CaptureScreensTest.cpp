@@ -77,9 +77,8 @@ TEST_F(X11CaptureScreens, TheSecondScreenIsCapturedAtItsOwnSizeWithOnlyItsWindow
     const DisplayCapture::Snapshot second = snapshot(right);
     ASSERT_EQ(second.image.size(), QSize(1280, 1024));
     QString first;
-    EXPECT_EQ(patternMismatches(second.image, QRect(80, 100, 300, 200), QPoint(80, 100), 0xbb,
-                                &first),
-              0)
+    EXPECT_EQ(
+        patternMismatches(second.image, QRect(80, 100, 300, 200), QPoint(80, 100), 0xbb, &first), 0)
         << first.toStdString();
     EXPECT_EQ(colourMismatches(second.image, QRect(0, 600, 280, 200), 0x00cc00), 0);
     EXPECT_FALSE(find(second.targets, onLeft));

@@ -25,7 +25,7 @@ bool listed(const std::vector<WindowTarget>& targets, std::uint32_t id)
     return std::ranges::any_of(targets, [id](const WindowTarget& t) { return t.id == id; });
 }
 
-class X11Capture : public X11CaptureFixture {};
+class X11Capture : public X11CaptureFixture { };
 
 } // namespace
 
@@ -37,9 +37,8 @@ TEST_F(X11Capture, AWindowOfKnownPixelsIsCapturedExactly)
     const DisplayCapture::Snapshot shot = snapshot(primary());
     ASSERT_EQ(shot.image.size(), QSize(1920, 1080));
     QString first;
-    EXPECT_EQ(patternMismatches(shot.image, QRect(100, 80, 320, 200), QPoint(100, 80), 0x33,
-                                &first),
-              0)
+    EXPECT_EQ(
+        patternMismatches(shot.image, QRect(100, 80, 320, 200), QPoint(100, 80), 0x33, &first), 0)
         << first.toStdString();
 
     // Screen-local points with y up: the bottom edge is 1080 − 280 from the
@@ -79,8 +78,8 @@ TEST_F(X11Capture, WindowsOfThisProcessAreNeitherInTheImageNorTargets)
     const char name[] = "_XROOTPMAP_ID";
     xcb_intern_atom_reply_t* atom
         = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof name - 1, name), nullptr);
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, screen->root, atom->atom, XCB_ATOM_PIXMAP, 32,
-                        1, &wallpaper);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, screen->root, atom->atom, XCB_ATOM_PIXMAP, 32, 1,
+                        &wallpaper);
     std::free(atom);
     xcb_set_close_down_mode(c, XCB_CLOSE_DOWN_RETAIN_PERMANENT);
     std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
@@ -170,8 +169,9 @@ TEST_F(X11Capture, AWindowHalfOffTheScreenIsClippedAsATargetButCapturedWhole)
               0)
         << first.toStdString();
     const Rect screenFrame = DesktopSpace::desktopFrame(primary());
-    EXPECT_EQ(WindowTarget::editorRect(window->quartzFrame, screenFrame, DesktopSpace::primaryTop()),
-              Rect(-100, -120, 400, 300));
+    EXPECT_EQ(
+        WindowTarget::editorRect(window->quartzFrame, screenFrame, DesktopSpace::primaryTop()),
+        Rect(-100, -120, 400, 300));
 }
 
 TEST_F(X11Capture, ACoveredWindowIsCapturedComplete)
@@ -274,8 +274,7 @@ TEST_F(X11Capture, AClientSideShadowIsNotPartOfTheWindow)
     ASSERT_EQ(window->image.size(), QSize(300, 200));
     EXPECT_EQ(window->quartzFrame, Rect(120, 120, 300, 200));
     QString first;
-    EXPECT_EQ(patternMismatches(window->image, QRect(0, 0, 300, 200), QPoint(-20, -20), 0x44,
-                                &first),
-              0)
+    EXPECT_EQ(
+        patternMismatches(window->image, QRect(0, 0, 300, 200), QPoint(-20, -20), 0x44, &first), 0)
         << first.toStdString();
 }

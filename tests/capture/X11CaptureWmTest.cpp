@@ -31,8 +31,8 @@ QRect clientOnRoot(std::uint32_t id)
     xcb_connection_t* c = xcb_connect(nullptr, nullptr);
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
     auto* geometry = xcb_get_geometry_reply(c, xcb_get_geometry(c, id), nullptr);
-    auto* place = xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, id, root, 0, 0),
-                                                  nullptr);
+    auto* place
+        = xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, id, root, 0, 0), nullptr);
     QRect result;
     if (geometry && place)
         result = QRect(place->dst_x, place->dst_y, geometry->width, geometry->height);
@@ -45,12 +45,11 @@ QRect clientOnRoot(std::uint32_t id)
 // A target's rectangle back in root pixels of a 1080-pixel-high screen.
 QRect onRoot(const WindowTarget& target)
 {
-    return QRect(static_cast<int>(target.rect.minX()),
-                 static_cast<int>(1080 - target.rect.maxY()),
+    return QRect(static_cast<int>(target.rect.minX()), static_cast<int>(1080 - target.rect.maxY()),
                  static_cast<int>(target.rect.width()), static_cast<int>(target.rect.height()));
 }
 
-class X11CaptureWm : public X11CaptureFixture {};
+class X11CaptureWm : public X11CaptureFixture { };
 
 } // namespace
 
@@ -78,8 +77,8 @@ TEST_F(X11CaptureWm, TargetsAreFramesFrontToBackInTheManagersStacking)
     // In the overlap of a and b the raised one is hit.
     const QRect overlap = onRoot(targets[0]).intersected(onRoot(targets[2]));
     ASSERT_FALSE(overlap.isEmpty());
-    EXPECT_EQ(WindowTarget::hit(Point{overlap.center().x() + 0.5, 1080 - overlap.center().y() - 0.5},
-                                targets)
+    EXPECT_EQ(WindowTarget::hit(
+                  Point{overlap.center().x() + 0.5, 1080 - overlap.center().y() - 0.5}, targets)
                   ->id,
               a);
 }
@@ -131,8 +130,7 @@ TEST_F(X11CaptureWm, AWindowIsCapturedWithItsFrame)
 
     const QRect frame = onRoot(*target);
     EXPECT_EQ(window->image.size(), frame.size());
-    EXPECT_EQ(window->quartzFrame,
-              Rect(frame.x(), frame.y(), frame.width(), frame.height()));
+    EXPECT_EQ(window->quartzFrame, Rect(frame.x(), frame.y(), frame.width(), frame.height()));
     const QRect client = clientOnRoot(id).translated(-frame.topLeft());
     QString first;
     EXPECT_EQ(patternMismatches(window->image, client, client.topLeft(), 0x99, &first), 0)

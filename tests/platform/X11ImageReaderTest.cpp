@@ -3,12 +3,12 @@
 // 32-bit ones, and refusals instead of crashes for bad requests.
 
 #include "platform/X11ImageReader.h"
+
 #include "platform/XcbSession.h"
 
 #include <QImage>
 
 #include <gtest/gtest.h>
-
 #include <xcb/xcb.h>
 
 #include <vector>
@@ -111,5 +111,4 @@ std::string pathName(const ::testing::TestParamInfo<bool>& path)
     return path.param ? "SharedMemory" : "GetImage";
 }
 
-INSTANTIATE_TEST_SUITE_P(SharedMemoryAndGetImage, X11ImageReaderTest, ::testing::Bool(),
-                         pathName);
+INSTANTIATE_TEST_SUITE_P(SharedMemoryAndGetImage, X11ImageReaderTest, ::testing::Bool(), pathName);
