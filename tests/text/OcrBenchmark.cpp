@@ -9,15 +9,16 @@
 // counters give medians, minimum and maximum of both in milliseconds, the
 // ratio of the medians, the median processor time of each (all threads;
 // a steadier figure than wall time on a busy machine), and how many of the
-// fixture's lines each read exactly. The tool puts spaces between Chinese characters; cli_exact_cjk
-// also counts its lines right once those spaces are removed.
+// fixture's lines each read exactly. The tool puts spaces between Chinese
+// characters; cli_exact_cjk also counts its lines right once those spaces
+// are removed.
 //
 // The Variant cases time the recogniser alone with one optimisation turned
 // off, to show what each is worth; AfterEdit times reading a screen again
 // after an edit hides one of its lines, with the lines read before
-// remembered (the Compare and Variant cases remember none). WarmModels reports the private memory
-// (private resident pages plus swap) that one worker's model set, and the
-// sets of all workers, add to the process.
+// remembered (the Compare and Variant cases remember none). WarmModels
+// reports the private memory (private resident pages plus swap) that one
+// worker's model set, and the sets of all workers, add to the process.
 //
 //   bench_ocr [--show_lines] [benchmark flags]
 //
@@ -91,8 +92,8 @@ QString withoutCjkSpaces(const QString& text)
     QString result;
     const QList<uint> points = text.toUcs4();
     for (qsizetype i = 0; i < points.size(); ++i) {
-        if (points[i] == ' ' && i > 0 && i + 1 < points.size()
-            && (TextAnalysis::isCjk(points[i - 1]) || TextAnalysis::isCjk(points[i + 1])))
+        if (points[i] == ' ' && i > 0 && i + 1 < points.size() && TextAnalysis::isCjk(points[i - 1])
+            && TextAnalysis::isCjk(points[i + 1]))
             continue;
         result += QString::fromUcs4(reinterpret_cast<const char32_t*>(&points[i]), 1);
     }
