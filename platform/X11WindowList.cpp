@@ -247,8 +247,8 @@ std::optional<X11WindowList> X11WindowList::list(const XcbSession& session)
         }
         q.pid = xcb_get_property(c, 0, subject, atoms.windowPid, XCB_ATOM_CARDINAL, 0, 1);
         if (session.hasClientIds()) {
-            const xcb_res_client_id_spec_t spec{subject, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
-            q.clientIds = xcb_res_query_client_ids(c, 1, &spec);
+            const xcb_res_client_id_spec_t wanted{subject, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+            q.clientIds = xcb_res_query_client_ids(c, 1, &wanted);
             q.askClientIds = true;
         }
     }

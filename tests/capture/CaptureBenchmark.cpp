@@ -147,14 +147,14 @@ int main(int argc, char* argv[])
         const int height = screen.height() / 4;
         const int x = (i % 5) * (screen.width() - width) / 4;
         const int y = (i / 5) * (screen.height() - height) / 3;
-        const QString spec = QStringLiteral("%1 %2 %3 %4 %5%6")
-                                 .arg(x)
-                                 .arg(y)
-                                 .arg(width)
-                                 .arg(height)
-                                 .arg(0x101010 * (i % 15 + 1), 6, 16, QLatin1Char('0'))
-                                 .arg(i % 2 ? QStringLiteral(" pattern") : QString());
-        const std::uint32_t id = host->create(spec);
+        const QString description = QStringLiteral("%1 %2 %3 %4 %5%6")
+                                        .arg(x)
+                                        .arg(y)
+                                        .arg(width)
+                                        .arg(height)
+                                        .arg(0x101010 * (i % 15 + 1), 6, 16, QLatin1Char('0'))
+                                        .arg(i % 2 ? QStringLiteral(" pattern") : QString());
+        const std::uint32_t id = host->create(description);
         if (id == 0) {
             std::fprintf(stderr, "bench_capture: could not open the test windows\n");
             return 1;

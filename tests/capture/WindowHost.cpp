@@ -30,9 +30,9 @@ QString WindowHost::ask(const QString& line)
     return QString::fromUtf8(process_.readLine()).trimmed();
 }
 
-std::uint32_t WindowHost::create(const QString& spec)
+std::uint32_t WindowHost::create(const QString& description)
 {
-    const QString answer = ask(QStringLiteral("create ") + spec);
+    const QString answer = ask(QStringLiteral("create ") + description);
     if (!answer.startsWith(QStringLiteral("window ")))
         return 0;
     return answer.mid(7).toUInt();

@@ -21,7 +21,7 @@ public:
     // "X Y W H RRGGBB [pattern] [override] [type=NAME] [pid=N|nopid]
     // [shadow=N]";
     // the new window's id, or 0 on failure.
-    std::uint32_t create(const QString& spec);
+    std::uint32_t create(const QString& description);
     // "move ID X Y", "raise ID", "activate ID", "iconify ID", "unmap ID",
     // "destroy ID"; true when done.
     bool command(const QString& line);
