@@ -25,11 +25,27 @@ QColor AnnotationColor::qColor() const
                             static_cast<float>(blue), static_cast<float>(alpha));
 }
 
+namespace {
+
+bool isWithinUnitRange(const QColor& color)
+{
+    for (const float component : {color.redF(), color.greenF(), color.blueF()}) {
+        if (!(component >= 0 && component <= 1))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 AnnotationColor AnnotationColor::fromQColor(const QColor& color)
 {
     if (!color.isValid())
         return AnnotationColor(1, 0, 0);
-    const QColor srgb = color.spec() == QColor::ExtendedRgb ? color : color.toRgb();
+    // Out-of-gamut colours keep their values beyond 0…1 (so validation can
+    // refuse them); every other colour is read at 16 bits per component.
+    const QColor extended = color.toExtendedRgb();
+    const QColor srgb = isWithinUnitRange(extended) ? color.toRgb() : extended;
     return AnnotationColor(srgb.redF(), srgb.greenF(), srgb.blueF(), srgb.alphaF());
 }
 

@@ -62,7 +62,8 @@ std::optional<std::int32_t> pidFromClientIds(xcb_res_query_client_ids_reply_t* r
         return std::nullopt;
     for (auto it = xcb_res_query_client_ids_ids_iterator(reply); it.rem;
          xcb_res_client_id_value_next(&it)) {
-        if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID)
+        const auto& [clientId, byteLength] = *it.data;
+        if ((clientId.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID)
             && xcb_res_client_id_value_value_length(it.data) >= 1) {
             const std::uint32_t pid = xcb_res_client_id_value_value(it.data)[0];
             if (pid > 0 && pid <= 0x7fff'ffffu)
