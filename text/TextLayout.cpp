@@ -416,40 +416,35 @@ QImage normalized(const QImage& greyImage)
             }
         }
     }
+    // Grows `settled` breadth first into the unknown neighbours `admits`
+    // accepts; `reach` hears of each block reached and the one it came from.
+    const auto spread = [&](auto admits, auto reach) {
+        for (std::size_t next = 0; next < settled.size(); ++next) {
+            const std::size_t block = settled[next];
+            const int bx = int(block % std::size_t(columns));
+            const int by = int(block / std::size_t(columns));
+            for (const auto& [dx, dy] : steps) {
+                const int nx = bx + dx;
+                const int ny = by + dy;
+                if (nx < 0 || ny < 0 || nx >= columns || ny >= rows || known[at(nx, ny)]
+                    || !admits(nx, ny, block))
+                    continue;
+                known[at(nx, ny)] = true;
+                reach(at(nx, ny), block);
+                settled.push_back(at(nx, ny));
+            }
+        }
+    };
     // A panel extends through the flat blocks of its colour that touch it,
     // also where text keeps it from being three blocks wide (a status bar,
     // a button). Flat blocks not reached (thick strokes) stay unknown.
-    for (std::size_t next = 0; next < settled.size(); ++next) {
-        const std::size_t block = settled[next];
-        const int bx = int(block % std::size_t(columns));
-        const int by = int(block / std::size_t(columns));
-        for (const auto& [dx, dy] : steps) {
-            const int nx = bx + dx;
-            const int ny = by + dy;
-            if (nx < 0 || ny < 0 || nx >= columns || ny >= rows || known[at(nx, ny)]
-                || !alike(nx, ny, background[block]))
-                continue;
-            known[at(nx, ny)] = true;
-            settled.push_back(at(nx, ny));
-        }
-    }
+    spread([&](int nx, int ny, std::size_t from) { return alike(nx, ny, background[from]); },
+           [](std::size_t, std::size_t) {});
     // Breadth first from the panels, so every other block gets the
     // background of a nearest panel. Without any panel (a photo, a
     // gradient) every block keeps its own most frequent value.
-    for (std::size_t next = 0; next < settled.size(); ++next) {
-        const std::size_t block = settled[next];
-        const int bx = int(block % std::size_t(columns));
-        const int by = int(block / std::size_t(columns));
-        for (const auto& [dx, dy] : steps) {
-            const int nx = bx + dx;
-            const int ny = by + dy;
-            if (nx < 0 || ny < 0 || nx >= columns || ny >= rows || known[at(nx, ny)])
-                continue;
-            known[at(nx, ny)] = true;
-            background[at(nx, ny)] = background[block];
-            settled.push_back(at(nx, ny));
-        }
-    }
+    spread([](int, int, std::size_t) { return true; },
+           [&](std::size_t reached, std::size_t from) { background[reached] = background[from]; });
 
     // A pixel between the backgrounds of neighbouring blocks belongs to the
     // edge between two panels, not to text.
