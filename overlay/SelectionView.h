@@ -4,7 +4,7 @@
 #include "geometry/Rect.h"
 #include "overlay/SampledColor.h"
 #include "overlay/SelectionAction.h"
-#include "overlay/SelectionHandle.h"
+#include "geometry/SelectionHandle.h"
 #include "overlay/ViewPixelMapping.h"
 
 #include <QImage>

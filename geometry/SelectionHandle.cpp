@@ -1,4 +1,4 @@
-#include "overlay/SelectionHandle.h"
+#include "geometry/SelectionHandle.h"
 
 #include <algorithm>
 #include <cmath>
