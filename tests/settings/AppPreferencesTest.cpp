@@ -48,7 +48,8 @@ TEST_F(AppPreferencesTest, FreshStoreGivesTheDefaults)
 TEST_F(AppPreferencesTest, UnusableShortcutEntriesFallBackWithoutRepair)
 {
     // A string where a data blob belongs.
-    store->setString(QString(AppPreferences::captureKey), QString::fromUtf8(json(ctrlF)));
+    ASSERT_TRUE(
+        store->setString(QString(AppPreferences::captureKey), QString::fromUtf8(json(ctrlF))));
     EXPECT_EQ(preferences->captureShortcut(), AppShortcut::capture());
     EXPECT_TRUE(preferences->hasInvalidShortcuts());
     // Reading neither repaired nor removed it.
@@ -56,24 +57,25 @@ TEST_F(AppPreferencesTest, UnusableShortcutEntriesFallBackWithoutRepair)
               PreferencesStore::Kind::string);
 
     // A blob that decodes to a shortcut that is not valid.
-    store->setData(QString(AppPreferences::captureKey), json({1, 0, QStringLiteral("S")}));
+    ASSERT_TRUE(
+        store->setData(QString(AppPreferences::captureKey), json({1, 0, QStringLiteral("S")})));
     EXPECT_EQ(preferences->captureShortcut(), AppShortcut::capture());
     EXPECT_TRUE(preferences->hasInvalidShortcuts());
 
     // Only the pin entry is bad: the capture entry is used, the flag is set.
-    store->setData(QString(AppPreferences::captureKey), json(ctrlF));
-    store->setData(QString(AppPreferences::pinKey), QByteArray("not json"));
+    ASSERT_TRUE(store->setData(QString(AppPreferences::captureKey), json(ctrlF)));
+    ASSERT_TRUE(store->setData(QString(AppPreferences::pinKey), QByteArray("not json")));
     EXPECT_EQ(preferences->captureShortcut(), ctrlF);
     EXPECT_EQ(preferences->pinShortcut(), AppShortcut::pin());
     EXPECT_TRUE(preferences->hasInvalidShortcuts());
     EXPECT_EQ(store->data(QString(AppPreferences::pinKey)), QByteArray("not json"));
 
-    store->setData(QString(AppPreferences::pinKey), json(ctrlShift4));
+    ASSERT_TRUE(store->setData(QString(AppPreferences::pinKey), json(ctrlShift4)));
     EXPECT_EQ(preferences->pinShortcut(), ctrlShift4);
     EXPECT_FALSE(preferences->hasInvalidShortcuts());
 
     // A number is not a blob either.
-    store->setNumber(QString(AppPreferences::pinKey), 99);
+    ASSERT_TRUE(store->setNumber(QString(AppPreferences::pinKey), 99));
     EXPECT_TRUE(preferences->hasInvalidShortcuts());
 }
 
@@ -134,14 +136,15 @@ TEST_F(AppPreferencesTest, SaveDirectoryRules)
 
     // Stored values this program would never write count as none.
     for (const char* stored : {"", "relative/path"}) {
-        store->setString(QString(AppPreferences::directoryKey), QString::fromLatin1(stored));
+        ASSERT_TRUE(
+            store->setString(QString(AppPreferences::directoryKey), QString::fromLatin1(stored)));
         EXPECT_EQ(preferences->saveDirectory(), std::nullopt) << stored;
     }
-    store->setData(QString(AppPreferences::directoryKey), QFile::encodeName(home()));
+    ASSERT_TRUE(store->setData(QString(AppPreferences::directoryKey), QFile::encodeName(home())));
     EXPECT_EQ(preferences->saveDirectory(), std::nullopt);
 
     // A volatile value, as the save check installs, wins over the file.
-    store->setString(QString(AppPreferences::directoryKey), pictures);
+    ASSERT_TRUE(store->setString(QString(AppPreferences::directoryKey), pictures));
     store->setVolatileValue(QString(AppPreferences::directoryKey), home());
     EXPECT_EQ(preferences->usableSaveDirectory(), QUrl::fromLocalFile(home()));
 }
@@ -212,12 +215,12 @@ TEST_F(AppPreferencesTest, AnnotationStylesPerTool)
     // for the requested scale; so does anything that is not a style blob.
     AnnotationStyle tooWide = arrow;
     tooWide.width = 500;
-    store->setData(QStringLiteral("kelpie.annotation.style.pen.v1"), tooWide.toJson());
+    ASSERT_TRUE(store->setData(QStringLiteral("kelpie.annotation.style.pen.v1"), tooWide.toJson()));
     ASSERT_TRUE(AnnotationStyle::fromJson(tooWide.toJson()).has_value());
     EXPECT_EQ(preferences->annotationStyle(AnnotationTool::pen, 2.5),
               AnnotationStyle::initial(AnnotationTool::pen, 2.5));
-    store->setString(QStringLiteral("kelpie.annotation.style.text.v1"),
-                     QString::fromUtf8(arrow.toJson()));
+    ASSERT_TRUE(store->setString(QStringLiteral("kelpie.annotation.style.text.v1"),
+                                 QString::fromUtf8(arrow.toJson())));
     EXPECT_EQ(preferences->annotationStyle(AnnotationTool::text, 2),
               AnnotationStyle::initial(AnnotationTool::text, 2));
 }
