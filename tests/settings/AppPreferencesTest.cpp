@@ -4,9 +4,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace kelpie;
@@ -77,6 +79,93 @@ TEST_F(AppPreferencesTest, UnusableShortcutEntriesFallBackWithoutRepair)
     // A number is not a blob either.
     ASSERT_TRUE(store->setNumber(QString(AppPreferences::pinKey), 99));
     EXPECT_TRUE(preferences->hasInvalidShortcuts());
+}
+
+TEST_F(AppPreferencesTest, ShortcutsTheStoreCannotReadSetTheFlag)
+{
+    const auto storeFile = [&](const QByteArray& values) {
+        writeFile(store->filePath(), R"({"format":1,"values":{)" + values + "}}");
+    };
+    const QByteArray goodPin
+        = R"("kelpie.pin.shortcut.v1":{"data":")" + json(ctrlShift4).toBase64() + R"("})";
+    storeFile(goodPin);
+    ASSERT_FALSE(preferences->hasInvalidShortcuts());
+    ASSERT_EQ(preferences->pinShortcut(), ctrlShift4);
+
+    // A capture entry that is no readable blob: bad base64, a kind the store
+    // does not know, an entry that is no entry at all.
+    for (const char* entry : {R"({"data":"%%%"})", R"({"shortcut":"F5"})", R"(122)"}) {
+        storeFile(goodPin + R"(,"kelpie.capture.shortcut.v1":)" + entry);
+        EXPECT_TRUE(preferences->hasInvalidShortcuts()) << entry;
+        EXPECT_EQ(preferences->captureShortcut(), AppShortcut::capture()) << entry;
+        EXPECT_EQ(preferences->pinShortcut(), ctrlShift4) << entry;
+    }
+    // A stored shortcut on a modifier key is not used.
+    ASSERT_TRUE(store->setData(QString(AppPreferences::captureKey),
+                               json({59, AppShortcut::option, QStringLiteral("CONTROL")})));
+    EXPECT_TRUE(preferences->hasInvalidShortcuts());
+    EXPECT_EQ(preferences->captureShortcut(), AppShortcut::capture());
+
+    // A whole file that cannot be read may hold shortcuts that are being
+    // ignored: damaged, too large, or not a regular file.
+    writeFile(store->filePath(), goodPin);
+    EXPECT_TRUE(preferences->hasInvalidShortcuts());
+    EXPECT_EQ(preferences->pinShortcut(), AppShortcut::pin());
+    {
+        QFile huge(store->filePath());
+        ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(huge.resize(PreferencesStore::maximumFileSize + 1));
+    }
+    EXPECT_TRUE(preferences->hasInvalidShortcuts());
+    ASSERT_TRUE(QFile::remove(store->filePath()));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(store->filePath()).constData(), 0600), 0);
+    EXPECT_TRUE(preferences->hasInvalidShortcuts());
+    EXPECT_EQ(preferences->captureShortcut(), AppShortcut::capture());
+
+    // No file at all is simply the defaults.
+    ASSERT_TRUE(QFile::remove(store->filePath()));
+    EXPECT_FALSE(preferences->hasInvalidShortcuts());
+}
+
+TEST_F(AppPreferencesTest, SettersTellWhetherTheyStored)
+{
+    EXPECT_FALSE(AppPreferences::saveFailureMessage().isEmpty());
+    preferences->setShortcuts(ctrlF, AppShortcut::pin());
+    EXPECT_EQ(preferences->lastWriteFailure(), std::nullopt);
+
+    // Another writer holds the lock: each setter gives up after a moment
+    // and says why; reading back shows the old values.
+    QLockFile held(store->filePath() + QStringLiteral(".lock"));
+    ASSERT_TRUE(held.tryLock(0));
+    const auto expectLocked = [&](const char* setter) {
+        ASSERT_TRUE(preferences->lastWriteFailure().has_value()) << setter;
+        EXPECT_EQ(preferences->lastWriteFailure()->code, PreferencesError::locked) << setter;
+    };
+    preferences->setShortcuts(ctrlShift4, AppShortcut::pin());
+    expectLocked("setShortcuts");
+    EXPECT_EQ(preferences->captureShortcut(), ctrlF);
+    preferences->setSaveDirectory(QUrl::fromLocalFile(home()));
+    expectLocked("setSaveDirectory");
+    EXPECT_EQ(preferences->saveDirectory(), std::nullopt);
+    preferences->setAnnotationStyle(AnnotationStyle::initial(AnnotationTool::pen, 1),
+                                    AnnotationTool::pen);
+    expectLocked("setAnnotationStyle");
+    EXPECT_EQ(store->object(AppPreferences::styleKey(AnnotationTool::pen)), std::nullopt);
+
+    // A successful write clears it.
+    held.unlock();
+    preferences->setShortcuts(ctrlShift4, AppShortcut::pin());
+    EXPECT_EQ(preferences->lastWriteFailure(), std::nullopt);
+    EXPECT_EQ(preferences->captureShortcut(), ctrlShift4);
+
+    // A value the setter refuses is no success either.
+    preferences->setShortcuts(AppShortcut::pin(), AppShortcut::pin());
+    ASSERT_TRUE(preferences->lastWriteFailure().has_value());
+    EXPECT_EQ(preferences->lastWriteFailure()->code, PreferencesError::invalidValue);
+    preferences->setAnnotationStyle(AnnotationStyle::initial(AnnotationTool::pen, 1),
+                                    AnnotationTool::select);
+    ASSERT_TRUE(preferences->lastWriteFailure().has_value());
+    EXPECT_EQ(preferences->lastWriteFailure()->code, PreferencesError::invalidValue);
 }
 
 TEST_F(AppPreferencesTest, SetShortcutsStoresBothOrNothing)

@@ -30,18 +30,6 @@ namespace {
 
 class PreferencesStoreTest : public kelpie::test::ScratchHome {
 protected:
-    static void writeFile(const QString& path, const QByteArray& bytes)
-    {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        ASSERT_EQ(file.write(bytes), bytes.size());
-    }
-    static QByteArray readFile(const QString& path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
     // Whether the process has a file in the store's folder open for writing,
     // other than the lock: a write of new settings is under way.
     static bool isWriting(qint64 pid, const QString& storeFile)
