@@ -8,6 +8,7 @@
 #include <QJsonValue>
 #include <QLockFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -321,6 +322,30 @@ Status<PreferencesError> lockFailure(const QLockFile& lock)
     }
 }
 
+// What a writer holds while it reads, changes and replaces the file: this
+// process's writer mutex, then the lock file other processes honour. Both
+// are taken within one short wait, released in reverse order.
+class WriterLock {
+public:
+    explicit WriterLock(const QString& filePath) : m_file(filePath + QStringLiteral(".lock")) { }
+
+    Status<PreferencesError> acquire()
+    {
+        using namespace std::chrono;
+        const auto deadline = steady_clock::now() + lockWait;
+        if (!m_process.try_lock_until(deadline))
+            return {PreferencesError::locked, "another thread is writing settings"};
+        const auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
+        if (!m_file.tryLock(static_cast<int>(std::max<decltype(left)>(left, 0))))
+            return lockFailure(m_file);
+        return Done{};
+    }
+
+private:
+    std::unique_lock<std::timed_mutex> m_process{writerMutex(), std::defer_lock};
+    QLockFile m_file;
+};
+
 } // namespace
 
 PreferencesStore::PreferencesStore(QString filePath) : m_filePath(std::move(filePath)) { }
@@ -499,14 +524,11 @@ Status<PreferencesError> PreferencesStore::setValues(
             return {PreferencesError::invalidValue, "a number JSON cannot hold"};
     }
 
-    std::unique_lock processLock(writerMutex(), std::defer_lock);
-    if (!processLock.try_lock_for(lockWait))
-        return {PreferencesError::locked, "another thread is writing settings"};
     if (auto made = makeFolder(QFileInfo(m_filePath).absolutePath()); !made)
         return made;
-    QLockFile fileLock(m_filePath + QStringLiteral(".lock"));
-    if (!fileLock.tryLock(static_cast<int>(lockWait.count())))
-        return lockFailure(fileLock);
+    WriterLock lock(m_filePath);
+    if (auto locked = lock.acquire(); !locked)
+        return locked;
 
     const FileRead current = readFile(m_filePath);
     // Writing now would replace settings we merely failed to read.
@@ -545,16 +567,13 @@ Status<PreferencesError> PreferencesStore::setValues(
 
 Status<PreferencesError> PreferencesStore::removePersistentDomain()
 {
-    std::unique_lock processLock(writerMutex(), std::defer_lock);
-    if (!processLock.try_lock_for(lockWait))
-        return {PreferencesError::locked, "another thread is writing settings"};
     const QByteArray native = QFile::encodeName(m_filePath);
     struct stat status = {};
     if (::lstat(native.constData(), &status) != 0)
         return Done{};
-    QLockFile fileLock(m_filePath + QStringLiteral(".lock"));
-    if (!fileLock.tryLock(static_cast<int>(lockWait.count())))
-        return lockFailure(fileLock);
+    WriterLock lock(m_filePath);
+    if (auto locked = lock.acquire(); !locked)
+        return locked;
     // unlink() removes a link itself, never what it points to.
     if (::unlink(native.constData()) != 0 && errno != ENOENT)
         return writeFailure("unlink", errno);
