@@ -65,9 +65,10 @@ public:
     // invalid style is never stored.
     void setAnnotationStyle(const AnnotationStyle& style, AnnotationTool tool);
 
-    // Why the last setter stored nothing; absent when it stored its value
-    // (or the store already held it). invalidValue means the setter refused
-    // what it was given; every other case is the store's.
+    // Why this instance's last setter stored nothing; absent when it stored
+    // its value (or the store already held it). invalidValue means the
+    // setter refused what it was given; every other case is the store's,
+    // with the system's words in the detail.
     const std::optional<PreferencesFailure>& lastWriteFailure() const { return m_lastWriteFailure; }
     // What the user is told when settings could not be saved.
     static QString saveFailureMessage();
