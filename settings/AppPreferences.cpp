@@ -39,7 +39,11 @@ AppShortcut AppPreferences::pinShortcut() const
 
 bool AppPreferences::isInvalidEntry(const QString& key) const
 {
-    const auto value = m_store->object(key);
+    // A file that cannot be read may hold a shortcut that is being ignored.
+    const auto found = m_store->lookup(key);
+    if (!found)
+        return true;
+    const auto& value = found.value();
     if (!value)
         return false;
     const auto* blob = std::get_if<QByteArray>(&*value);
@@ -54,14 +58,29 @@ bool AppPreferences::hasInvalidShortcuts() const
     return isInvalidEntry(QString(captureKey)) || isInvalidEntry(QString(pinKey));
 }
 
+void AppPreferences::record(const Status<PreferencesError>& written)
+{
+    if (written)
+        m_lastWriteFailure.reset();
+    else
+        m_lastWriteFailure = written.failure();
+}
+
+QString AppPreferences::saveFailureMessage()
+{
+    return QStringLiteral("未能保存设置，请检查配置目录权限");
+}
+
 void AppPreferences::setShortcuts(const AppShortcut& capture, const AppShortcut& pin)
 {
-    if (!capture.isValid() || !pin.isValid() || capture == pin || pin == AppShortcut::fallback())
+    if (!capture.isValid() || !pin.isValid() || capture == pin || pin == AppShortcut::fallback()) {
+        record({PreferencesError::invalidValue, "shortcuts refused"});
         return;
+    }
     // One write for both: a crash between two writes could leave the new
     // capture key beside the old pin key, possibly the same combination.
-    m_store->setValues({{QString(captureKey), PreferencesStore::Value(capture.toJson())},
-                        {QString(pinKey), PreferencesStore::Value(pin.toJson())}});
+    record(m_store->setValues({{QString(captureKey), PreferencesStore::Value(capture.toJson())},
+                               {QString(pinKey), PreferencesStore::Value(pin.toJson())}}));
 }
 
 std::optional<QUrl> AppPreferences::defaultSaveDirectory()
@@ -101,11 +120,11 @@ std::optional<QUrl> AppPreferences::usableSaveDirectory() const
 void AppPreferences::setSaveDirectory(const std::optional<QUrl>& directory)
 {
     if (!directory || !directory->isLocalFile() || directory->toLocalFile().isEmpty()) {
-        m_store->remove(QString(directoryKey));
+        record(m_store->remove(QString(directoryKey)));
         return;
     }
     const QString path = QDir::cleanPath(QFileInfo(directory->toLocalFile()).absoluteFilePath());
-    m_store->setString(QString(directoryKey), path);
+    record(m_store->setString(QString(directoryKey), path));
 }
 
 QString AppPreferences::styleKey(AnnotationTool tool)
@@ -125,13 +144,15 @@ AnnotationStyle AppPreferences::annotationStyle(AnnotationTool tool, double scal
 
 void AppPreferences::setAnnotationStyle(const AnnotationStyle& style, AnnotationTool tool)
 {
-    if (!style.valid() || tool == AnnotationTool::select)
+    if (!style.valid() || tool == AnnotationTool::select) {
+        record({PreferencesError::invalidValue, "style refused"});
         return;
+    }
     const QByteArray json = style.toJson();
     if (json.isEmpty())
-        m_store->remove(styleKey(tool));
+        record(m_store->remove(styleKey(tool)));
     else
-        m_store->setData(styleKey(tool), json);
+        record(m_store->setData(styleKey(tool), json));
 }
 
 } // namespace kelpie

@@ -18,6 +18,10 @@ namespace kelpie {
 // over a preferences store with no cache of its own: every read goes to the
 // store. Missing, unreadable or invalid values fall back to defaults
 // silently, and reading never repairs or removes what is stored.
+//
+// Setters keep their plain form; whether their write landed is asked
+// afterwards with lastWriteFailure(), so that the settings window can say
+// so instead of showing a change that was never saved.
 class AppPreferences {
 public:
     static constexpr QLatin1String captureKey{"kelpie.capture.shortcut.v1"};
@@ -34,7 +38,9 @@ public:
     // The stored shortcut when it is a readable, valid blob; F1 and F3 otherwise.
     AppShortcut captureShortcut() const;
     AppShortcut pinShortcut() const;
-    // True when a shortcut entry exists but would not be used.
+    // True when a shortcut entry exists but would not be used, or the
+    // settings file itself cannot be read (damaged, too large, not a
+    // regular file), so a stored shortcut may be ignored.
     bool hasInvalidShortcuts() const;
     // Stores both, capture first, when both are valid, they differ and the
     // pin shortcut is not the fallback capture key; otherwise writes nothing.
@@ -59,11 +65,21 @@ public:
     // invalid style is never stored.
     void setAnnotationStyle(const AnnotationStyle& style, AnnotationTool tool);
 
+    // Why this instance's last setter stored nothing; absent when it stored
+    // its value (or the store already held it). invalidValue means the
+    // setter refused what it was given; every other case is the store's,
+    // with the system's words in the detail.
+    const std::optional<PreferencesFailure>& lastWriteFailure() const { return m_lastWriteFailure; }
+    // What the user is told when settings could not be saved.
+    static QString saveFailureMessage();
+
 private:
     AppShortcut storedShortcut(const QString& key, const AppShortcut& fallback) const;
     bool isInvalidEntry(const QString& key) const;
+    void record(const Status<PreferencesError>& written);
 
     std::shared_ptr<PreferencesStore> m_store;
+    std::optional<PreferencesFailure> m_lastWriteFailure;
 };
 
 } // namespace kelpie

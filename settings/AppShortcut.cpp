@@ -19,6 +19,9 @@ namespace {
 constexpr std::array<std::uint32_t, 3> commandShiftReserved = {20, 21, 23};
 // Key codes refused with Command: Q, W, Tab and Space.
 constexpr std::array<std::uint32_t, 4> commandReserved = {12, 13, 48, 49};
+// The modifier keys themselves, left and right: Command, Shift, Option and
+// Control. Grabbing one would swallow every combination made with it.
+constexpr std::array<std::uint32_t, 8> modifierKeys = {55, 54, 56, 60, 58, 61, 59, 62};
 
 constexpr std::uint32_t maximumKeyCode = 127;
 constexpr qsizetype maximumKeyNameBytes = 16;
@@ -108,6 +111,8 @@ bool AppShortcut::isValid() const
     if ((modifiers & command) && (modifiers & shift) && contains(commandShiftReserved, keyCode))
         return false;
     if ((modifiers & command) && contains(commandReserved, keyCode))
+        return false;
+    if (contains(modifierKeys, keyCode))
         return false;
     return true;
 }

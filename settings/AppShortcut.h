@@ -35,6 +35,9 @@ struct AppShortcut {
     // Control+Option+S: always registered as a second capture key.
     static AppShortcut fallback();
 
+    // The key needs Command, Option or Control unless it is F1 to F20; the
+    // desktop's screenshot keys, Command with Q, W, Tab or Space, and the
+    // modifier keys themselves are refused.
     bool isValid() const;
     bool isFunctionKey() const;
     // "⌃⌥⇧⌘" for the modifiers that are set, in that order, then the key name.

@@ -7,10 +7,15 @@
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QLockFile>
-#include <QSaveFile>
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace kelpie {
@@ -18,14 +23,17 @@ namespace kelpie {
 namespace {
 
 constexpr int formatVersion = 1;
-constexpr int lockTimeoutMs = 10000;
+// Long enough for another writer to finish one write, short enough that a
+// caller on the main thread hardly notices.
+constexpr std::chrono::milliseconds lockWait{250};
 constexpr qsizetype maximumSuiteNameLength = 200;
+constexpr int maximumAsideNumber = 10000;
 
 // One writer at a time inside this process; the lock file serialises
 // writers across processes.
-std::mutex& writerMutex()
+std::timed_mutex& writerMutex()
 {
-    static std::mutex mutex;
+    static std::timed_mutex mutex;
     return mutex;
 }
 
@@ -86,32 +94,121 @@ std::optional<PreferencesStore::Value> decodeEntry(const QJsonValue& json)
     return std::nullopt;
 }
 
-enum class ReadStatus { ok, missing, unreadable, corrupt };
-
-ReadStatus readDomain(const QString& path, std::map<QString, PreferencesStore::Value>& domain)
+std::string systemWords(const char* what, int error)
 {
-    domain.clear();
-    QFile file(path);
-    if (!file.exists())
-        return ReadStatus::missing;
-    if (!file.open(QIODevice::ReadOnly))
-        return ReadStatus::unreadable;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return ReadStatus::unreadable;
+    return std::string(what) + ": " + std::generic_category().message(error);
+}
+
+// What a failed write means to the user: space ran out, or the folder or
+// file is not ours to write.
+PreferencesError writeErrorOf(int error)
+{
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return PreferencesError::full;
+    default: return PreferencesError::unwritable;
+    }
+}
+
+Status<PreferencesError> writeFailure(const char* what, int error)
+{
+    return {writeErrorOf(error), systemWords(what, error)};
+}
+
+class Descriptor {
+public:
+    explicit Descriptor(int descriptor) : m_descriptor(descriptor) { }
+    ~Descriptor()
+    {
+        if (m_descriptor >= 0)
+            ::close(m_descriptor);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+
+    int get() const { return m_descriptor; }
+    // Closes now, so that a late write error is not lost.
+    int close()
+    {
+        const int result = ::close(m_descriptor);
+        m_descriptor = -1;
+        return result;
+    }
+
+private:
+    int m_descriptor;
+};
+
+// The settings file's top-level object, with a "values" object in it;
+// absent when there is no file.
+using FileRead = Result<std::optional<QJsonObject>, PreferencesError>;
+
+FileRead readFile(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    // Look before opening, following a link: opening a FIFO blocks and a
+    // device may act on being opened, so only regular files are opened.
+    struct stat status = {};
+    if (::stat(native.constData(), &status) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) // a dangling link counts as no file
+            return FileRead(std::nullopt);
+        return FileRead(PreferencesError::unreadable, systemWords("stat", errno));
+    }
+    if (!S_ISREG(status.st_mode))
+        return FileRead(PreferencesError::unreadable, "not a regular file");
+    if (status.st_size > PreferencesStore::maximumFileSize)
+        return FileRead(PreferencesError::tooLarge, std::to_string(status.st_size) + " bytes");
+
+    // Non-blocking in case something else was put in its place since.
+    const Descriptor file(::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (file.get() < 0) {
+        if (errno == ENOENT)
+            return FileRead(std::nullopt);
+        return FileRead(PreferencesError::unreadable, systemWords("open", errno));
+    }
+    if (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode))
+        return FileRead(PreferencesError::unreadable, "not a regular file");
+    if (status.st_size > PreferencesStore::maximumFileSize)
+        return FileRead(PreferencesError::tooLarge, std::to_string(status.st_size) + " bytes");
+
+    // Room for what the file held, plus one byte to notice that it grew;
+    // a file that keeps growing is read up to one byte past the limit.
+    constexpr qsizetype limit = PreferencesStore::maximumFileSize;
+    QByteArray bytes(qsizetype(status.st_size) + 1, Qt::Uninitialized);
+    qsizetype length = 0;
+    for (;;) {
+        if (length == bytes.size()) {
+            if (length > limit)
+                break;
+            bytes.resize(limit + 1);
+        }
+        const ssize_t count = ::read(file.get(), bytes.data() + length,
+                                     static_cast<std::size_t>(bytes.size() - length));
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            return FileRead(PreferencesError::unreadable, systemWords("read", errno));
+        if (count == 0)
+            break;
+        length += count;
+    }
+    if (length > limit)
+        return FileRead(PreferencesError::tooLarge, "grew while being read");
+    bytes.truncate(length);
+
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject())
-        return ReadStatus::corrupt;
-    const QJsonValue values = document.object().value(QStringLiteral("values"));
-    if (!values.isObject())
-        return ReadStatus::corrupt;
-    const QJsonObject entries = values.toObject();
-    for (auto it = entries.begin(); it != entries.end(); ++it) {
-        if (auto value = decodeEntry(it.value()))
-            domain.insert_or_assign(it.key(), std::move(*value));
-    }
-    return ReadStatus::ok;
+    if (error.error != QJsonParseError::NoError)
+        return FileRead(PreferencesError::damaged, error.errorString().toStdString());
+    if (!document.isObject() || !document.object().value(QStringLiteral("values")).isObject())
+        return FileRead(PreferencesError::damaged, "no \"values\" object");
+    return FileRead(std::optional<QJsonObject>(document.object()));
+}
+
+QJsonObject entriesOf(const QJsonObject& root)
+{
+    return root.value(QStringLiteral("values")).toObject();
 }
 
 bool syncDirectory(const QString& directory)
@@ -125,34 +222,129 @@ bool syncDirectory(const QString& directory)
     return synced;
 }
 
-bool writeDomain(const QString& path, const std::map<QString, PreferencesStore::Value>& domain)
+Status<PreferencesError> makeFolder(const QString& folder)
 {
-    QJsonObject values;
-    for (const auto& [key, value] : domain)
-        values.insert(key, encodeEntry(value));
-    QJsonObject root;
-    root.insert(QStringLiteral("format"), formatVersion);
-    root.insert(QStringLiteral("values"), values);
-    const QByteArray bytes = QJsonDocument(root).toJson(QJsonDocument::Indented);
-
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        file.cancelWriting();
-        return false;
+    if (QFileInfo(folder).isDir())
+        return Done{};
+    const QString parent = QFileInfo(folder).path();
+    if (parent != folder) {
+        if (auto made = makeFolder(parent); !made)
+            return made;
     }
+    // Settings are nobody else's business.
+    if (::mkdir(QFile::encodeName(folder).constData(), 0700) != 0 && errno != EEXIST)
+        return writeFailure("mkdir", errno);
+    if (!QFileInfo(folder).isDir())
+        return {PreferencesError::unwritable, "not a folder: " + folder.toStdString()};
+    return Done{};
+}
+
+// Keeps a damaged file under the first free number (".damaged.1", ".2",
+// ...), never over an earlier one.
+Status<PreferencesError> keepAside(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    for (int number = 1; number <= maximumAsideNumber; ++number) {
+        const QByteArray aside = native + ".damaged." + QByteArray::number(number);
+        // A second name for the same file: it stays in place until the new
+        // settings replace it, and link() never overwrites.
+        if (::link(native.constData(), aside.constData()) == 0)
+            return Done{};
+        if (errno == EEXIST)
+            continue;
+        // Without hard links, move it; the writer lock keeps others out.
+        struct stat status = {};
+        if (::lstat(aside.constData(), &status) == 0)
+            continue;
+        if (::rename(native.constData(), aside.constData()) == 0)
+            return Done{};
+        return writeFailure("keep damaged settings aside", errno);
+    }
+    return {PreferencesError::unwritable, "too many damaged settings files kept aside"};
+}
+
+Status<PreferencesError> writeAll(int descriptor, const QByteArray& bytes)
+{
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const ssize_t count = ::write(descriptor, bytes.constData() + written,
+                                      static_cast<std::size_t>(bytes.size() - written));
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            return writeFailure("write", errno);
+        written += count;
+    }
+    return Done{};
+}
+
+// Replaces the file at `path` itself with new contents: a temporary file
+// beside it, synced, then renamed over it. When `path` is a link, the link
+// is replaced and what it points to stays as it was.
+Status<PreferencesError> writeFile(const QString& path, const QByteArray& bytes)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat previous = {};
+    const bool hadFile = ::stat(native.constData(), &previous) == 0;
+
+    QByteArray temporary = native + ".XXXXXX";
+    Descriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (file.get() < 0)
+        return writeFailure("create", errno);
+    auto discard = [&](Status<PreferencesError> failure) {
+        ::unlink(temporary.constData());
+        return failure;
+    };
+    if (auto written = writeAll(file.get(), bytes); !written)
+        return discard(written);
+    if (hadFile) // keep whatever access the user gave the file
+        ::fchmod(file.get(), previous.st_mode & 07777);
     // The new contents must be on disk before the rename makes them the
     // file; otherwise a power loss could leave an empty file behind.
-    if (::fsync(file.handle()) != 0) {
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit())
-        return false;
+    if (::fsync(file.get()) != 0)
+        return discard(writeFailure("fsync", errno));
+    if (file.close() != 0)
+        return discard(writeFailure("close", errno));
+    if (::rename(temporary.constData(), native.constData()) != 0)
+        return discard(writeFailure("rename", errno));
     syncDirectory(QFileInfo(path).absolutePath());
-    return true;
+    return Done{};
 }
+
+Status<PreferencesError> lockFailure(const QLockFile& lock)
+{
+    switch (lock.error()) {
+    case QLockFile::LockFailedError:
+        return {PreferencesError::locked, "another writer holds the settings lock"};
+    case QLockFile::PermissionError:
+        return {PreferencesError::unwritable, "cannot create the settings lock file"};
+    default: return {PreferencesError::unwritable, "cannot take the settings lock"};
+    }
+}
+
+// What a writer holds while it reads, changes and replaces the file: this
+// process's writer mutex, then the lock file other processes honour. Both
+// are taken within one short wait, released in reverse order.
+class WriterLock {
+public:
+    explicit WriterLock(const QString& filePath) : m_file(filePath + QStringLiteral(".lock")) { }
+
+    Status<PreferencesError> acquire()
+    {
+        using namespace std::chrono;
+        const auto deadline = steady_clock::now() + lockWait;
+        if (!m_process.try_lock_until(deadline))
+            return {PreferencesError::locked, "another thread is writing settings"};
+        const auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
+        if (!m_file.tryLock(static_cast<int>(std::max<decltype(left)>(left, 0))))
+            return lockFailure(m_file);
+        return Done{};
+    }
+
+private:
+    std::unique_lock<std::timed_mutex> m_process{writerMutex(), std::defer_lock};
+    QLockFile m_file;
+};
 
 } // namespace
 
@@ -193,10 +385,12 @@ std::shared_ptr<PreferencesStore> PreferencesStore::suite(const QString& name)
                                               + QStringLiteral(".json"));
 }
 
-bool PreferencesStore::removeSuite(const QString& name)
+Status<PreferencesError> PreferencesStore::removeSuite(const QString& name)
 {
     const auto store = suite(name);
-    return store && store->removePersistentDomain();
+    if (!store)
+        return {PreferencesError::invalidValue, "not a suite name"};
+    return store->removePersistentDomain();
 }
 
 PreferencesStore::Kind PreferencesStore::kind(const Value& value)
@@ -212,23 +406,46 @@ PreferencesStore::Kind PreferencesStore::kind(const Value& value)
 std::map<QString, PreferencesStore::Value> PreferencesStore::persistentDomain() const
 {
     std::map<QString, Value> domain;
-    readDomain(m_filePath, domain);
+    const FileRead file = readFile(m_filePath);
+    if (!file || !file.value())
+        return domain;
+    const QJsonObject entries = entriesOf(*file.value());
+    for (auto it = entries.begin(); it != entries.end(); ++it) {
+        if (auto value = decodeEntry(it.value()))
+            domain.insert_or_assign(it.key(), std::move(*value));
+    }
     return domain;
 }
 
-std::optional<PreferencesStore::Value> PreferencesStore::object(const QString& key) const
+Result<std::optional<PreferencesStore::Value>, PreferencesError> PreferencesStore::lookup(
+    const QString& key) const
 {
+    using Lookup = Result<std::optional<Value>, PreferencesError>;
     {
         std::lock_guard lock(m_volatileMutex);
         const auto found = m_volatile.find(key);
         if (found != m_volatile.end())
-            return found->second;
+            return Lookup(std::optional<Value>(found->second));
     }
-    const std::map<QString, Value> domain = persistentDomain();
-    const auto found = domain.find(key);
-    if (found == domain.end())
+    const FileRead file = readFile(m_filePath);
+    if (!file)
+        return file.failure();
+    if (!file.value())
+        return Lookup(std::nullopt);
+    const QJsonValue entry = entriesOf(*file.value()).value(key);
+    if (entry.isUndefined())
+        return Lookup(std::nullopt);
+    if (auto value = decodeEntry(entry))
+        return Lookup(std::move(value));
+    return Lookup(PreferencesError::unknownEntry, "entry of an unknown kind");
+}
+
+std::optional<PreferencesStore::Value> PreferencesStore::object(const QString& key) const
+{
+    auto found = lookup(key);
+    if (!found)
         return std::nullopt;
-    return found->second;
+    return std::move(found).value();
 }
 
 template<typename T>
@@ -261,95 +478,106 @@ std::optional<bool> PreferencesStore::boolean(const QString& key) const
     return valueOfKind<bool>(object(key));
 }
 
-bool PreferencesStore::setData(const QString& key, const QByteArray& value)
+Status<PreferencesError> PreferencesStore::setData(const QString& key, const QByteArray& value)
 {
     return update(key, std::optional<Value>(std::in_place, std::in_place_type<QByteArray>, value));
 }
 
-bool PreferencesStore::setString(const QString& key, const QString& value)
+Status<PreferencesError> PreferencesStore::setString(const QString& key, const QString& value)
 {
     return update(key, std::optional<Value>(std::in_place, std::in_place_type<QString>, value));
 }
 
-bool PreferencesStore::setNumber(const QString& key, double value)
+Status<PreferencesError> PreferencesStore::setNumber(const QString& key, double value)
 {
     return update(key, std::optional<Value>(std::in_place, std::in_place_type<double>, value));
 }
 
-bool PreferencesStore::setBoolean(const QString& key, bool value)
+Status<PreferencesError> PreferencesStore::setBoolean(const QString& key, bool value)
 {
     return update(key, std::optional<Value>(std::in_place, std::in_place_type<bool>, value));
 }
 
-bool PreferencesStore::setObject(const QString& key, const Value& value)
+Status<PreferencesError> PreferencesStore::setObject(const QString& key, const Value& value)
 {
     return update(key, value);
 }
 
-bool PreferencesStore::remove(const QString& key) { return update(key, std::nullopt); }
+Status<PreferencesError> PreferencesStore::remove(const QString& key)
+{
+    return update(key, std::nullopt);
+}
 
-bool PreferencesStore::update(const QString& key, const std::optional<Value>& value)
+Status<PreferencesError> PreferencesStore::update(const QString& key,
+                                                  const std::optional<Value>& value)
 {
     return setValues({{key, value}});
 }
 
-bool PreferencesStore::setValues(
+Status<PreferencesError> PreferencesStore::setValues(
     const std::vector<std::pair<QString, std::optional<Value>>>& changes)
 {
     // JSON has no representation for these; storing one would corrupt the file.
     for (const auto& [_, value] : changes) {
         if (value && std::holds_alternative<double>(*value)
             && !std::isfinite(std::get<double>(*value)))
-            return false;
+            return {PreferencesError::invalidValue, "a number JSON cannot hold"};
     }
 
-    std::lock_guard processLock(writerMutex());
-    const QString folder = QFileInfo(m_filePath).absolutePath();
-    if (!QDir().mkpath(folder))
-        return false;
-    QLockFile fileLock(m_filePath + QStringLiteral(".lock"));
-    if (!fileLock.tryLock(lockTimeoutMs))
-        return false;
+    if (auto made = makeFolder(QFileInfo(m_filePath).absolutePath()); !made)
+        return made;
+    WriterLock lock(m_filePath);
+    if (auto locked = lock.acquire(); !locked)
+        return locked;
 
-    std::map<QString, Value> domain;
-    switch (readDomain(m_filePath, domain)) {
-    case ReadStatus::ok:
-    case ReadStatus::missing: break;
-    case ReadStatus::unreadable:
-        // Writing now would replace settings we merely failed to read.
-        return false;
-    case ReadStatus::corrupt: {
-        // Nothing in it can be read any more; keep one copy for the curious
-        // and start afresh.
-        const QString aside = m_filePath + QStringLiteral(".corrupt");
-        QFile::remove(aside);
-        QFile::copy(m_filePath, aside);
-        break;
-    }
-    }
+    const FileRead current = readFile(m_filePath);
+    // Writing now would replace settings we merely failed to read.
+    if (!current && current.error() == PreferencesError::unreadable)
+        return current.failure();
+    // A damaged file has nothing left to merge with: start afresh.
+    const bool damaged = !current;
+    QJsonObject root = current && current.value() ? *current.value() : QJsonObject();
 
-    const std::map<QString, Value> before = domain;
+    // Entries this store cannot read, and anything else in the file, stay
+    // as they are.
+    QJsonObject entries = entriesOf(root);
+    const QJsonObject before = entries;
     for (const auto& [key, value] : changes) {
         if (value)
-            domain.insert_or_assign(key, *value);
+            entries.insert(key, encodeEntry(*value));
         else
-            domain.erase(key);
+            entries.remove(key);
     }
-    if (domain == before)
-        return true;
-    return writeDomain(m_filePath, domain);
+    if (entries == before)
+        return Done{};
+
+    if (!root.contains(QStringLiteral("format")))
+        root.insert(QStringLiteral("format"), formatVersion);
+    root.insert(QStringLiteral("values"), entries);
+    const QByteArray bytes = QJsonDocument(root).toJson(QJsonDocument::Indented);
+    // A file this store would refuse to read would lose every setting.
+    if (bytes.size() > maximumFileSize)
+        return {PreferencesError::tooLarge, std::to_string(bytes.size()) + " bytes"};
+    if (damaged) {
+        if (auto kept = keepAside(m_filePath); !kept)
+            return kept;
+    }
+    return writeFile(m_filePath, bytes);
 }
 
-bool PreferencesStore::removePersistentDomain()
+Status<PreferencesError> PreferencesStore::removePersistentDomain()
 {
-    std::lock_guard processLock(writerMutex());
-    if (!QFile::exists(m_filePath))
-        return true;
-    QLockFile fileLock(m_filePath + QStringLiteral(".lock"));
-    if (!fileLock.tryLock(lockTimeoutMs))
-        return false;
-    QFile::remove(m_filePath);
-    return !QFile::exists(m_filePath);
+    const QByteArray native = QFile::encodeName(m_filePath);
+    struct stat status = {};
+    if (::lstat(native.constData(), &status) != 0)
+        return Done{};
+    WriterLock lock(m_filePath);
+    if (auto locked = lock.acquire(); !locked)
+        return locked;
+    // unlink() removes a link itself, never what it points to.
+    if (::unlink(native.constData()) != 0 && errno != ENOENT)
+        return writeFailure("unlink", errno);
+    return Done{};
 }
 
 void PreferencesStore::setVolatileValue(const QString& key, const Value& value)

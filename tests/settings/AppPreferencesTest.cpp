@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
 
 #include <gtest/gtest.h>
 
@@ -48,7 +49,8 @@ TEST_F(AppPreferencesTest, FreshStoreGivesTheDefaults)
 TEST_F(AppPreferencesTest, UnusableShortcutEntriesFallBackWithoutRepair)
 {
     // A string where a data blob belongs.
-    store->setString(QString(AppPreferences::captureKey), QString::fromUtf8(json(ctrlF)));
+    ASSERT_TRUE(
+        store->setString(QString(AppPreferences::captureKey), QString::fromUtf8(json(ctrlF))));
     EXPECT_EQ(preferences->captureShortcut(), AppShortcut::capture());
     EXPECT_TRUE(preferences->hasInvalidShortcuts());
     // Reading neither repaired nor removed it.
@@ -56,25 +58,103 @@ TEST_F(AppPreferencesTest, UnusableShortcutEntriesFallBackWithoutRepair)
               PreferencesStore::Kind::string);
 
     // A blob that decodes to a shortcut that is not valid.
-    store->setData(QString(AppPreferences::captureKey), json({1, 0, QStringLiteral("S")}));
+    ASSERT_TRUE(
+        store->setData(QString(AppPreferences::captureKey), json({1, 0, QStringLiteral("S")})));
     EXPECT_EQ(preferences->captureShortcut(), AppShortcut::capture());
     EXPECT_TRUE(preferences->hasInvalidShortcuts());
 
     // Only the pin entry is bad: the capture entry is used, the flag is set.
-    store->setData(QString(AppPreferences::captureKey), json(ctrlF));
-    store->setData(QString(AppPreferences::pinKey), QByteArray("not json"));
+    ASSERT_TRUE(store->setData(QString(AppPreferences::captureKey), json(ctrlF)));
+    ASSERT_TRUE(store->setData(QString(AppPreferences::pinKey), QByteArray("not json")));
     EXPECT_EQ(preferences->captureShortcut(), ctrlF);
     EXPECT_EQ(preferences->pinShortcut(), AppShortcut::pin());
     EXPECT_TRUE(preferences->hasInvalidShortcuts());
     EXPECT_EQ(store->data(QString(AppPreferences::pinKey)), QByteArray("not json"));
 
-    store->setData(QString(AppPreferences::pinKey), json(ctrlShift4));
+    ASSERT_TRUE(store->setData(QString(AppPreferences::pinKey), json(ctrlShift4)));
     EXPECT_EQ(preferences->pinShortcut(), ctrlShift4);
     EXPECT_FALSE(preferences->hasInvalidShortcuts());
 
     // A number is not a blob either.
-    store->setNumber(QString(AppPreferences::pinKey), 99);
+    ASSERT_TRUE(store->setNumber(QString(AppPreferences::pinKey), 99));
     EXPECT_TRUE(preferences->hasInvalidShortcuts());
+}
+
+TEST_F(AppPreferencesTest, ShortcutsTheStoreCannotReadSetTheFlag)
+{
+    const auto storeFile = [&](const QByteArray& values) {
+        writeFile(store->filePath(), R"({"format":1,"values":{)" + values + "}}");
+    };
+    const QByteArray goodPin
+        = R"("kelpie.pin.shortcut.v1":{"data":")" + json(ctrlShift4).toBase64() + R"("})";
+    storeFile(goodPin);
+    ASSERT_FALSE(preferences->hasInvalidShortcuts());
+    ASSERT_EQ(preferences->pinShortcut(), ctrlShift4);
+
+    // A capture entry that is no readable blob: bad base64, a kind the store
+    // does not know, an entry that is no entry at all.
+    for (const char* entry : {R"({"data":"%%%"})", R"({"shortcut":"F5"})", R"(122)"}) {
+        storeFile(goodPin + R"(,"kelpie.capture.shortcut.v1":)" + entry);
+        EXPECT_TRUE(preferences->hasInvalidShortcuts()) << entry;
+        EXPECT_EQ(preferences->captureShortcut(), AppShortcut::capture()) << entry;
+        EXPECT_EQ(preferences->pinShortcut(), ctrlShift4) << entry;
+    }
+    // A stored shortcut on a modifier key is not used.
+    ASSERT_TRUE(store->setData(QString(AppPreferences::captureKey),
+                               json({59, AppShortcut::option, QStringLiteral("CONTROL")})));
+    EXPECT_TRUE(preferences->hasInvalidShortcuts());
+    EXPECT_EQ(preferences->captureShortcut(), AppShortcut::capture());
+
+    // A whole file that cannot be read (here damaged; too large or not a
+    // regular file fail the same lookup) may hold shortcuts being ignored.
+    writeFile(store->filePath(), goodPin);
+    EXPECT_TRUE(preferences->hasInvalidShortcuts());
+    EXPECT_EQ(preferences->pinShortcut(), AppShortcut::pin());
+
+    // No file at all is simply the defaults.
+    ASSERT_TRUE(QFile::remove(store->filePath()));
+    EXPECT_FALSE(preferences->hasInvalidShortcuts());
+}
+
+TEST_F(AppPreferencesTest, SettersTellWhetherTheyStored)
+{
+    EXPECT_FALSE(AppPreferences::saveFailureMessage().isEmpty());
+    preferences->setShortcuts(ctrlF, AppShortcut::pin());
+    EXPECT_EQ(preferences->lastWriteFailure(), std::nullopt);
+
+    // Another writer holds the lock: each setter gives up after a moment
+    // and says why; reading back shows the old values.
+    QLockFile held(store->filePath() + QStringLiteral(".lock"));
+    ASSERT_TRUE(held.tryLock(0));
+    const auto expectLocked = [&](const char* setter) {
+        ASSERT_TRUE(preferences->lastWriteFailure().has_value()) << setter;
+        EXPECT_EQ(preferences->lastWriteFailure()->code, PreferencesError::locked) << setter;
+    };
+    preferences->setShortcuts(ctrlShift4, AppShortcut::pin());
+    expectLocked("setShortcuts");
+    EXPECT_EQ(preferences->captureShortcut(), ctrlF);
+    preferences->setSaveDirectory(QUrl::fromLocalFile(home()));
+    expectLocked("setSaveDirectory");
+    EXPECT_EQ(preferences->saveDirectory(), std::nullopt);
+    preferences->setAnnotationStyle(AnnotationStyle::initial(AnnotationTool::pen, 1),
+                                    AnnotationTool::pen);
+    expectLocked("setAnnotationStyle");
+    EXPECT_EQ(store->object(AppPreferences::styleKey(AnnotationTool::pen)), std::nullopt);
+
+    // A successful write clears it.
+    held.unlock();
+    preferences->setShortcuts(ctrlShift4, AppShortcut::pin());
+    EXPECT_EQ(preferences->lastWriteFailure(), std::nullopt);
+    EXPECT_EQ(preferences->captureShortcut(), ctrlShift4);
+
+    // A value the setter refuses is no success either.
+    preferences->setShortcuts(AppShortcut::pin(), AppShortcut::pin());
+    ASSERT_TRUE(preferences->lastWriteFailure().has_value());
+    EXPECT_EQ(preferences->lastWriteFailure()->code, PreferencesError::invalidValue);
+    preferences->setAnnotationStyle(AnnotationStyle::initial(AnnotationTool::pen, 1),
+                                    AnnotationTool::select);
+    ASSERT_TRUE(preferences->lastWriteFailure().has_value());
+    EXPECT_EQ(preferences->lastWriteFailure()->code, PreferencesError::invalidValue);
 }
 
 TEST_F(AppPreferencesTest, SetShortcutsStoresBothOrNothing)
@@ -134,14 +214,15 @@ TEST_F(AppPreferencesTest, SaveDirectoryRules)
 
     // Stored values this program would never write count as none.
     for (const char* stored : {"", "relative/path"}) {
-        store->setString(QString(AppPreferences::directoryKey), QString::fromLatin1(stored));
+        ASSERT_TRUE(
+            store->setString(QString(AppPreferences::directoryKey), QString::fromLatin1(stored)));
         EXPECT_EQ(preferences->saveDirectory(), std::nullopt) << stored;
     }
-    store->setData(QString(AppPreferences::directoryKey), QFile::encodeName(home()));
+    ASSERT_TRUE(store->setData(QString(AppPreferences::directoryKey), QFile::encodeName(home())));
     EXPECT_EQ(preferences->saveDirectory(), std::nullopt);
 
     // A volatile value, as the save check installs, wins over the file.
-    store->setString(QString(AppPreferences::directoryKey), pictures);
+    ASSERT_TRUE(store->setString(QString(AppPreferences::directoryKey), pictures));
     store->setVolatileValue(QString(AppPreferences::directoryKey), home());
     EXPECT_EQ(preferences->usableSaveDirectory(), QUrl::fromLocalFile(home()));
 }
@@ -212,12 +293,12 @@ TEST_F(AppPreferencesTest, AnnotationStylesPerTool)
     // for the requested scale; so does anything that is not a style blob.
     AnnotationStyle tooWide = arrow;
     tooWide.width = 500;
-    store->setData(QStringLiteral("kelpie.annotation.style.pen.v1"), tooWide.toJson());
+    ASSERT_TRUE(store->setData(QStringLiteral("kelpie.annotation.style.pen.v1"), tooWide.toJson()));
     ASSERT_TRUE(AnnotationStyle::fromJson(tooWide.toJson()).has_value());
     EXPECT_EQ(preferences->annotationStyle(AnnotationTool::pen, 2.5),
               AnnotationStyle::initial(AnnotationTool::pen, 2.5));
-    store->setString(QStringLiteral("kelpie.annotation.style.text.v1"),
-                     QString::fromUtf8(arrow.toJson()));
+    ASSERT_TRUE(store->setString(QStringLiteral("kelpie.annotation.style.text.v1"),
+                                 QString::fromUtf8(arrow.toJson())));
     EXPECT_EQ(preferences->annotationStyle(AnnotationTool::text, 2),
               AnnotationStyle::initial(AnnotationTool::text, 2));
 }

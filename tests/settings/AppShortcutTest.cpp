@@ -78,6 +78,18 @@ TEST(AppShortcut, ValidityRules)
         {shortcut(1, ctl, "ABCDEFGHIJKLMNOPQ"), false},
         {shortcut(1, ctl, "键键键键键"), true},    // 15 bytes
         {shortcut(1, ctl, "键键键键键键"), false}, // 18 bytes, only 6 characters
+        // The modifier keys themselves would swallow every combination
+        // made with them: Command, Shift, Option, Control, left and right.
+        {shortcut(55, ctl, "SUPER_L"), false},
+        {shortcut(54, ctl, "SUPER_R"), false},
+        {shortcut(56, ctl, "SHIFT"), false},
+        {shortcut(60, opt, "SHIFT"), false},
+        {shortcut(58, ctl, "ALT"), false},
+        {shortcut(61, cmd, "ALT"), false},
+        {shortcut(59, opt, "CONTROL"), false},
+        {shortcut(62, cmd | opt, "CONTROL"), false},
+        {shortcut(57, ctl, "CAPSLOCK"), true}, // a lock key, not a modifier
+        {shortcut(53, ctl, "ESC"), true},
     };
     for (const Case& c : cases)
         EXPECT_EQ(c.shortcut.isValid(), c.valid)

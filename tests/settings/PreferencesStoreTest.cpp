@@ -1,22 +1,30 @@
 #include "settings/PreferencesStore.h"
 
 #include "tests/settings/GenerationBlob.h"
+#include "tests/settings/RetryWhileLocked.h"
 #include "tests/settings/ScratchHome.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLockFile>
 #include <QProcess>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 using namespace kelpie;
 using kelpie::test::generationOf;
+using kelpie::test::retryWhileLocked;
 
 namespace {
 
@@ -82,8 +90,8 @@ TEST_F(PreferencesStoreTest, KindsAreKeptApart)
 TEST_F(PreferencesStoreTest, SeveralChangesLandTogetherOrNotAtAll)
 {
     const auto store = PreferencesStore::standard();
-    store->setString(QStringLiteral("a"), QStringLiteral("1"));
-    store->setString(QStringLiteral("b"), QStringLiteral("2"));
+    ASSERT_TRUE(store->setString(QStringLiteral("a"), QStringLiteral("1")));
+    ASSERT_TRUE(store->setString(QStringLiteral("b"), QStringLiteral("2")));
     using Value = PreferencesStore::Value;
     ASSERT_TRUE(store->setValues({{QStringLiteral("a"), Value(QByteArray("x"))},
                                   {QStringLiteral("b"), std::nullopt},
@@ -103,7 +111,7 @@ TEST_F(PreferencesStoreTest, SeveralChangesLandTogetherOrNotAtAll)
 TEST_F(PreferencesStoreTest, LivesInTheXdgConfigFolder)
 {
     EXPECT_EQ(PreferencesStore::directory(), config() + QStringLiteral("/kelpie"));
-    PreferencesStore::standard()->setString(QStringLiteral("k"), QStringLiteral("v"));
+    ASSERT_TRUE(PreferencesStore::standard()->setString(QStringLiteral("k"), QStringLiteral("v")));
     EXPECT_TRUE(QFile::exists(config() + QStringLiteral("/kelpie/preferences.json")));
 
     // A relative XDG_CONFIG_HOME is ignored, as the base-directory rules say.
@@ -141,67 +149,264 @@ TEST_F(PreferencesStoreTest, SuitesAreSeparateFilesRemovedAsAWhole)
 TEST_F(PreferencesStoreTest, VolatileDomainComesFirstAndIsNeverWritten)
 {
     const auto store = PreferencesStore::standard();
-    store->setString(QStringLiteral("dir"), QStringLiteral("/persistent"));
+    ASSERT_TRUE(store->setString(QStringLiteral("dir"), QStringLiteral("/persistent")));
     store->setVolatileValue(QStringLiteral("dir"), QStringLiteral("/volatile"));
     EXPECT_EQ(store->string(QStringLiteral("dir")), QStringLiteral("/volatile"));
     EXPECT_EQ(PreferencesStore::standard()->string(QStringLiteral("dir")),
               QStringLiteral("/persistent"));
 
     // Writes and removal of the file leave the volatile value in front.
-    store->setString(QStringLiteral("dir"), QStringLiteral("/written"));
+    ASSERT_TRUE(store->setString(QStringLiteral("dir"), QStringLiteral("/written")));
     EXPECT_EQ(store->string(QStringLiteral("dir")), QStringLiteral("/volatile"));
-    store->removePersistentDomain();
+    ASSERT_TRUE(store->removePersistentDomain());
     EXPECT_EQ(store->string(QStringLiteral("dir")), QStringLiteral("/volatile"));
     store->removeVolatileValue(QStringLiteral("dir"));
     EXPECT_EQ(store->object(QStringLiteral("dir")), std::nullopt);
 }
 
-TEST_F(PreferencesStoreTest, DamagedFilesReadAsEmptyAndUnreadableOnesAreNotOverwritten)
+TEST_F(PreferencesStoreTest, DamagedFilesAreKeptAsideUnderNewNumbers)
 {
     const auto store = PreferencesStore::standard();
     ASSERT_TRUE(store->setString(QStringLiteral("a"), QStringLiteral("1")));
+    const QString aside = store->filePath() + QStringLiteral(".damaged.");
 
-    QFile file(store->filePath());
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write("{\"format\":1,\"values\":{\"a\":{\"string\":\"1\"");
-    file.close();
-    EXPECT_EQ(store->object(QStringLiteral("a")), std::nullopt);
-    // The next write starts afresh and keeps the damaged file aside.
-    ASSERT_TRUE(store->setString(QStringLiteral("b"), QStringLiteral("2")));
-    EXPECT_EQ(store->string(QStringLiteral("b")), QStringLiteral("2"));
-    EXPECT_TRUE(QFile::exists(store->filePath() + QStringLiteral(".corrupt")));
+    const QByteArray damaged[]
+        = {R"({"format":1,"values":{"a":{"string":"1")", R"({"format":1,"values":["a"]})"};
+    for (int round = 0; round < 2; ++round) {
+        writeFile(store->filePath(), damaged[round]);
+        EXPECT_EQ(store->object(QStringLiteral("a")), std::nullopt);
+        const auto found = store->lookup(QStringLiteral("a"));
+        ASSERT_FALSE(found);
+        EXPECT_EQ(found.error(), PreferencesError::damaged);
 
-    // Foreign entries are skipped one by one; the rest stays readable.
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(R"({"values":{"ok":{"string":"yes"},"two":{"string":"x","data":""},)"
-               R"("bad64":{"data":"%%%"},"weird":{"date":1},"plain":"no"}})");
-    file.close();
-    EXPECT_EQ(store->string(QStringLiteral("ok")), QStringLiteral("yes"));
-    for (const char* key : {"two", "bad64", "weird", "plain"})
-        EXPECT_EQ(store->object(QString::fromLatin1(key)), std::nullopt) << key;
-
-    // A store file that cannot be read at all is left alone, and the write
-    // says it failed.
-    ASSERT_TRUE(QFile::remove(store->filePath()));
-    ASSERT_TRUE(QDir().mkpath(store->filePath()));
-    EXPECT_FALSE(store->setString(QStringLiteral("c"), QStringLiteral("3")));
-    EXPECT_TRUE(QFileInfo(store->filePath()).isDir());
+        // The next write starts afresh; the damaged file is kept under the
+        // next free number, and earlier ones stay as they were.
+        ASSERT_TRUE(store->setString(QStringLiteral("b"), QString::number(round)));
+        EXPECT_EQ(store->string(QStringLiteral("b")), QString::number(round));
+        EXPECT_EQ(store->object(QStringLiteral("a")), std::nullopt);
+        for (int kept = 0; kept <= round; ++kept)
+            EXPECT_EQ(readFile(aside + QString::number(kept + 1)), damaged[kept]) << kept;
+    }
+    EXPECT_FALSE(QFile::exists(aside + QStringLiteral("3")));
 }
 
-TEST_F(PreferencesStoreTest, FailedWritesAreReported)
+TEST_F(PreferencesStoreTest, EntriesOfUnknownKindsSurviveWrites)
+{
+    const auto store = PreferencesStore::standard();
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(store->filePath()).absolutePath()));
+    const QByteArray foreign[][2] = {{"two", R"({"string":"x","data":""})"},
+                                     {"bad64", R"({"data":"%%%"})"},
+                                     {"weird", R"({"date":1})"},
+                                     {"plain", R"("no")"},
+                                     {"list", R"([1,{"nested":true}])"}};
+    QByteArray file = R"({"format":1,"comment":"kept","values":{"ok":{"string":"yes"})";
+    for (const auto& [key, entry] : foreign)
+        file += ",\"" + key + "\":" + entry;
+    writeFile(store->filePath(), file + "}}");
+
+    // Each is skipped on its own; the rest stays readable.
+    EXPECT_EQ(store->string(QStringLiteral("ok")), QStringLiteral("yes"));
+    for (const auto& [key, _] : foreign) {
+        EXPECT_EQ(store->object(QString::fromLatin1(key)), std::nullopt) << key.data();
+        const auto found = store->lookup(QString::fromLatin1(key));
+        ASSERT_FALSE(found) << key.data();
+        EXPECT_EQ(found.error(), PreferencesError::unknownEntry);
+    }
+
+    // Writing and removing other keys leaves them, and the file's other
+    // members, exactly as they were.
+    ASSERT_TRUE(store->setString(QStringLiteral("new"), QStringLiteral("value")));
+    ASSERT_TRUE(store->remove(QStringLiteral("ok")));
+    const QJsonObject root = QJsonDocument::fromJson(readFile(store->filePath())).object();
+    EXPECT_EQ(root.value(QStringLiteral("comment")), QStringLiteral("kept"));
+    const QJsonObject values = root.value(QStringLiteral("values")).toObject();
+    for (const auto& [key, entry] : foreign) {
+        const QJsonValue expected = QJsonDocument::fromJson("[" + entry + "]").array().first();
+        EXPECT_EQ(values.value(QString::fromLatin1(key)), expected) << key.data();
+    }
+    EXPECT_EQ(store->string(QStringLiteral("new")), QStringLiteral("value"));
+    EXPECT_FALSE(values.contains(QStringLiteral("ok")));
+
+    // Writing the key itself replaces the unknown entry.
+    ASSERT_TRUE(store->setBoolean(QStringLiteral("weird"), true));
+    EXPECT_EQ(store->boolean(QStringLiteral("weird")), true);
+}
+
+TEST_F(PreferencesStoreTest, OnlyRegularFilesOfSaneSizeAreRead)
+{
+    const auto store = PreferencesStore::standard();
+    const QString path = store->filePath();
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(path).absolutePath()));
+    const auto expectRefused = [&](PreferencesError error, const char* what) {
+        const auto found = store->lookup(QStringLiteral("a"));
+        ASSERT_FALSE(found) << what;
+        EXPECT_EQ(found.error(), error) << what;
+        EXPECT_EQ(store->object(QStringLiteral("a")), std::nullopt) << what;
+        EXPECT_TRUE(store->persistentDomain().empty()) << what;
+    };
+
+    // A FIFO would block the reader forever; it is neither opened nor
+    // replaced by a write.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    expectRefused(PreferencesError::unreadable, "fifo");
+    auto written = store->setString(QStringLiteral("a"), QStringLiteral("1"));
+    ASSERT_FALSE(written);
+    EXPECT_EQ(written.error(), PreferencesError::unreadable);
+    EXPECT_FALSE(QFileInfo(path).isFile());
+    ASSERT_TRUE(store->removePersistentDomain());
+
+    // A link to an endless device is not followed.
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), path));
+    expectRefused(PreferencesError::unreadable, "link to /dev/zero");
+    written = store->setString(QStringLiteral("a"), QStringLiteral("1"));
+    ASSERT_FALSE(written);
+    EXPECT_EQ(written.error(), PreferencesError::unreadable);
+    EXPECT_EQ(QFile::symLinkTarget(path), QStringLiteral("/dev/zero"));
+    ASSERT_TRUE(store->removePersistentDomain());
+    EXPECT_TRUE(QFileInfo(QStringLiteral("/dev/zero")).exists());
+
+    // A huge file is refused without reading it (a sparse file: quick to
+    // make, 200 MB to read), and a write keeps it aside.
+    {
+        QFile huge(path);
+        ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(huge.resize(200LL * 1024 * 1024));
+    }
+    expectRefused(PreferencesError::tooLarge, "200 MB");
+    ASSERT_TRUE(store->setString(QStringLiteral("b"), QStringLiteral("2")));
+    EXPECT_EQ(QFileInfo(path + QStringLiteral(".damaged.1")).size(), 200LL * 1024 * 1024);
+    EXPECT_EQ(store->string(QStringLiteral("b")), QStringLiteral("2"));
+
+    // One byte over the limit is refused even when it is a good file.
+    QByteArray padded = R"({"values":{"a":{"string":"1"}},"padding":")";
+    padded += QByteArray(PreferencesStore::maximumFileSize - padded.size() - 2, 'x') + "\"}";
+    ASSERT_EQ(padded.size(), PreferencesStore::maximumFileSize);
+    writeFile(path, padded);
+    EXPECT_EQ(store->string(QStringLiteral("a")), QStringLiteral("1"));
+    writeFile(path, padded.insert(padded.size() - 2, 'x'));
+    expectRefused(PreferencesError::tooLarge, "limit + 1");
+
+    // Nor is the store made to write a file it would refuse to read.
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_TRUE(store->setString(QStringLiteral("a"), QStringLiteral("1")));
+    written = store->setData(QStringLiteral("blob"),
+                             QByteArray(PreferencesStore::maximumFileSize, 'b'));
+    ASSERT_FALSE(written);
+    EXPECT_EQ(written.error(), PreferencesError::tooLarge);
+    EXPECT_EQ(store->string(QStringLiteral("a")), QStringLiteral("1"));
+
+    // A folder in its place is left alone.
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_TRUE(QDir().mkpath(path));
+    expectRefused(PreferencesError::unreadable, "folder");
+    EXPECT_FALSE(store->setString(QStringLiteral("c"), QStringLiteral("3")));
+    EXPECT_TRUE(QFileInfo(path).isDir());
+}
+
+TEST_F(PreferencesStoreTest, WritesReplaceALinkNotWhatItPointsTo)
+{
+    const auto store = PreferencesStore::standard();
+    const QString elsewhere = home() + QStringLiteral("/dotfiles.json");
+    const QByteArray original = R"({"format":1,"values":{"a":{"string":"linked"}}})";
+    writeFile(elsewhere, original);
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(store->filePath()).absolutePath()));
+    ASSERT_TRUE(QFile::link(elsewhere, store->filePath()));
+
+    // Read through the link: it points to a regular file.
+    EXPECT_EQ(store->string(QStringLiteral("a")), QStringLiteral("linked"));
+    ASSERT_TRUE(store->setString(QStringLiteral("b"), QStringLiteral("new")));
+    EXPECT_EQ(readFile(elsewhere), original);
+    EXPECT_FALSE(QFileInfo(store->filePath()).isSymLink());
+    EXPECT_EQ(store->string(QStringLiteral("a")), QStringLiteral("linked"));
+    EXPECT_EQ(store->string(QStringLiteral("b")), QStringLiteral("new"));
+}
+
+TEST_F(PreferencesStoreTest, FailedWritesSayWhy)
 {
     // The store's folder cannot be made: a plain file is in the way.
     QFile blocker(config());
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    EXPECT_FALSE(PreferencesStore::standard()->setString(QStringLiteral("a"), QStringLiteral("1")));
+    auto written
+        = PreferencesStore::standard()->setString(QStringLiteral("a"), QStringLiteral("1"));
+    ASSERT_FALSE(written);
+    EXPECT_EQ(written.error(), PreferencesError::unwritable);
+    EXPECT_FALSE(written.failure().detail.empty());
 
     // JSON cannot hold these numbers; storing one would spoil the file.
     const auto scratch = std::make_shared<PreferencesStore>(home() + QStringLiteral("/s.json"));
-    EXPECT_FALSE(scratch->setNumber(QStringLiteral("n"), std::numeric_limits<double>::infinity()));
-    EXPECT_FALSE(scratch->setNumber(QStringLiteral("n"), std::nan("")));
+    for (const double bad : {std::numeric_limits<double>::infinity(), std::nan("")}) {
+        written = scratch->setNumber(QStringLiteral("n"), bad);
+        ASSERT_FALSE(written);
+        EXPECT_EQ(written.error(), PreferencesError::invalidValue);
+    }
     EXPECT_TRUE(scratch->setNumber(QStringLiteral("n"), 2.0));
     EXPECT_EQ(scratch->number(QStringLiteral("n")), 2.0);
+
+    // Another writer holding the lock: the write gives up after a moment,
+    // and goes through once the lock is free.
+    QLockFile held(scratch->filePath() + QStringLiteral(".lock"));
+    ASSERT_TRUE(held.tryLock(0));
+    written = scratch->setNumber(QStringLiteral("n"), 3.0);
+    ASSERT_FALSE(written);
+    EXPECT_EQ(written.error(), PreferencesError::locked);
+    written = scratch->removePersistentDomain();
+    ASSERT_FALSE(written);
+    EXPECT_EQ(written.error(), PreferencesError::locked);
+    EXPECT_EQ(scratch->number(QStringLiteral("n")), 2.0);
+    held.unlock();
+    EXPECT_TRUE(scratch->setNumber(QStringLiteral("n"), 3.0));
+}
+
+// Writes that the file system refuses are run in a second process, which can
+// take on a file size limit or drop the super-user's rights without
+// affecting the tests.
+TEST_F(PreferencesStoreTest, FullDiskAndReadOnlyFolderAreReported)
+{
+    const auto store = PreferencesStore::standard();
+    ASSERT_TRUE(store->setString(QStringLiteral("kept"), QStringLiteral("yes")));
+    const QByteArray before = readFile(store->filePath());
+    const auto writeOnce = [&](const QString& variable, const QString& value) {
+        QProcess writer;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(variable, value);
+        writer.setProcessEnvironment(environment);
+        writer.start(QStringLiteral(KELPIE_STORE_WRITER),
+                     {QStringLiteral("once"), store->filePath(), QStringLiteral("blob"),
+                      QString::number(64 * 1024)});
+        EXPECT_TRUE(writer.waitForFinished(-1));
+        // 3: the limit could not be taken on (no right to change users).
+        return writer.exitCode() == 0 ? writer.readAllStandardOutput().split('\n').value(0)
+                                      : "exit " + QByteArray::number(writer.exitCode());
+    };
+
+    // The file system takes 4 KiB and no more, as a full disk does.
+    EXPECT_EQ(writeOnce(QStringLiteral("KELPIE_WRITER_FILE_LIMIT"), QStringLiteral("4096")),
+              QByteArray("full"));
+    EXPECT_EQ(readFile(store->filePath()), before);
+
+    // A folder its user may not write to.
+    const QString storeFolder = QFileInfo(store->filePath()).absolutePath();
+    const auto mode = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup
+        | QFile::ReadOther | QFile::ExeOther;
+    ASSERT_TRUE(QFile::setPermissions(storeFolder, mode));
+    if (::geteuid() == 0) {
+        // The super-user writes anywhere; the writer runs as nobody, who
+        // may reach the folder but not write in it.
+        for (const QString& path : {home(), config()})
+            ASSERT_TRUE(QFile::setPermissions(path, mode | QFile::WriteOwner));
+        const QByteArray outcome
+            = writeOnce(QStringLiteral("KELPIE_WRITER_UID"), QStringLiteral("65534"));
+        if (outcome == "exit 3")
+            GTEST_SKIP() << "this super-user may not run a process as nobody";
+        EXPECT_EQ(outcome, QByteArray("unwritable"));
+    } else {
+        const auto written = store->setString(QStringLiteral("kept"), QStringLiteral("no"));
+        ASSERT_FALSE(written);
+        EXPECT_EQ(written.error(), PreferencesError::unwritable);
+    }
+    EXPECT_EQ(readFile(store->filePath()), before);
+    ASSERT_TRUE(QFile::setPermissions(storeFolder, mode | QFile::WriteOwner));
 }
 
 TEST_F(PreferencesStoreTest, ConcurrentWritersLoseNothing)
@@ -214,9 +419,13 @@ TEST_F(PreferencesStoreTest, ConcurrentWritersLoseNothing)
     for (int writer = 0; writer < 2; ++writer) {
         threads.emplace_back([&path, writer] {
             PreferencesStore store(path);
-            for (int index = 0; index < perWriter; ++index)
-                store.setString(QStringLiteral("t%1.%2").arg(writer).arg(index),
-                                QString::number(index));
+            for (int index = 0; index < perWriter; ++index) {
+                const auto written = retryWhileLocked([&] {
+                    return store.setString(QStringLiteral("t%1.%2").arg(writer).arg(index),
+                                           QString::number(index));
+                });
+                EXPECT_TRUE(written) << written.failure().detail;
+            }
         });
     }
     // And two processes at the same time.
@@ -251,7 +460,9 @@ TEST_F(PreferencesStoreTest, WriterKilledMidWriteLeavesPreviousSettings)
     const auto store = PreferencesStore::standard();
     ASSERT_TRUE(store->setString(QStringLiteral("kelpie.save.directory.v1"),
                                  QStringLiteral("/home/someone/Pictures")));
-    constexpr qsizetype blobBytes = 3 * 1024 * 1024;
+    // As large as the store's size limit allows, so the writer spends long
+    // enough with its new file open to be caught there.
+    constexpr qsizetype blobBytes = 700 * 1024;
 
     long long lastStored = 0;
     for (int round = 0; round < 3; ++round) {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -33,6 +35,21 @@ protected:
 
     QString home() const { return folder.path(); }
     QString config() const { return folder.path() + QStringLiteral("/config"); }
+
+    // Puts bytes in place of a settings file, making its folder if need be.
+    static void writeFile(const QString& path, const QByteArray& bytes)
+    {
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(path).absolutePath()));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(file.write(bytes), bytes.size());
+    }
+    // The bytes of a file; empty when it cannot be read.
+    static QByteArray readFile(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
 
     QTemporaryDir folder;
 
