@@ -184,6 +184,18 @@ void drawNumber(const AnnotationObject& object, QPainter& painter, const QColor&
                                    QPointF(-measured.width / 2, -measured.height / 2));
 }
 
+// The painter's device in annotation space, a pixel larger on every side;
+// null for a device without an extent.
+Rect deviceArea(const QPainter& painter)
+{
+    const QPaintDevice* device = painter.device();
+    if (device == nullptr || device->width() <= 0 || device->height() <= 0)
+        return Rect::null();
+    const QRectF shown = painter.combinedTransform().inverted().mapRect(
+        QRectF(-1, -1, device->width() + 2, device->height() + 2));
+    return Rect(shown.x(), shown.y(), shown.width(), shown.height());
+}
+
 bool drawMask(const AnnotationObject& object, QPainter& painter)
 {
     const AnnotationStyle& style = object.style;
@@ -199,8 +211,13 @@ bool drawMask(const AnnotationObject& object, QPainter& painter)
         area.setFillRule(Qt::WindingFill);
     } else {
         // A solid rectangle covers whole pixels, so no half-covered edge
-        // lets a secret shine through.
-        const Rect bounds = object.bounds();
+        // lets a secret shine through. Cut to what the device shows first:
+        // the corners may lie too far out to draw.
+        Rect bounds = object.bounds();
+        if (const Rect shown = deviceArea(painter); !shown.isNull())
+            bounds = bounds.intersected(shown);
+        if (bounds.isNull())
+            return true; // wholly outside: nothing to cover
         area.addRect(qt(style.maskEffect == MaskEffect::solid ? bounds.integral() : bounds));
     }
     painter.setPen(Qt::NoPen);
@@ -221,7 +238,11 @@ bool drawMask(const AnnotationObject& object, QPainter& painter)
         return false;
     const QImage& target = *static_cast<QImage*>(device);
     const QTransform toDevice = painter.combinedTransform();
-    const QRect region = toDevice.mapRect(area.boundingRect()).toAlignedRect() & target.rect();
+    // Cut to the image before turning into whole pixels: a mask may reach
+    // far beyond the range of a pixel index.
+    const QRect region
+        = (toDevice.mapRect(area.boundingRect()) & QRectF(target.rect())).toAlignedRect()
+        & target.rect();
     if (region.isEmpty())
         return true;
     const double scale = std::sqrt(std::abs(toDevice.determinant()));

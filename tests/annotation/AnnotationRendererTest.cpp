@@ -554,3 +554,43 @@ TEST(AnnotationRenderer, EverySampleObjectLeavesAMark)
         previous = next;
     }
 }
+
+TEST(AnnotationRenderer, MasksFarBeyondTheImageStillCoverIt)
+{
+    // Corners billions of pixels away (past the range of a pixel index)
+    // still mean "the whole image": a mask must cover what it claims to,
+    // never be skipped while the render reports success.
+    const QImage base = busyBase(90, 70);
+    QImage converted = base.convertToFormat(QImage::Format_RGBA8888_Premultiplied);
+    converted.setColorSpace(QColorSpace::SRgb);
+    AnnotationStyle style = styleOf(AnnotationTool::mask, black, 10);
+    style.maskStrength = 8;
+    for (MaskEffect effect : {MaskEffect::solid, MaskEffect::pixelate, MaskEffect::blur}) {
+        style.maskEffect = effect;
+        QImage expected = converted;
+        if (effect == MaskEffect::solid)
+            expected.fill(Qt::black);
+        else if (effect == MaskEffect::pixelate)
+            expected = MaskFilter::pixelate(converted, 8, QPointF(0, 70), converted.rect());
+        else
+            expected = MaskFilter::gaussianBlur(converted, 4, converted.rect());
+        for (double far : {3e9, 1e300}) {
+            const QImage whole
+                = rendered(base, {object(AnnotationTool::mask, style, {-far, -far}, {far, far})});
+            EXPECT_EQ(whole, expected) << rawValue(effect).toStdString() << " " << far;
+        }
+
+        // A brush stroke from far left to far right across the middle row.
+        AnnotationStyle brush = style;
+        brush.maskBrush = true;
+        for (double far : {3e9, 1e15}) {
+            const QImage band = rendered(base,
+                                         {object(AnnotationTool::mask, brush, {-far, 35}, {far, 35},
+                                                 {{-far, 35}, {far, 35}})});
+            for (int x = 0; x < 90; ++x) {
+                ASSERT_EQ(band.pixelColor(x, 35), expected.pixelColor(x, 35)) << x << " " << far;
+                ASSERT_EQ(band.pixelColor(x, 5), converted.pixelColor(x, 5)) << x << " " << far;
+            }
+        }
+    }
+}
