@@ -85,6 +85,10 @@ QPainterPath polyline(const QList<Point>& points)
     return path;
 }
 
+// Half the angle at the tip of an open and of a filled arrow head.
+constexpr double openHalfAngle = 0.58;
+constexpr double filledHalfAngle = 0.45;
+
 void drawArrowHead(QPainter& painter, Point tip, Point reference, double length, bool open,
                    const QColor& color, double shaftWidth)
 {
@@ -93,7 +97,7 @@ void drawArrowHead(QPainter& painter, Point tip, Point reference, double length,
     if (!(std::hypot(dx, dy) > 0))
         return;
     const double angle = std::atan2(dy, dx);
-    const double half = open ? 0.58 : 0.45;
+    const double half = open ? openHalfAngle : filledHalfAngle;
     const QPointF p1(tip.x - length * std::cos(angle - half),
                      tip.y - length * std::sin(angle - half));
     const QPointF p2(tip.x - length * std::cos(angle + half),
@@ -111,8 +115,20 @@ void drawArrowHead(QPainter& painter, Point tip, Point reference, double length,
     }
 }
 
-// The shaft stops short of each head by 0.7 shaft widths so that its round
-// end hides under the head instead of poking out at the tip.
+// How far before a tip the shaft of width `w` ends. Under an open head 0.7
+// widths: the round end hides in the stroked tip. Under a filled head the
+// shaft ends where its round end, w / 2 in radius, just fits between the
+// head's sides, w / (2 sin 0.45) ≈ 1.15 widths before the tip: any nearer
+// and it bulges out of the narrow part of the head. The head is always long
+// enough to cover that (w is at most 0.55 head lengths), and there it is
+// already wider than the shaft.
+double shaftPullBack(double w, bool openHead)
+{
+    return openHead ? 0.7 * w : w / (2 * std::sin(filledHalfAngle));
+}
+
+// The shaft stops short of each head so that its round end hides under the
+// head instead of poking out at the tip or at the head's sides.
 void drawArrow(const AnnotationObject& object, QPainter& painter, const QColor& color)
 {
     const AnnotationStyle& style = object.style;
@@ -120,7 +136,6 @@ void drawArrow(const AnnotationObject& object, QPainter& painter, const QColor& 
     if (!(head > 0))
         return;
     const double w = std::min(0.55 * head, style.width);
-    const double k = 0.7 * w;
     const Point start = object.start;
     const Point end = object.end;
     const double length = distance(start, end);
@@ -130,16 +145,20 @@ void drawArrow(const AnnotationObject& object, QPainter& painter, const QColor& 
     // How far along the curve (as a parameter) the shaft must stop to end k
     // short of an end point; near an end the curve moves 2 × |end − C| per
     // unit of t.
-    const auto pullBack = [&](double legLength) {
+    const auto pullBack = [&](double k, double legLength) {
         if (!control)
             return length > 0 ? k / length : 0.0;
         if (legLength > 0)
             return k / (2 * legLength);
         return length > 0 ? std::sqrt(k / length) : 0.0;
     };
-    const double t1 = 1 - std::min(pullBack(control ? distance(end, *control) : 0), 0.45);
-    const double t0
-        = doubleHead ? std::min(pullBack(control ? distance(*control, start) : 0), 0.45) : 0.0;
+    const double endPullBack = shaftPullBack(w, style.arrowHead == ArrowHead::open);
+    const double t1
+        = 1 - std::min(pullBack(endPullBack, control ? distance(end, *control) : 0), 0.45);
+    // The head at the start of a double-headed arrow is always filled.
+    const double t0 = doubleHead
+        ? std::min(pullBack(shaftPullBack(w, false), control ? distance(*control, start) : 0), 0.45)
+        : 0.0;
 
     QPainterPath shaft(qt(object.arrowPoint(t0)));
     if (control) {
