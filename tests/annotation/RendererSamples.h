@@ -6,6 +6,8 @@
 #include <QList>
 #include <QSize>
 
+#include <random>
+
 namespace kelpie::test {
 
 // A made-up screenshot to draw on: a window with a title bar, coloured
@@ -21,6 +23,13 @@ QList<AnnotationObject> sampleObjects(QSize size);
 // rounded, dashed), ellipses, lines, straight and curved arrows, pen and
 // highlight strokes, number badges.
 QList<AnnotationObject> mixedShapes(QSize size, int count);
+
+// `count` objects of every kind at random places on (and a little beyond)
+// an image of `size`, with random valid styles: outlined, filled and dashed
+// shapes, straight and curved arrows of every head, pen and highlight
+// strokes, badges, text, and solid, pixelate and blur masks over rectangles
+// and along brush paths. Deterministic for a given generator state.
+QList<AnnotationObject> randomObjects(std::mt19937& random, QSize size, int count);
 
 // A text object of `characters` Chinese characters at the top-left of an
 // image `imageHeight` high, wrapped at 600 pixels.
