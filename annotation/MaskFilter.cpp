@@ -74,8 +74,7 @@ std::vector<Cell> cellsCovering(int lo, int hi, double origin, double size)
     const double whole = std::floor(origin);
     const double fraction = origin - whole;
     const auto first = [&](std::int64_t c) {
-        return static_cast<int>(whole
-                                + std::ceil(fraction + static_cast<double>(c) * size - 0.5));
+        return static_cast<int>(whole + std::ceil(fraction + static_cast<double>(c) * size - 0.5));
     };
     auto c = static_cast<std::int64_t>(std::floor((lo + 0.5 - origin) / size));
     while (first(c) > lo)

@@ -7,6 +7,7 @@
 #include "annotation/AnnotationRenderer.h"
 #include "annotation/AnnotationStyle.h"
 #include "annotation/MaskFilter.h"
+#include "annotation/StrokeSimplifier.h"
 
 #include <QGuiApplication>
 
@@ -144,6 +145,23 @@ void BM_RegionBlur800x600Strength40(benchmark::State& state)
     regionLoop(state, mask, rect.adjusted(-reach, -reach, reach, reach));
 }
 
+// A pen stroke of 100,000 jittery samples over most of the image, drawn
+// through every sample (range 2 = 0) or through those a StrokeSimplifier
+// keeps (1); the kept count is reported as `points`.
+void BM_JitteryPen100k(benchmark::State& state)
+{
+    const auto w = static_cast<double>(state.range(0));
+    const auto h = static_cast<double>(state.range(1));
+    QList<Point> points = test::jitteryStroke(100000, QSizeF(w, h), 0.1, 5);
+    if (state.range(2) == 1)
+        points = StrokeSimplifier::simplified(points);
+    AnnotationStyle style = AnnotationStyle::initial(AnnotationTool::pen, 2);
+    state.counters["points"] = static_cast<double>(points.size());
+    renderLoop(
+        state,
+        {AnnotationObject(AnnotationTool::pen, style, points.front(), points.back(), points)});
+}
+
 void BM_ChineseText200(benchmark::State& state)
 {
     renderLoop(state, {test::chineseText(200, static_cast<double>(state.range(1)))});
@@ -165,6 +183,14 @@ BENCHMARK(BM_Pixelate400x300)->Apply(sizes);
 BENCHMARK(BM_Blur400x300Strength80)->Apply(sizes);
 BENCHMARK(BM_BlurFullImageStrength80)->Apply(sizes);
 BENCHMARK(BM_ChineseText200)->Apply(sizes);
+BENCHMARK(BM_JitteryPen100k)
+    ->Args({3840, 2160, 0})
+    ->Args({3840, 2160, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
 BENCHMARK(BM_RegionPixelate1000x600)
     ->Args({3840, 2160})
     ->Unit(benchmark::kMillisecond)

@@ -8,7 +8,9 @@
 #include <QPainter>
 
 #include <cmath>
+#include <iterator>
 #include <numbers>
+#include <random>
 
 namespace kelpie::test {
 
@@ -339,6 +341,23 @@ QList<AnnotationObject> randomObjects(std::mt19937& random, QSize size, int coun
         objects.append(object);
     }
     return objects;
+}
+
+QList<Point> jitteryStroke(int count, QSizeF size, double jitter, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<double> noise(-jitter, jitter);
+    QList<Point> samples;
+    samples.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        const double t = static_cast<double>(i) / count;
+        const double zig = std::abs(std::fmod(t * 40, 2.0) - 1) * 0.08;
+        const double x = (0.5 + 0.4 * std::sin(2 * std::numbers::pi * 3 * t)) * size.width();
+        const double y
+            = (0.5 + (0.4 - zig) * std::sin(2 * std::numbers::pi * 2 * t + 0.5)) * size.height();
+        samples.append({x + noise(random), y + noise(random)});
+    }
+    return samples;
 }
 
 AnnotationObject chineseText(int characters, double imageHeight)

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QList>
 #include <QSize>
+#include <QSizeF>
 
 #include <random>
 
@@ -30,6 +31,11 @@ QList<AnnotationObject> mixedShapes(QSize size, int count);
 // strokes, badges, text, and solid, pixelate and blur masks over rectangles
 // and along brush paths. Deterministic for a given generator state.
 QList<AnnotationObject> randomObjects(std::mt19937& random, QSize size, int count);
+
+// A hand-drawn stroke sampled far finer than a pixel: `count` samples
+// along a Lissajous figure through `size` with a zigzag on top (smooth bends
+// and corners), each moved by up to `jitter` pixels at random.
+QList<Point> jitteryStroke(int count, QSizeF size, double jitter, unsigned seed);
 
 // A text object of `characters` Chinese characters at the top-left of an
 // image `imageHeight` high, wrapped at 600 pixels.
