@@ -7,7 +7,6 @@
 #include <QImage>
 
 #include <memory>
-#include <variant>
 #include <vector>
 
 class QScreen;
@@ -18,11 +17,7 @@ namespace kelpie {
 // the windows that can be picked on it.
 namespace DisplayCapture {
 
-enum class CaptureError {
-    permission,      // screen reading is not allowed right now
-    missing,         // the display is unknown or went away during the capture
-    unsupportedSize, // the pixel size breaks PixelLimits
-};
+using CaptureError = kelpie::CaptureError;
 
 struct Snapshot {
     QImage image;
@@ -30,9 +25,9 @@ struct Snapshot {
     std::vector<WindowTarget> targets;
 };
 
-// How a capture ends, unless it is canceled: the snapshot, one of the
-// capture's own errors, or the capture service's error passed on unchanged.
-using Outcome = std::variant<Snapshot, CaptureError, CaptureService::Error>;
+// How a capture ends, unless it is canceled: the snapshot, or a failure of
+// the capture itself or of the capture service (passed on unchanged).
+using Outcome = CaptureResult<Snapshot>;
 
 // Freezes `screen`: an image of exactly its device pixels (its logical size
 // times its device-pixel ratio), without the pointer and without any window
@@ -48,7 +43,14 @@ using Outcome = std::variant<Snapshot, CaptureError, CaptureService::Error>;
 // `permission` is decided before anything else is touched; `missing` when the
 // screen has no display number, its display is not listed, or no current
 // screen carries that number once the image is taken; `unsupportedSize` when
-// the pixel size breaks PixelLimits.
+// the pixel size breaks PixelLimits; `screenChanged` when the display's mode
+// changed before the screen caught up, so its device pixels no longer match
+// the screen; `system` when the window system failed.
+//
+// Windows of this process are left out only while they are mapped. A window
+// that is closed just before a capture may still be on screen, fading out
+// under a compositing manager: keep the windows a capture replaces mapped
+// until the future has finished, and close them afterwards.
 QFuture<Outcome> capture(std::shared_ptr<CaptureService> service, QScreen* screen);
 
 } // namespace DisplayCapture
