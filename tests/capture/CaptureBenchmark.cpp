@@ -138,6 +138,7 @@ int main(int argc, char* argv[])
 
     service = std::make_shared<X11CaptureService>();
     host = std::make_unique<kelpie::testing::WindowHost>();
+    host->beforeShowing = [] { service->catchUp(); };
     const QSize screen = QGuiApplication::primaryScreen()->size()
         * QGuiApplication::primaryScreen()->devicePixelRatio();
     // Twenty ordinary windows spread over the screen, overlapping, half of

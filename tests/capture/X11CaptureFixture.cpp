@@ -32,6 +32,7 @@ void X11CaptureFixture::SetUp()
     ASSERT_TRUE(service->isConnected());
     host = std::make_unique<WindowHost>();
     ASSERT_TRUE(host->isRunning());
+    host->beforeShowing = [this] { EXPECT_TRUE(service->catchUp()); };
 }
 
 bool X11CaptureFixture::waitUntil(const std::function<bool()>& done)
