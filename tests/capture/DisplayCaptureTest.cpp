@@ -157,6 +157,11 @@ TEST_F(DisplayCaptureTest, ServiceErrorsArePassedOnUnchanged)
     service->contentAnswer = content;
     service->imageAnswer = grabbing;
     EXPECT_EQ(outcomeOf(capture()).failure(), grabbing);
+
+    // A mode switch the screen has not caught up with, found by the service.
+    const Failure<CaptureError> changed{CaptureError::screenChanged, "1280 × 720"};
+    service->imageAnswer = changed;
+    EXPECT_EQ(outcomeOf(capture()).failure(), changed);
 }
 
 TEST_F(DisplayCaptureTest, CancelledWhileListingTakesNoImage)
