@@ -29,9 +29,11 @@ struct Snapshot {
 // the capture itself or of the capture service (passed on unchanged).
 using Outcome = CaptureResult<Snapshot>;
 
-// Freezes `screen`: an image of exactly its device pixels (its logical size
-// times its device-pixel ratio), without the pointer and without any window
-// of this process, plus the pickable windows of the same enumeration.
+// Freezes `screen`: an image of exactly its display's device pixels, one
+// image pixel each and never resampled (at a fractional device-pixel ratio
+// that is not the screen's rounded size in points times the ratio), without
+// the pointer and without any window of this process, plus the pickable
+// windows of the same enumeration.
 //
 // Call on the main thread; the future's steps resume there. The future
 // finishes with one Outcome, or canceled without a result. Cancel it with
