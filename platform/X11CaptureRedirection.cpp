@@ -4,6 +4,7 @@
 #include "platform/XcbSession.h"
 
 #include <xcb/composite.h>
+#include <xcb/res.h>
 
 #include <algorithm>
 #include <chrono>
@@ -34,8 +35,8 @@ bool X11CaptureRedirection::keeps(double width, double height, bool shown, doubl
     return !shown || shownCost + width * height <= budget;
 }
 
-X11CaptureRedirection::X11CaptureRedirection(const XcbSession& session)
-    : session_(session),
+X11CaptureRedirection::X11CaptureRedirection(const XcbSession& session, std::int32_t ownPID)
+    : session_(session), ownPID_(ownPID),
       budget_(budget(session.screen().width_in_pixels, session.screen().height_in_pixels))
 {
     xcb_connection_t* c = session_.connection();
@@ -70,7 +71,7 @@ X11CaptureRedirection::X11CaptureRedirection(const XcbSession& session)
             if (!g || !a || a->_class != XCB_WINDOW_CLASS_INPUT_OUTPUT || isOurs(children[i]))
                 continue;
             const int border = 2 * g->border_width;
-            track(children[i], g->width + border, g->height + border,
+            track(children[i], Rect(g->x, g->y, g->width + border, g->height + border),
                   a->map_state != XCB_MAP_STATE_UNMAPPED);
         }
     }
@@ -163,7 +164,7 @@ void X11CaptureRedirection::handle(const xcb_generic_event_t* event)
         if (!a || a->_class != XCB_WINDOW_CLASS_INPUT_OUTPUT)
             return;
         const int border = 2 * e->border_width;
-        track(e->window, e->width + border, e->height + border,
+        track(e->window, Rect(e->x, e->y, e->width + border, e->height + border),
               a->map_state != XCB_MAP_STATE_UNMAPPED);
         return;
     }
@@ -175,6 +176,8 @@ void X11CaptureRedirection::handle(const xcb_generic_event_t* event)
         const int border = 2 * e->border_width;
         const bool shrank
             = e->width + border < found->second.width || e->height + border < found->second.height;
+        found->second.x = e->x;
+        found->second.y = e->y;
         found->second.width = e->width + border;
         found->second.height = e->height + border;
         apply(e->window);
@@ -188,6 +191,7 @@ void X11CaptureRedirection::handle(const xcb_generic_event_t* event)
         if (e->event != root || found == topLevels_.end())
             return;
         found->second.shown = true;
+        found->second.ours = showsOurs(e->window);
         apply(e->window);
         return;
     }
@@ -196,6 +200,12 @@ void X11CaptureRedirection::handle(const xcb_generic_event_t* event)
         const auto found = topLevels_.find(e->window);
         if (e->event != root || found == topLevels_.end())
             return;
+        const TopLevel& t = found->second;
+        if (t.shown && t.ours) {
+            const std::lock_guard guard(lock_);
+            closed_.push_back(
+                {Rect(t.x, t.y, t.width, t.height), std::chrono::steady_clock::now()});
+        }
         found->second.shown = false;
         apply(e->window);
         reconsiderRefused();
@@ -231,7 +241,7 @@ void X11CaptureRedirection::handle(const xcb_generic_event_t* event)
         if (!g || !a || a->_class != XCB_WINDOW_CLASS_INPUT_OUTPUT)
             return;
         const int border = 2 * g->border_width;
-        track(e->window, g->width + border, g->height + border,
+        track(e->window, Rect(e->x, e->y, g->width + border, g->height + border),
               a->map_state != XCB_MAP_STATE_UNMAPPED);
         return;
     }
@@ -239,13 +249,64 @@ void X11CaptureRedirection::handle(const xcb_generic_event_t* event)
     }
 }
 
-void X11CaptureRedirection::track(xcb_window_t window, double width, double height, bool shown)
+void X11CaptureRedirection::track(xcb_window_t window, Rect frame, bool shown)
 {
     TopLevel& t = topLevels_[window];
-    t.width = width;
-    t.height = height;
+    t.x = frame.minX();
+    t.y = frame.minY();
+    t.width = frame.width();
+    t.height = frame.height();
     t.shown = shown;
+    t.ours = shown && showsOurs(window);
     apply(window);
+}
+
+// The process behind a top-level, or behind one of the windows it frames: a
+// window manager's frame holds the client one level down.
+bool X11CaptureRedirection::showsOurs(xcb_window_t window) const
+{
+    if (!session_.hasClientIds())
+        return false;
+    xcb_connection_t* c = session_.connection();
+    std::vector<xcb_window_t> candidates{window};
+    XcbPtr<xcb_query_tree_reply_t> tree(
+        xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr));
+    if (tree) {
+        const xcb_window_t* children = xcb_query_tree_children(tree.get());
+        candidates.insert(candidates.end(), children,
+                          children + xcb_query_tree_children_length(tree.get()));
+    }
+    std::vector<xcb_res_query_client_ids_cookie_t> cookies;
+    for (xcb_window_t candidate : candidates) {
+        const xcb_res_client_id_spec_t wanted{candidate, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+        cookies.push_back(xcb_res_query_client_ids(c, 1, &wanted));
+    }
+    bool ours = false;
+    for (const auto& cookie : cookies) {
+        XcbPtr<xcb_res_query_client_ids_reply_t> reply(
+            xcb_res_query_client_ids_reply(c, cookie, nullptr));
+        if (!reply)
+            continue;
+        for (auto it = xcb_res_query_client_ids_ids_iterator(reply.get()); it.rem;
+             xcb_res_client_id_value_next(&it)) {
+            if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID)
+                && xcb_res_client_id_value_value_length(it.data) >= 1
+                && static_cast<std::int32_t>(xcb_res_client_id_value_value(it.data)[0]) == ownPID_)
+                ours = true;
+        }
+    }
+    return ours;
+}
+
+std::vector<Rect> X11CaptureRedirection::closedOwnWindows(std::chrono::milliseconds within)
+{
+    const auto since = std::chrono::steady_clock::now() - within;
+    const std::lock_guard guard(lock_);
+    std::erase_if(closed_, [since](const Closed& closed) { return closed.when < since; });
+    std::vector<Rect> frames;
+    for (const Closed& closed : closed_)
+        frames.push_back(closed.frame);
+    return frames;
 }
 
 void X11CaptureRedirection::apply(xcb_window_t window)

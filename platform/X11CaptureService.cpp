@@ -13,6 +13,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <string>
 
@@ -24,6 +25,10 @@ namespace {
 // shadows outside the windows (xcompmgr reaches 33 pixels out, most others
 // less than this).
 constexpr int compositedShadowReach = 64;
+
+// How long a compositing manager may go on showing a window after it was
+// closed: fading out takes xcompmgr and picom about a third of a second.
+constexpr std::chrono::milliseconds compositedAfterglow{1000};
 
 const char* const unreachable = "the X server cannot be reached";
 
@@ -103,7 +108,7 @@ X11CaptureService::X11CaptureService() : d(std::make_unique<Private>())
         return;
     d->reader = std::make_unique<X11ImageReader>(d->session);
     if (d->session.hasComposite())
-        d->redirection = std::make_unique<X11CaptureRedirection>(d->session);
+        d->redirection = std::make_unique<X11CaptureRedirection>(d->session, processId());
 }
 
 X11CaptureService::~X11CaptureService()
@@ -207,8 +212,20 @@ CaptureService::Result<QImage> X11CaptureService::Private::readDisplay(
     std::optional<X11WindowList> windows = X11WindowList::list(session);
     if (!windows)
         return Result<QImage>(CaptureError::system, "the X server did not list its windows");
-    const int margin = session.hasCompositingManager() ? compositedShadowReach : 0;
-    return reader->readDesktop(native, windows->topLevels, excludedPID, margin);
+    if (!session.hasCompositingManager())
+        return reader->readDesktop(native, windows->topLevels, excludedPID);
+    // Our windows closed a moment ago may still be shown; their places are
+    // left out like those of our open windows.
+    if (redirection && excludedPID == QCoreApplication::applicationPid()) {
+        for (const Rect& frame : redirection->closedOwnWindows(compositedAfterglow)) {
+            X11TopLevel closed;
+            closed.frame = frame;
+            closed.visibleFrame = frame;
+            closed.ownerPID = excludedPID;
+            windows->topLevels.push_back(closed);
+        }
+    }
+    return reader->readDesktop(native, windows->topLevels, excludedPID, compositedShadowReach);
 }
 
 QFuture<CaptureService::Result<QImage>> X11CaptureService::captureWindow(

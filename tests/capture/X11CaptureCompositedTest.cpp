@@ -1,6 +1,7 @@
 // Capture under a compositing manager (xcompmgr with shadows, with and
 // without fading): a window of this process leaves no trace in the frozen
-// image, not even the shadow the compositing manager draws around it.
+// image, not even the shadow the compositing manager draws around it, nor
+// while it fades out after being closed.
 
 #include "X11CaptureFixture.h"
 
@@ -82,6 +83,25 @@ TEST_P(X11CaptureComposited, NeitherOurWindowNorItsShadowShows)
         0)
         << first.toStdString();
     EXPECT_EQ(shot.targets.size(), 1u);
+}
+
+TEST_P(X11CaptureComposited, OurWindowClosedJustBeforeTheCaptureDoesNotShow)
+{
+    const std::uint32_t under = host->create(QStringLiteral("0 0 1920 1080 000078 pattern"));
+    ASSERT_NE(under, 0u);
+    const QRect own(500, 300, 400, 300);
+    auto window = showOwnWindow(QColor(0x00ffff), own);
+
+    // Closed, and captured at once: the compositing manager may not have
+    // repainted yet, or be fading the window out.
+    window->hide();
+    window.reset();
+    const DisplayCapture::Snapshot shot = snapshot(primary());
+    QString first;
+    EXPECT_EQ(
+        patternMismatches(shot.image, own.adjusted(-80, -80, 80, 80), QPoint(0, 0), 0x78, &first),
+        0)
+        << first.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(ShadowsAndFading, X11CaptureComposited,
