@@ -49,10 +49,11 @@ using Outcome = CaptureResult<Snapshot>;
 // changed before the screen caught up, so its device pixels no longer match
 // the screen; `system` when the window system failed.
 //
-// Windows of this process are left out only while they are mapped. A window
-// that is closed just before a capture may still be on screen, fading out
-// under a compositing manager: keep the windows a capture replaces mapped
-// until the future has finished, and close them afterwards.
+// A window of this process closed just before a capture may still be shown
+// for a moment (a compositing manager fading it out). The service leaves out
+// such recent places too where it can tell them, but the sure way is to keep
+// the windows a capture replaces mapped until its future has finished, and
+// close them afterwards.
 QFuture<Outcome> capture(std::shared_ptr<CaptureService> service, QScreen* screen);
 
 } // namespace DisplayCapture
