@@ -1,15 +1,14 @@
 #pragma once
 
+#include "capture/CaptureError.h"
 #include "capture/PixelLimits.h"
 #include "capture/ShareableContent.h"
 #include "geometry/Rect.h"
 
 #include <QFuture>
 #include <QImage>
-#include <QString>
 
 #include <cstdint>
-#include <variant>
 #include <vector>
 
 class QScreen;
@@ -24,19 +23,13 @@ namespace kelpie {
 //
 // The synchronous members are called on the main thread. The asynchronous
 // ones may do their work elsewhere; their futures finish with either a value
-// or the service's own Error, never by cancellation, and the service keeps
-// its pending work alive until it finishes.
+// or a failure, never by cancellation, and the service keeps its pending work
+// alive until it finishes. Failures are `system` (with the window system's
+// words in the detail) unless a member says otherwise; callers pass them on
+// unchanged.
 class CaptureService {
 public:
-    // A failure reported by the window system itself. Callers pass it on
-    // unchanged.
-    struct Error {
-        QString message;
-
-        friend bool operator==(const Error&, const Error&) = default;
-    };
-
-    template<typename T> using Result = std::variant<T, Error>;
+    template<typename T> using Result = CaptureResult<T>;
 
     // A current screen as Qt shows it.
     struct Screen {
@@ -65,15 +58,20 @@ public:
     // The displays and the on-screen windows, front-most first.
     virtual QFuture<Result<ShareableContent>> shareableContent() = 0;
 
-    // One image of `display`, exactly `size` pixels, without the pointer and
-    // without any window owned by `excludedPID`.
+    // One image of `display`, exactly `size` pixels, one per device pixel,
+    // without the pointer and without any window owned by `excludedPID`.
+    // Never a resampled image: `screenChanged` when the display's device
+    // pixels are no longer `size` or no longer where they were listed,
+    // `missing` when the display is gone.
     virtual QFuture<Result<QImage>> captureDisplay(const ShareableContent::Display& display,
                                                    PixelLimits::PixelSize size,
                                                    std::int32_t excludedPID)
         = 0;
 
     // The complete contents of one window (covered and off-screen parts
-    // included), exactly `size` pixels, without the pointer.
+    // included), exactly `size` pixels, without the pointer. `missing` when
+    // the window is gone or hidden, or no longer has the frame it was listed
+    // with (so its image could not be placed where it was).
     virtual QFuture<Result<QImage>> captureWindow(const ShareableContent::Window& window,
                                                   PixelLimits::PixelSize size)
         = 0;

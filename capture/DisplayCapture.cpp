@@ -23,13 +23,13 @@ QFuture<Outcome> capture(std::shared_ptr<CaptureService> service, QScreen* scree
     task.then(
         service->shareableContent(),
         [task, service, number](CaptureService::Result<ShareableContent> listed) {
-            if (auto* error = std::get_if<CaptureService::Error>(&listed))
-                return task.finish(*error);
+            if (!listed)
+                return task.finish(listed.failure());
             if (task.isCanceled())
                 return task.finishCanceled();
 
-            const auto content = std::make_shared<const ShareableContent>(
-                std::move(std::get<ShareableContent>(listed)));
+            const auto content
+                = std::make_shared<const ShareableContent>(std::move(listed).value());
             const ShareableContent::Display* display = content->display(number);
             if (!display)
                 return task.finish(CaptureError::missing);
@@ -43,8 +43,8 @@ QFuture<Outcome> capture(std::shared_ptr<CaptureService> service, QScreen* scree
             task.then(
                 service->captureDisplay(*display, *size, ownPID),
                 [task, service, number, content, ownPID](CaptureService::Result<QImage> shot) {
-                    if (auto* error = std::get_if<CaptureService::Error>(&shot))
-                        return task.finish(*error);
+                    if (!shot)
+                        return task.finish(shot.failure());
                     if (task.isCanceled())
                         return task.finishCanceled();
 
@@ -56,7 +56,7 @@ QFuture<Outcome> capture(std::shared_ptr<CaptureService> service, QScreen* scree
                     if (current == screens.end())
                         return task.finish(CaptureError::missing);
                     task.finish(
-                        Snapshot{std::move(std::get<QImage>(shot)),
+                        Snapshot{std::move(shot).value(),
                                  WindowCapture::targets(*content, *current, screens, ownPID)});
                 });
         });

@@ -24,7 +24,8 @@ struct PixelSize {
 bool accepts(double width, double height);
 
 // The pixel size of content measured in points at the given point-to-pixel
-// scale, each side rounded up; absent when the result is not accepted.
+// scale, each side rounded up (floating-point noise just above a whole
+// number does not count); absent when the result is not accepted.
 std::optional<PixelSize> pixelSize(double pointWidth, double pointHeight, double scale);
 
 } // namespace PixelLimits

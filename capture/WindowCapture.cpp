@@ -10,21 +10,20 @@ namespace {
 
 // The step both window captures share; `finish` turns the snapshot into
 // the caller's outcome.
-template<typename Result>
-void run(const CaptureTask<Result>& task, std::shared_ptr<CaptureService> service, std::uint32_t id,
-         std::int32_t ownerPID, std::function<Result(Snapshot)> finish)
+template<typename Out>
+void run(const CaptureTask<Out>& task, std::shared_ptr<CaptureService> service, std::uint32_t id,
+         std::int32_t ownerPID, std::function<Out(Snapshot)> finish)
 {
     if (!service->hasAccess())
         return task.finish(CaptureError::permission);
 
     task.then(service->shareableContent(), [=](CaptureService::Result<ShareableContent> listed) {
-        if (auto* error = std::get_if<CaptureService::Error>(&listed))
-            return task.finish(*error);
+        if (!listed)
+            return task.finish(listed.failure());
         if (task.isCanceled())
             return task.finishCanceled();
 
-        const auto content = std::make_shared<const ShareableContent>(
-            std::move(std::get<ShareableContent>(listed)));
+        const auto content = std::make_shared<const ShareableContent>(std::move(listed).value());
         const ShareableContent::Window* window = content->window(id);
         // Gone, hidden, or the number now belongs to another process.
         if (!window || !window->onScreen || window->ownerPID != ownerPID)
@@ -36,13 +35,13 @@ void run(const CaptureTask<Result>& task, std::shared_ptr<CaptureService> servic
 
         const Rect nativeFrame = window->nativeFrame;
         task.then(service->captureWindow(*window, *size), [=](CaptureService::Result<QImage> shot) {
-            if (auto* error = std::get_if<CaptureService::Error>(&shot))
-                return task.finish(*error);
+            if (!shot)
+                return task.finish(shot.failure());
             if (task.isCanceled())
                 return task.finishCanceled();
             const std::vector<CaptureService::Screen> screens = service->screens();
-            task.finish(finish(Snapshot{std::move(std::get<QImage>(shot)),
-                                        quartzFrame(nativeFrame, *content, screens)}));
+            task.finish(finish(
+                Snapshot{std::move(shot).value(), quartzFrame(nativeFrame, *content, screens)}));
         });
     });
 }

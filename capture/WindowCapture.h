@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <memory>
 #include <span>
-#include <variant>
 #include <vector>
 
 namespace kelpie {
@@ -18,11 +17,7 @@ namespace kelpie {
 // Capturing one window on its own, fresh and complete.
 namespace WindowCapture {
 
-enum class CaptureError {
-    permission,      // screen reading is not allowed right now
-    missing,         // the window is gone, hidden, or owned by another process
-    unsupportedSize, // the pixel size breaks PixelLimits
-};
+using CaptureError = kelpie::CaptureError;
 
 struct Snapshot {
     QImage image;
@@ -33,8 +28,8 @@ struct Snapshot {
 
 // How a capture ends, unless it is canceled (see DisplayCapture::capture for
 // the future's contract, which is the same here).
-using Outcome = std::variant<Snapshot, CaptureError, CaptureService::Error>;
-using ImageOutcome = std::variant<QImage, CaptureError, CaptureService::Error>;
+using Outcome = CaptureResult<Snapshot>;
+using ImageOutcome = CaptureResult<QImage>;
 
 // The windows of `content` that can be picked on `screen`, front-most first:
 // on screen, on the normal layer, with a known owner that is not `ownPID`,
@@ -53,7 +48,8 @@ Rect quartzFrame(const Rect& nativeFrame, const ShareableContent& content,
                  std::span<const CaptureService::Screen> currentScreens);
 
 // Captures the window `id`, which must still be on screen and owned by
-// `ownerPID` (else `missing`). The image has the window's own device pixels,
+// `ownerPID` (else `missing`, as for a window that closes, hides, moves or
+// changes size before its image is read). The image has the window's own device pixels,
 // one image pixel per device pixel, frame and covered or off-screen parts
 // included; `unsupportedSize` when that breaks PixelLimits. Cancellation is
 // honoured once the windows have been listed and once the image has arrived.

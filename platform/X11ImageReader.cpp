@@ -32,6 +32,12 @@ void makeOpaque(std::uint32_t* pixels, std::size_t count)
         pixels[i] |= 0xff00'0000u;
 }
 
+std::string refusal(const xcb_generic_error_t* error)
+{
+    return "the X server refused to read the image (error "
+        + std::to_string(error ? error->error_code : 0) + ")";
+}
+
 struct Picture {
     xcb_render_pictformat_t format = XCB_NONE;
     bool hasAlpha = false;
@@ -53,10 +59,12 @@ struct X11ImageReader::Private {
 
     void loadPictureFormats();
     std::optional<QImage> readShared(xcb_drawable_t drawable, int x, int y, int width, int height,
-                                     QImage::Format format, QString* error);
+                                     QImage::Format format, std::string* error);
     Result readPlain(xcb_drawable_t drawable, int x, int y, int width, int height,
                      QImage::Format format) const;
     void paintBackground(xcb_pixmap_t target, xcb_gcontext_t gc, const Rect& area) const;
+    bool paintWallpaper(xcb_pixmap_t target, xcb_gcontext_t gc, const Rect& area) const;
+    void paintRootBackground(xcb_pixmap_t target, xcb_gcontext_t gc, const Rect& area) const;
     void paintWindows(xcb_pixmap_t target, xcb_gcontext_t gc, const Rect& area,
                       std::span<const X11TopLevel> windows) const;
 };
@@ -103,7 +111,9 @@ X11ImageReader::Result X11ImageReader::read(xcb_drawable_t drawable, std::uint8_
                                             int y, int width, int height) const
 {
     if (width <= 0 || height <= 0)
-        return QStringLiteral("nothing to read: %1 × %2 pixels").arg(width).arg(height);
+        return Result(CaptureError::system,
+                      "nothing to read: " + std::to_string(width) + " × " + std::to_string(height)
+                          + " pixels");
     QImage::Format format = QImage::Format_Invalid;
     if (depth == 24)
         format = QImage::Format_RGB32;
@@ -111,23 +121,24 @@ X11ImageReader::Result X11ImageReader::read(xcb_drawable_t drawable, std::uint8_
         format = QImage::Format_ARGB32_Premultiplied;
     if (format == QImage::Format_Invalid || d->session.bitsPerPixel(depth) != 32
         || !d->session.nativeImageByteOrder())
-        return QStringLiteral("unsupported pixel format: depth %1").arg(depth);
+        return Result(CaptureError::system,
+                      "unsupported pixel format: depth " + std::to_string(depth));
 
-    QString error;
+    std::string error;
     if (std::optional<QImage> shared = d->readShared(drawable, x, y, width, height, format, &error))
         return std::move(*shared);
-    if (!error.isEmpty())
-        return error;
+    if (!error.empty())
+        return Result(CaptureError::system, error);
     Result result = d->readPlain(drawable, x, y, width, height, format);
-    if (auto* image = std::get_if<QImage>(&result); image && depth == 24)
-        makeOpaque(reinterpret_cast<std::uint32_t*>(image->bits()),
-                   std::size_t(image->width()) * std::size_t(image->height()));
+    if (result.ok() && depth == 24)
+        makeOpaque(reinterpret_cast<std::uint32_t*>(result->bits()),
+                   std::size_t(result->width()) * std::size_t(result->height()));
     return result;
 }
 
 std::optional<QImage> X11ImageReader::Private::readShared(xcb_drawable_t drawable, int x, int y,
                                                           int width, int height,
-                                                          QImage::Format format, QString* error)
+                                                          QImage::Format format, std::string* error)
 {
     if (!sharedMemory)
         return std::nullopt;
@@ -149,8 +160,7 @@ std::optional<QImage> X11ImageReader::Private::readShared(xcb_drawable_t drawabl
     XcbPtr<xcb_generic_error_t> failed(failure);
     if (!reply) {
         segments->giveBack(*segment);
-        *error = QStringLiteral("the X server refused to read the image (error %1)")
-                     .arg(failed ? failed->error_code : 0);
+        *error = refusal(failed.get());
         return std::nullopt;
     }
     if (format == QImage::Format_RGB32)
@@ -171,13 +181,11 @@ X11ImageReader::Result X11ImageReader::Private::readPlain(xcb_drawable_t drawabl
                       static_cast<std::uint16_t>(height), ~0u),
         &failure);
     XcbPtr<xcb_generic_error_t> failed(failure);
-    if (!reply) {
-        return QStringLiteral("the X server refused to read the image (error %1)")
-            .arg(failed ? failed->error_code : 0);
-    }
+    if (!reply)
+        return Result(CaptureError::system, refusal(failed.get()));
     if (xcb_get_image_data_length(reply) < width * height * 4) {
         std::free(reply);
-        return QStringLiteral("the X server sent a short image");
+        return Result(CaptureError::system, "the X server sent a short image");
     }
     return QImage(xcb_get_image_data(reply), width, height, qsizetype(width) * 4, format,
                   releaseReply, reply);
@@ -185,15 +193,15 @@ X11ImageReader::Result X11ImageReader::Private::readPlain(xcb_drawable_t drawabl
 
 X11ImageReader::Result X11ImageReader::readDesktop(const Rect& area,
                                                    std::span<const X11TopLevel> topLevels,
-                                                   std::int32_t excludedPID) const
+                                                   std::int32_t excludedPID, int margin) const
 {
     const xcb_screen_t& screen = d->session.screen();
     Result result = read(screen.root, screen.root_depth, static_cast<int>(area.minX()),
                          static_cast<int>(area.minY()), static_cast<int>(area.width()),
                          static_cast<int>(area.height()));
-    auto* image = std::get_if<QImage>(&result);
-    if (!image)
+    if (!result)
         return result;
+    QImage* image = &result.value();
 
     std::vector<Rect> own;
     std::vector<X11TopLevel> others;
@@ -203,7 +211,7 @@ X11ImageReader::Result X11ImageReader::readDesktop(const Rect& area,
             others.push_back(t);
             continue;
         }
-        const Rect shown = t.frame.intersected(area);
+        const Rect shown = t.frame.insetBy(-margin, -margin).intersected(area);
         if (shown.isEmpty())
             continue;
         own.push_back(shown);
@@ -228,10 +236,9 @@ X11ImageReader::Result X11ImageReader::readDesktop(const Rect& area,
     xcb_free_gc(c, gc);
     xcb_free_pixmap(c, pixmap);
     xcb_flush(c);
-    d->session.discardEvents();
-    const auto* patch = std::get_if<QImage>(&under);
-    if (!patch)
+    if (!under)
         return under;
+    const QImage* patch = &under.value();
 
     for (const Rect& r : own) {
         const int left = static_cast<int>(r.minX() - area.minX());
@@ -253,22 +260,31 @@ void X11ImageReader::Private::paintBackground(xcb_pixmap_t target, xcb_gcontext_
     xcb_connection_t* c = session.connection();
     const xcb_rectangle_t whole{0, 0, static_cast<std::uint16_t>(area.width()),
                                 static_cast<std::uint16_t>(area.height())};
+    // Black where nothing better can be had.
     xcb_poly_fill_rectangle(c, target, gc, 1, &whole);
+    if (!paintWallpaper(target, gc, area))
+        paintRootBackground(target, gc, area);
+}
 
-    // The wallpaper, as desktop tools publish it on the root window. Without
-    // one the root's own background cannot be read back, and black stands in.
+// The wallpaper, as desktop tools publish it on the root window.
+bool X11ImageReader::Private::paintWallpaper(xcb_pixmap_t target, xcb_gcontext_t gc,
+                                             const Rect& area) const
+{
+    xcb_connection_t* c = session.connection();
     XcbPtr<xcb_get_property_reply_t> property(xcb_get_property_reply(
         c,
         xcb_get_property(c, 0, session.root(), session.atoms().rootPixmap, XCB_ATOM_PIXMAP, 0, 1),
         nullptr));
     if (!property || property->format != 32 || xcb_get_property_value_length(property.get()) < 4)
-        return;
+        return false;
     const xcb_pixmap_t wallpaper
         = *static_cast<const xcb_pixmap_t*>(xcb_get_property_value(property.get()));
     XcbPtr<xcb_get_geometry_reply_t> geometry(
         xcb_get_geometry_reply(c, xcb_get_geometry(c, wallpaper), nullptr));
     if (!geometry || geometry->depth != session.screen().root_depth)
-        return;
+        return false;
+    const xcb_rectangle_t whole{0, 0, static_cast<std::uint16_t>(area.width()),
+                                static_cast<std::uint16_t>(area.height())};
     const std::uint32_t tiled[] = {XCB_FILL_STYLE_TILED, wallpaper,
                                    static_cast<std::uint32_t>(-static_cast<int>(area.minX())),
                                    static_cast<std::uint32_t>(-static_cast<int>(area.minY()))};
@@ -279,6 +295,39 @@ void X11ImageReader::Private::paintBackground(xcb_pixmap_t target, xcb_gcontext_
     xcb_poly_fill_rectangle(c, target, gc, 1, &whole);
     const std::uint32_t solid[] = {XCB_FILL_STYLE_SOLID};
     xcb_change_gc(c, gc, XCB_GC_FILL_STYLE, solid);
+    return true;
+}
+
+// Without a published wallpaper (a plain `xsetroot -solid`, or a desktop
+// that sets only the root window's background) the root's background cannot
+// be asked for: the protocol has no request that returns it. A window with a
+// parent-relative background shows exactly it, though. One is made over
+// `area`, kept off screen and at the bottom of the stack (so even where it
+// were shown it would look like the bare desktop), mapped so the server
+// paints its background, and copied from.
+void X11ImageReader::Private::paintRootBackground(xcb_pixmap_t target, xcb_gcontext_t gc,
+                                                  const Rect& area) const
+{
+    if (!session.hasComposite())
+        return;
+    xcb_connection_t* c = session.connection();
+    const auto width = static_cast<std::uint16_t>(area.width());
+    const auto height = static_cast<std::uint16_t>(area.height());
+    const xcb_window_t probe = xcb_generate_id(c);
+    const std::uint32_t attributes[] = {XCB_BACK_PIXMAP_PARENT_RELATIVE, 1};
+    xcb_create_window(
+        c, XCB_COPY_FROM_PARENT, probe, session.root(), static_cast<std::int16_t>(area.minX()),
+        static_cast<std::int16_t>(area.minY()), width, height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+        XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT, attributes);
+    const std::uint32_t bottom[] = {XCB_STACK_MODE_BELOW};
+    xcb_configure_window(c, probe, XCB_CONFIG_WINDOW_STACK_MODE, bottom);
+    xcb_composite_redirect_window(c, probe, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
+    xcb_map_window(c, probe);
+    const xcb_pixmap_t contents = xcb_generate_id(c);
+    xcb_composite_name_window_pixmap(c, probe, contents);
+    xcb_copy_area(c, contents, target, gc, 0, 0, 0, 0, width, height);
+    xcb_free_pixmap(c, contents);
+    xcb_destroy_window(c, probe);
 }
 
 void X11ImageReader::Private::paintWindows(xcb_pixmap_t target, xcb_gcontext_t gc, const Rect& area,
@@ -328,14 +377,16 @@ void X11ImageReader::Private::paintWindows(xcb_pixmap_t target, xcb_gcontext_t g
 X11ImageReader::Result X11ImageReader::readWindow(const X11TopLevel& topLevel) const
 {
     if (!d->session.hasComposite())
-        return QStringLiteral("the X server keeps no window contents (no Composite extension)");
+        return Result(CaptureError::system,
+                      "the X server keeps no window contents (no Composite extension)");
     xcb_connection_t* c = d->session.connection();
     const xcb_pixmap_t contents = xcb_generate_id(c);
     XcbPtr<xcb_generic_error_t> failed(xcb_request_check(
         c, xcb_composite_name_window_pixmap_checked(c, topLevel.window, contents)));
     if (failed) {
-        return QStringLiteral("the window's contents are not available (error %1)")
-            .arg(failed->error_code);
+        return Result(CaptureError::system,
+                      "the window's contents are not available (error "
+                          + std::to_string(failed->error_code) + ")");
     }
     const Rect& visible = topLevel.visibleFrame;
     Result result

@@ -1,17 +1,16 @@
 #pragma once
 
+#include "capture/CaptureError.h"
 #include "geometry/Rect.h"
 #include "platform/X11WindowList.h"
 
 #include <QImage>
-#include <QString>
 
 #include <xcb/xcb.h>
 
 #include <cstdint>
 #include <optional>
 #include <span>
-#include <variant>
 
 namespace kelpie {
 
@@ -20,10 +19,11 @@ class XcbSession;
 // Reads pixels from the X server into images: through a shared-memory
 // segment that the image then owns when the server offers MIT-SHM, else
 // through a plain GetImage reply that the image owns. Either way the pixels
-// are copied once, by the server.
+// are copied once, by the server. A refusal is a `system` failure with the
+// server's words.
 class X11ImageReader {
 public:
-    using Result = std::variant<QImage, QString>;
+    using Result = CaptureResult<QImage>;
 
     // With `sharedMemory` false, images always come through GetImage.
     explicit X11ImageReader(const XcbSession& session, bool sharedMemory = true);
@@ -37,11 +37,13 @@ public:
                 int height) const;
 
     // `area` of the root window as the desktop shows it, except that the
-    // top-levels owned by `excludedPID` are left out: where they lie, the
-    // image shows the windows beneath them, built from each window's own
-    // contents (Composite), over the desktop background.
+    // top-levels owned by `excludedPID` are left out: where they lie, and
+    // `margin` pixels around them (where a compositing manager draws their
+    // shadows), the image shows the windows beneath them, built from each
+    // window's own contents (Composite), over the desktop background: the
+    // published wallpaper, else the root window's own background.
     Result readDesktop(const Rect& area, std::span<const X11TopLevel> topLevels,
-                       std::int32_t excludedPID) const;
+                       std::int32_t excludedPID, int margin = 0) const;
 
     // The complete contents of a top-level's visible frame (covered and
     // off-screen parts included), from the contents Composite keeps for it.

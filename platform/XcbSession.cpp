@@ -9,6 +9,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 namespace kelpie {
@@ -30,6 +31,7 @@ XcbSession::XcbSession()
     }
     connection_ = connection;
     screen_ = screens.data;
+    screenNumber_ = screenNumber;
     queryExtensions();
     internAtoms();
 }
@@ -147,6 +149,22 @@ void XcbSession::internAtoms()
     for (std::size_t i = 0; i < std::size(atoms_.otherTypes); ++i)
         atoms_.otherTypes[i] = atoms[8 + i];
     atoms_.frameExtents = atoms[20];
+
+    const std::string manager = "_NET_WM_CM_S" + std::to_string(screenNumber_);
+    XcbPtr<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
+        connection_,
+        xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(manager.size()), manager.data()),
+        nullptr));
+    atoms_.compositingManager = reply ? reply->atom : XCB_NONE;
+}
+
+bool XcbSession::hasCompositingManager() const
+{
+    if (atoms_.compositingManager == XCB_NONE)
+        return false;
+    XcbPtr<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(
+        connection_, xcb_get_selection_owner(connection_, atoms_.compositingManager), nullptr));
+    return owner && owner->owner != XCB_NONE;
 }
 
 bool XcbSession::nativeImageByteOrder() const

@@ -32,6 +32,8 @@ public:
         xcb_atom_t rootPixmap = XCB_NONE;
         // Client-side decorations: the invisible shadow around a window.
         xcb_atom_t frameExtents = XCB_NONE;
+        // The selection a compositing manager of this screen owns.
+        xcb_atom_t compositingManager = XCB_NONE;
     };
 
     // Connects to $DISPLAY; check isOpen().
@@ -55,6 +57,10 @@ public:
     bool hasClientIds() const { return hasClientIds_; }
     bool hasRender() const { return hasRender_; }
 
+    // True when a compositing manager runs on this screen now (one round
+    // trip).
+    bool hasCompositingManager() const;
+
     // True when the server sends image bytes in this machine's own order.
     bool nativeImageByteOrder() const;
 
@@ -70,6 +76,7 @@ private:
 
     xcb_connection_t* connection_ = nullptr;
     xcb_screen_t* screen_ = nullptr;
+    int screenNumber_ = 0;
     Atoms atoms_;
     bool hasShm_ = false;
     bool hasComposite_ = false;

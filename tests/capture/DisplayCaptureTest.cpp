@@ -52,7 +52,7 @@ protected:
         EXPECT_TRUE(settle(future));
         EXPECT_FALSE(future.isCanceled());
         if (future.resultCount() != 1)
-            return CaptureService::Error{QStringLiteral("the capture gave no outcome")};
+            return Outcome(CaptureError::system, "the capture gave no outcome");
         return future.result();
     }
 
@@ -75,7 +75,7 @@ TEST_F(DisplayCaptureTest, FreezesTheDisplayAndListsItsWindowsInPoints)
     EXPECT_EQ(request.size, (PixelLimits::PixelSize{1920, 1080})) << "960 × 540 points at 2×";
     EXPECT_EQ(request.excludedPID, service->ownPID);
 
-    const auto* snapshot = std::get_if<DisplayCapture::Snapshot>(&outcome);
+    const auto* snapshot = (outcome.ok() ? &outcome.value() : nullptr);
     ASSERT_NE(snapshot, nullptr);
     EXPECT_EQ(snapshot->image.cacheKey(), image.cacheKey()) << "the image is shared, not copied";
     // 200,100 400×300 device pixels is 100,50 200×150 points; y-up from the
@@ -87,10 +87,10 @@ TEST_F(DisplayCaptureTest, FreezesTheDisplayAndListsItsWindowsInPoints)
 TEST_F(DisplayCaptureTest, RefusesBeforeTouchingAnythingWithoutAccessOrDisplayNumber)
 {
     service->access = false;
-    EXPECT_EQ(std::get<CaptureError>(outcomeOf(capture())), CaptureError::permission);
+    EXPECT_EQ(outcomeOf(capture()).error(), CaptureError::permission);
     service->access = true;
     service->number = 0;
-    EXPECT_EQ(std::get<CaptureError>(outcomeOf(capture())), CaptureError::missing);
+    EXPECT_EQ(outcomeOf(capture()).error(), CaptureError::missing);
     EXPECT_TRUE(service->contentRequests.empty());
 }
 
@@ -98,7 +98,7 @@ TEST_F(DisplayCaptureTest, AnUnlistedDisplayOrAScreenGoneAfterTheImageIsMissing)
 {
     service->imageAnswer = image;
     service->contentAnswer = ShareableContent{{{displayNumber + 1, Rect(0, 0, 10, 10), 1, {}}}, {}};
-    EXPECT_EQ(std::get<CaptureError>(outcomeOf(capture())), CaptureError::missing);
+    EXPECT_EQ(outcomeOf(capture()).error(), CaptureError::missing);
     EXPECT_TRUE(service->displayRequests.empty());
 
     // The display is listed and captured, but its screen is unplugged while
@@ -110,7 +110,7 @@ TEST_F(DisplayCaptureTest, AnUnlistedDisplayOrAScreenGoneAfterTheImageIsMissing)
     ASSERT_EQ(service->displayRequests.size(), 1u);
     service->currentScreens = {{displayNumber + 1, Rect(0, 0, 960, 540)}};
     service->displayRequests.back().answer(image);
-    EXPECT_EQ(std::get<CaptureError>(outcomeOf(future)), CaptureError::missing);
+    EXPECT_EQ(outcomeOf(future).error(), CaptureError::missing);
 }
 
 TEST_F(DisplayCaptureTest, PixelSizesOutsideTheBudgetAreUnsupported)
@@ -130,7 +130,7 @@ TEST_F(DisplayCaptureTest, PixelSizesOutsideTheBudgetAreUnsupported)
         content.displays.front().contentRect = c.contentRect;
         content.displays.front().pointPixelScale = c.scale;
         service->contentAnswer = content;
-        EXPECT_EQ(std::get<CaptureError>(outcomeOf(capture())), CaptureError::unsupportedSize)
+        EXPECT_EQ(outcomeOf(capture()).error(), CaptureError::unsupportedSize)
             << c.contentRect.width() << " × " << c.contentRect.height() << " at " << c.scale;
     }
     EXPECT_TRUE(service->displayRequests.empty());
@@ -149,14 +149,19 @@ TEST_F(DisplayCaptureTest, PixelSizesOutsideTheBudgetAreUnsupported)
 
 TEST_F(DisplayCaptureTest, ServiceErrorsArePassedOnUnchanged)
 {
-    const CaptureService::Error listing{QStringLiteral("enumeration refused")};
+    const Failure<CaptureError> listing{CaptureError::system, "enumeration refused"};
     service->contentAnswer = listing;
-    EXPECT_EQ(std::get<CaptureService::Error>(outcomeOf(capture())), listing);
+    EXPECT_EQ(outcomeOf(capture()).failure(), listing);
 
-    const CaptureService::Error grabbing{QStringLiteral("screenshot failed")};
+    const Failure<CaptureError> grabbing{CaptureError::system, "screenshot failed"};
     service->contentAnswer = content;
     service->imageAnswer = grabbing;
-    EXPECT_EQ(std::get<CaptureService::Error>(outcomeOf(capture())), grabbing);
+    EXPECT_EQ(outcomeOf(capture()).failure(), grabbing);
+
+    // A mode switch the screen has not caught up with, found by the service.
+    const Failure<CaptureError> changed{CaptureError::screenChanged, "1280 × 720"};
+    service->imageAnswer = changed;
+    EXPECT_EQ(outcomeOf(capture()).failure(), changed);
 }
 
 TEST_F(DisplayCaptureTest, CancelledWhileListingTakesNoImage)

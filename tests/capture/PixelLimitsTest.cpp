@@ -28,3 +28,21 @@ TEST(PixelLimits, PixelSizeRoundsEachSideUp)
     EXPECT_FALSE(PixelLimits::pixelSize(20000, 10000, 1));
     EXPECT_FALSE(PixelLimits::pixelSize(100, 100, 0));
 }
+
+TEST(PixelLimits, PixelSizeOfAFractionallyScaledDisplayIsItsDevicePixels)
+{
+    // Points worked out from the device size at a fractional ratio come back
+    // to exactly that size, not one pixel more from rounding noise (601 / 1.1
+    // × 1.1 is 601.0000000000001).
+    int wrong = 0;
+    for (const double ratio : {1.1, 1.2, 1.25, 1.3, 1.5, 1.75, 2.5}) {
+        for (int pixels = 600; pixels <= 4000; ++pixels) {
+            const auto size = PixelLimits::pixelSize(pixels / ratio, pixels / ratio, ratio);
+            ASSERT_TRUE(size);
+            wrong += size->width != pixels || size->height != pixels;
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+    // A real fraction of a pixel still rounds up.
+    EXPECT_EQ(PixelLimits::pixelSize(1093, 614, 1.25), (PixelLimits::PixelSize{1367, 768}));
+}

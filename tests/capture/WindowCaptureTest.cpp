@@ -146,7 +146,7 @@ protected:
         EXPECT_TRUE(settle(future));
         EXPECT_FALSE(future.isCanceled());
         if (future.resultCount() != 1)
-            return CaptureService::Error{QStringLiteral("the capture gave no outcome")};
+            return T(CaptureError::system, "the capture gave no outcome");
         return future.result();
     }
 
@@ -165,14 +165,15 @@ TEST_F(WindowCaptureTest, CapturesTheWholeWindowAtItsDevicePixels)
     ASSERT_EQ(service->windowRequests.size(), 1u);
     EXPECT_EQ(service->windowRequests[0].window, content.windows[0]);
     EXPECT_EQ(service->windowRequests[0].size, (PixelLimits::PixelSize{800, 600}));
-    const auto* snapshot = std::get_if<WindowCapture::Snapshot>(&outcome);
+    const auto* snapshot = (outcome.ok() ? &outcome.value() : nullptr);
     ASSERT_NE(snapshot, nullptr);
     EXPECT_EQ(snapshot->image.cacheKey(), image.cacheKey());
     // On the second screen at 2×: 1440 + 100 / 2 points across, 300 / 2 down.
     EXPECT_EQ(snapshot->quartzFrame, Rect(1490, 150, 400, 300));
 
     const auto plain = outcomeOf(WindowCapture::capture(service, 21, 300));
-    EXPECT_EQ(std::get<QImage>(plain).cacheKey(), image.cacheKey());
+    ASSERT_TRUE(plain.ok());
+    EXPECT_EQ(plain->cacheKey(), image.cacheKey());
 }
 
 TEST_F(WindowCaptureTest, GoneHiddenOrForeignWindowsAreMissing)
@@ -182,8 +183,8 @@ TEST_F(WindowCaptureTest, GoneHiddenOrForeignWindowsAreMissing)
                      const char* what) {
         service->contentAnswer = listed;
         const Outcome outcome = outcomeOf(WindowCapture::captureSnapshot(service, id, pid));
-        ASSERT_TRUE(std::holds_alternative<CaptureError>(outcome)) << what;
-        EXPECT_EQ(std::get<CaptureError>(outcome), CaptureError::missing) << what;
+        ASSERT_FALSE(outcome.ok()) << what;
+        EXPECT_EQ(outcome.error(), CaptureError::missing) << what;
     };
     check(content, 22, 300, "closed");
     check(content, 21, 301, "another owner under the same number");
@@ -196,7 +197,7 @@ TEST_F(WindowCaptureTest, GoneHiddenOrForeignWindowsAreMissing)
     EXPECT_TRUE(service->windowRequests.empty());
 
     service->access = false;
-    EXPECT_EQ(std::get<CaptureError>(outcomeOf(WindowCapture::captureSnapshot(service, 21, 300))),
+    EXPECT_EQ(outcomeOf(WindowCapture::captureSnapshot(service, 21, 300)).error(),
               CaptureError::permission);
 }
 
@@ -205,14 +206,13 @@ TEST_F(WindowCaptureTest, OversizedWindowsAndServiceErrors)
     ShareableContent huge = content;
     huge.windows[0].nativeFrame = Rect(0, 0, 40000, 100);
     service->contentAnswer = huge;
-    EXPECT_EQ(std::get<CaptureError>(outcomeOf(WindowCapture::captureSnapshot(service, 21, 300))),
+    EXPECT_EQ(outcomeOf(WindowCapture::captureSnapshot(service, 21, 300)).error(),
               CaptureError::unsupportedSize);
 
-    const CaptureService::Error failure{QStringLiteral("BadMatch")};
+    const Failure<CaptureError> failure{CaptureError::system, "BadMatch"};
     service->contentAnswer = content;
     service->imageAnswer = failure;
-    EXPECT_EQ(std::get<CaptureService::Error>(outcomeOf(WindowCapture::capture(service, 21, 300))),
-              failure);
+    EXPECT_EQ(outcomeOf(WindowCapture::capture(service, 21, 300)).failure(), failure);
 }
 
 TEST_F(WindowCaptureTest, CancellationIsHonouredAfterListingAndAfterTheImage)

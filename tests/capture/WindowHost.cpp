@@ -32,10 +32,18 @@ QString WindowHost::ask(const QString& line)
 
 std::uint32_t WindowHost::create(const QString& description)
 {
-    const QString answer = ask(QStringLiteral("create ") + description);
+    const bool show = beforeShowing && !description.contains(QStringLiteral("unmapped"));
+    const QString answer = ask(QStringLiteral("create ") + description
+                               + (show ? QStringLiteral(" unmapped") : QString()));
     if (!answer.startsWith(QStringLiteral("window ")))
         return 0;
-    return answer.mid(7).toUInt();
+    const std::uint32_t id = answer.mid(7).toUInt();
+    if (show) {
+        beforeShowing();
+        if (!command(QStringLiteral("map %1").arg(id)))
+            return 0;
+    }
+    return id;
 }
 
 bool WindowHost::command(const QString& line) { return ask(line) == QStringLiteral("ok"); }

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 
 namespace kelpie::testing {
 
@@ -19,12 +20,16 @@ public:
     std::int32_t pid() const { return static_cast<std::int32_t>(process_.processId()); }
 
     // "X Y W H RRGGBB [pattern] [override] [type=NAME] [pid=N|nopid]
-    // [shadow=N]";
+    // [shadow=N] [unmapped]";
     // the new window's id, or 0 on failure.
     std::uint32_t create(const QString& description);
-    // "move ID X Y", "raise ID", "activate ID", "iconify ID", "unmap ID",
-    // "destroy ID"; true when done.
+    // "map ID", "move ID X Y", "resize ID W H", "raise ID", "activate ID",
+    // "iconify ID", "unmap ID", "destroy ID"; true when done.
     bool command(const QString& line);
+
+    // Runs between making each window and showing it (a capture service
+    // catching up, so that it keeps the window's contents from the start).
+    std::function<void()> beforeShowing;
 
 private:
     QString ask(const QString& line);

@@ -4,9 +4,11 @@
 //
 //   create X Y W H RRGGBB [pattern] [override] [type=NAME] [pid=N|nopid]
 //          [shadow=N]  (client-side shadow margins of N pixels on each side)
+//          [unmapped]  (made but not shown)
 //                                  -> "window ID" once mapped and drawn
-//   move ID X Y | raise ID | activate ID | iconify ID | unmap ID | destroy ID
-//                                  -> "ok" once the server has it
+//   map ID                         -> "ok" once mapped and drawn
+//   move ID X Y | resize ID W H | raise ID | activate ID | iconify ID |
+//   unmap ID | destroy ID          -> "ok" once the server has it
 //   quit
 //
 // Solid windows are painted by the server from their background pixel;
@@ -152,8 +154,11 @@ std::string create(std::istringstream& in)
     std::string type;
     long pid = getpid();
     std::uint32_t shadow = 0;
+    bool unmapped = false;
     for (std::string option; in >> option;) {
-        if (option == "pattern")
+        if (option == "unmapped")
+            unmapped = true;
+        else if (option == "pattern")
             w.pattern = true;
         else if (option == "override")
             overrideRedirect = true;
@@ -204,6 +209,10 @@ std::string create(std::istringstream& in)
         xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, atom("_NET_WM_WINDOW_TYPE"),
                             XCB_ATOM_ATOM, 32, 1, &value);
     }
+    if (unmapped) {
+        sync();
+        return "window " + std::to_string(id);
+    }
     xcb_map_window(connection, id);
     waitUntilShown(id);
     return "window " + std::to_string(id);
@@ -218,7 +227,26 @@ std::string run(const std::string& line)
         return create(in);
     xcb_window_t id = 0;
     in >> id;
-    if (verb == "move") {
+    if (verb == "map") {
+        if (windows.find(id) == windows.end())
+            return "error unknown window";
+        windows[id].exposed = false;
+        xcb_map_window(connection, id);
+        waitUntilShown(id);
+        return "ok";
+    }
+    if (verb == "resize") {
+        int width = 0, height = 0;
+        in >> width >> height;
+        const std::uint32_t values[]
+            = {static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height)};
+        xcb_configure_window(connection, id, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT,
+                             values);
+        if (auto found = windows.find(id); found != windows.end()) {
+            found->second.width = width;
+            found->second.height = height;
+        }
+    } else if (verb == "move") {
         int x = 0, y = 0;
         in >> x >> y;
         const std::uint32_t values[]

@@ -32,6 +32,7 @@ void X11CaptureFixture::SetUp()
     ASSERT_TRUE(service->isConnected());
     host = std::make_unique<WindowHost>();
     ASSERT_TRUE(host->isRunning());
+    host->beforeShowing = [this] { EXPECT_TRUE(service->catchUp()); };
 }
 
 bool X11CaptureFixture::waitUntil(const std::function<bool()>& done)
@@ -51,20 +52,19 @@ DisplayCapture::Outcome X11CaptureFixture::captureDisplay(QScreen* screen)
     const QFuture<DisplayCapture::Outcome> future = DisplayCapture::capture(service, screen);
     EXPECT_TRUE(settle(future));
     if (future.isCanceled() || future.resultCount() != 1)
-        return CaptureService::Error{QStringLiteral("no outcome")};
+        return DisplayCapture::Outcome(CaptureError::system, "no outcome");
     return future.result();
 }
 
 DisplayCapture::Snapshot X11CaptureFixture::snapshot(QScreen* screen)
 {
     DisplayCapture::Outcome outcome = captureDisplay(screen);
-    if (auto* error = std::get_if<CaptureService::Error>(&outcome))
-        ADD_FAILURE() << "capture failed: " << error->message.toStdString();
-    else if (auto* own = std::get_if<DisplayCapture::CaptureError>(&outcome))
-        ADD_FAILURE() << "capture failed: " << static_cast<int>(*own);
-    if (auto* shot = std::get_if<DisplayCapture::Snapshot>(&outcome))
-        return std::move(*shot);
-    return {};
+    if (!outcome.ok()) {
+        ADD_FAILURE() << "capture failed: " << static_cast<int>(outcome.error()) << " "
+                      << outcome.failure().detail;
+        return {};
+    }
+    return std::move(outcome).value();
 }
 
 WindowCapture::Outcome X11CaptureFixture::captureWindow(std::uint32_t id, std::int32_t ownerPID)
@@ -73,7 +73,7 @@ WindowCapture::Outcome X11CaptureFixture::captureWindow(std::uint32_t id, std::i
         = WindowCapture::captureSnapshot(service, id, ownerPID);
     EXPECT_TRUE(settle(future));
     if (future.isCanceled() || future.resultCount() != 1)
-        return CaptureService::Error{QStringLiteral("no outcome")};
+        return WindowCapture::Outcome(CaptureError::system, "no outcome");
     return future.result();
 }
 

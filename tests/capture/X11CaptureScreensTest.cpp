@@ -96,7 +96,7 @@ TEST_F(X11CaptureScreens, TheSecondScreenIsCapturedAtItsOwnSizeWithOnlyItsWindow
 
     // A window captured on the second screen goes back to the same place.
     const WindowCapture::Outcome outcome = captureWindow(onRight, host->pid());
-    const auto* window = std::get_if<WindowCapture::Snapshot>(&outcome);
+    const auto* window = (outcome.ok() ? &outcome.value() : nullptr);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->quartzFrame, Rect(2000, 100, 300, 200));
     EXPECT_EQ(WindowTarget::editorRect(window->quartzFrame, DesktopSpace::desktopFrame(right),

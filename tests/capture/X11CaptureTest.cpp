@@ -1,13 +1,17 @@
 // Display and window capture on a real X server without a window manager:
 // exact pixels, this process's windows left out, stacking, clipping,
-// complete contents of covered and off-screen windows, owner checks.
+// complete contents of covered and off-screen windows, owner checks, windows
+// that change under the capture, and which windows the server keeps.
 
 #include "X11CaptureFixture.h"
 #include "capture/DesktopSpace.h"
+#include "platform/X11CaptureRedirection.h"
 
 #include <QGuiApplication>
+#include <QProcess>
 #include <QScreen>
 
+#include <xcb/composite.h>
 #include <xcb/xcb.h>
 
 #include <algorithm>
@@ -47,7 +51,7 @@ TEST_F(X11Capture, AWindowOfKnownPixelsIsCapturedExactly)
     EXPECT_EQ(shot.targets.front(), (WindowTarget{id, host->pid(), Rect(100, 800, 320, 200)}));
 
     const WindowCapture::Outcome outcome = captureWindow(id, host->pid());
-    const auto* window = std::get_if<WindowCapture::Snapshot>(&outcome);
+    const auto* window = (outcome.ok() ? &outcome.value() : nullptr);
     ASSERT_NE(window, nullptr);
     ASSERT_EQ(window->image.size(), QSize(320, 200));
     EXPECT_EQ(patternMismatches(window->image, QRect(0, 0, 320, 200), QPoint(0, 0), 0x33, &first),
@@ -161,7 +165,7 @@ TEST_F(X11Capture, AWindowHalfOffTheScreenIsClippedAsATargetButCapturedWhole)
     EXPECT_EQ(target->rect, Rect(0, 0, 300, 180));
 
     const WindowCapture::Outcome outcome = captureWindow(id, host->pid());
-    const auto* window = std::get_if<WindowCapture::Snapshot>(&outcome);
+    const auto* window = (outcome.ok() ? &outcome.value() : nullptr);
     ASSERT_NE(window, nullptr);
     ASSERT_EQ(window->image.size(), QSize(400, 300));
     QString first;
@@ -182,7 +186,7 @@ TEST_F(X11Capture, ACoveredWindowIsCapturedComplete)
     const auto ownCover = showOwnWindow(QColor(0x00ff00), QRect(700, 500, 300, 300));
 
     const WindowCapture::Outcome outcome = captureWindow(covered, host->pid());
-    const auto* window = std::get_if<WindowCapture::Snapshot>(&outcome);
+    const auto* window = (outcome.ok() ? &outcome.value() : nullptr);
     ASSERT_NE(window, nullptr);
     QString first;
     EXPECT_EQ(patternMismatches(window->image, QRect(0, 0, 500, 400), QPoint(0, 0), 0x66, &first),
@@ -200,12 +204,11 @@ TEST_F(X11Capture, ClosedWindowsAndWrongOwnersAreMissing)
     EXPECT_EQ(target->ownerPID, host->pid());
 
     auto missing = [](const WindowCapture::Outcome& outcome) {
-        const auto* error = std::get_if<WindowCapture::CaptureError>(&outcome);
-        return error && *error == WindowCapture::CaptureError::missing;
+        return !outcome.ok() && outcome.error() == WindowCapture::CaptureError::missing;
     };
     EXPECT_TRUE(missing(captureWindow(id, 1))) << "wrong owner";
     EXPECT_TRUE(missing(captureWindow(id, service->processId())));
-    EXPECT_TRUE(std::holds_alternative<WindowCapture::Snapshot>(captureWindow(id, host->pid())));
+    EXPECT_TRUE(captureWindow(id, host->pid()).ok());
     ASSERT_TRUE(host->command(QStringLiteral("unmap %1").arg(id)));
     EXPECT_TRUE(missing(captureWindow(id, host->pid()))) << "hidden";
     ASSERT_TRUE(host->command(QStringLiteral("destroy %1").arg(id)));
@@ -253,9 +256,7 @@ TEST_F(X11Capture, AFrozenImageStaysFrozenWhileLaterCapturesAreTaken)
     // Images may outlive the service that took them.
     service.reset();
     EXPECT_EQ(colourMismatches(first, QRect(100, 100, 200, 200), 0xff0000), 0);
-    EXPECT_EQ(colourMismatches(std::get<WindowCapture::Snapshot>(window).image,
-                               QRect(0, 0, 200, 200), 0xff0000),
-              0);
+    EXPECT_EQ(colourMismatches(window.value().image, QRect(0, 0, 200, 200), 0xff0000), 0);
 }
 
 TEST_F(X11Capture, AClientSideShadowIsNotPartOfTheWindow)
@@ -269,7 +270,7 @@ TEST_F(X11Capture, AClientSideShadowIsNotPartOfTheWindow)
     EXPECT_EQ(target->rect, Rect(120, 760, 300, 200));
 
     const WindowCapture::Outcome outcome = captureWindow(id, host->pid());
-    const auto* window = std::get_if<WindowCapture::Snapshot>(&outcome);
+    const auto* window = (outcome.ok() ? &outcome.value() : nullptr);
     ASSERT_NE(window, nullptr);
     ASSERT_EQ(window->image.size(), QSize(300, 200));
     EXPECT_EQ(window->quartzFrame, Rect(120, 120, 300, 200));
@@ -277,4 +278,140 @@ TEST_F(X11Capture, AClientSideShadowIsNotPartOfTheWindow)
     EXPECT_EQ(
         patternMismatches(window->image, QRect(0, 0, 300, 200), QPoint(-20, -20), 0x44, &first), 0)
         << first.toStdString();
+}
+
+namespace {
+
+// What the service lists now, straight from it.
+ShareableContent listNow(X11CaptureService& service)
+{
+    QFuture<CaptureService::Result<ShareableContent>> listed = service.shareableContent();
+    listed.waitForFinished();
+    EXPECT_TRUE(listed.result().ok());
+    return listed.result().ok() ? listed.result().value() : ShareableContent{};
+}
+
+CaptureService::Result<QImage> readWindow(X11CaptureService& service,
+                                          const ShareableContent::Window& window)
+{
+    const auto size
+        = PixelLimits::pixelSize(window.nativeFrame.width(), window.nativeFrame.height(), 1);
+    QFuture<CaptureService::Result<QImage>> read = service.captureWindow(window, *size);
+    read.waitForFinished();
+    return read.result();
+}
+
+} // namespace
+
+TEST_F(X11Capture, AWindowThatClosesMovesOrChangesSizeAfterListingIsMissing)
+{
+    const std::uint32_t resized = host->create(QStringLiteral("100 100 300 200 000022 pattern"));
+    const std::uint32_t moved = host->create(QStringLiteral("500 100 300 200 000023 pattern"));
+    const std::uint32_t closed = host->create(QStringLiteral("900 100 300 200 000024 pattern"));
+    ASSERT_TRUE(resized && moved && closed);
+    const ShareableContent content = listNow(*service);
+    for (std::uint32_t id : {resized, moved, closed})
+        ASSERT_TRUE(content.window(id)) << id;
+    ASSERT_TRUE(readWindow(*service, *content.window(resized)).ok());
+
+    // Each changes between the listing and the reading of its image.
+    ASSERT_TRUE(host->command(QStringLiteral("resize %1 360 240").arg(resized)));
+    ASSERT_TRUE(host->command(QStringLiteral("move %1 520 110").arg(moved)));
+    ASSERT_TRUE(host->command(QStringLiteral("destroy %1").arg(closed)));
+    for (std::uint32_t id : {resized, moved, closed}) {
+        const CaptureService::Result<QImage> image = readWindow(*service, *content.window(id));
+        ASSERT_FALSE(image.ok()) << id << ": an image of " << image->width() << " × "
+                                 << image->height() << " pixels";
+        EXPECT_EQ(image.error(), CaptureError::missing) << image.failure().detail;
+    }
+}
+
+TEST_F(X11Capture, WithoutAPublishedWallpaperTheRootsOwnBackgroundShowsUnderOurWindows)
+{
+    // A plain `xsetroot -solid`: a background colour, no wallpaper property
+    // (an earlier test may have published one on this server).
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    const char name[] = "_XROOTPMAP_ID";
+    xcb_intern_atom_reply_t* atom
+        = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof name - 1, name), nullptr);
+    xcb_delete_property(c, xcb_setup_roots_iterator(xcb_get_setup(c)).data->root, atom->atom);
+    std::free(atom);
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    xcb_disconnect(c);
+    ASSERT_EQ(QProcess::execute(QStringLiteral("xsetroot"),
+                                {QStringLiteral("-solid"), QStringLiteral("#336699")}),
+              0);
+    ASSERT_EQ(rootPixel(5, 5), 0x336699u);
+
+    const std::uint32_t window = host->create(QStringLiteral("400 300 200 200 00aa00"));
+    ASSERT_NE(window, 0u);
+    // Over the bare desktop and over the other window.
+    const auto own = showOwnWindow(QColor(0xff00ff), QRect(300, 200, 200, 200));
+    const QImage image = snapshot(primary()).image;
+    EXPECT_EQ(colourMismatches(image, QRect(300, 200, 100, 200), 0x336699), 0);
+    EXPECT_EQ(colourMismatches(image, QRect(400, 200, 100, 100), 0x336699), 0);
+    EXPECT_EQ(colourMismatches(image, QRect(400, 300, 100, 100), 0x00aa00), 0);
+}
+
+namespace {
+
+// Whether the server keeps `window`'s contents off screen: only then has it
+// a pixmap to name.
+bool keptOffScreen(std::uint32_t window)
+{
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    const xcb_pixmap_t pixmap = xcb_generate_id(c);
+    xcb_generic_error_t* error
+        = xcb_request_check(c, xcb_composite_name_window_pixmap_checked(c, window, pixmap));
+    const bool kept = error == nullptr;
+    std::free(error);
+    if (kept)
+        xcb_free_pixmap(c, pixmap);
+    xcb_disconnect(c);
+    return kept;
+}
+
+} // namespace
+
+TEST_F(X11Capture, WindowsTooLargeToCaptureAreNotKeptOffScreen)
+{
+    // 20000 × 20000 pixels would cost the server 1.6 GB; 9000 × 9000 is just
+    // over the pixel budget of a capture.
+    const std::uint32_t huge = host->create(QStringLiteral("-5000 -5000 20000 20000 123456"));
+    const std::uint32_t large = host->create(QStringLiteral("-3000 -3000 9000 9000 234567"));
+    const std::uint32_t ordinary = host->create(QStringLiteral("100 100 300 200 345678"));
+    ASSERT_TRUE(huge && large && ordinary);
+    ASSERT_TRUE(service->catchUp());
+    EXPECT_FALSE(keptOffScreen(huge));
+    EXPECT_FALSE(keptOffScreen(large));
+    EXPECT_TRUE(keptOffScreen(ordinary));
+
+    // Captures go on: the display as shown, the large window refused.
+    const DisplayCapture::Snapshot shot = snapshot(primary());
+    EXPECT_EQ(colourMismatches(shot.image, QRect(100, 100, 300, 200), 0x345678), 0);
+    EXPECT_EQ(colourMismatches(shot.image, QRect(1000, 800, 300, 200), 0x234567), 0);
+    const WindowCapture::Outcome outcome = captureWindow(large, host->pid());
+    ASSERT_FALSE(outcome.ok());
+    EXPECT_EQ(outcome.error(), CaptureError::unsupportedSize);
+
+    // Shrunk to an ordinary size it is kept.
+    ASSERT_TRUE(host->command(QStringLiteral("resize %1 800 600").arg(large)));
+    ASSERT_TRUE(service->catchUp());
+    EXPECT_TRUE(keptOffScreen(large));
+}
+
+TEST(X11CaptureRedirectionRule, KeepsCapturableWindowsWithinTheBudget)
+{
+    // Sixteen screens' worth, never less than the largest capturable window.
+    EXPECT_EQ(X11CaptureRedirection::budget(3840, 2160), 16.0 * 3840 * 2160);
+    EXPECT_EQ(X11CaptureRedirection::budget(800, 600), PixelLimits::maximumArea);
+
+    const double budget = 100'000'000;
+    EXPECT_TRUE(X11CaptureRedirection::keeps(1920, 1080, true, 0, budget));
+    EXPECT_FALSE(X11CaptureRedirection::keeps(20000, 20000, false, 0, budget));
+    EXPECT_FALSE(X11CaptureRedirection::keeps(32769, 10, true, 0, budget));
+    // Shown windows share the budget; hidden ones cost nothing yet.
+    EXPECT_TRUE(X11CaptureRedirection::keeps(8000, 10000, true, 20'000'000, budget));
+    EXPECT_FALSE(X11CaptureRedirection::keeps(8000, 10000, true, 20'000'001, budget));
+    EXPECT_TRUE(X11CaptureRedirection::keeps(8000, 10000, false, 90'000'000, budget));
 }
