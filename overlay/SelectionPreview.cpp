@@ -38,7 +38,7 @@ QImage render(const QImage& frozen, const Options& options)
     SelectionView view(frozen, size);
     view.setAttribute(Qt::WA_DontShowOnScreen);
     view.setPalette(paletteFor(options.appearance));
-    view.windowTargets = options.targets;
+    view.model().windowTargets = options.targets;
     view.show();
     if (options.selection)
         view.selectRegion(*options.selection);

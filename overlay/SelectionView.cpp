@@ -7,7 +7,6 @@
 #include "editor/ToolbarButton.h"
 #include "overlay/Magnifier.h"
 #include "overlay/OverlaySpace.h"
-#include "overlay/PixelSampler.h"
 #include "overlay/SelectionWindow.h"
 
 #include <QApplication>
@@ -19,6 +18,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
 
 #include <algorithm>
 #include <cmath>
@@ -26,15 +26,10 @@
 namespace kelpie {
 namespace {
 
-constexpr double clickThreshold = 3;
-constexpr double handleReach = 7;
 constexpr double handleSize = 6;
 constexpr double dimAlpha = 0.48;
 // Border, handles and their strokes reach this far outside the focus.
 constexpr int focusMargin = 5;
-const QString windowHint = QStringLiteral("单击截取窗口，拖动选择区域");
-
-double distance(Point a, Point b) { return std::hypot(b.x - a.x, b.y - a.y); }
 
 struct ActionButton {
     QString title;
@@ -69,12 +64,6 @@ std::vector<ActionButton> actionButtons()
     };
 }
 
-int toolTag(AnnotationTool tool)
-{
-    const auto found = std::find(allAnnotationTools.begin(), allAnnotationTools.end(), tool);
-    return static_cast<int>(found - allAnnotationTools.begin());
-}
-
 QImage drawableImage(const QImage& image)
 {
     switch (image.format()) {
@@ -104,8 +93,7 @@ constexpr QSizeF statusPadding(9, 5);
 } // namespace
 
 SelectionView::SelectionView(const QImage& image, Size size, QWidget* parent)
-    : QWidget(parent), beep([] { QApplication::beep(); }), m_image(image),
-      m_drawImage(drawableImage(image))
+    : QWidget(parent), m_model(image, size), m_drawImage(drawableImage(image))
 {
     resize(static_cast<int>(std::round(size.width)), static_cast<int>(std::round(size.height)));
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -114,6 +102,38 @@ SelectionView::SelectionView(const QImage& image, Size size, QWidget* parent)
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::CrossCursor);
     CoreAppearance::watchApplicationAppearance();
+
+    m_model.onConfirm
+        = [this](const QImage& crop, const Rect& rect, const SelectionAction& action) {
+              if (!onConfirm)
+                  return;
+              Rect desktop = rect;
+              if (const auto* host = qobject_cast<const SelectionWindow*>(window())) {
+                  const Rect frame = host->frameInDesktop();
+                  desktop = rect.offsetBy(frame.minX(), frame.minY());
+              }
+              // The callback may close and release the overlay; nothing follows it.
+              const ConfirmCallback callback = onConfirm;
+              callback(crop, desktop, action);
+          };
+    m_model.onCancel = [this] {
+        if (onCancel) {
+            const auto callback = onCancel;
+            callback();
+        }
+    };
+    m_model.onWindowPick = [this](const WindowTarget& target) {
+        if (onWindowPick) {
+            const auto callback = onWindowPick;
+            callback(target);
+        }
+    };
+    m_model.onCopyText = [](const QString& text) {
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        clipboard->clear();
+        clipboard->setText(text);
+    };
+    m_model.beep = [] { QApplication::beep(); };
 
     m_actions = new QWidget;
     auto* row = new QHBoxLayout(m_actions);
@@ -125,7 +145,7 @@ SelectionView::SelectionView(const QImage& image, Size size, QWidget* parent)
         button->setFocusPolicy(Qt::NoFocus);
         button->setCursor(Qt::ArrowCursor);
         if (entry.tool) {
-            const int tag = toolTag(*entry.tool);
+            const int tag = SelectionModel::toolTag(*entry.tool);
             button->setProperty("tag", tag);
             connect(button, &QAbstractButton::clicked, this, [this, tag] { editTool(tag); });
         } else {
@@ -148,396 +168,170 @@ QStringList SelectionView::actionTitles()
     return titles;
 }
 
-Size SelectionView::viewSize() const
+template<typename Change> void SelectionView::change(Change&& change)
 {
-    return {static_cast<double>(width()), static_cast<double>(height())};
+    const QPointer<SelectionView> alive(this);
+    m_model.setDevicePixelRatio(devicePixelRatioF());
+    change();
+    if (alive)
+        refresh();
 }
 
-QString SelectionView::sizeLabel() const
+void SelectionView::syncActionPanel()
 {
-    if (!m_selectionPixels)
-        return {};
-    return QStringLiteral("%1 × %2 px")
-        .arg(static_cast<qint64>(m_selectionPixels->width()))
-        .arg(static_cast<qint64>(m_selectionPixels->height()));
-}
-
-std::optional<ViewPixelMapping::PixelPosition> SelectionView::pixel(Point point) const
-{
-    return ViewPixelMapping::pixel(point, viewSize(), m_image.width(), m_image.height());
-}
-
-// MARK: selection and confirmation
-
-void SelectionView::select(const Rect& rect)
-{
-    const Size image{static_cast<double>(m_image.width()), static_cast<double>(m_image.height())};
-    const auto pixels = CaptureGeometry::pixelRect(rect, viewSize(), image);
-    if (!pixels) {
-        m_selection = Rect();
-        m_selectionPixels.reset();
-    } else {
-        m_selectionPixels = *pixels;
-        m_selection = CaptureGeometry::viewRect(*pixels, viewSize(), image);
-    }
-    refresh();
-}
-
-void SelectionView::selectRegion(const Rect& rect)
-{
-    select(rect);
-    showActionPanel();
-}
-
-void SelectionView::confirmWith(const SelectionAction& action)
-{
-    if (!m_selectionPixels)
-        return;
-    const Rect& p = *m_selectionPixels;
-    const QImage crop
-        = m_image.copy(QRect(static_cast<int>(p.minX()), static_cast<int>(p.minY()),
-                             static_cast<int>(p.width()), static_cast<int>(p.height())));
-    if (crop.isNull())
-        return;
-    if (!onConfirm)
-        return;
-    Rect rect = m_selection;
-    if (const auto* host = qobject_cast<const SelectionWindow*>(window())) {
-        const Rect frame = host->frameInDesktop();
-        rect = rect.offsetBy(frame.minX(), frame.minY());
-    }
-    // The callback may close and release the overlay; nothing follows it.
-    const ConfirmCallback callback = onConfirm;
-    callback(crop, rect, action);
-}
-
-void SelectionView::showActionPanel()
-{
-    if (m_selection.isEmpty()) {
-        hideActionPanel();
+    if (!m_model.actionPanelShown()) {
+        m_actionPanel->hide();
         return;
     }
-    const Size view = viewSize();
-    const QSizeF size = m_actionPanel->panelSize(std::max(view.width - 24, 0.0));
-    const double x = std::max(
-        std::min(view.width - size.width() - 12, m_selection.maxX() - size.width()), 12.0);
-    const double y = std::max(m_selection.minY() - size.height() - 12, 12.0);
-    m_actionPanel->place(
-        OverlaySpace::widgetRect(Rect(x, y, size.width(), size.height()), view.height));
+    if (m_actionPanel->isVisible() && m_placedPanelRevision == m_model.actionPanelRevision())
+        return;
+    m_placedPanelRevision = m_model.actionPanelRevision();
+    const Size view = m_model.viewSize();
+    const QSizeF size = m_actionPanel->panelSize(m_model.actionPanelMaxWidth());
+    const Rect placed = m_model.actionPanelRect({size.width(), size.height()});
+    m_actionPanel->place(OverlaySpace::widgetRect(placed, view.height));
     m_actionPanel->show();
     m_actionPanel->raise();
     m_actionPanel->fitContent();
 }
 
-void SelectionView::hideActionPanel() { m_actionPanel->hide(); }
-
 void SelectionView::showWindowStatus(const std::optional<QString>& status)
 {
-    m_windowStatus = status;
-    refresh();
+    change([&] { m_model.showWindowStatus(status); });
+}
+
+void SelectionView::selectRegion(const Rect& rect)
+{
+    change([&] { m_model.selectRegion(rect); });
 }
 
 // MARK: responder actions
 
 void SelectionView::selectAll()
 {
-    select(Rect(0, 0, viewSize().width, viewSize().height));
-    showActionPanel();
-    if (automaticallyEdit)
-        confirmWith(SelectionAction::edit());
+    change([this] { m_model.selectAll(); });
 }
 
-void SelectionView::copy() { confirmWith(SelectionAction::copy()); }
-void SelectionView::saveDocument() { confirmWith(SelectionAction::save()); }
-void SelectionView::pinSelection() { confirmWith(SelectionAction::pin()); }
-void SelectionView::confirm() { confirmWith(SelectionAction::edit()); }
+void SelectionView::copy()
+{
+    change([this] { m_model.confirm(SelectionAction::copy()); });
+}
+
+void SelectionView::saveDocument()
+{
+    change([this] { m_model.confirm(SelectionAction::save()); });
+}
+
+void SelectionView::pinSelection()
+{
+    change([this] { m_model.confirm(SelectionAction::pin()); });
+}
+
+void SelectionView::confirm()
+{
+    change([this] { m_model.confirm(SelectionAction::edit()); });
+}
 
 void SelectionView::editTool(int tag)
 {
-    if (tag < 0 || tag >= static_cast<int>(allAnnotationTools.size()))
-        return;
-    confirmWith(SelectionAction::annotate(allAnnotationTools[static_cast<std::size_t>(tag)]));
+    change([this, tag] { m_model.editTool(tag); });
 }
 
 void SelectionView::reset()
 {
-    m_selection = Rect();
-    m_selectionPixels.reset();
-    hideActionPanel();
-    refresh();
+    change([this] { m_model.reset(); });
 }
 
 void SelectionView::cancel()
 {
-    if (onCancel) {
-        const auto callback = onCancel;
-        callback();
-    }
+    change([this] { m_model.cancel(); });
 }
 
 void SelectionView::cancelOperation()
 {
-    m_pendingWindow.reset();
-    if (m_anchor) {
-        m_anchor.reset();
-        m_resizing.reset();
-        m_moving = false;
-        m_pressSettled = true;
-        select(m_previous);
-        showActionPanel();
-    } else if (!m_selection.isEmpty()) {
-        m_selection = Rect();
-        m_selectionPixels.reset();
-        hideActionPanel();
-        refresh();
-    } else {
-        cancel();
-    }
+    change([this] { m_model.cancelOperation(); });
 }
 
-// MARK: pointer
+// MARK: events
 
 Point SelectionView::eventPoint(const QMouseEvent& event) const
 {
     return OverlaySpace::viewPoint(event.position(), height());
 }
 
-void SelectionView::updatePointer(Point point)
-{
-    m_pointer = point;
-    if (m_selection.isEmpty())
-        m_hoveredWindow = WindowTarget::hit(point, windowTargets);
-    else
-        m_hoveredWindow.reset();
-    m_pointerColor.reset();
-    if (const auto position = pixel(OverlaySpace::pointerPixelPoint(point, devicePixelRatioF())))
-        m_pointerColor = PixelSampler::color(m_image, position->x, position->y);
-    refresh();
-}
-
-void SelectionView::clearPointer()
-{
-    m_pointer.reset();
-    m_pointerColor.reset();
-    m_hoveredWindow.reset();
-    refresh();
-}
-
-void SelectionView::mouseDown(Point p, int clickCount)
-{
-    m_anchor = p;
-    m_previous = m_selection;
-    m_windowStatus.reset();
-    m_dragged = false;
-    m_pressSettled = false;
-    m_pendingWindow.reset();
-    if (m_selection.isEmpty())
-        m_pendingWindow = WindowTarget::hit(p, windowTargets);
-
-    m_resizing.reset();
-    if (!m_selection.isEmpty()) {
-        for (const SelectionHandle handle : SelectionHandle::allCases()) {
-            const Point h = handle.point(m_selection);
-            if (std::abs(h.x - p.x) <= handleReach && std::abs(h.y - p.y) <= handleReach) {
-                m_resizing = handle;
-                break;
-            }
-        }
-    }
-    m_moving = !m_resizing && !m_selection.isEmpty() && m_selection.contains(p);
-
-    if (clickCount == 2 && m_moving) {
-        m_pressSettled = true;
-        confirmWith(SelectionAction::copy());
-        return;
-    }
-    updatePointer(p);
-    hideActionPanel();
-}
-
-void SelectionView::mouseDragged(Point q)
-{
-    if (!m_anchor)
-        return;
-    const Point anchor = *m_anchor;
-    if (distance(anchor, q) > clickThreshold) {
-        m_dragged = true;
-        m_pendingWindow.reset();
-    }
-    updatePointer(q);
-    const Size view = viewSize();
-    if (m_resizing) {
-        const Size minimum{view.width / m_image.width(), view.height / m_image.height()};
-        select(m_resizing->resize(m_previous, q, view, minimum));
-    } else if (m_moving) {
-        Rect moved = m_previous.offsetBy(q.x - anchor.x, q.y - anchor.y).standardized();
-        moved.origin.x = std::min(view.width - moved.width(), std::max(moved.origin.x, 0.0));
-        moved.origin.y = std::min(view.height - moved.height(), std::max(moved.origin.y, 0.0));
-        select(moved);
-    } else {
-        select(Rect(std::min(anchor.x, q.x), std::min(anchor.y, q.y), std::abs(q.x - anchor.x),
-                    std::abs(q.y - anchor.y)));
-    }
-}
-
-void SelectionView::mouseUp(Point q)
-{
-    if (m_pressSettled) {
-        m_pressSettled = false;
-        m_anchor.reset();
-        m_resizing.reset();
-        return;
-    }
-    if (m_anchor && distance(*m_anchor, q) > clickThreshold) {
-        m_dragged = true;
-        m_pendingWindow.reset();
-    }
-    m_anchor.reset();
-    m_resizing.reset();
-
-    if (m_dragged || !m_pendingWindow) {
-        m_pendingWindow.reset();
-        if (automaticallyEdit && !m_selection.isEmpty())
-            confirmWith(SelectionAction::edit());
-        else
-            showActionPanel();
-        return;
-    }
-
-    const WindowTarget target = *m_pendingWindow;
-    m_pendingWindow.reset();
-    // A click jitters: the few points it travelled must not leave a sliver of
-    // a region behind the picked window.
-    if (!m_selection.isEmpty()) {
-        select(m_previous);
-        updatePointer(q);
-    }
-    if (onWindowPick) {
-        const auto callback = onWindowPick;
-        callback(target);
-    }
-}
-
-void SelectionView::moveSelection(double dx, double dy)
-{
-    if (m_selection.isEmpty())
-        return;
-    const Size view = viewSize();
-    Rect moved = m_selection.offsetBy(dx, dy);
-    moved.origin.x = std::min(view.width - moved.width(), std::max(moved.origin.x, 0.0));
-    moved.origin.y = std::min(view.height - moved.height(), std::max(moved.origin.y, 0.0));
-    select(moved);
-    showActionPanel();
-}
-
-void SelectionView::copyPointerColor(bool rgb)
-{
-    if (!m_pointerColor) {
-        if (beep)
-            beep();
-        return;
-    }
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    clipboard->clear();
-    clipboard->setText(rgb ? m_pointerColor->rgb() : m_pointerColor->hex());
-}
-
-// MARK: events
-
 void SelectionView::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
         return QWidget::mousePressEvent(event);
     setFocus(Qt::MouseFocusReason);
-    mouseDown(eventPoint(*event), 1);
+    change([&] { m_model.press(eventPoint(*event), 1); });
 }
 
 void SelectionView::mouseDoubleClickEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
         return QWidget::mouseDoubleClickEvent(event);
-    mouseDown(eventPoint(*event), 2);
+    change([&] { m_model.press(eventPoint(*event), 2); });
 }
 
 void SelectionView::mouseMoveEvent(QMouseEvent* event)
 {
+    const Point point = eventPoint(*event);
     if (event->buttons() & Qt::LeftButton)
-        mouseDragged(eventPoint(*event));
+        change([&] { m_model.drag(point); });
     else
-        updatePointer(eventPoint(*event));
+        change([&] { m_model.hover(point); });
 }
 
 void SelectionView::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
         return QWidget::mouseReleaseEvent(event);
-    mouseUp(eventPoint(*event));
+    change([&] { m_model.release(eventPoint(*event)); });
 }
 
 void SelectionView::leaveEvent(QEvent* event)
 {
     QWidget::leaveEvent(event);
-    clearPointer();
+    change([this] { m_model.leave(); });
 }
 
-std::optional<SelectionView::KeyCommand> SelectionView::keyCommand(const QKeyEvent& event) const
-{
-    // In-window modifiers: Ctrl stands for Command, Meta for Control.
-    const Qt::KeyboardModifiers modifiers = event.modifiers();
-    const bool shift = modifiers & Qt::ShiftModifier;
-    const bool command = modifiers & Qt::ControlModifier;
-    const bool control = modifiers & Qt::MetaModifier;
-    const bool option = modifiers & Qt::AltModifier;
-    const int key = event.key();
+namespace {
 
-    if (key == Qt::Key_Escape)
-        return KeyCommand::escape;
-    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !shift && !command && !control
-        && !option)
-        return KeyCommand::copyRegion;
-    if (key == Qt::Key_C && !command && !control && !option)
-        return KeyCommand::copyColor;
-    if (key == Qt::Key_A && command)
-        return KeyCommand::selectAll;
-    if (key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down)
-        return KeyCommand::arrow;
-    return std::nullopt;
-}
-
-void SelectionView::runKeyCommand(KeyCommand command, const QKeyEvent& event)
+SelectionModel::Key overlayKey(int key)
 {
-    const bool shift = event.modifiers() & Qt::ShiftModifier;
-    switch (command) {
-    case KeyCommand::escape: cancelOperation(); break;
-    case KeyCommand::copyRegion: confirmWith(SelectionAction::copy()); break;
-    case KeyCommand::copyColor: copyPointerColor(shift); break;
-    case KeyCommand::selectAll:
-        select(Rect(0, 0, viewSize().width, viewSize().height));
-        showActionPanel();
-        break;
-    case KeyCommand::arrow: {
-        const double step = shift ? 10 : 1;
-        const double dx = step * width() / m_image.width();
-        const double dy = step * height() / m_image.height();
-        switch (event.key()) {
-        case Qt::Key_Left: moveSelection(-dx, 0); break;
-        case Qt::Key_Right: moveSelection(dx, 0); break;
-        case Qt::Key_Down: moveSelection(0, -dy); break;
-        default: moveSelection(0, dy); break;
-        }
-        break;
-    }
+    using Key = SelectionModel::Key;
+    switch (key) {
+    case Qt::Key_Escape: return Key::escape;
+    case Qt::Key_Return: return Key::returnKey;
+    case Qt::Key_Enter: return Key::keypadEnter;
+    case Qt::Key_C: return Key::c;
+    case Qt::Key_A: return Key::a;
+    case Qt::Key_Left: return Key::left;
+    case Qt::Key_Right: return Key::right;
+    case Qt::Key_Down: return Key::down;
+    case Qt::Key_Up: return Key::up;
+    default: return Key::other;
     }
 }
+
+// In-window modifiers: Ctrl stands for Command, Meta for Control.
+SelectionModel::Modifiers overlayModifiers(Qt::KeyboardModifiers modifiers)
+{
+    return {modifiers.testFlag(Qt::ShiftModifier), modifiers.testFlag(Qt::MetaModifier),
+            modifiers.testFlag(Qt::AltModifier), modifiers.testFlag(Qt::ControlModifier)};
+}
+
+} // namespace
 
 void SelectionView::keyPressEvent(QKeyEvent* event)
 {
-    if (const auto command = keyCommand(*event)) {
-        event->accept();
-        runKeyCommand(*command, *event);
-        return;
-    }
-    QWidget::keyPressEvent(event);
+    const auto key = overlayKey(event->key());
+    const auto modifiers = overlayModifiers(event->modifiers());
+    if (!SelectionModel::isOverlayKey(key, modifiers))
+        return QWidget::keyPressEvent(event);
+    event->accept();
+    change([&] { m_model.keyPress(key, modifiers); });
 }
 
 bool SelectionView::event(QEvent* event)
@@ -546,7 +340,9 @@ bool SelectionView::event(QEvent* event)
         update();
     // The overlay's own keys win over application-wide shortcuts.
     if (event->type() == QEvent::ShortcutOverride) {
-        if (keyCommand(*static_cast<QKeyEvent*>(event))) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (SelectionModel::isOverlayKey(overlayKey(key->key()),
+                                         overlayModifiers(key->modifiers()))) {
             event->accept();
             return true;
         }
@@ -570,52 +366,35 @@ void SelectionView::changeEvent(QEvent* event)
 
 // MARK: drawing
 
-std::optional<Rect> SelectionView::focusRect() const
-{
-    if (!m_selection.isEmpty())
-        return m_selection;
-    if (m_hoveredWindow)
-        return m_hoveredWindow->rect;
-    return std::nullopt;
-}
-
-std::optional<QString> SelectionView::statusText() const
-{
-    if (m_windowStatus)
-        return m_windowStatus;
-    if (m_hoveredWindow && m_selection.isEmpty())
-        return windowHint;
-    return std::nullopt;
-}
-
 SelectionView::Decorations SelectionView::decorations() const
 {
-    const Size view = viewSize();
+    const Size view = m_model.viewSize();
+    const Rect& selection = m_model.selection();
     Decorations d;
-    d.focus = focusRect();
-    d.handles = !m_selection.isEmpty();
+    d.focus = m_model.focusRect();
+    d.handles = !selection.isEmpty();
     if (d.focus)
         d.focusArea = OverlaySpace::widgetRect(*d.focus, view.height)
                           .toAlignedRect()
                           .adjusted(-focusMargin, -focusMargin, focusMargin, focusMargin);
 
-    if (m_selectionPixels) {
-        d.label = sizeLabel();
-        const Point at{std::min(view.width - 150, std::max(m_selection.minX(), 8.0)),
-                       std::min(m_selection.maxY() + 6, view.height - 25)};
+    if (m_model.selectionPixels()) {
+        d.label = m_model.sizeLabel();
+        const Point at{std::min(view.width - 150, std::max(selection.minX(), 8.0)),
+                       std::min(selection.maxY() + 6, view.height - 25)};
         d.labelArea = textBox(d.label, labelFont(), at, labelPadding, view.height).toAlignedRect();
     }
 
-    if (m_pointer && m_pointerColor) {
-        d.magnifierPixel = pixel(OverlaySpace::pointerPixelPoint(*m_pointer, devicePixelRatioF()));
+    if (m_model.pointer() && m_model.pointerColor()) {
+        d.magnifierPixel = m_model.pointerPixel();
         if (d.magnifierPixel)
-            d.magnifierArea
-                = OverlaySpace::widgetRect(Magnifier::panelRect(*m_pointer, view), view.height)
-                      .toAlignedRect()
-                      .adjusted(-1, -1, 1, 1);
+            d.magnifierArea = OverlaySpace::widgetRect(
+                                  Magnifier::panelRect(*m_model.pointer(), view), view.height)
+                                  .toAlignedRect()
+                                  .adjusted(-1, -1, 1, 1);
     }
 
-    if (const auto status = statusText()) {
+    if (const auto status = m_model.statusText()) {
         d.status = *status;
         d.statusArea
             = textBox(d.status, statusFont(), {12, 12}, statusPadding, view.height).toAlignedRect();
@@ -642,13 +421,14 @@ void SelectionView::refresh()
     m_drawn = now;
     if (!dirty.isEmpty())
         update(dirty);
+    syncActionPanel();
 }
 
 void SelectionView::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     const QRegion& region = event->region();
-    const Size view = viewSize();
+    const Size view = m_model.viewSize();
     const auto appearance = CoreAppearance::appearance(this);
 
     if (m_drawImage.isNull()) {
@@ -666,7 +446,7 @@ void SelectionView::paintEvent(QPaintEvent* event)
                           QRectF(r.x() * sx, r.y() * sy, r.width() * sx, r.height() * sy));
 
     // 2. The dimming, with the focus cut out of it by the even-odd rule.
-    const std::optional<Rect> focus = focusRect();
+    const std::optional<Rect> focus = m_model.focusRect();
     const QColor dim(0, 0, 0, qRound(dimAlpha * 255));
     QPainterPath outline;
     QRectF focusBox;
@@ -696,12 +476,12 @@ void SelectionView::paintEvent(QPaintEvent* event)
         painter.strokePath(outline, QPen(border, CoreAppearance::captureBorderWidth));
 
     // 4. The eight handles of a selection.
-    if (!m_selection.isEmpty()) {
+    if (!m_model.selection().isEmpty()) {
         painter.setPen(QPen(border, 1));
         painter.setBrush(Qt::white);
         for (const SelectionHandle handle : SelectionHandle::allCases()) {
             const QPointF centre
-                = OverlaySpace::widgetPoint(handle.point(m_selection), view.height);
+                = OverlaySpace::widgetPoint(handle.point(m_model.selection()), view.height);
             painter.drawRoundedRect(QRectF(centre.x() - handleSize / 2, centre.y() - handleSize / 2,
                                            handleSize, handleSize),
                                     1.5, 1.5);
@@ -720,10 +500,10 @@ void SelectionView::paintEvent(QPaintEvent* event)
     }
 
     // 6. The magnifier.
-    if (m_pointer && m_pointerColor && m_drawn.magnifierPixel
+    if (m_model.pointer() && m_model.pointerColor() && m_drawn.magnifierPixel
         && region.intersects(m_drawn.magnifierArea))
-        Magnifier::draw(painter, m_image, *m_pointer, *m_drawn.magnifierPixel, *m_pointerColor,
-                        view, appearance);
+        Magnifier::draw(painter, m_model.image(), *m_model.pointer(), *m_drawn.magnifierPixel,
+                        *m_model.pointerColor(), view, appearance);
 
     // 7. The status line.
     if (!m_drawn.status.isEmpty() && region.intersects(m_drawn.statusArea)) {
