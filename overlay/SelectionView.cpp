@@ -419,8 +419,15 @@ void SelectionView::refresh()
     if (now.status != m_drawn.status || now.statusArea != m_drawn.statusArea)
         change(m_drawn.statusArea, now.statusArea);
     m_drawn = now;
-    if (!dirty.isEmpty())
-        update(dirty);
+    if (!dirty.isEmpty()) {
+        // Whole device pixels, or the toolkit's rounding of the area at a
+        // fractional scale would leave a line of the old picture behind.
+        const double ratio = devicePixelRatioF();
+        QRegion aligned;
+        for (const QRect& r : dirty)
+            aligned += OverlaySpace::deviceAlignedArea(r, ratio);
+        update(aligned);
+    }
     syncActionPanel();
 }
 
@@ -435,17 +442,15 @@ void SelectionView::paintEvent(QPaintEvent* event)
         painter.fillRect(rect(), Qt::black);
         return;
     }
-    // 1. The frozen image, copied rectangle by rectangle of what changed.
+    // 1. The frozen image, copied rectangle by rectangle of what changed,
+    // and 2. the dimming over it, with the focus cut out by the even-odd
+    // rule. Each rectangle is painted out to whole device pixels, so at
+    // fractional scales no pixel at its edge is left half repainted; the
+    // next rectangle paints its overlap afresh, image first.
     const double sx = m_drawImage.width() / view.width;
     const double sy = m_drawImage.height() / view.height;
     const double ratio = painter.device()->devicePixelRatioF();
     const bool exact = std::abs(sx - ratio) < 1e-9 && std::abs(sy - ratio) < 1e-9;
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, !exact);
-    for (const QRect& r : region)
-        painter.drawImage(QRectF(r), m_drawImage,
-                          QRectF(r.x() * sx, r.y() * sy, r.width() * sx, r.height() * sy));
-
-    // 2. The dimming, with the focus cut out of it by the even-odd rule.
     const std::optional<Rect> focus = m_model.focusRect();
     const QColor dim(0, 0, 0, qRound(dimAlpha * 255));
     QPainterPath outline;
@@ -454,19 +459,24 @@ void SelectionView::paintEvent(QPaintEvent* event)
         focusBox = OverlaySpace::widgetRect(*focus, view.height);
         outline = CoreAppearance::captureOutline(focusBox);
     }
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, !exact);
     painter.setRenderHint(QPainter::Antialiasing);
     for (const QRect& r : region) {
-        if (!focus || !focusBox.intersects(QRectF(r))) {
-            painter.fillRect(r, dim);
-            continue;
-        }
-        QPainterPath cut;
-        cut.setFillRule(Qt::OddEvenFill);
-        cut.addRect(QRectF(r));
-        cut.addPath(outline);
+        const QRectF cover = OverlaySpace::devicePixelCover(r, ratio);
         painter.save();
-        painter.setClipRect(r, Qt::IntersectClip);
-        painter.fillPath(cut, dim);
+        painter.setClipRect(cover, Qt::IntersectClip);
+        painter.drawImage(
+            cover, m_drawImage,
+            QRectF(cover.x() * sx, cover.y() * sy, cover.width() * sx, cover.height() * sy));
+        if (!focus || !focusBox.intersects(cover)) {
+            painter.fillRect(cover, dim);
+        } else {
+            QPainterPath cut;
+            cut.setFillRule(Qt::OddEvenFill);
+            cut.addRect(cover);
+            cut.addPath(outline);
+            painter.fillPath(cut, dim);
+        }
         painter.restore();
     }
 
