@@ -245,7 +245,9 @@ void SelectionModel::drag(Point q)
         select(m_resizing->resize(m_previous, q, m_view, minimum));
     } else if (m_moving) {
         select(clampedToView(m_previous.offsetBy(q.x - anchor.x, q.y - anchor.y).standardized()));
-    } else {
+    } else if (m_dragged) {
+        // Until the press travels past the click threshold it is a click,
+        // which keeps the region it found instead of a sliver of a pixel.
         select(Rect(std::min(anchor.x, q.x), std::min(anchor.y, q.y), std::abs(q.x - anchor.x),
                     std::abs(q.y - anchor.y)));
     }
@@ -277,12 +279,6 @@ void SelectionModel::release(Point q)
 
     const WindowTarget target = *m_pendingWindow;
     m_pendingWindow.reset();
-    // A click jitters: the few points it travelled must not leave a sliver of
-    // a region behind the picked window.
-    if (!m_selection.isEmpty()) {
-        select(m_previous);
-        hover(q);
-    }
     if (onWindowPick) {
         const auto callback = onWindowPick;
         callback(target);

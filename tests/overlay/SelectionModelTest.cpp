@@ -371,3 +371,31 @@ TEST(SelectionModel, ToolTagsOutsideTheToolListAreIgnored)
     ASSERT_EQ(o.confirmations.size(), 1u);
     EXPECT_EQ(o.confirmations[0].action, SelectionAction::annotate(AnnotationTool::number));
 }
+
+TEST(SelectionModel, AJitteryClickAwayFromEveryWindowKeepsTheRegionItFound)
+{
+    Overlay o(oneToOne);
+    // No region yet: the click leaves none behind.
+    o.click({300, 250}, {302, 251});
+    EXPECT_TRUE(o.model.selection().isEmpty());
+    EXPECT_FALSE(o.model.actionPanelShown());
+
+    o.model.selectRegion(Rect(20, 20, 100, 80));
+    o.model.press({300, 250});
+    o.model.drag({301, 252});
+    EXPECT_EQ(o.model.selection(), Rect(20, 20, 100, 80));
+    o.model.release({302, 252});
+    EXPECT_EQ(o.model.selection(), Rect(20, 20, 100, 80));
+    EXPECT_TRUE(o.model.actionPanelShown());
+
+    // In the capture flow the click confirms the region it kept.
+    o.model.automaticallyEdit = true;
+    o.click({300, 250}, {299, 248});
+    ASSERT_EQ(o.confirmations.size(), 1u);
+    EXPECT_EQ(o.confirmations[0].crop.size(), QSize(100, 80));
+
+    // Past the click threshold the press draws a new region as before.
+    o.model.automaticallyEdit = false;
+    o.click({300, 250}, {304, 254});
+    EXPECT_EQ(o.model.selection(), Rect(300, 250, 4, 4));
+}
