@@ -156,6 +156,7 @@ SelectionView::SelectionView(const QImage& image, Size size, QWidget* parent)
     m_actionPanel = new FloatingControls({m_actions}, false, this);
     m_actionPanel->setSurfaceCornerRadius(8);
     m_actionPanel->hide();
+    m_actionPanel->installEventFilter(this);
 }
 
 SelectionView::~SelectionView() = default;
@@ -279,6 +280,8 @@ void SelectionView::mouseMoveEvent(QMouseEvent* event)
     const Point point = eventPoint(*event);
     if (event->buttons() & Qt::LeftButton)
         change([&] { m_model.drag(point); });
+    else if (overActionPanel(event->position()))
+        change([this] { m_model.leave(); });
     else
         change([&] { m_model.hover(point); });
 }
@@ -288,6 +291,20 @@ void SelectionView::mouseReleaseEvent(QMouseEvent* event)
     if (event->button() != Qt::LeftButton)
         return QWidget::mouseReleaseEvent(event);
     change([&] { m_model.release(eventPoint(*event)); });
+}
+
+// Over the panel the pointer works its buttons and picks no pixels: the
+// magnifier, which the panel would cover, goes until it is back.
+bool SelectionView::overActionPanel(QPointF widgetPoint) const
+{
+    return m_actionPanel->isVisible() && m_actionPanel->geometry().contains(widgetPoint.toPoint());
+}
+
+bool SelectionView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_actionPanel && event->type() == QEvent::Enter)
+        change([this] { m_model.leave(); });
+    return QWidget::eventFilter(watched, event);
 }
 
 void SelectionView::leaveEvent(QEvent* event)

@@ -83,8 +83,10 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    bool overActionPanel(QPointF widgetPoint) const;
     // Everything drawn on top of the image whose position or content can
     // change with a pointer move, and the widget area it occupies.
     struct Decorations {

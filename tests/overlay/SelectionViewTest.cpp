@@ -228,3 +228,28 @@ TEST(SelectionView, PointerMovesRepaintOnlyWhatChanged)
     EXPECT_FALSE(recorder.painted.contains(QPoint(1270, 10)));
     EXPECT_TRUE(recorder.painted.contains(windowArea.center()));
 }
+
+TEST(SelectionView, TheMagnifierLeavesThePointerWhileItIsOverTheActionPanel)
+{
+    OverlayHarness o(test::makeCoordinateImage(1600, 900), {1600, 900});
+    o.view.selectRegion(Rect(200, 300, 900, 500));
+    o.hover({600, 600});
+    ASSERT_TRUE(o.view.model().pointerColor());
+
+    // Onto a button of the panel, as the toolkit delivers it: to the
+    // button, in the button's own coordinates.
+    ToolbarButton* button = actionButton(o.view, QStringLiteral("复制"));
+    ASSERT_TRUE(button && button->isVisible());
+    const QPointF inButton(5, 5);
+    QEnterEvent enter(inButton, button->mapTo(&o.view, inButton), button->mapToGlobal(inButton));
+    QApplication::sendEvent(o.view.actionPanel(), &enter);
+    QMouseEvent move(QEvent::MouseMove, inButton, button->mapToGlobal(inButton), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(button, &move);
+    EXPECT_FALSE(o.view.model().pointer());
+    EXPECT_FALSE(o.view.model().pointerColor());
+
+    // Back over the image it follows the pointer again.
+    o.hover({620, 610});
+    EXPECT_EQ(o.view.model().pointer(), (Point{620, 610}));
+}
