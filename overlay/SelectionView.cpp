@@ -31,6 +31,30 @@ constexpr double dimAlpha = 0.48;
 // Border, handles and their strokes reach this far outside the focus.
 constexpr int focusMargin = 5;
 
+// Whole device pixels, even so that the stroke stays centred on the edge:
+// 2 points wide at 1× and 2×, the nearest even count between.
+int borderPixels(double ratio) { return 2 * std::max(1, static_cast<int>(std::ceil(ratio - 0.5))); }
+
+struct HandleShape {
+    // The rectangle the outline is stroked along, half a line inside the
+    // handle's box so the stroke fills whole device pixels.
+    QRectF strokeRect;
+    double lineWidth;
+};
+
+// A 6-point square centred on the handle point, its box and its one-point
+// outline snapped to whole device pixels.
+HandleShape handleShape(QPointF centre, double ratio)
+{
+    const double size = std::max(1.0, std::round(handleSize * ratio));
+    const double line = std::max(1.0, std::round(ratio));
+    const double left = std::round(centre.x() * ratio - size / 2);
+    const double top = std::round(centre.y() * ratio - size / 2);
+    const QRectF box(left / ratio, top / ratio, size / ratio, size / ratio);
+    const double inset = line / ratio / 2;
+    return {box.adjusted(inset, inset, -inset, -inset), line / ratio};
+}
+
 struct ActionButton {
     QString title;
     const char* symbol;
@@ -498,20 +522,20 @@ void SelectionView::paintEvent(QPaintEvent* event)
     }
 
     const QColor border = CoreAppearance::captureBorder.resolved(appearance);
-    // 3. The border of the focus.
+    // 3. The border of the focus, centred on its edges, which lie on image
+    // and so on device pixel edges: an even number of device pixels wide.
     if (focus)
-        painter.strokePath(outline, QPen(border, CoreAppearance::captureBorderWidth));
+        painter.strokePath(outline, QPen(border, borderPixels(ratio) / ratio));
 
     // 4. The eight handles of a selection.
     if (!m_model.selection().isEmpty()) {
-        painter.setPen(QPen(border, 1));
         painter.setBrush(Qt::white);
         for (const SelectionHandle handle : SelectionHandle::allCases()) {
             const QPointF centre
                 = OverlaySpace::widgetPoint(handle.point(m_model.selection()), view.height);
-            painter.drawRoundedRect(QRectF(centre.x() - handleSize / 2, centre.y() - handleSize / 2,
-                                           handleSize, handleSize),
-                                    1.5, 1.5);
+            const HandleShape shape = handleShape(centre, ratio);
+            painter.setPen(QPen(border, shape.lineWidth));
+            painter.drawRoundedRect(shape.strokeRect, 1.5, 1.5);
         }
     }
 

@@ -85,3 +85,4 @@ TEST(SelectionPreview, HighlightsAHoveredWindowAndFollowsTheAppearance)
     EXPECT_EQ(lightImage.pixel(panelCorner), CoreAppearance::surface.light.rgb());
     EXPECT_EQ(darkImage.pixel(panelCorner), CoreAppearance::surface.dark.rgb());
 }
+

@@ -3,6 +3,7 @@
 // (the suite runs this binary at 1×, 1.25×, 1.5× and 2×).
 
 #include "OverlayFixture.h"
+#include "editor/CoreAppearance.h"
 #include "overlay/OverlaySpace.h"
 #include "overlay/SelectionView.h"
 
@@ -12,6 +13,8 @@
 #include <QScreen>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using namespace kelpie;
 
@@ -94,4 +97,49 @@ TEST(SelectionRepaint, WhatPointerMovesRepaintEqualsAFullRepaint)
     if (wrong != 0)
         partial.save(QStringLiteral("repaint-partial-%1x.png").arg(ratio));
     EXPECT_EQ(wrong, 0) << "at " << ratio << "×";
+}
+
+TEST(SelectionRepaint, HandlesAndBorderLieOnWholeDevicePixels)
+{
+    const double ratio = QGuiApplication::primaryScreen()->devicePixelRatio();
+    const QColor grey(128, 128, 128);
+    const QColor border = CoreAppearance::captureBorder.light;
+    QImage frozen(qRound(800 * ratio), qRound(600 * ratio), QImage::Format_RGB32);
+    frozen.fill(grey);
+    SelectionView view(frozen, {800, 600});
+    view.show();
+    settle();
+    view.selectRegion(Rect(101, 203, 301, 251));
+    view.repaint();
+    const QImage out = backingStore(view);
+    ASSERT_EQ(out.size(), frozen.size());
+
+    // Every pixel near a straight stroke is one of the flat colours: a
+    // stroke that straddles pixel edges blends into its neighbours.
+    const QRgb dimmed = qRgb(qRound(128 * 0.52), qRound(128 * 0.52), qRound(128 * 0.52));
+    const QRgb flat[] = {grey.rgb(), dimmed, border.rgb(), qRgb(255, 255, 255)};
+    auto strays = [&](int x0, int y0, int x1, int y1) {
+        QStringList found;
+        for (int y = y0; y <= y1; ++y)
+            for (int x = x0; x <= x1; ++x) {
+                const QRgb c = out.pixel(x, y);
+                const bool isFlat = std::any_of(std::begin(flat), std::end(flat), [c](QRgb f) {
+                    return std::abs(qRed(c) - qRed(f)) <= 1 && std::abs(qGreen(c) - qGreen(f)) <= 1
+                        && std::abs(qBlue(c) - qBlue(f)) <= 1;
+                });
+                if (!isFlat)
+                    found << QStringLiteral("(%1,%2)=%3").arg(x).arg(y).arg(c, 0, 16);
+            }
+        return found.join(QLatin1Char(' ')).toStdString();
+    };
+    // Down through the bottom handle at (251.5, 203), y up; across the left
+    // edge at mid-height, away from the corners and handles.
+    const int handleX = static_cast<int>(251.5 * ratio);
+    const int handleY = static_cast<int>((600 - 203) * ratio);
+    EXPECT_EQ(strays(handleX, handleY - int(7 * ratio), handleX, handleY + int(7 * ratio)), "")
+        << "at " << ratio << "×";
+    const int edgeX = static_cast<int>(101 * ratio);
+    const int edgeY = static_cast<int>((600 - 260) * ratio);
+    EXPECT_EQ(strays(edgeX - int(4 * ratio), edgeY, edgeX + int(4 * ratio), edgeY), "")
+        << "at " << ratio << "×";
 }
