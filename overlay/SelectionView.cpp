@@ -22,12 +22,19 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace kelpie {
 namespace {
 
 constexpr double handleSize = 6;
 constexpr double dimAlpha = 0.48;
+// The action bar's gaps and button sides, and the narrower ones it falls
+// back to on a small view.
+constexpr int buttonSpacing = 8;
+constexpr int narrowButtonSpacing = 4;
+constexpr double buttonSides = 11;
+constexpr double narrowButtonSides = 6;
 // Border, handles and their strokes reach this far outside the focus.
 constexpr int focusMargin = 5;
 
@@ -161,13 +168,14 @@ SelectionView::SelectionView(const QImage& image, Size size, QWidget* parent)
 
     m_actions = new QWidget;
     auto* row = new QHBoxLayout(m_actions);
-    row->setSpacing(8);
+    row->setSpacing(buttonSpacing);
     row->setContentsMargins(8, 8, 8, 8);
     for (const ActionButton& entry : actionButtons()) {
         auto* button = new ToolbarButton(entry.title,
                                          ControlImage::symbol(QString::fromLatin1(entry.symbol)));
         button->setFocusPolicy(Qt::NoFocus);
         button->setCursor(Qt::ArrowCursor);
+        button->setBezeled(true);
         if (entry.tool) {
             const int tag = SelectionModel::toolTag(*entry.tool);
             button->setProperty("tag", tag);
@@ -212,12 +220,35 @@ void SelectionView::syncActionPanel()
         return;
     m_placedPanelRevision = m_model.actionPanelRevision();
     const Size view = m_model.viewSize();
+    fitActionButtons(m_model.actionPanelMaxWidth());
     const QSizeF size = m_actionPanel->panelSize(m_model.actionPanelMaxWidth());
     const Rect placed = m_model.actionPanelRect({size.width(), size.height()});
     m_actionPanel->place(OverlaySpace::widgetRect(placed, view.height));
     m_actionPanel->show();
     m_actionPanel->raise();
     m_actionPanel->fitContent();
+}
+
+// The bar keeps its icons where it fits with them; on a narrow view it drops
+// them, then narrows the buttons' sides and the gaps between them, and only
+// then scrolls.
+void SelectionView::fitActionButtons(double maxWidth)
+{
+    const auto buttons = m_actions->findChildren<ToolbarButton*>();
+    auto* row = static_cast<QHBoxLayout*>(m_actions->layout());
+    auto apply = [&](bool icons, bool narrow) {
+        for (ToolbarButton* button : buttons) {
+            button->setIconHidden(!icons);
+            button->setSidePadding(narrow ? narrowButtonSides : buttonSides);
+        }
+        row->setSpacing(narrow ? narrowButtonSpacing : buttonSpacing);
+        row->invalidate();
+        m_actionPanel->stack()->layout()->invalidate();
+        return m_actionPanel->panelSize(std::numeric_limits<double>::max()).width() <= maxWidth;
+    };
+    if (apply(true, false) || apply(false, false))
+        return;
+    apply(false, true);
 }
 
 void SelectionView::showWindowStatus(const std::optional<QString>& status)

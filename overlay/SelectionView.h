@@ -108,6 +108,7 @@ private:
     // and shows, places or hides the action panel as the model says.
     void refresh();
     void syncActionPanel();
+    void fitActionButtons(double maxWidth);
     Point eventPoint(const QMouseEvent& event) const;
 
     SelectionModel m_model;

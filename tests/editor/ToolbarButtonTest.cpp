@@ -214,3 +214,43 @@ TEST(ToolbarButton, DisabledContentIsFadedAndPressedLookIsTinted)
     const int pressed = QColor::fromRgba(grab(button).pixel(4, button.height() / 2)).alpha();
     EXPECT_NEAR(pressed, 255 * 0.85 * 0.12, 2);
 }
+
+TEST(ToolbarButton, BezeledButtonsShowAnOutlineAndAHoverLookPlainOnesNeither)
+{
+    AppearanceScope scope(Appearance::light);
+    ToolbarButton button(QStringLiteral("复制"),
+                         ControlImage::symbol(QStringLiteral("doc.on.doc")));
+    auto edgeAlpha = [&](double ratio) {
+        const QImage image = grab(button, ratio);
+        // Top edge, half way along: on the outline, clear of the content.
+        return qAlpha(image.pixel(image.width() / 2, 0));
+    };
+    auto underMouse = [&](bool under) {
+        button.setAttribute(Qt::WA_UnderMouse, under);
+        return grab(button).pixel(4, button.height() / 2);
+    };
+    EXPECT_EQ(edgeAlpha(1), 0);
+    EXPECT_EQ(underMouse(true), underMouse(false));
+
+    button.setBezeled(true);
+    EXPECT_TRUE(button.testAttribute(Qt::WA_Hover));
+    // A whole device pixel of outline at 1× and 2×, not a faint half.
+    EXPECT_GE(edgeAlpha(1), 30);
+    EXPECT_GE(edgeAlpha(2), 30);
+    const QRgb hovered = underMouse(true);
+    const QRgb resting = underMouse(false);
+    EXPECT_GT(qAlpha(hovered), qAlpha(resting));
+    EXPECT_GT(qAlpha(resting), 0);
+}
+
+TEST(ToolbarButton, AHiddenIconTakesNoRoomAndComesBack)
+{
+    ToolbarButton button(QStringLiteral("复制"),
+                         ControlImage::symbol(QStringLiteral("doc.on.doc")));
+    const int withIcon = button.intrinsicWidth();
+    button.setIconHidden(true);
+    EXPECT_EQ(button.intrinsicWidth(), ToolbarButton(QStringLiteral("复制")).intrinsicWidth());
+    EXPECT_TRUE(button.contentFrames(QRectF(0, 0, 80, 32)).icon.isEmpty());
+    button.setIconHidden(false);
+    EXPECT_EQ(button.intrinsicWidth(), withIcon);
+}

@@ -85,4 +85,3 @@ TEST(SelectionPreview, HighlightsAHoveredWindowAndFollowsTheAppearance)
     EXPECT_EQ(lightImage.pixel(panelCorner), CoreAppearance::surface.light.rgb());
     EXPECT_EQ(darkImage.pixel(panelCorner), CoreAppearance::surface.dark.rgb());
 }
-

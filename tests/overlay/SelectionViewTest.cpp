@@ -253,3 +253,27 @@ TEST(SelectionView, TheMagnifierLeavesThePointerWhileItIsOverTheActionPanel)
     o.hover({620, 610});
     EXPECT_EQ(o.view.model().pointer(), (Point{620, 610}));
 }
+
+TEST(SelectionView, ActionBarFitsAHalfScaleFullHdScreenWithoutScrolling)
+{
+    // 1920 × 1080 pixels at 2×: a view 960 points wide.
+    OverlayHarness o(test::makeCoordinateImage(1920, 1080), {960, 540});
+    o.key(Qt::Key_A, Qt::ControlModifier);
+    FloatingControls* panel = o.view.actionPanel();
+    EXPECT_LE(panel->width(), 960 - 24);
+    EXPECT_EQ(panel->scroll()->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    // Every button, the last two included, lies inside the panel.
+    const QRect inside = panel->rect();
+    for (auto* button : o.view.actions()->findChildren<ToolbarButton*>()) {
+        const QRect r(button->mapTo(panel, QPoint(0, 0)), button->size());
+        EXPECT_TRUE(inside.contains(r)) << button->text().toStdString();
+    }
+
+    // Where there is room the buttons keep their icons.
+    OverlayHarness wide(test::makeCoordinateImage(1600, 900), {1600, 900});
+    wide.key(Qt::Key_A, Qt::ControlModifier);
+    for (auto* button : wide.view.actions()->findChildren<ToolbarButton*>())
+        EXPECT_FALSE(button->iconHidden());
+    EXPECT_EQ(wide.view.actionPanel()->scroll()->horizontalScrollBarPolicy(),
+              Qt::ScrollBarAlwaysOff);
+}
