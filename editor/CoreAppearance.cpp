@@ -3,10 +3,12 @@
 #include <QApplication>
 #include <QEvent>
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QPalette>
 #include <QWidget>
 
 #include <algorithm>
+#include <cmath>
 
 namespace kelpie::CoreAppearance {
 namespace {
@@ -123,6 +125,29 @@ QFont monospacedSystemFont(double size, int weight)
     font.setPixelSize(std::max(1, static_cast<int>(size + 0.5)));
     font.setWeight(static_cast<QFont::Weight>(weight));
     return font;
+}
+
+QFont withMonospacedDigits(const QFont& font)
+{
+    const QFontMetricsF metrics(font);
+    const double zero = metrics.horizontalAdvance(QLatin1Char('0'));
+    bool equal = true;
+    for (char digit = '1'; digit <= '9'; ++digit)
+        equal = equal && std::abs(metrics.horizontalAdvance(QLatin1Char(digit)) - zero) < 0.01;
+    if (equal)
+        return font;
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (font.pixelSize() > 0)
+        fixed.setPixelSize(font.pixelSize());
+    else
+        fixed.setPointSizeF(font.pointSizeF());
+    fixed.setWeight(font.weight());
+    return fixed;
+}
+
+QFont monospacedDigitSystemFont(double size, int weight)
+{
+    return withMonospacedDigits(systemFont(size, weight));
 }
 
 } // namespace kelpie::CoreAppearance

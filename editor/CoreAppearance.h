@@ -73,6 +73,12 @@ QPainterPath captureOutline(const QRectF& rect);
 QFont systemFont(double size, int weight = 400);
 // The fixed-pitch system font at a pixel size.
 QFont monospacedSystemFont(double size, int weight = 400);
+// The system font at a pixel size with digits of equal width, so counts
+// that change under the pointer (a region's size) keep their width.
+QFont monospacedDigitSystemFont(double size, int weight = 400);
+// `font` itself when its digits are all of one width, else the fixed-pitch
+// system font at the same pixel size and weight.
+QFont withMonospacedDigits(const QFont& font);
 
 } // namespace CoreAppearance
 } // namespace kelpie

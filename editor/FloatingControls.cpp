@@ -110,9 +110,17 @@ void FloatingControls::paintEvent(QPaintEvent*)
         return;
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
+    const auto appearance = CoreAppearance::appearance(this);
+    // Filled and outlined by a one-point separator line, as the editor's
+    // panels are, so the panel keeps its edge over white content. The line
+    // lies on whole device pixels inside the bounds.
+    const double ratio = devicePixelRatioF();
+    const double line = std::max(1.0, std::round(ratio)) / ratio;
+    const QRectF outline = QRectF(rect()).adjusted(line / 2, line / 2, -line / 2, -line / 2);
     QPainterPath shape;
-    shape.addRoundedRect(rect(), *m_surfaceCornerRadius, *m_surfaceCornerRadius);
-    painter.fillPath(shape, CoreAppearance::surface.resolved(CoreAppearance::appearance(this)));
+    shape.addRoundedRect(outline, *m_surfaceCornerRadius, *m_surfaceCornerRadius);
+    painter.fillPath(shape, CoreAppearance::surface.resolved(appearance));
+    painter.strokePath(shape, QPen(CoreAppearance::separator.resolved(appearance), line));
 }
 
 bool FloatingControls::event(QEvent* event)

@@ -34,7 +34,8 @@ public:
     void fitContent();
 
     // Panels that have no surface view behind them paint the shared surface
-    // colour themselves, rounded by this radius.
+    // colour themselves, rounded by this radius and outlined by a one-point
+    // separator line.
     void setSurfaceCornerRadius(std::optional<double> radius);
 
     QSize sizeHint() const override;

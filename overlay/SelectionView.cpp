@@ -104,7 +104,7 @@ QImage drawableImage(const QImage& image)
     }
 }
 
-QFont labelFont() { return CoreAppearance::systemFont(12, QFont::Medium); }
+QFont labelFont() { return CoreAppearance::monospacedDigitSystemFont(12, QFont::Medium); }
 QFont statusFont() { return CoreAppearance::systemFont(13); }
 
 // A text box whose bottom-left corner sits at a view-space point.

@@ -5,12 +5,16 @@
 #include "editor/StyleSlider.h"
 
 #include <QApplication>
+#include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
 
 #include <gtest/gtest.h>
+
+#include <set>
 
 using namespace kelpie;
 
@@ -201,4 +205,24 @@ TEST(ControlImage, EverySymbolDrawsSomethingAtAnyScale)
         }
     }
     EXPECT_TRUE(ControlImage::symbol(QStringLiteral("no.such.symbol")).isNull());
+}
+
+TEST(CoreAppearance, MonospacedDigitFontsKeepEveryDigitOneWidthInAnyFamily)
+{
+    auto digitWidths = [](const QFont& font) {
+        const QFontMetricsF metrics(font);
+        std::set<int> widths;
+        for (char digit = '0'; digit <= '9'; ++digit)
+            widths.insert(qRound(metrics.horizontalAdvance(QLatin1Char(digit)) * 100));
+        return widths.size();
+    };
+    EXPECT_EQ(digitWidths(CoreAppearance::monospacedDigitSystemFont(12, QFont::Medium)), 1u);
+    // Whatever family the desktop's font is, the digits come out even.
+    for (const QString& family : QFontDatabase::families()) {
+        QFont font(family);
+        font.setPixelSize(12);
+        const QFont even = CoreAppearance::withMonospacedDigits(font);
+        EXPECT_EQ(digitWidths(even), 1u) << family.toStdString();
+        EXPECT_EQ(even.pixelSize(), 12);
+    }
 }
