@@ -111,9 +111,26 @@ QPainterPath captureOutline(const QRectF& rect)
     return path;
 }
 
+namespace {
+
+// The desktop's family followed by the Chinese families Kelpie's messages
+// need. Named outright: left to the font system's own fallback, Chinese
+// glyphs are drawn at the unscaled size on screens of fractional scale.
+QStringList withChineseFallback(const QString& family, bool monospaced)
+{
+    if (monospaced)
+        return {family, QStringLiteral("Noto Sans Mono CJK SC"), QStringLiteral("Noto Sans CJK SC"),
+                QStringLiteral("WenQuanYi Zen Hei Mono")};
+    return {family, QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Micro Hei"),
+            QStringLiteral("WenQuanYi Zen Hei")};
+}
+
+} // namespace
+
 QFont systemFont(double size, int weight)
 {
     QFont font = QApplication::font();
+    font.setFamilies(withChineseFallback(font.family(), false));
     font.setPixelSize(std::max(1, static_cast<int>(size + 0.5)));
     font.setWeight(static_cast<QFont::Weight>(weight));
     return font;
@@ -122,6 +139,7 @@ QFont systemFont(double size, int weight)
 QFont monospacedSystemFont(double size, int weight)
 {
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setFamilies(withChineseFallback(font.family(), true));
     font.setPixelSize(std::max(1, static_cast<int>(size + 0.5)));
     font.setWeight(static_cast<QFont::Weight>(weight));
     return font;

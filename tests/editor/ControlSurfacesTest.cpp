@@ -226,3 +226,43 @@ TEST(CoreAppearance, MonospacedDigitFontsKeepEveryDigitOneWidthInAnyFamily)
         EXPECT_EQ(even.pixelSize(), 12);
     }
 }
+
+TEST(CoreAppearance, ChineseTitlesGrowWithTheScreenScale)
+{
+    // The ink of two Chinese characters drawn at 14 pixels, in device
+    // pixels, at 1× and at fractional scales.
+    auto inkHeight = [](const QFont& font, double ratio) {
+        QImage image(QSize(80, 40) * ratio, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::transparent);
+        {
+            QPainter painter(&image);
+            painter.setFont(font);
+            painter.setPen(Qt::black);
+            painter.drawText(QRectF(0, 0, 80, 40), Qt::AlignCenter, QStringLiteral("截图"));
+        }
+        int top = image.height();
+        int bottom = -1;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (qAlpha(image.pixel(x, y)) > 128) {
+                    top = std::min(top, y);
+                    bottom = std::max(bottom, y);
+                }
+        return bottom - top + 1;
+    };
+    for (const QFont& font :
+         {CoreAppearance::systemFont(14), CoreAppearance::monospacedSystemFont(14)}) {
+        // Hinting rounds each size its own way; the ink must still grow
+        // with every step of scale, and double at twice the scale, near enough.
+        int previous = inkHeight(font, 1);
+        const int plain = previous;
+        ASSERT_GT(plain, 8);
+        for (const double ratio : {1.25, 1.5, 2.0}) {
+            const int ink = inkHeight(font, ratio);
+            EXPECT_GT(ink, previous) << ratio;
+            previous = ink;
+        }
+        EXPECT_GE(previous, plain * 1.6);
+    }
+}
