@@ -95,7 +95,14 @@ void ScreenshotColorWell::deactivate()
     m_active = false;
     if (activeWell == this)
         activeWell = nullptr;
+    const bool raised = m_previousLevel.has_value();
     restoreLevel();
+    // A panel raised above a covering window had taken the keyboard from
+    // it; once the panel is closed, the keyboard goes back.
+    QWidget* host = window();
+    const QColorDialog* colorPanel = panel.data();
+    if (raised && colorPanel && host && !colorPanel->isVisible() && host->isVisible())
+        host->activateWindow();
     update();
 }
 
