@@ -76,16 +76,6 @@ protected:
 
 } // namespace
 
-void watchApplicationAppearance()
-{
-    static AppearanceWatcher* watcher = nullptr;
-    if (watcher || !qApp)
-        return;
-    watcher = new AppearanceWatcher;
-    watcher->setParent(qApp);
-    qApp->installEventFilter(watcher);
-}
-
 bool isAppearanceChange(int eventType)
 {
     return eventType == QEvent::PaletteChange || eventType == QEvent::ApplicationPaletteChange
@@ -166,6 +156,54 @@ QFont withMonospacedDigits(const QFont& font)
 QFont monospacedDigitSystemFont(double size, int weight)
 {
     return withMonospacedDigits(systemFont(size, weight));
+}
+
+namespace {
+
+// Starts passing the application's changes on to the widgets, once.
+void watchApplicationAppearance()
+{
+    static AppearanceWatcher* watcher = nullptr;
+    if (watcher || !qApp)
+        return;
+    watcher = new AppearanceWatcher;
+    watcher->setParent(qApp);
+    qApp->installEventFilter(watcher);
+}
+
+class AppearanceFollower : public QObject {
+public:
+    AppearanceFollower(QWidget* widget, std::function<void()> refresh)
+        : QObject(widget), m_widget(widget), m_refresh(std::move(refresh))
+    {
+        widget->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == m_widget && isAppearanceChange(event->type())) {
+            if (m_refresh)
+                m_refresh();
+            else
+                m_widget->update();
+        }
+        return false;
+    }
+
+private:
+    QWidget* m_widget;
+    std::function<void()> m_refresh;
+};
+
+} // namespace
+
+void followAppearance(QWidget* widget, std::function<void()> refresh)
+{
+    if (!widget)
+        return;
+    watchApplicationAppearance();
+    new AppearanceFollower(widget, std::move(refresh));
 }
 
 } // namespace kelpie::CoreAppearance

@@ -40,7 +40,7 @@ FloatingControls::FloatingControls(const std::vector<QWidget*>& rows, bool prima
     // setWidget turns the background filling on; the panel's own shows through.
     m_stack->setAutoFillBackground(false);
     m_scroll->viewport()->installEventFilter(this);
-    CoreAppearance::watchApplicationAppearance();
+    CoreAppearance::followAppearance(this);
     fitContent();
 }
 
@@ -121,20 +121,6 @@ void FloatingControls::paintEvent(QPaintEvent*)
     shape.addRoundedRect(outline, *m_surfaceCornerRadius, *m_surfaceCornerRadius);
     painter.fillPath(shape, CoreAppearance::surface.resolved(appearance));
     painter.strokePath(shape, QPen(CoreAppearance::separator.resolved(appearance), line));
-}
-
-bool FloatingControls::event(QEvent* event)
-{
-    if (event->type() == CoreAppearance::appearanceChangeEventType())
-        update();
-    return QWidget::event(event);
-}
-
-void FloatingControls::changeEvent(QEvent* event)
-{
-    QWidget::changeEvent(event);
-    if (CoreAppearance::isAppearanceChange(event->type()))
-        update();
 }
 
 bool FloatingControls::eventFilter(QObject* watched, QEvent* event)

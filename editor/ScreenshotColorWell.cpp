@@ -20,7 +20,7 @@ QPointer<ScreenshotColorWell> activeWell;
 ScreenshotColorWell::ScreenshotColorWell(QWidget* parent) : QAbstractButton(parent)
 {
     setFocusPolicy(Qt::TabFocus);
-    CoreAppearance::watchApplicationAppearance();
+    CoreAppearance::followAppearance(this);
     connect(this, &QAbstractButton::clicked, this, [this] {
         if (m_active)
             deactivate();
@@ -153,20 +153,6 @@ void ScreenshotColorWell::paintEvent(QPaintEvent*)
     painter.fillPath(swatch, m_color);
     if (!isEnabled())
         painter.fillPath(bezel, QColor(128, 128, 128, 110));
-}
-
-bool ScreenshotColorWell::event(QEvent* event)
-{
-    if (event->type() == CoreAppearance::appearanceChangeEventType())
-        update();
-    return QAbstractButton::event(event);
-}
-
-void ScreenshotColorWell::changeEvent(QEvent* event)
-{
-    QAbstractButton::changeEvent(event);
-    if (CoreAppearance::isAppearanceChange(event->type()))
-        update();
 }
 
 } // namespace kelpie

@@ -43,7 +43,7 @@ ToolbarButton::ToolbarButton(const QString& title, const ControlImage& image, QW
     setFont(CoreAppearance::systemFont(14));
     setFocusPolicy(Qt::TabFocus);
     setAttribute(Qt::WA_Hover, false);
-    CoreAppearance::watchApplicationAppearance();
+    CoreAppearance::followAppearance(this, [this] { refreshAppearance(); });
     connect(this, &QAbstractButton::toggled, this, &ToolbarButton::refreshAppearance);
     refreshAppearance();
 }
@@ -284,19 +284,10 @@ void ToolbarButton::drawIcon(QPainter& painter, const QRectF& frame, const QColo
     painter.restore();
 }
 
-bool ToolbarButton::event(QEvent* event)
-{
-    if (event->type() == CoreAppearance::appearanceChangeEventType())
-        refreshAppearance();
-    return QAbstractButton::event(event);
-}
-
 void ToolbarButton::changeEvent(QEvent* event)
 {
     QAbstractButton::changeEvent(event);
-    if (CoreAppearance::isAppearanceChange(event->type()))
-        refreshAppearance();
-    else if (event->type() == QEvent::EnabledChange)
+    if (event->type() == QEvent::EnabledChange)
         update();
 }
 

@@ -132,7 +132,7 @@ SelectionView::SelectionView(const QImage& image, Size size, QWidget* parent)
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::CrossCursor);
-    CoreAppearance::watchApplicationAppearance();
+    CoreAppearance::followAppearance(this);
 
     m_model.onConfirm
         = [this](const QImage& crop, const Rect& rect, const SelectionAction& action) {
@@ -408,8 +408,6 @@ void SelectionView::keyPressEvent(QKeyEvent* event)
 
 bool SelectionView::event(QEvent* event)
 {
-    if (event->type() == CoreAppearance::appearanceChangeEventType())
-        update();
     // The overlay's own keys win over application-wide shortcuts.
     if (event->type() == QEvent::ShortcutOverride) {
         const auto* key = static_cast<QKeyEvent*>(event);
@@ -427,13 +425,6 @@ void SelectionView::resizeEvent(QResizeEvent* event)
     QWidget::resizeEvent(event);
     m_drawn = decorations();
     update();
-}
-
-void SelectionView::changeEvent(QEvent* event)
-{
-    QWidget::changeEvent(event);
-    if (CoreAppearance::isAppearanceChange(event->type()))
-        update();
 }
 
 // MARK: drawing

@@ -266,3 +266,29 @@ TEST(CoreAppearance, ChineseTitlesGrowWithTheScreenScale)
         EXPECT_GE(previous, plain * 1.6);
     }
 }
+
+TEST(CoreAppearance, FollowersHearEverySwitchOfTheirAppearance)
+{
+    QWidget parent;
+    auto* child = new QWidget(&parent);
+    int refreshes = 0;
+    CoreAppearance::followAppearance(child, [&refreshes] { ++refreshes; });
+
+    // The desktop switches its theme: the toolkit tells the application only.
+    QEvent theme(QEvent::ThemeChange);
+    QApplication::sendEvent(qApp, &theme);
+    EXPECT_EQ(refreshes, 1);
+
+    // The application's palette changes.
+    const QPalette saved = QApplication::palette();
+    const int before = refreshes;
+    QApplication::setPalette(QPalette(QColor(30, 30, 30), QColor(30, 30, 30)));
+    EXPECT_GT(refreshes, before);
+    EXPECT_EQ(CoreAppearance::appearance(child), CoreAppearance::Appearance::dark);
+    QApplication::setPalette(saved);
+
+    // A palette set on an ancestor only.
+    const int beforeParent = refreshes;
+    parent.setPalette(QPalette(QColor(240, 240, 240), QColor(240, 240, 240)));
+    EXPECT_GT(refreshes, beforeParent);
+}
