@@ -17,10 +17,9 @@
 
 namespace kelpie {
 
-FloatingControls::FloatingControls(const std::vector<QWidget*>& rows, bool primaryToolbar,
-                                   QWidget* parent)
-    : QWidget(parent), m_horizontalPadding(primaryToolbar ? 14 : 16),
-      m_verticalPadding(primaryToolbar ? 6 : 10), m_stack(new QWidget),
+FloatingControls::FloatingControls(const std::vector<QWidget*>& rows, Kind kind, QWidget* parent)
+    : QWidget(parent), m_horizontalPadding(kind == Kind::primaryToolbar ? 14 : 16),
+      m_verticalPadding(kind == Kind::primaryToolbar ? 6 : 10), m_stack(new QWidget),
       m_scroll(new QScrollArea(this))
 {
     auto* layout = new QVBoxLayout(m_stack);

@@ -17,8 +17,13 @@ class FloatingControls : public QWidget {
     Q_OBJECT
 
 public:
-    FloatingControls(const std::vector<QWidget*>& rows, bool primaryToolbar,
-                     QWidget* parent = nullptr);
+    // The primary tool bar sits closer to its rows than other panels.
+    enum class Kind {
+        primaryToolbar,
+        panel,
+    };
+
+    FloatingControls(const std::vector<QWidget*>& rows, Kind kind, QWidget* parent = nullptr);
 
     double horizontalPadding() const { return m_horizontalPadding; }
     double verticalPadding() const { return m_verticalPadding; }

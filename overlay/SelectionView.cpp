@@ -62,9 +62,11 @@ HandleShape handleShape(QPointF centre, double ratio)
     return {box.adjusted(inset, inset, -inset, -inset), line / ratio};
 }
 
+// One button of the action bar: a tool button confirms that tool, the
+// others run their responder action.
 struct ActionButton {
     QString title;
-    const char* symbol;
+    ControlSymbol symbol;
     std::optional<AnnotationTool> tool;
     void (SelectionView::*action)();
 };
@@ -72,26 +74,27 @@ struct ActionButton {
 std::vector<ActionButton> actionButtons()
 {
     // The rectangle tool is called "画框" here: in the overlay it frames.
-    auto toolButton = [](AnnotationTool tool, const char* symbol) {
+    auto toolButton = [](AnnotationTool tool, ControlSymbol symbol) {
         const QString name
             = tool == AnnotationTool::rectangle ? QStringLiteral("画框") : title(tool);
         return ActionButton{name, symbol, tool, nullptr};
     };
     return {
-        toolButton(AnnotationTool::select, "cursorarrow"),
-        toolButton(AnnotationTool::arrow, "arrow.up.right"),
-        toolButton(AnnotationTool::rectangle, "rectangle"),
-        toolButton(AnnotationTool::text, "textformat"),
-        toolButton(AnnotationTool::pen, "pencil"),
-        toolButton(AnnotationTool::mask, "rectangle.fill"),
-        toolButton(AnnotationTool::highlight, "highlighter"),
-        toolButton(AnnotationTool::number, "number.circle"),
-        {QStringLiteral("复制"), "doc.on.doc", std::nullopt, &SelectionView::copy},
-        {QStringLiteral("保存"), "square.and.arrow.down", std::nullopt,
+        toolButton(AnnotationTool::select, ControlSymbol::cursorArrow),
+        toolButton(AnnotationTool::arrow, ControlSymbol::arrowUpRight),
+        toolButton(AnnotationTool::rectangle, ControlSymbol::rectangle),
+        toolButton(AnnotationTool::text, ControlSymbol::textFormat),
+        toolButton(AnnotationTool::pen, ControlSymbol::pencil),
+        toolButton(AnnotationTool::mask, ControlSymbol::rectangleFill),
+        toolButton(AnnotationTool::highlight, ControlSymbol::highlighter),
+        toolButton(AnnotationTool::number, ControlSymbol::numberCircle),
+        {QStringLiteral("复制"), ControlSymbol::docOnDoc, std::nullopt, &SelectionView::copy},
+        {QStringLiteral("保存"), ControlSymbol::squareAndArrowDown, std::nullopt,
          &SelectionView::saveDocument},
-        {QStringLiteral("钉住"), "pin", std::nullopt, &SelectionView::pinSelection},
-        {QStringLiteral("重新选择"), "arrow.counterclockwise", std::nullopt, &SelectionView::reset},
-        {QStringLiteral("取消"), "xmark", std::nullopt, &SelectionView::cancel},
+        {QStringLiteral("钉住"), ControlSymbol::pin, std::nullopt, &SelectionView::pinSelection},
+        {QStringLiteral("重新选择"), ControlSymbol::arrowCounterclockwise, std::nullopt,
+         &SelectionView::reset},
+        {QStringLiteral("取消"), ControlSymbol::xmark, std::nullopt, &SelectionView::cancel},
     };
 }
 
@@ -171,21 +174,19 @@ SelectionView::SelectionView(const QImage& image, Size size, QWidget* parent)
     row->setSpacing(buttonSpacing);
     row->setContentsMargins(8, 8, 8, 8);
     for (const ActionButton& entry : actionButtons()) {
-        auto* button = new ToolbarButton(entry.title,
-                                         ControlImage::symbol(QString::fromLatin1(entry.symbol)));
+        auto* button = new ToolbarButton(entry.title, ControlImage::symbol(entry.symbol));
         button->setFocusPolicy(Qt::NoFocus);
         button->setCursor(Qt::ArrowCursor);
         button->setBezeled(true);
         if (entry.tool) {
             const int tag = SelectionModel::toolTag(*entry.tool);
-            button->setProperty("tag", tag);
             connect(button, &QAbstractButton::clicked, this, [this, tag] { editTool(tag); });
         } else {
             connect(button, &QAbstractButton::clicked, this, entry.action);
         }
         row->addWidget(button);
     }
-    m_actionPanel = new FloatingControls({m_actions}, false, this);
+    m_actionPanel = new FloatingControls({m_actions}, FloatingControls::Kind::panel, this);
     m_actionPanel->setSurfaceCornerRadius(8);
     m_actionPanel->hide();
     m_actionPanel->installEventFilter(this);

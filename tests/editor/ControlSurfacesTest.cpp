@@ -58,7 +58,8 @@ TEST(FloatingControls, CappedPanelGainsAScrollerAndScrollsSideways)
 {
     QWidget host;
     host.setAttribute(Qt::WA_DontShowOnScreen);
-    auto& controls = *new FloatingControls({fixedRow(300, 30), fixedRow(120, 20)}, false, &host);
+    auto& controls = *new FloatingControls({fixedRow(300, 30), fixedRow(120, 20)},
+                                           FloatingControls::Kind::panel, &host);
     host.resize(600, 200);
     host.show();
     EXPECT_EQ(controls.horizontalPadding(), 16);
@@ -84,14 +85,14 @@ TEST(FloatingControls, CappedPanelGainsAScrollerAndScrollsSideways)
     EXPECT_EQ(controls.scroll()->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
     EXPECT_EQ(controls.scroll()->horizontalScrollBar()->value(), 0);
 
-    FloatingControls primary({fixedRow(100, 30)}, true);
+    FloatingControls primary({fixedRow(100, 30)}, FloatingControls::Kind::primaryToolbar);
     EXPECT_EQ(primary.panelSize(1000), QSizeF(100 + 28, 30 + 12));
 }
 
 TEST(FloatingControls, HiddenRowsTakeNoRoom)
 {
     QWidget* second = fixedRow(400, 40);
-    FloatingControls controls({fixedRow(100, 30), second}, false);
+    FloatingControls controls({fixedRow(100, 30), second}, FloatingControls::Kind::panel);
     EXPECT_EQ(controls.panelSize(1000).width(), 432);
     second->hide();
     EXPECT_EQ(controls.panelSize(1000), QSizeF(132, 50));
@@ -166,27 +167,12 @@ TEST(CoreSurfaceView, FillsWithTheSurfaceColourOfItsAppearance)
 
 TEST(ControlImage, EverySymbolDrawsSomethingAtAnyScale)
 {
-    const QStringList required = {QStringLiteral("cursorarrow"),
-                                  QStringLiteral("arrow.up.right"),
-                                  QStringLiteral("rectangle"),
-                                  QStringLiteral("rectangle.fill"),
-                                  QStringLiteral("circle"),
-                                  QStringLiteral("line.diagonal"),
-                                  QStringLiteral("textformat"),
-                                  QStringLiteral("pencil"),
-                                  QStringLiteral("highlighter"),
-                                  QStringLiteral("number.circle"),
-                                  QStringLiteral("pin"),
-                                  QStringLiteral("square.and.arrow.down"),
-                                  QStringLiteral("doc.on.doc"),
-                                  QStringLiteral("arrow.counterclockwise"),
-                                  QStringLiteral("xmark"),
-                                  QStringLiteral("checkmark"),
-                                  QStringLiteral("arrow.uturn.backward"),
-                                  QStringLiteral("arrow.uturn.forward")};
-    for (const QString& name : required) {
-        const ControlImage symbol = ControlImage::symbol(name);
-        ASSERT_FALSE(symbol.isNull()) << name.toStdString();
+    for (const ControlSymbol which : allControlSymbols) {
+        const std::string name = roleName(which).toStdString();
+        const ControlImage symbol = ControlImage::symbol(which);
+        ASSERT_FALSE(symbol.isNull()) << name;
+        EXPECT_EQ(symbol.controlSymbol(), which);
+        EXPECT_EQ(symbol.withSymbolConfiguration(18, QFont::Medium)->controlSymbol(), which);
         EXPECT_TRUE(symbol.isTemplate());
         for (const double ratio : {1.0, 2.0}) {
             QImage image(QSize(19, 19) * ratio, QImage::Format_ARGB32_Premultiplied);
@@ -200,11 +186,11 @@ TEST(ControlImage, EverySymbolDrawsSomethingAtAnyScale)
                 for (int x = 0; x < image.width(); ++x)
                     opaque += qAlpha(image.pixel(x, y)) > 200;
             // Solid strokes, not a faint smear; and not a filled box.
-            EXPECT_GT(opaque, 8 * ratio * ratio) << name.toStdString() << " at " << ratio;
-            EXPECT_LT(opaque, image.width() * image.height() * 0.6) << name.toStdString();
+            EXPECT_GT(opaque, 8 * ratio * ratio) << name << " at " << ratio;
+            EXPECT_LT(opaque, image.width() * image.height() * 0.6) << name;
         }
     }
-    EXPECT_TRUE(ControlImage::symbol(QStringLiteral("no.such.symbol")).isNull());
+    EXPECT_TRUE(ControlImage::symbol(ControlSymbol::pin, 0).isNull());
 }
 
 TEST(CoreAppearance, MonospacedDigitFontsKeepEveryDigitOneWidthInAnyFamily)
