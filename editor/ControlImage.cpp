@@ -13,7 +13,7 @@ namespace {
 // stroke width follows the weight so configured symbols look bolder.
 constexpr double grid = 24;
 
-struct Symbol {
+struct SymbolShape {
     // Strokes are outlined with the weight's line width; fills are solid.
     QPainterPath stroke;
     QPainterPath fill;
@@ -50,93 +50,93 @@ QPainterPath uturn(bool backward)
     return path;
 }
 
-std::map<QString, Symbol> makeSymbols()
+std::map<ControlSymbol, SymbolShape> makeSymbols()
 {
-    std::map<QString, Symbol> s;
+    std::map<ControlSymbol, SymbolShape> s;
 
-    s[QStringLiteral("cursorarrow")].stroke = polyline(
+    s[ControlSymbol::cursorArrow].stroke = polyline(
         {{6.5, 3.5}, {6.5, 19}, {10.4, 15.4}, {13, 21}, {15.6, 19.8}, {13, 14.3}, {18, 14}}, true);
 
     QPainterPath arrow = polyline({{5.5, 18.5}, {18, 6}});
     arrow.addPath(polyline({{9, 6}, {18, 6}, {18, 15}}));
-    s[QStringLiteral("arrow.up.right")].stroke = arrow;
+    s[ControlSymbol::arrowUpRight].stroke = arrow;
 
     QPainterPath rect;
     rect.addRoundedRect(QRectF(3.5, 6, 17, 12), 2.2, 2.2);
-    s[QStringLiteral("rectangle")].stroke = rect;
-    s[QStringLiteral("rectangle.fill")].fill = rect;
-    s[QStringLiteral("rectangle.fill")].stroke = rect;
+    s[ControlSymbol::rectangle].stroke = rect;
+    s[ControlSymbol::rectangleFill].fill = rect;
+    s[ControlSymbol::rectangleFill].stroke = rect;
 
     QPainterPath circle;
     circle.addEllipse(QPointF(12, 12), 8.5, 8.5);
-    s[QStringLiteral("circle")].stroke = circle;
+    s[ControlSymbol::circle].stroke = circle;
 
-    s[QStringLiteral("line.diagonal")].stroke = polyline({{5, 19}, {19, 5}});
+    s[ControlSymbol::lineDiagonal].stroke = polyline({{5, 19}, {19, 5}});
 
     // "Aa": a capital and a small letter, the sign for typed text.
     QPainterPath text = polyline({{2.5, 19}, {8, 5}, {13.5, 19}});
     text.addPath(polyline({{4.6, 14}, {11.4, 14}}));
     text.addEllipse(QPointF(17.6, 15.6), 3.2, 3.4);
     text.addPath(polyline({{20.8, 12}, {20.8, 19}}));
-    s[QStringLiteral("textformat")].stroke = text;
+    s[ControlSymbol::textFormat].stroke = text;
 
     QPainterPath pencil
         = polyline({{15.2, 4.8}, {19.2, 8.8}, {8.8, 19.2}, {4, 20}, {4.8, 15.2}}, true);
     pencil.addPath(polyline({{13, 7}, {17, 11}}));
-    s[QStringLiteral("pencil")].stroke = pencil;
+    s[ControlSymbol::pencil].stroke = pencil;
 
     // A marker with a slanted nib beside the band of colour it leaves.
     QPainterPath marker = polyline({{14.5, 3}, {20.5, 9}, {12.2, 17.3}, {6.2, 11.3}}, true);
     marker.addPath(polyline({{11.3, 6.2}, {17.3, 12.2}}));
     marker.addPath(polyline({{6.2, 11.3}, {3.6, 18.2}, {5.3, 19.9}, {12.2, 17.3}}));
-    s[QStringLiteral("highlighter")].stroke = marker;
+    s[ControlSymbol::highlighter].stroke = marker;
     QPainterPath band;
     band.addRoundedRect(QRectF(12, 19.6, 9, 2.6), 1, 1);
-    s[QStringLiteral("highlighter")].fill = band;
+    s[ControlSymbol::highlighter].fill = band;
 
     QPainterPath number;
     number.addEllipse(QPointF(12, 12), 9, 9);
     number.addPath(polyline({{9.8, 9.2}, {12.6, 7.2}, {12.6, 16.8}}));
     number.addPath(polyline({{9.8, 16.8}, {15.2, 16.8}}));
-    s[QStringLiteral("number.circle")].stroke = number;
+    s[ControlSymbol::numberCircle].stroke = number;
 
     QPainterPath pin = polyline(
         {{8.5, 3.5}, {15.5, 3.5}, {14.2, 9.5}, {17.5, 13.5}, {6.5, 13.5}, {9.8, 9.5}}, true);
     pin.addPath(polyline({{12, 13.5}, {12, 21}}));
-    s[QStringLiteral("pin")].stroke = pin;
+    s[ControlSymbol::pin].stroke = pin;
 
     QPainterPath save
         = polyline({{7.5, 10}, {4.5, 10}, {4.5, 20.5}, {19.5, 20.5}, {19.5, 10}, {16.5, 10}});
     save.addPath(polyline({{12, 3}, {12, 15}}));
     save.addPath(polyline({{8, 11}, {12, 15}, {16, 11}}));
-    s[QStringLiteral("square.and.arrow.down")].stroke = save;
+    s[ControlSymbol::squareAndArrowDown].stroke = save;
 
     // Two sheets, the back one showing only where the front one leaves it.
     QPainterPath copy;
     copy.addRoundedRect(QRectF(4, 7.5, 11.5, 13.5), 2, 2);
     copy.addPath(polyline(
         {{8.5, 5}, {8.5, 4.5}, {9, 3}, {18.5, 3}, {20, 4.5}, {20, 15}, {18.5, 16.5}, {18, 16.5}}));
-    s[QStringLiteral("doc.on.doc")].stroke = copy;
+    s[ControlSymbol::docOnDoc].stroke = copy;
 
     QPainterPath again;
     again.arcMoveTo(QRectF(4, 4, 16, 16), 140);
     again.arcTo(QRectF(4, 4, 16, 16), 140, -300);
     again.addPath(polyline({{4.2, 4.8}, {5.9, 9.3}, {10.4, 8.4}}));
-    s[QStringLiteral("arrow.counterclockwise")].stroke = again;
+    s[ControlSymbol::arrowCounterclockwise].stroke = again;
 
     QPainterPath cross = polyline({{6.5, 6.5}, {17.5, 17.5}});
     cross.addPath(polyline({{17.5, 6.5}, {6.5, 17.5}}));
-    s[QStringLiteral("xmark")].stroke = cross;
+    s[ControlSymbol::xmark].stroke = cross;
 
-    s[QStringLiteral("checkmark")].stroke = polyline({{4.5, 12.5}, {9.5, 17.5}, {19.5, 6.5}});
-    s[QStringLiteral("arrow.uturn.backward")].stroke = uturn(true);
-    s[QStringLiteral("arrow.uturn.forward")].stroke = uturn(false);
+    s[ControlSymbol::checkmark].stroke = polyline({{4.5, 12.5}, {9.5, 17.5}, {19.5, 6.5}});
+    s[ControlSymbol::arrowUturnBackward].stroke = uturn(true);
+    s[ControlSymbol::arrowUturnForward].stroke = uturn(false);
     return s;
 }
 
-const std::map<QString, Symbol>& symbols()
+const std::map<ControlSymbol, SymbolShape>& symbols()
 {
-    static const std::map<QString, Symbol> table = makeSymbols();
+    static const std::map<ControlSymbol, SymbolShape> table = makeSymbols();
     return table;
 }
 
@@ -147,7 +147,7 @@ double strokeWidth(int weight) { return 1.6 * (0.7 + 0.3 * std::clamp(weight, 10
 
 struct ControlImage::Data {
     enum class Kind { symbol, drawing, bitmap } kind;
-    QString name;
+    ControlSymbol symbol = ControlSymbol::xmark;
     double pointSize = 0;
     int weight = 400;
     QSizeF size;
@@ -156,14 +156,14 @@ struct ControlImage::Data {
     QImage image;
 };
 
-ControlImage ControlImage::symbol(const QString& name, double pointSize, int weight)
+ControlImage ControlImage::symbol(ControlSymbol symbol, double pointSize, int weight)
 {
     ControlImage result;
-    if (!symbols().contains(name) || !(pointSize > 0))
+    if (!symbols().contains(symbol) || !(pointSize > 0))
         return result;
     auto data = std::make_shared<Data>();
     data->kind = Data::Kind::symbol;
-    data->name = name;
+    data->symbol = symbol;
     data->pointSize = pointSize;
     data->weight = weight;
     // Square symbols slightly larger than the point size, like glyphs with
@@ -201,17 +201,14 @@ ControlImage ControlImage::bitmap(const QImage& image, bool isTemplate)
     return result;
 }
 
-QStringList ControlImage::symbolNames()
-{
-    QStringList names;
-    for (const auto& entry : symbols())
-        names.append(entry.first);
-    return names;
-}
-
 bool ControlImage::isTemplate() const { return m_data && m_data->isTemplate; }
 bool ControlImage::isSymbol() const { return m_data && m_data->kind == Data::Kind::symbol; }
-QString ControlImage::symbolName() const { return isSymbol() ? m_data->name : QString(); }
+std::optional<ControlSymbol> ControlImage::controlSymbol() const
+{
+    if (!isSymbol())
+        return std::nullopt;
+    return m_data->symbol;
+}
 double ControlImage::pointSize() const { return isSymbol() ? m_data->pointSize : 0; }
 int ControlImage::weight() const { return isSymbol() ? m_data->weight : 400; }
 QSizeF ControlImage::size() const { return m_data ? m_data->size : QSizeF(); }
@@ -221,7 +218,7 @@ std::optional<ControlImage> ControlImage::withSymbolConfiguration(double pointSi
 {
     if (!isSymbol())
         return std::nullopt;
-    ControlImage configured = symbol(m_data->name, pointSize, weight);
+    ControlImage configured = symbol(m_data->symbol, pointSize, weight);
     if (configured.isNull())
         return std::nullopt;
     return configured;
@@ -233,7 +230,7 @@ void ControlImage::draw(QPainter& painter, const QRectF& target) const
         return;
     switch (m_data->kind) {
     case Data::Kind::symbol: {
-        const Symbol& symbol = symbols().at(m_data->name);
+        const SymbolShape& symbol = symbols().at(m_data->symbol);
         painter.save();
         painter.setRenderHint(QPainter::Antialiasing);
         painter.translate(target.topLeft());

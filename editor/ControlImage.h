@@ -1,9 +1,10 @@
 #pragma once
 
+#include "editor/ControlSymbol.h"
+
 #include <QImage>
 #include <QSizeF>
 #include <QString>
-#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -25,21 +26,18 @@ public:
 
     ControlImage() = default;
 
-    // Kelpie's symbol of that role name ("pencil", "xmark", …) as a template
-    // image; null for a name that is not in the set.
-    static ControlImage symbol(const QString& name, double pointSize = defaultPointSize,
+    // One of Kelpie's symbols as a template image.
+    static ControlImage symbol(ControlSymbol symbol, double pointSize = defaultPointSize,
                                int weight = 400);
     // `draw` paints the image into the rectangle it is given.
     static ControlImage drawing(QSizeF size, bool isTemplate, Drawing draw);
     // The bitmap's size in points is its pixel size over its device pixel ratio.
     static ControlImage bitmap(const QImage& image, bool isTemplate);
 
-    static QStringList symbolNames();
-
     bool isNull() const { return !m_data; }
     bool isTemplate() const;
     bool isSymbol() const;
-    QString symbolName() const;
+    std::optional<ControlSymbol> controlSymbol() const;
     double pointSize() const;
     int weight() const;
     QSizeF size() const;

@@ -3,10 +3,12 @@
 #include <QApplication>
 #include <QEvent>
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QPalette>
 #include <QWidget>
 
 #include <algorithm>
+#include <cmath>
 
 namespace kelpie::CoreAppearance {
 namespace {
@@ -74,16 +76,6 @@ protected:
 
 } // namespace
 
-void watchApplicationAppearance()
-{
-    static AppearanceWatcher* watcher = nullptr;
-    if (watcher || !qApp)
-        return;
-    watcher = new AppearanceWatcher;
-    watcher->setParent(qApp);
-    qApp->installEventFilter(watcher);
-}
-
 bool isAppearanceChange(int eventType)
 {
     return eventType == QEvent::PaletteChange || eventType == QEvent::ApplicationPaletteChange
@@ -109,9 +101,26 @@ QPainterPath captureOutline(const QRectF& rect)
     return path;
 }
 
+namespace {
+
+// The desktop's family followed by the Chinese families Kelpie's messages
+// need. Named outright: left to the font system's own fallback, Chinese
+// glyphs are drawn at the unscaled size on screens of fractional scale.
+QStringList withChineseFallback(const QString& family, bool monospaced)
+{
+    if (monospaced)
+        return {family, QStringLiteral("Noto Sans Mono CJK SC"), QStringLiteral("Noto Sans CJK SC"),
+                QStringLiteral("WenQuanYi Zen Hei Mono")};
+    return {family, QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Micro Hei"),
+            QStringLiteral("WenQuanYi Zen Hei")};
+}
+
+} // namespace
+
 QFont systemFont(double size, int weight)
 {
     QFont font = QApplication::font();
+    font.setFamilies(withChineseFallback(font.family(), false));
     font.setPixelSize(std::max(1, static_cast<int>(size + 0.5)));
     font.setWeight(static_cast<QFont::Weight>(weight));
     return font;
@@ -120,9 +129,81 @@ QFont systemFont(double size, int weight)
 QFont monospacedSystemFont(double size, int weight)
 {
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setFamilies(withChineseFallback(font.family(), true));
     font.setPixelSize(std::max(1, static_cast<int>(size + 0.5)));
     font.setWeight(static_cast<QFont::Weight>(weight));
     return font;
+}
+
+QFont withMonospacedDigits(const QFont& font)
+{
+    const QFontMetricsF metrics(font);
+    const double zero = metrics.horizontalAdvance(QLatin1Char('0'));
+    bool equal = true;
+    for (char digit = '1'; digit <= '9'; ++digit)
+        equal = equal && std::abs(metrics.horizontalAdvance(QLatin1Char(digit)) - zero) < 0.01;
+    if (equal)
+        return font;
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (font.pixelSize() > 0)
+        fixed.setPixelSize(font.pixelSize());
+    else
+        fixed.setPointSizeF(font.pointSizeF());
+    fixed.setWeight(font.weight());
+    return fixed;
+}
+
+QFont monospacedDigitSystemFont(double size, int weight)
+{
+    return withMonospacedDigits(systemFont(size, weight));
+}
+
+namespace {
+
+// Starts passing the application's changes on to the widgets, once.
+void watchApplicationAppearance()
+{
+    static AppearanceWatcher* watcher = nullptr;
+    if (watcher || !qApp)
+        return;
+    watcher = new AppearanceWatcher;
+    watcher->setParent(qApp);
+    qApp->installEventFilter(watcher);
+}
+
+class AppearanceFollower : public QObject {
+public:
+    AppearanceFollower(QWidget* widget, std::function<void()> refresh)
+        : QObject(widget), m_widget(widget), m_refresh(std::move(refresh))
+    {
+        widget->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == m_widget && isAppearanceChange(event->type())) {
+            if (m_refresh)
+                m_refresh();
+            else
+                m_widget->update();
+        }
+        return false;
+    }
+
+private:
+    QWidget* m_widget;
+    std::function<void()> m_refresh;
+};
+
+} // namespace
+
+void followAppearance(QWidget* widget, std::function<void()> refresh)
+{
+    if (!widget)
+        return;
+    watchApplicationAppearance();
+    new AppearanceFollower(widget, std::move(refresh));
 }
 
 } // namespace kelpie::CoreAppearance

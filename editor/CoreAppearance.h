@@ -6,6 +6,8 @@
 #include <QPainterPath>
 #include <QRectF>
 
+#include <functional>
+
 class QWidget;
 class QPalette;
 
@@ -54,11 +56,15 @@ Appearance appearance(const QWidget* widget);
 // Sent to every widget when the application's palette or the desktop's theme
 // changes: the toolkit itself tells only the application object.
 int appearanceChangeEventType();
-// Starts passing such changes on to the widgets; each control calls it.
-void watchApplicationAppearance();
 
 // True for the events that announce a change of the effective appearance.
 bool isAppearanceChange(int eventType);
+
+// The one way a surface follows the light and dark switch: `refresh` runs
+// whenever the widget's effective appearance may have changed (the
+// desktop's theme, the application's palette, or a palette or style set on
+// the widget or an ancestor). Without `refresh` the widget is repainted.
+void followAppearance(QWidget* widget, std::function<void()> refresh = {});
 
 constexpr double captureBorderWidth = 2;
 
@@ -73,6 +79,12 @@ QPainterPath captureOutline(const QRectF& rect);
 QFont systemFont(double size, int weight = 400);
 // The fixed-pitch system font at a pixel size.
 QFont monospacedSystemFont(double size, int weight = 400);
+// The system font at a pixel size with digits of equal width, so counts
+// that change under the pointer (a region's size) keep their width.
+QFont monospacedDigitSystemFont(double size, int weight = 400);
+// `font` itself when its digits are all of one width, else the fixed-pitch
+// system font at the same pixel size and weight.
+QFont withMonospacedDigits(const QFont& font);
 
 } // namespace CoreAppearance
 } // namespace kelpie

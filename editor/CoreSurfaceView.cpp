@@ -12,7 +12,7 @@ namespace kelpie {
 CoreSurfaceView::CoreSurfaceView(QWidget* parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
-    CoreAppearance::watchApplicationAppearance();
+    CoreAppearance::followAppearance(this);
 }
 
 void CoreSurfaceView::setCornerRadius(double radius)
@@ -45,20 +45,6 @@ void CoreSurfaceView::paintEvent(QPaintEvent* event)
     painter.fillPath(shape, fill);
     if (m_bordered)
         painter.strokePath(shape, QPen(CoreAppearance::separator.resolved(appearance), 1));
-}
-
-bool CoreSurfaceView::event(QEvent* event)
-{
-    if (event->type() == CoreAppearance::appearanceChangeEventType())
-        update();
-    return QWidget::event(event);
-}
-
-void CoreSurfaceView::changeEvent(QEvent* event)
-{
-    QWidget::changeEvent(event);
-    if (CoreAppearance::isAppearanceChange(event->type()))
-        update();
 }
 
 } // namespace kelpie

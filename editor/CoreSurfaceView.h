@@ -21,8 +21,6 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    bool event(QEvent* event) override;
-    void changeEvent(QEvent* event) override;
 
 private:
     double m_cornerRadius = 0;

@@ -17,10 +17,9 @@
 
 namespace kelpie {
 
-FloatingControls::FloatingControls(const std::vector<QWidget*>& rows, bool primaryToolbar,
-                                   QWidget* parent)
-    : QWidget(parent), m_horizontalPadding(primaryToolbar ? 14 : 16),
-      m_verticalPadding(primaryToolbar ? 6 : 10), m_stack(new QWidget),
+FloatingControls::FloatingControls(const std::vector<QWidget*>& rows, Kind kind, QWidget* parent)
+    : QWidget(parent), m_horizontalPadding(kind == Kind::primaryToolbar ? 14 : 16),
+      m_verticalPadding(kind == Kind::primaryToolbar ? 6 : 10), m_stack(new QWidget),
       m_scroll(new QScrollArea(this))
 {
     auto* layout = new QVBoxLayout(m_stack);
@@ -40,7 +39,7 @@ FloatingControls::FloatingControls(const std::vector<QWidget*>& rows, bool prima
     // setWidget turns the background filling on; the panel's own shows through.
     m_stack->setAutoFillBackground(false);
     m_scroll->viewport()->installEventFilter(this);
-    CoreAppearance::watchApplicationAppearance();
+    CoreAppearance::followAppearance(this);
     fitContent();
 }
 
@@ -110,23 +109,17 @@ void FloatingControls::paintEvent(QPaintEvent*)
         return;
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
+    const auto appearance = CoreAppearance::appearance(this);
+    // Filled and outlined by a one-point separator line, as the editor's
+    // panels are, so the panel keeps its edge over white content. The line
+    // lies on whole device pixels inside the bounds.
+    const double ratio = devicePixelRatioF();
+    const double line = std::max(1.0, std::round(ratio)) / ratio;
+    const QRectF outline = QRectF(rect()).adjusted(line / 2, line / 2, -line / 2, -line / 2);
     QPainterPath shape;
-    shape.addRoundedRect(rect(), *m_surfaceCornerRadius, *m_surfaceCornerRadius);
-    painter.fillPath(shape, CoreAppearance::surface.resolved(CoreAppearance::appearance(this)));
-}
-
-bool FloatingControls::event(QEvent* event)
-{
-    if (event->type() == CoreAppearance::appearanceChangeEventType())
-        update();
-    return QWidget::event(event);
-}
-
-void FloatingControls::changeEvent(QEvent* event)
-{
-    QWidget::changeEvent(event);
-    if (CoreAppearance::isAppearanceChange(event->type()))
-        update();
+    shape.addRoundedRect(outline, *m_surfaceCornerRadius, *m_surfaceCornerRadius);
+    painter.fillPath(shape, CoreAppearance::surface.resolved(appearance));
+    painter.strokePath(shape, QPen(CoreAppearance::separator.resolved(appearance), line));
 }
 
 bool FloatingControls::eventFilter(QObject* watched, QEvent* event)

@@ -17,8 +17,13 @@ class FloatingControls : public QWidget {
     Q_OBJECT
 
 public:
-    FloatingControls(const std::vector<QWidget*>& rows, bool primaryToolbar,
-                     QWidget* parent = nullptr);
+    // The primary tool bar sits closer to its rows than other panels.
+    enum class Kind {
+        primaryToolbar,
+        panel,
+    };
+
+    FloatingControls(const std::vector<QWidget*>& rows, Kind kind, QWidget* parent = nullptr);
 
     double horizontalPadding() const { return m_horizontalPadding; }
     double verticalPadding() const { return m_verticalPadding; }
@@ -34,15 +39,14 @@ public:
     void fitContent();
 
     // Panels that have no surface view behind them paint the shared surface
-    // colour themselves, rounded by this radius.
+    // colour themselves, rounded by this radius and outlined by a one-point
+    // separator line.
     void setSurfaceCornerRadius(std::optional<double> radius);
 
     QSize sizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    bool event(QEvent* event) override;
-    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

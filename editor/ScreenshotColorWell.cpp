@@ -20,7 +20,7 @@ QPointer<ScreenshotColorWell> activeWell;
 ScreenshotColorWell::ScreenshotColorWell(QWidget* parent) : QAbstractButton(parent)
 {
     setFocusPolicy(Qt::TabFocus);
-    CoreAppearance::watchApplicationAppearance();
+    CoreAppearance::followAppearance(this);
     connect(this, &QAbstractButton::clicked, this, [this] {
         if (m_active)
             deactivate();
@@ -95,7 +95,14 @@ void ScreenshotColorWell::deactivate()
     m_active = false;
     if (activeWell == this)
         activeWell = nullptr;
+    const bool raised = m_previousLevel.has_value();
     restoreLevel();
+    // A panel raised above a covering window had taken the keyboard from
+    // it; once the panel is closed, the keyboard goes back.
+    QWidget* host = window();
+    const QColorDialog* colorPanel = panel.data();
+    if (raised && colorPanel && host && !colorPanel->isVisible() && host->isVisible())
+        host->activateWindow();
     update();
 }
 
@@ -146,20 +153,6 @@ void ScreenshotColorWell::paintEvent(QPaintEvent*)
     painter.fillPath(swatch, m_color);
     if (!isEnabled())
         painter.fillPath(bezel, QColor(128, 128, 128, 110));
-}
-
-bool ScreenshotColorWell::event(QEvent* event)
-{
-    if (event->type() == CoreAppearance::appearanceChangeEventType())
-        update();
-    return QAbstractButton::event(event);
-}
-
-void ScreenshotColorWell::changeEvent(QEvent* event)
-{
-    QAbstractButton::changeEvent(event);
-    if (CoreAppearance::isAppearanceChange(event->type()))
-        update();
 }
 
 } // namespace kelpie

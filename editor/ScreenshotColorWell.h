@@ -44,8 +44,6 @@ Q_SIGNALS:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    bool event(QEvent* event) override;
-    void changeEvent(QEvent* event) override;
 
 private:
     void panelColorChanged(const QColor& color);

@@ -43,7 +43,7 @@ ToolbarButton::ToolbarButton(const QString& title, const ControlImage& image, QW
     setFont(CoreAppearance::systemFont(14));
     setFocusPolicy(Qt::TabFocus);
     setAttribute(Qt::WA_Hover, false);
-    CoreAppearance::watchApplicationAppearance();
+    CoreAppearance::followAppearance(this, [this] { refreshAppearance(); });
     connect(this, &QAbstractButton::toggled, this, &ToolbarButton::refreshAppearance);
     refreshAppearance();
 }
@@ -64,6 +64,30 @@ void ToolbarButton::setCompact(bool compact)
 void ToolbarButton::setSample(bool sample)
 {
     m_sample = sample;
+    updateGeometry();
+    update();
+}
+
+void ToolbarButton::setSidePadding(double padding)
+{
+    m_sidePadding = padding;
+    updateGeometry();
+    update();
+}
+
+void ToolbarButton::setBezeled(bool bezeled)
+{
+    m_bezeled = bezeled;
+    // Only a bezeled button has a hover look, so only it repaints on hover.
+    setAttribute(Qt::WA_Hover, bezeled);
+    update();
+}
+
+void ToolbarButton::setIconHidden(bool hidden)
+{
+    if (m_iconHidden == hidden)
+        return;
+    m_iconHidden = hidden;
     updateGeometry();
     update();
 }
@@ -115,7 +139,7 @@ QSizeF ToolbarButton::iconBox() const
 
 QSizeF ToolbarButton::fittedIconSize() const
 {
-    if (m_image.isNull())
+    if (!showsImage())
         return {};
     const QSizeF size = m_image.size();
     const QSizeF box = iconBox();
@@ -132,7 +156,7 @@ int ToolbarButton::intrinsicWidth() const
         = std::max(metrics.horizontalAdvance(text()), metrics.horizontalAdvance(m_minimumTitle));
     const double iconWidth = fittedIconSize().width();
     const double width
-        = titleWidth + iconWidth + (m_image.isNull() ? 0 : m_iconGap) + 2 * m_sidePadding;
+        = titleWidth + iconWidth + (showsImage() ? m_iconGap : 0) + 2 * m_sidePadding;
     return static_cast<int>(width);
 }
 
@@ -176,6 +200,9 @@ void ToolbarButton::paintEvent(QPaintEvent*)
     if (m_background.alpha() > 0)
         painter.fillPath(shape, m_background);
 
+    if (m_bezeled)
+        drawBezel(painter, bounds);
+
     if (m_compact) {
         QStyleOptionButton option;
         option.initFrom(this);
@@ -195,7 +222,7 @@ void ToolbarButton::paintEvent(QPaintEvent*)
     if (isEnabled() && isDown())
         painter.fillPath(shape, withAlpha(tint, 0.12));
 
-    if (!m_image.isNull() && !frames.icon.isEmpty())
+    if (showsImage() && !frames.icon.isEmpty())
         drawIcon(painter, frames.icon, tint, alpha);
 
     if (!frames.title.isEmpty()) {
@@ -211,6 +238,22 @@ void ToolbarButton::paintEvent(QPaintEvent*)
         painter.setBrush(Qt::NoBrush);
         painter.drawRoundedRect(bounds.adjusted(1, 1, -1, -1), cornerRadius - 1, cornerRadius - 1);
     }
+}
+
+// A faint fill and a one-point separator outline on whole device pixels; the
+// pointer over an enabled button deepens both.
+void ToolbarButton::drawBezel(QPainter& painter, const QRectF& bounds) const
+{
+    const auto appearance = CoreAppearance::appearance(this);
+    const bool hovered = isEnabled() && underMouse();
+    const QColor content = CoreAppearance::label.resolved(appearance);
+    const double ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const double line = std::max(1.0, std::round(ratio)) / ratio;
+    const QRectF outline = bounds.adjusted(line / 2, line / 2, -line / 2, -line / 2);
+    QPainterPath shape;
+    shape.addRoundedRect(outline, cornerRadius, cornerRadius);
+    painter.fillPath(shape, withAlpha(content, hovered ? 0.10 : 0.04));
+    painter.strokePath(shape, QPen(withAlpha(content, hovered ? 0.32 : 0.16), line));
 }
 
 void ToolbarButton::drawIcon(QPainter& painter, const QRectF& frame, const QColor& tint,
@@ -241,19 +284,10 @@ void ToolbarButton::drawIcon(QPainter& painter, const QRectF& frame, const QColo
     painter.restore();
 }
 
-bool ToolbarButton::event(QEvent* event)
-{
-    if (event->type() == CoreAppearance::appearanceChangeEventType())
-        refreshAppearance();
-    return QAbstractButton::event(event);
-}
-
 void ToolbarButton::changeEvent(QEvent* event)
 {
     QAbstractButton::changeEvent(event);
-    if (CoreAppearance::isAppearanceChange(event->type()))
-        refreshAppearance();
-    else if (event->type() == QEvent::EnabledChange)
+    if (event->type() == QEvent::EnabledChange)
         update();
 }
 

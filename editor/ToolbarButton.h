@@ -36,7 +36,19 @@ public:
     QString minimumTitle() const { return m_minimumTitle; }
     void setMinimumTitle(const QString& title);
     double sidePadding() const { return m_sidePadding; }
+    // Narrower sides where a whole row must fit a small screen.
+    void setSidePadding(double padding);
     double iconGap() const { return m_iconGap; }
+
+    // A bezeled button shows its outline and a hover look, for rows of
+    // push buttons (the overlay's action bar) that must read as buttons
+    // over any picture; toolbar buttons have neither.
+    bool bezeled() const { return m_bezeled; }
+    void setBezeled(bool bezeled);
+    // A button whose icon is hidden lays out and draws as if it had none,
+    // so a row can drop its icons to fit and take them back later.
+    bool iconHidden() const { return m_iconHidden; }
+    void setIconHidden(bool hidden);
 
     ControlImage image() const { return m_image; }
     void setImage(const ControlImage& image);
@@ -68,15 +80,18 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    bool event(QEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
     void drawIcon(QPainter& painter, const QRectF& frame, const QColor& tint, double alpha) const;
+    void drawBezel(QPainter& painter, const QRectF& bounds) const;
+    bool showsImage() const { return !m_image.isNull() && !m_iconHidden; }
 
     bool m_primary = false;
     bool m_compact = false;
     bool m_sample = false;
+    bool m_bezeled = false;
+    bool m_iconHidden = false;
     QString m_minimumTitle;
     double m_sidePadding = 11;
     double m_iconGap = 7;

@@ -16,7 +16,11 @@ constexpr int floating = 3;
 constexpr int screenSaver = 1000;
 
 int of(const QWidget* window);
-// Applies the level's window flags; a visible window stays visible.
+// Applies the level's window flags; a visible window stays visible. A
+// window raised above a covering one bypasses the manager as well, or the
+// covering window would hide it; such a window takes the keyboard when it
+// is shown or clicked, and a drag on its background moves it, as the
+// manager would have done.
 void set(QWidget* window, int level);
 
 } // namespace WindowLevel

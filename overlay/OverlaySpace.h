@@ -23,5 +23,15 @@ Rect viewRect(const QRectF& widgetRect, double viewHeight);
 // pixel the pointer is really on.
 Point pointerPixelPoint(Point viewPoint, double devicePixelRatio);
 
+// An area to repaint, grown to the nearest widget rectangle whose edges fall
+// on whole device pixels (at 1.25× every fourth point, at 1.5× every
+// second), so the toolkit's clip and the painting cover the same pixels.
+// At scales without such a period it grows by one point instead.
+QRect deviceAlignedArea(const QRect& area, double devicePixelRatio);
+// The widget rectangle made of every device pixel that `area` touches, and
+// one more on each side: painting all of it leaves no device pixel of the
+// area's clip half painted, however the toolkit rounded that clip.
+QRectF devicePixelCover(const QRect& area, double devicePixelRatio);
+
 } // namespace OverlaySpace
 } // namespace kelpie

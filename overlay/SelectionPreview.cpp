@@ -28,35 +28,54 @@ QPalette paletteFor(CoreAppearance::Appearance appearance)
 
 } // namespace
 
-QImage render(const QImage& frozen, const Options& options)
+std::unique_ptr<SelectionView> makeView(const QImage& frozen, const Options& options)
 {
     const double ratio = options.devicePixelRatio > 0 ? options.devicePixelRatio : 1;
     const Size size{std::floor(frozen.width() / ratio), std::floor(frozen.height() / ratio)};
     if (frozen.isNull() || size.width < 1 || size.height < 1)
-        return {};
-
-    SelectionView view(frozen, size);
-    view.setAttribute(Qt::WA_DontShowOnScreen);
-    view.setPalette(paletteFor(options.appearance));
-    view.windowTargets = options.targets;
-    view.show();
+        return nullptr;
+    auto view = std::make_unique<SelectionView>(frozen, size);
+    view->setPalette(paletteFor(options.appearance));
+    view->model().windowTargets = options.targets;
     if (options.selection)
-        view.selectRegion(*options.selection);
+        view->selectRegion(*options.selection);
     if (options.status)
-        view.showWindowStatus(options.status);
-    if (options.pointer) {
-        const QPointF at = OverlaySpace::widgetPoint(*options.pointer, size.height);
-        QMouseEvent move(QEvent::MouseMove, at, view.mapToGlobal(at), Qt::NoButton, Qt::NoButton,
-                         Qt::NoModifier);
-        QApplication::sendEvent(&view, &move);
-    }
+        view->showWindowStatus(options.status);
+    return view;
+}
 
-    QImage output(QSize(static_cast<int>(std::round(size.width * ratio)),
-                        static_cast<int>(std::round(size.height * ratio))),
+namespace {
+
+void movePointer(SelectionView& view, Point pointer)
+{
+    const QPointF at = OverlaySpace::widgetPoint(pointer, view.height());
+    QMouseEvent move(QEvent::MouseMove, at, view.mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(&view, &move);
+}
+
+} // namespace
+
+QImage render(const QImage& frozen, const Options& options)
+{
+    const auto view = makeView(frozen, options);
+    if (!view)
+        return {};
+    view->setAttribute(Qt::WA_DontShowOnScreen);
+    view->show();
+    // The panel is laid out for a shown view; select again now it is.
+    if (options.selection)
+        view->selectRegion(*options.selection);
+    if (options.pointer)
+        movePointer(*view, *options.pointer);
+
+    const double ratio = options.devicePixelRatio > 0 ? options.devicePixelRatio : 1;
+    QImage output(QSize(static_cast<int>(std::round(view->width() * ratio)),
+                        static_cast<int>(std::round(view->height() * ratio))),
                   QImage::Format_ARGB32_Premultiplied);
     output.setDevicePixelRatio(ratio);
     output.fill(Qt::black);
-    view.render(&output);
+    view->render(&output);
     return output;
 }
 

@@ -7,10 +7,13 @@
 #include <QImage>
 #include <QString>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
 namespace kelpie {
+
+class SelectionView;
 
 // Renders the real selection view over a still image, off screen, in a
 // chosen state: for checking how the overlay looks without covering a
@@ -30,8 +33,15 @@ struct Options {
 };
 
 // The overlay as it would cover the image's display, at the image's
-// resolution (device pixel ratio included).
+// resolution (device pixel ratio included). The toolkit renders a widget
+// at a fractional ratio through an intermediate picture; for pixel-exact
+// pictures at such scales, show the view from makeView on a screen of that
+// scale instead.
 QImage render(const QImage& frozen, const Options& options);
+
+// The selection view of render, in the chosen state, not yet shown; null
+// when the image is too small for the ratio.
+std::unique_ptr<SelectionView> makeView(const QImage& frozen, const Options& options);
 
 // The overlay with a sample window highlighted under the pointer, or with a
 // sample region selected and the pointer inside it.

@@ -7,7 +7,6 @@
 #include "editor/ToolbarButton.h"
 #include "overlay/Magnifier.h"
 #include "overlay/OverlaySpace.h"
-#include "overlay/PixelSampler.h"
 #include "overlay/SelectionWindow.h"
 
 #include <QApplication>
@@ -19,26 +18,55 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace kelpie {
 namespace {
 
-constexpr double clickThreshold = 3;
-constexpr double handleReach = 7;
 constexpr double handleSize = 6;
 constexpr double dimAlpha = 0.48;
+// The action bar's gaps and button sides, and the narrower ones it falls
+// back to on a small view.
+constexpr int buttonSpacing = 8;
+constexpr int narrowButtonSpacing = 4;
+constexpr double buttonSides = 11;
+constexpr double narrowButtonSides = 6;
 // Border, handles and their strokes reach this far outside the focus.
 constexpr int focusMargin = 5;
-const QString windowHint = QStringLiteral("单击截取窗口，拖动选择区域");
 
-double distance(Point a, Point b) { return std::hypot(b.x - a.x, b.y - a.y); }
+// Whole device pixels, even so that the stroke stays centred on the edge:
+// 2 points wide at 1× and 2×, the nearest even count between.
+int borderPixels(double ratio) { return 2 * std::max(1, static_cast<int>(std::ceil(ratio - 0.5))); }
 
+struct HandleShape {
+    // The rectangle the outline is stroked along, half a line inside the
+    // handle's box so the stroke fills whole device pixels.
+    QRectF strokeRect;
+    double lineWidth;
+};
+
+// A 6-point square centred on the handle point, its box and its one-point
+// outline snapped to whole device pixels.
+HandleShape handleShape(QPointF centre, double ratio)
+{
+    const double size = std::max(1.0, std::round(handleSize * ratio));
+    const double line = std::max(1.0, std::round(ratio));
+    const double left = std::round(centre.x() * ratio - size / 2);
+    const double top = std::round(centre.y() * ratio - size / 2);
+    const QRectF box(left / ratio, top / ratio, size / ratio, size / ratio);
+    const double inset = line / ratio / 2;
+    return {box.adjusted(inset, inset, -inset, -inset), line / ratio};
+}
+
+// One button of the action bar: a tool button confirms that tool, the
+// others run their responder action.
 struct ActionButton {
     QString title;
-    const char* symbol;
+    ControlSymbol symbol;
     std::optional<AnnotationTool> tool;
     void (SelectionView::*action)();
 };
@@ -46,33 +74,28 @@ struct ActionButton {
 std::vector<ActionButton> actionButtons()
 {
     // The rectangle tool is called "画框" here: in the overlay it frames.
-    auto toolButton = [](AnnotationTool tool, const char* symbol) {
+    auto toolButton = [](AnnotationTool tool, ControlSymbol symbol) {
         const QString name
             = tool == AnnotationTool::rectangle ? QStringLiteral("画框") : title(tool);
         return ActionButton{name, symbol, tool, nullptr};
     };
     return {
-        toolButton(AnnotationTool::select, "cursorarrow"),
-        toolButton(AnnotationTool::arrow, "arrow.up.right"),
-        toolButton(AnnotationTool::rectangle, "rectangle"),
-        toolButton(AnnotationTool::text, "textformat"),
-        toolButton(AnnotationTool::pen, "pencil"),
-        toolButton(AnnotationTool::mask, "rectangle.fill"),
-        toolButton(AnnotationTool::highlight, "highlighter"),
-        toolButton(AnnotationTool::number, "number.circle"),
-        {QStringLiteral("复制"), "doc.on.doc", std::nullopt, &SelectionView::copy},
-        {QStringLiteral("保存"), "square.and.arrow.down", std::nullopt,
+        toolButton(AnnotationTool::select, ControlSymbol::cursorArrow),
+        toolButton(AnnotationTool::arrow, ControlSymbol::arrowUpRight),
+        toolButton(AnnotationTool::rectangle, ControlSymbol::rectangle),
+        toolButton(AnnotationTool::text, ControlSymbol::textFormat),
+        toolButton(AnnotationTool::pen, ControlSymbol::pencil),
+        toolButton(AnnotationTool::mask, ControlSymbol::rectangleFill),
+        toolButton(AnnotationTool::highlight, ControlSymbol::highlighter),
+        toolButton(AnnotationTool::number, ControlSymbol::numberCircle),
+        {QStringLiteral("复制"), ControlSymbol::docOnDoc, std::nullopt, &SelectionView::copy},
+        {QStringLiteral("保存"), ControlSymbol::squareAndArrowDown, std::nullopt,
          &SelectionView::saveDocument},
-        {QStringLiteral("钉住"), "pin", std::nullopt, &SelectionView::pinSelection},
-        {QStringLiteral("重新选择"), "arrow.counterclockwise", std::nullopt, &SelectionView::reset},
-        {QStringLiteral("取消"), "xmark", std::nullopt, &SelectionView::cancel},
+        {QStringLiteral("钉住"), ControlSymbol::pin, std::nullopt, &SelectionView::pinSelection},
+        {QStringLiteral("重新选择"), ControlSymbol::arrowCounterclockwise, std::nullopt,
+         &SelectionView::reset},
+        {QStringLiteral("取消"), ControlSymbol::xmark, std::nullopt, &SelectionView::cancel},
     };
-}
-
-int toolTag(AnnotationTool tool)
-{
-    const auto found = std::find(allAnnotationTools.begin(), allAnnotationTools.end(), tool);
-    return static_cast<int>(found - allAnnotationTools.begin());
 }
 
 QImage drawableImage(const QImage& image)
@@ -84,7 +107,7 @@ QImage drawableImage(const QImage& image)
     }
 }
 
-QFont labelFont() { return CoreAppearance::systemFont(12, QFont::Medium); }
+QFont labelFont() { return CoreAppearance::monospacedDigitSystemFont(12, QFont::Medium); }
 QFont statusFont() { return CoreAppearance::systemFont(13); }
 
 // A text box whose bottom-left corner sits at a view-space point.
@@ -104,8 +127,7 @@ constexpr QSizeF statusPadding(9, 5);
 } // namespace
 
 SelectionView::SelectionView(const QImage& image, Size size, QWidget* parent)
-    : QWidget(parent), beep([] { QApplication::beep(); }), m_image(image),
-      m_drawImage(drawableImage(image))
+    : QWidget(parent), m_model(image, size), m_drawImage(drawableImage(image))
 {
     resize(static_cast<int>(std::round(size.width)), static_cast<int>(std::round(size.height)));
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -113,29 +135,61 @@ SelectionView::SelectionView(const QImage& image, Size size, QWidget* parent)
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::CrossCursor);
-    CoreAppearance::watchApplicationAppearance();
+    CoreAppearance::followAppearance(this);
+
+    m_model.onConfirm
+        = [this](const QImage& crop, const Rect& rect, const SelectionAction& action) {
+              if (!onConfirm)
+                  return;
+              Rect desktop = rect;
+              if (const auto* host = qobject_cast<const SelectionWindow*>(window())) {
+                  const Rect frame = host->frameInDesktop();
+                  desktop = rect.offsetBy(frame.minX(), frame.minY());
+              }
+              // The callback may close and release the overlay; nothing follows it.
+              const ConfirmCallback callback = onConfirm;
+              callback(crop, desktop, action);
+          };
+    m_model.onCancel = [this] {
+        if (onCancel) {
+            const auto callback = onCancel;
+            callback();
+        }
+    };
+    m_model.onWindowPick = [this](const WindowTarget& target) {
+        if (onWindowPick) {
+            const auto callback = onWindowPick;
+            callback(target);
+        }
+    };
+    m_model.onCopyText = [](const QString& text) {
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        clipboard->clear();
+        clipboard->setText(text);
+    };
+    m_model.beep = [] { QApplication::beep(); };
 
     m_actions = new QWidget;
     auto* row = new QHBoxLayout(m_actions);
-    row->setSpacing(8);
+    row->setSpacing(buttonSpacing);
     row->setContentsMargins(8, 8, 8, 8);
     for (const ActionButton& entry : actionButtons()) {
-        auto* button = new ToolbarButton(entry.title,
-                                         ControlImage::symbol(QString::fromLatin1(entry.symbol)));
+        auto* button = new ToolbarButton(entry.title, ControlImage::symbol(entry.symbol));
         button->setFocusPolicy(Qt::NoFocus);
         button->setCursor(Qt::ArrowCursor);
+        button->setBezeled(true);
         if (entry.tool) {
-            const int tag = toolTag(*entry.tool);
-            button->setProperty("tag", tag);
+            const int tag = SelectionModel::toolTag(*entry.tool);
             connect(button, &QAbstractButton::clicked, this, [this, tag] { editTool(tag); });
         } else {
             connect(button, &QAbstractButton::clicked, this, entry.action);
         }
         row->addWidget(button);
     }
-    m_actionPanel = new FloatingControls({m_actions}, false, this);
+    m_actionPanel = new FloatingControls({m_actions}, FloatingControls::Kind::panel, this);
     m_actionPanel->setSurfaceCornerRadius(8);
     m_actionPanel->hide();
+    m_actionPanel->installEventFilter(this);
 }
 
 SelectionView::~SelectionView() = default;
@@ -148,405 +202,218 @@ QStringList SelectionView::actionTitles()
     return titles;
 }
 
-Size SelectionView::viewSize() const
+template<typename Change> void SelectionView::change(Change&& change)
 {
-    return {static_cast<double>(width()), static_cast<double>(height())};
+    const QPointer<SelectionView> alive(this);
+    m_model.setDevicePixelRatio(devicePixelRatioF());
+    change();
+    if (alive)
+        refresh();
 }
 
-QString SelectionView::sizeLabel() const
+void SelectionView::syncActionPanel()
 {
-    if (!m_selectionPixels)
-        return {};
-    return QStringLiteral("%1 × %2 px")
-        .arg(static_cast<qint64>(m_selectionPixels->width()))
-        .arg(static_cast<qint64>(m_selectionPixels->height()));
-}
-
-std::optional<ViewPixelMapping::PixelPosition> SelectionView::pixel(Point point) const
-{
-    return ViewPixelMapping::pixel(point, viewSize(), m_image.width(), m_image.height());
-}
-
-// MARK: selection and confirmation
-
-void SelectionView::select(const Rect& rect)
-{
-    const Size image{static_cast<double>(m_image.width()), static_cast<double>(m_image.height())};
-    const auto pixels = CaptureGeometry::pixelRect(rect, viewSize(), image);
-    if (!pixels) {
-        m_selection = Rect();
-        m_selectionPixels.reset();
-    } else {
-        m_selectionPixels = *pixels;
-        m_selection = CaptureGeometry::viewRect(*pixels, viewSize(), image);
-    }
-    refresh();
-}
-
-void SelectionView::selectRegion(const Rect& rect)
-{
-    select(rect);
-    showActionPanel();
-}
-
-void SelectionView::confirmWith(const SelectionAction& action)
-{
-    if (!m_selectionPixels)
-        return;
-    const Rect& p = *m_selectionPixels;
-    const QImage crop
-        = m_image.copy(QRect(static_cast<int>(p.minX()), static_cast<int>(p.minY()),
-                             static_cast<int>(p.width()), static_cast<int>(p.height())));
-    if (crop.isNull())
-        return;
-    if (!onConfirm)
-        return;
-    Rect rect = m_selection;
-    if (const auto* host = qobject_cast<const SelectionWindow*>(window())) {
-        const Rect frame = host->frameInDesktop();
-        rect = rect.offsetBy(frame.minX(), frame.minY());
-    }
-    // The callback may close and release the overlay; nothing follows it.
-    const ConfirmCallback callback = onConfirm;
-    callback(crop, rect, action);
-}
-
-void SelectionView::showActionPanel()
-{
-    if (m_selection.isEmpty()) {
-        hideActionPanel();
+    if (!m_model.actionPanelShown()) {
+        m_actionPanel->hide();
         return;
     }
-    const Size view = viewSize();
-    const QSizeF size = m_actionPanel->panelSize(std::max(view.width - 24, 0.0));
-    const double x = std::max(
-        std::min(view.width - size.width() - 12, m_selection.maxX() - size.width()), 12.0);
-    const double y = std::max(m_selection.minY() - size.height() - 12, 12.0);
-    m_actionPanel->place(
-        OverlaySpace::widgetRect(Rect(x, y, size.width(), size.height()), view.height));
+    if (m_actionPanel->isVisible() && m_placedPanelRevision == m_model.actionPanelRevision())
+        return;
+    m_placedPanelRevision = m_model.actionPanelRevision();
+    const Size view = m_model.viewSize();
+    fitActionButtons(m_model.actionPanelMaxWidth());
+    const QSizeF size = m_actionPanel->panelSize(m_model.actionPanelMaxWidth());
+    const Rect placed = m_model.actionPanelRect({size.width(), size.height()});
+    m_actionPanel->place(OverlaySpace::widgetRect(placed, view.height));
     m_actionPanel->show();
     m_actionPanel->raise();
     m_actionPanel->fitContent();
 }
 
-void SelectionView::hideActionPanel() { m_actionPanel->hide(); }
+// The bar keeps its icons where it fits with them; on a narrow view it drops
+// them, then narrows the buttons' sides and the gaps between them, and only
+// then scrolls.
+void SelectionView::fitActionButtons(double maxWidth)
+{
+    const auto buttons = m_actions->findChildren<ToolbarButton*>();
+    auto* row = static_cast<QHBoxLayout*>(m_actions->layout());
+    auto apply = [&](bool icons, bool narrow) {
+        for (ToolbarButton* button : buttons) {
+            button->setIconHidden(!icons);
+            button->setSidePadding(narrow ? narrowButtonSides : buttonSides);
+        }
+        row->setSpacing(narrow ? narrowButtonSpacing : buttonSpacing);
+        row->invalidate();
+        m_actionPanel->stack()->layout()->invalidate();
+        return m_actionPanel->panelSize(std::numeric_limits<double>::max()).width() <= maxWidth;
+    };
+    if (apply(true, false) || apply(false, false))
+        return;
+    apply(false, true);
+}
 
 void SelectionView::showWindowStatus(const std::optional<QString>& status)
 {
-    m_windowStatus = status;
-    refresh();
+    change([&] { m_model.showWindowStatus(status); });
+}
+
+void SelectionView::selectRegion(const Rect& rect)
+{
+    change([&] { m_model.selectRegion(rect); });
 }
 
 // MARK: responder actions
 
 void SelectionView::selectAll()
 {
-    select(Rect(0, 0, viewSize().width, viewSize().height));
-    showActionPanel();
-    if (automaticallyEdit)
-        confirmWith(SelectionAction::edit());
+    change([this] { m_model.selectAll(); });
 }
 
-void SelectionView::copy() { confirmWith(SelectionAction::copy()); }
-void SelectionView::saveDocument() { confirmWith(SelectionAction::save()); }
-void SelectionView::pinSelection() { confirmWith(SelectionAction::pin()); }
-void SelectionView::confirm() { confirmWith(SelectionAction::edit()); }
+void SelectionView::copy()
+{
+    change([this] { m_model.confirm(SelectionAction::copy()); });
+}
+
+void SelectionView::saveDocument()
+{
+    change([this] { m_model.confirm(SelectionAction::save()); });
+}
+
+void SelectionView::pinSelection()
+{
+    change([this] { m_model.confirm(SelectionAction::pin()); });
+}
+
+void SelectionView::confirm()
+{
+    change([this] { m_model.confirm(SelectionAction::edit()); });
+}
 
 void SelectionView::editTool(int tag)
 {
-    if (tag < 0 || tag >= static_cast<int>(allAnnotationTools.size()))
-        return;
-    confirmWith(SelectionAction::annotate(allAnnotationTools[static_cast<std::size_t>(tag)]));
+    change([this, tag] { m_model.editTool(tag); });
 }
 
 void SelectionView::reset()
 {
-    m_selection = Rect();
-    m_selectionPixels.reset();
-    hideActionPanel();
-    refresh();
+    change([this] { m_model.reset(); });
 }
 
 void SelectionView::cancel()
 {
-    if (onCancel) {
-        const auto callback = onCancel;
-        callback();
-    }
+    change([this] { m_model.cancel(); });
 }
 
 void SelectionView::cancelOperation()
 {
-    m_pendingWindow.reset();
-    if (m_anchor) {
-        m_anchor.reset();
-        m_resizing.reset();
-        m_moving = false;
-        m_pressSettled = true;
-        select(m_previous);
-        showActionPanel();
-    } else if (!m_selection.isEmpty()) {
-        m_selection = Rect();
-        m_selectionPixels.reset();
-        hideActionPanel();
-        refresh();
-    } else {
-        cancel();
-    }
+    change([this] { m_model.cancelOperation(); });
 }
 
-// MARK: pointer
+// MARK: events
 
 Point SelectionView::eventPoint(const QMouseEvent& event) const
 {
     return OverlaySpace::viewPoint(event.position(), height());
 }
 
-void SelectionView::updatePointer(Point point)
-{
-    m_pointer = point;
-    if (m_selection.isEmpty())
-        m_hoveredWindow = WindowTarget::hit(point, windowTargets);
-    else
-        m_hoveredWindow.reset();
-    m_pointerColor.reset();
-    if (const auto position = pixel(OverlaySpace::pointerPixelPoint(point, devicePixelRatioF())))
-        m_pointerColor = PixelSampler::color(m_image, position->x, position->y);
-    refresh();
-}
-
-void SelectionView::clearPointer()
-{
-    m_pointer.reset();
-    m_pointerColor.reset();
-    m_hoveredWindow.reset();
-    refresh();
-}
-
-void SelectionView::mouseDown(Point p, int clickCount)
-{
-    m_anchor = p;
-    m_previous = m_selection;
-    m_windowStatus.reset();
-    m_dragged = false;
-    m_pressSettled = false;
-    m_pendingWindow.reset();
-    if (m_selection.isEmpty())
-        m_pendingWindow = WindowTarget::hit(p, windowTargets);
-
-    m_resizing.reset();
-    if (!m_selection.isEmpty()) {
-        for (const SelectionHandle handle : SelectionHandle::allCases()) {
-            const Point h = handle.point(m_selection);
-            if (std::abs(h.x - p.x) <= handleReach && std::abs(h.y - p.y) <= handleReach) {
-                m_resizing = handle;
-                break;
-            }
-        }
-    }
-    m_moving = !m_resizing && !m_selection.isEmpty() && m_selection.contains(p);
-
-    if (clickCount == 2 && m_moving) {
-        m_pressSettled = true;
-        confirmWith(SelectionAction::copy());
-        return;
-    }
-    updatePointer(p);
-    hideActionPanel();
-}
-
-void SelectionView::mouseDragged(Point q)
-{
-    if (!m_anchor)
-        return;
-    const Point anchor = *m_anchor;
-    if (distance(anchor, q) > clickThreshold) {
-        m_dragged = true;
-        m_pendingWindow.reset();
-    }
-    updatePointer(q);
-    const Size view = viewSize();
-    if (m_resizing) {
-        const Size minimum{view.width / m_image.width(), view.height / m_image.height()};
-        select(m_resizing->resize(m_previous, q, view, minimum));
-    } else if (m_moving) {
-        Rect moved = m_previous.offsetBy(q.x - anchor.x, q.y - anchor.y).standardized();
-        moved.origin.x = std::min(view.width - moved.width(), std::max(moved.origin.x, 0.0));
-        moved.origin.y = std::min(view.height - moved.height(), std::max(moved.origin.y, 0.0));
-        select(moved);
-    } else {
-        select(Rect(std::min(anchor.x, q.x), std::min(anchor.y, q.y), std::abs(q.x - anchor.x),
-                    std::abs(q.y - anchor.y)));
-    }
-}
-
-void SelectionView::mouseUp(Point q)
-{
-    if (m_pressSettled) {
-        m_pressSettled = false;
-        m_anchor.reset();
-        m_resizing.reset();
-        return;
-    }
-    if (m_anchor && distance(*m_anchor, q) > clickThreshold) {
-        m_dragged = true;
-        m_pendingWindow.reset();
-    }
-    m_anchor.reset();
-    m_resizing.reset();
-
-    if (m_dragged || !m_pendingWindow) {
-        m_pendingWindow.reset();
-        if (automaticallyEdit && !m_selection.isEmpty())
-            confirmWith(SelectionAction::edit());
-        else
-            showActionPanel();
-        return;
-    }
-
-    const WindowTarget target = *m_pendingWindow;
-    m_pendingWindow.reset();
-    // A click jitters: the few points it travelled must not leave a sliver of
-    // a region behind the picked window.
-    if (!m_selection.isEmpty()) {
-        select(m_previous);
-        updatePointer(q);
-    }
-    if (onWindowPick) {
-        const auto callback = onWindowPick;
-        callback(target);
-    }
-}
-
-void SelectionView::moveSelection(double dx, double dy)
-{
-    if (m_selection.isEmpty())
-        return;
-    const Size view = viewSize();
-    Rect moved = m_selection.offsetBy(dx, dy);
-    moved.origin.x = std::min(view.width - moved.width(), std::max(moved.origin.x, 0.0));
-    moved.origin.y = std::min(view.height - moved.height(), std::max(moved.origin.y, 0.0));
-    select(moved);
-    showActionPanel();
-}
-
-void SelectionView::copyPointerColor(bool rgb)
-{
-    if (!m_pointerColor) {
-        if (beep)
-            beep();
-        return;
-    }
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    clipboard->clear();
-    clipboard->setText(rgb ? m_pointerColor->rgb() : m_pointerColor->hex());
-}
-
-// MARK: events
-
 void SelectionView::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
         return QWidget::mousePressEvent(event);
     setFocus(Qt::MouseFocusReason);
-    mouseDown(eventPoint(*event), 1);
+    change([&] { m_model.press(eventPoint(*event), 1); });
 }
 
 void SelectionView::mouseDoubleClickEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
         return QWidget::mouseDoubleClickEvent(event);
-    mouseDown(eventPoint(*event), 2);
+    change([&] { m_model.press(eventPoint(*event), 2); });
 }
 
 void SelectionView::mouseMoveEvent(QMouseEvent* event)
 {
+    const Point point = eventPoint(*event);
     if (event->buttons() & Qt::LeftButton)
-        mouseDragged(eventPoint(*event));
+        change([&] { m_model.drag(point); });
+    else if (overActionPanel(event->position()))
+        change([this] { m_model.leave(); });
     else
-        updatePointer(eventPoint(*event));
+        change([&] { m_model.hover(point); });
 }
 
 void SelectionView::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
         return QWidget::mouseReleaseEvent(event);
-    mouseUp(eventPoint(*event));
+    change([&] { m_model.release(eventPoint(*event)); });
+}
+
+// Over the panel the pointer works its buttons and picks no pixels: the
+// magnifier, which the panel would cover, goes until it is back.
+bool SelectionView::overActionPanel(QPointF widgetPoint) const
+{
+    return m_actionPanel->isVisible() && m_actionPanel->geometry().contains(widgetPoint.toPoint());
+}
+
+bool SelectionView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_actionPanel && event->type() == QEvent::Enter)
+        change([this] { m_model.leave(); });
+    return QWidget::eventFilter(watched, event);
 }
 
 void SelectionView::leaveEvent(QEvent* event)
 {
     QWidget::leaveEvent(event);
-    clearPointer();
+    change([this] { m_model.leave(); });
 }
 
-std::optional<SelectionView::KeyCommand> SelectionView::keyCommand(const QKeyEvent& event) const
-{
-    // In-window modifiers: Ctrl stands for Command, Meta for Control.
-    const Qt::KeyboardModifiers modifiers = event.modifiers();
-    const bool shift = modifiers & Qt::ShiftModifier;
-    const bool command = modifiers & Qt::ControlModifier;
-    const bool control = modifiers & Qt::MetaModifier;
-    const bool option = modifiers & Qt::AltModifier;
-    const int key = event.key();
+namespace {
 
-    if (key == Qt::Key_Escape)
-        return KeyCommand::escape;
-    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !shift && !command && !control
-        && !option)
-        return KeyCommand::copyRegion;
-    if (key == Qt::Key_C && !command && !control && !option)
-        return KeyCommand::copyColor;
-    if (key == Qt::Key_A && command)
-        return KeyCommand::selectAll;
-    if (key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down)
-        return KeyCommand::arrow;
-    return std::nullopt;
-}
-
-void SelectionView::runKeyCommand(KeyCommand command, const QKeyEvent& event)
+SelectionModel::Key overlayKey(int key)
 {
-    const bool shift = event.modifiers() & Qt::ShiftModifier;
-    switch (command) {
-    case KeyCommand::escape: cancelOperation(); break;
-    case KeyCommand::copyRegion: confirmWith(SelectionAction::copy()); break;
-    case KeyCommand::copyColor: copyPointerColor(shift); break;
-    case KeyCommand::selectAll:
-        select(Rect(0, 0, viewSize().width, viewSize().height));
-        showActionPanel();
-        break;
-    case KeyCommand::arrow: {
-        const double step = shift ? 10 : 1;
-        const double dx = step * width() / m_image.width();
-        const double dy = step * height() / m_image.height();
-        switch (event.key()) {
-        case Qt::Key_Left: moveSelection(-dx, 0); break;
-        case Qt::Key_Right: moveSelection(dx, 0); break;
-        case Qt::Key_Down: moveSelection(0, -dy); break;
-        default: moveSelection(0, dy); break;
-        }
-        break;
-    }
+    using Key = SelectionModel::Key;
+    switch (key) {
+    case Qt::Key_Escape: return Key::escape;
+    case Qt::Key_Return: return Key::returnKey;
+    case Qt::Key_Enter: return Key::keypadEnter;
+    case Qt::Key_C: return Key::c;
+    case Qt::Key_A: return Key::a;
+    case Qt::Key_Left: return Key::left;
+    case Qt::Key_Right: return Key::right;
+    case Qt::Key_Down: return Key::down;
+    case Qt::Key_Up: return Key::up;
+    default: return Key::other;
     }
 }
+
+// In-window modifiers: Ctrl stands for Command, Meta for Control.
+SelectionModel::Modifiers overlayModifiers(Qt::KeyboardModifiers modifiers)
+{
+    return {modifiers.testFlag(Qt::ShiftModifier), modifiers.testFlag(Qt::MetaModifier),
+            modifiers.testFlag(Qt::AltModifier), modifiers.testFlag(Qt::ControlModifier)};
+}
+
+} // namespace
 
 void SelectionView::keyPressEvent(QKeyEvent* event)
 {
-    if (const auto command = keyCommand(*event)) {
-        event->accept();
-        runKeyCommand(*command, *event);
-        return;
-    }
-    QWidget::keyPressEvent(event);
+    const auto key = overlayKey(event->key());
+    const auto modifiers = overlayModifiers(event->modifiers());
+    if (!SelectionModel::isOverlayKey(key, modifiers))
+        return QWidget::keyPressEvent(event);
+    event->accept();
+    change([&] { m_model.keyPress(key, modifiers); });
 }
 
 bool SelectionView::event(QEvent* event)
 {
-    if (event->type() == CoreAppearance::appearanceChangeEventType())
-        update();
     // The overlay's own keys win over application-wide shortcuts.
     if (event->type() == QEvent::ShortcutOverride) {
-        if (keyCommand(*static_cast<QKeyEvent*>(event))) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (SelectionModel::isOverlayKey(overlayKey(key->key()),
+                                         overlayModifiers(key->modifiers()))) {
             event->accept();
             return true;
         }
@@ -561,61 +428,37 @@ void SelectionView::resizeEvent(QResizeEvent* event)
     update();
 }
 
-void SelectionView::changeEvent(QEvent* event)
-{
-    QWidget::changeEvent(event);
-    if (CoreAppearance::isAppearanceChange(event->type()))
-        update();
-}
-
 // MARK: drawing
-
-std::optional<Rect> SelectionView::focusRect() const
-{
-    if (!m_selection.isEmpty())
-        return m_selection;
-    if (m_hoveredWindow)
-        return m_hoveredWindow->rect;
-    return std::nullopt;
-}
-
-std::optional<QString> SelectionView::statusText() const
-{
-    if (m_windowStatus)
-        return m_windowStatus;
-    if (m_hoveredWindow && m_selection.isEmpty())
-        return windowHint;
-    return std::nullopt;
-}
 
 SelectionView::Decorations SelectionView::decorations() const
 {
-    const Size view = viewSize();
+    const Size view = m_model.viewSize();
+    const Rect& selection = m_model.selection();
     Decorations d;
-    d.focus = focusRect();
-    d.handles = !m_selection.isEmpty();
+    d.focus = m_model.focusRect();
+    d.handles = !selection.isEmpty();
     if (d.focus)
         d.focusArea = OverlaySpace::widgetRect(*d.focus, view.height)
                           .toAlignedRect()
                           .adjusted(-focusMargin, -focusMargin, focusMargin, focusMargin);
 
-    if (m_selectionPixels) {
-        d.label = sizeLabel();
-        const Point at{std::min(view.width - 150, std::max(m_selection.minX(), 8.0)),
-                       std::min(m_selection.maxY() + 6, view.height - 25)};
+    if (m_model.selectionPixels()) {
+        d.label = m_model.sizeLabel();
+        const Point at{std::min(view.width - 150, std::max(selection.minX(), 8.0)),
+                       std::min(selection.maxY() + 6, view.height - 25)};
         d.labelArea = textBox(d.label, labelFont(), at, labelPadding, view.height).toAlignedRect();
     }
 
-    if (m_pointer && m_pointerColor) {
-        d.magnifierPixel = pixel(OverlaySpace::pointerPixelPoint(*m_pointer, devicePixelRatioF()));
+    if (m_model.pointer() && m_model.pointerColor()) {
+        d.magnifierPixel = m_model.pointerPixel();
         if (d.magnifierPixel)
-            d.magnifierArea
-                = OverlaySpace::widgetRect(Magnifier::panelRect(*m_pointer, view), view.height)
-                      .toAlignedRect()
-                      .adjusted(-1, -1, 1, 1);
+            d.magnifierArea = OverlaySpace::widgetRect(
+                                  Magnifier::panelRect(*m_model.pointer(), view), view.height)
+                                  .toAlignedRect()
+                                  .adjusted(-1, -1, 1, 1);
     }
 
-    if (const auto status = statusText()) {
+    if (const auto status = m_model.statusText()) {
         d.status = *status;
         d.statusArea
             = textBox(d.status, statusFont(), {12, 12}, statusPadding, view.height).toAlignedRect();
@@ -640,33 +483,39 @@ void SelectionView::refresh()
     if (now.status != m_drawn.status || now.statusArea != m_drawn.statusArea)
         change(m_drawn.statusArea, now.statusArea);
     m_drawn = now;
-    if (!dirty.isEmpty())
-        update(dirty);
+    if (!dirty.isEmpty()) {
+        // Whole device pixels, or the toolkit's rounding of the area at a
+        // fractional scale would leave a line of the old picture behind.
+        const double ratio = devicePixelRatioF();
+        QRegion aligned;
+        for (const QRect& r : dirty)
+            aligned += OverlaySpace::deviceAlignedArea(r, ratio);
+        update(aligned);
+    }
+    syncActionPanel();
 }
 
 void SelectionView::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     const QRegion& region = event->region();
-    const Size view = viewSize();
+    const Size view = m_model.viewSize();
     const auto appearance = CoreAppearance::appearance(this);
 
     if (m_drawImage.isNull()) {
         painter.fillRect(rect(), Qt::black);
         return;
     }
-    // 1. The frozen image, copied rectangle by rectangle of what changed.
+    // 1. The frozen image, copied rectangle by rectangle of what changed,
+    // and 2. the dimming over it, with the focus cut out by the even-odd
+    // rule. Each rectangle is painted out to whole device pixels, so at
+    // fractional scales no pixel at its edge is left half repainted; the
+    // next rectangle paints its overlap afresh, image first.
     const double sx = m_drawImage.width() / view.width;
     const double sy = m_drawImage.height() / view.height;
     const double ratio = painter.device()->devicePixelRatioF();
     const bool exact = std::abs(sx - ratio) < 1e-9 && std::abs(sy - ratio) < 1e-9;
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, !exact);
-    for (const QRect& r : region)
-        painter.drawImage(QRectF(r), m_drawImage,
-                          QRectF(r.x() * sx, r.y() * sy, r.width() * sx, r.height() * sy));
-
-    // 2. The dimming, with the focus cut out of it by the even-odd rule.
-    const std::optional<Rect> focus = focusRect();
+    const std::optional<Rect> focus = m_model.focusRect();
     const QColor dim(0, 0, 0, qRound(dimAlpha * 255));
     QPainterPath outline;
     QRectF focusBox;
@@ -674,37 +523,42 @@ void SelectionView::paintEvent(QPaintEvent* event)
         focusBox = OverlaySpace::widgetRect(*focus, view.height);
         outline = CoreAppearance::captureOutline(focusBox);
     }
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, !exact);
     painter.setRenderHint(QPainter::Antialiasing);
     for (const QRect& r : region) {
-        if (!focus || !focusBox.intersects(QRectF(r))) {
-            painter.fillRect(r, dim);
-            continue;
-        }
-        QPainterPath cut;
-        cut.setFillRule(Qt::OddEvenFill);
-        cut.addRect(QRectF(r));
-        cut.addPath(outline);
+        const QRectF cover = OverlaySpace::devicePixelCover(r, ratio);
         painter.save();
-        painter.setClipRect(r, Qt::IntersectClip);
-        painter.fillPath(cut, dim);
+        painter.setClipRect(cover, Qt::IntersectClip);
+        painter.drawImage(
+            cover, m_drawImage,
+            QRectF(cover.x() * sx, cover.y() * sy, cover.width() * sx, cover.height() * sy));
+        if (!focus || !focusBox.intersects(cover)) {
+            painter.fillRect(cover, dim);
+        } else {
+            QPainterPath cut;
+            cut.setFillRule(Qt::OddEvenFill);
+            cut.addRect(cover);
+            cut.addPath(outline);
+            painter.fillPath(cut, dim);
+        }
         painter.restore();
     }
 
     const QColor border = CoreAppearance::captureBorder.resolved(appearance);
-    // 3. The border of the focus.
+    // 3. The border of the focus, centred on its edges, which lie on image
+    // and so on device pixel edges: an even number of device pixels wide.
     if (focus)
-        painter.strokePath(outline, QPen(border, CoreAppearance::captureBorderWidth));
+        painter.strokePath(outline, QPen(border, borderPixels(ratio) / ratio));
 
     // 4. The eight handles of a selection.
-    if (!m_selection.isEmpty()) {
-        painter.setPen(QPen(border, 1));
+    if (!m_model.selection().isEmpty()) {
         painter.setBrush(Qt::white);
         for (const SelectionHandle handle : SelectionHandle::allCases()) {
             const QPointF centre
-                = OverlaySpace::widgetPoint(handle.point(m_selection), view.height);
-            painter.drawRoundedRect(QRectF(centre.x() - handleSize / 2, centre.y() - handleSize / 2,
-                                           handleSize, handleSize),
-                                    1.5, 1.5);
+                = OverlaySpace::widgetPoint(handle.point(m_model.selection()), view.height);
+            const HandleShape shape = handleShape(centre, ratio);
+            painter.setPen(QPen(border, shape.lineWidth));
+            painter.drawRoundedRect(shape.strokeRect, 1.5, 1.5);
         }
     }
 
@@ -720,10 +574,10 @@ void SelectionView::paintEvent(QPaintEvent* event)
     }
 
     // 6. The magnifier.
-    if (m_pointer && m_pointerColor && m_drawn.magnifierPixel
+    if (m_model.pointer() && m_model.pointerColor() && m_drawn.magnifierPixel
         && region.intersects(m_drawn.magnifierArea))
-        Magnifier::draw(painter, m_image, *m_pointer, *m_drawn.magnifierPixel, *m_pointerColor,
-                        view, appearance);
+        Magnifier::draw(painter, m_model.image(), *m_model.pointer(), *m_drawn.magnifierPixel,
+                        *m_model.pointerColor(), view, appearance);
 
     // 7. The status line.
     if (!m_drawn.status.isEmpty() && region.intersects(m_drawn.statusArea)) {

@@ -5,12 +5,16 @@
 #include "editor/StyleSlider.h"
 
 #include <QApplication>
+#include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
 
 #include <gtest/gtest.h>
+
+#include <set>
 
 using namespace kelpie;
 
@@ -54,7 +58,8 @@ TEST(FloatingControls, CappedPanelGainsAScrollerAndScrollsSideways)
 {
     QWidget host;
     host.setAttribute(Qt::WA_DontShowOnScreen);
-    auto& controls = *new FloatingControls({fixedRow(300, 30), fixedRow(120, 20)}, false, &host);
+    auto& controls = *new FloatingControls({fixedRow(300, 30), fixedRow(120, 20)},
+                                           FloatingControls::Kind::panel, &host);
     host.resize(600, 200);
     host.show();
     EXPECT_EQ(controls.horizontalPadding(), 16);
@@ -80,14 +85,14 @@ TEST(FloatingControls, CappedPanelGainsAScrollerAndScrollsSideways)
     EXPECT_EQ(controls.scroll()->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
     EXPECT_EQ(controls.scroll()->horizontalScrollBar()->value(), 0);
 
-    FloatingControls primary({fixedRow(100, 30)}, true);
+    FloatingControls primary({fixedRow(100, 30)}, FloatingControls::Kind::primaryToolbar);
     EXPECT_EQ(primary.panelSize(1000), QSizeF(100 + 28, 30 + 12));
 }
 
 TEST(FloatingControls, HiddenRowsTakeNoRoom)
 {
     QWidget* second = fixedRow(400, 40);
-    FloatingControls controls({fixedRow(100, 30), second}, false);
+    FloatingControls controls({fixedRow(100, 30), second}, FloatingControls::Kind::panel);
     EXPECT_EQ(controls.panelSize(1000).width(), 432);
     second->hide();
     EXPECT_EQ(controls.panelSize(1000), QSizeF(132, 50));
@@ -162,27 +167,12 @@ TEST(CoreSurfaceView, FillsWithTheSurfaceColourOfItsAppearance)
 
 TEST(ControlImage, EverySymbolDrawsSomethingAtAnyScale)
 {
-    const QStringList required = {QStringLiteral("cursorarrow"),
-                                  QStringLiteral("arrow.up.right"),
-                                  QStringLiteral("rectangle"),
-                                  QStringLiteral("rectangle.fill"),
-                                  QStringLiteral("circle"),
-                                  QStringLiteral("line.diagonal"),
-                                  QStringLiteral("textformat"),
-                                  QStringLiteral("pencil"),
-                                  QStringLiteral("highlighter"),
-                                  QStringLiteral("number.circle"),
-                                  QStringLiteral("pin"),
-                                  QStringLiteral("square.and.arrow.down"),
-                                  QStringLiteral("doc.on.doc"),
-                                  QStringLiteral("arrow.counterclockwise"),
-                                  QStringLiteral("xmark"),
-                                  QStringLiteral("checkmark"),
-                                  QStringLiteral("arrow.uturn.backward"),
-                                  QStringLiteral("arrow.uturn.forward")};
-    for (const QString& name : required) {
-        const ControlImage symbol = ControlImage::symbol(name);
-        ASSERT_FALSE(symbol.isNull()) << name.toStdString();
+    for (const ControlSymbol which : allControlSymbols) {
+        const std::string name = roleName(which).toStdString();
+        const ControlImage symbol = ControlImage::symbol(which);
+        ASSERT_FALSE(symbol.isNull()) << name;
+        EXPECT_EQ(symbol.controlSymbol(), which);
+        EXPECT_EQ(symbol.withSymbolConfiguration(18, QFont::Medium)->controlSymbol(), which);
         EXPECT_TRUE(symbol.isTemplate());
         for (const double ratio : {1.0, 2.0}) {
             QImage image(QSize(19, 19) * ratio, QImage::Format_ARGB32_Premultiplied);
@@ -196,9 +186,95 @@ TEST(ControlImage, EverySymbolDrawsSomethingAtAnyScale)
                 for (int x = 0; x < image.width(); ++x)
                     opaque += qAlpha(image.pixel(x, y)) > 200;
             // Solid strokes, not a faint smear; and not a filled box.
-            EXPECT_GT(opaque, 8 * ratio * ratio) << name.toStdString() << " at " << ratio;
-            EXPECT_LT(opaque, image.width() * image.height() * 0.6) << name.toStdString();
+            EXPECT_GT(opaque, 8 * ratio * ratio) << name << " at " << ratio;
+            EXPECT_LT(opaque, image.width() * image.height() * 0.6) << name;
         }
     }
-    EXPECT_TRUE(ControlImage::symbol(QStringLiteral("no.such.symbol")).isNull());
+    EXPECT_TRUE(ControlImage::symbol(ControlSymbol::pin, 0).isNull());
+}
+
+TEST(CoreAppearance, MonospacedDigitFontsKeepEveryDigitOneWidthInAnyFamily)
+{
+    auto digitWidths = [](const QFont& font) {
+        const QFontMetricsF metrics(font);
+        std::set<int> widths;
+        for (char digit = '0'; digit <= '9'; ++digit)
+            widths.insert(qRound(metrics.horizontalAdvance(QLatin1Char(digit)) * 100));
+        return widths.size();
+    };
+    EXPECT_EQ(digitWidths(CoreAppearance::monospacedDigitSystemFont(12, QFont::Medium)), 1u);
+    // Whatever family the desktop's font is, the digits come out even.
+    for (const QString& family : QFontDatabase::families()) {
+        QFont font(family);
+        font.setPixelSize(12);
+        const QFont even = CoreAppearance::withMonospacedDigits(font);
+        EXPECT_EQ(digitWidths(even), 1u) << family.toStdString();
+        EXPECT_EQ(even.pixelSize(), 12);
+    }
+}
+
+TEST(CoreAppearance, ChineseTitlesGrowWithTheScreenScale)
+{
+    // The ink of two Chinese characters drawn at 14 pixels, in device
+    // pixels, at 1× and at fractional scales.
+    auto inkHeight = [](const QFont& font, double ratio) {
+        QImage image(QSize(80, 40) * ratio, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::transparent);
+        {
+            QPainter painter(&image);
+            painter.setFont(font);
+            painter.setPen(Qt::black);
+            painter.drawText(QRectF(0, 0, 80, 40), Qt::AlignCenter, QStringLiteral("截图"));
+        }
+        int top = image.height();
+        int bottom = -1;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (qAlpha(image.pixel(x, y)) > 128) {
+                    top = std::min(top, y);
+                    bottom = std::max(bottom, y);
+                }
+        return bottom - top + 1;
+    };
+    for (const QFont& font :
+         {CoreAppearance::systemFont(14), CoreAppearance::monospacedSystemFont(14)}) {
+        // Hinting rounds each size its own way; the ink must still grow
+        // with every step of scale, and double at twice the scale, near enough.
+        int previous = inkHeight(font, 1);
+        const int plain = previous;
+        ASSERT_GT(plain, 8);
+        for (const double ratio : {1.25, 1.5, 2.0}) {
+            const int ink = inkHeight(font, ratio);
+            EXPECT_GT(ink, previous) << ratio;
+            previous = ink;
+        }
+        EXPECT_GE(previous, plain * 1.6);
+    }
+}
+
+TEST(CoreAppearance, FollowersHearEverySwitchOfTheirAppearance)
+{
+    QWidget parent;
+    auto* child = new QWidget(&parent);
+    int refreshes = 0;
+    CoreAppearance::followAppearance(child, [&refreshes] { ++refreshes; });
+
+    // The desktop switches its theme: the toolkit tells the application only.
+    QEvent theme(QEvent::ThemeChange);
+    QApplication::sendEvent(qApp, &theme);
+    EXPECT_EQ(refreshes, 1);
+
+    // The application's palette changes.
+    const QPalette saved = QApplication::palette();
+    const int before = refreshes;
+    QApplication::setPalette(QPalette(QColor(30, 30, 30), QColor(30, 30, 30)));
+    EXPECT_GT(refreshes, before);
+    EXPECT_EQ(CoreAppearance::appearance(child), CoreAppearance::Appearance::dark);
+    QApplication::setPalette(saved);
+
+    // A palette set on an ancestor only.
+    const int beforeParent = refreshes;
+    parent.setPalette(QPalette(QColor(240, 240, 240), QColor(240, 240, 240)));
+    EXPECT_GT(refreshes, beforeParent);
 }

@@ -103,9 +103,9 @@ TEST(ToolbarButton, IntrinsicWidthFollowsTitleIconAndMinimumTitle)
     EXPECT_EQ(compact.sizeHint().width(), 44);
 
     // Reserving the width of a longer title keeps the button from resizing.
-    ToolbarButton copy(QStringLiteral("复制"), ControlImage::symbol(QStringLiteral("doc.on.doc")));
+    ToolbarButton copy(QStringLiteral("复制"), ControlImage::symbol(ControlSymbol::docOnDoc));
     ToolbarButton copyText(QStringLiteral("复制文字"),
-                           ControlImage::symbol(QStringLiteral("doc.on.doc")));
+                           ControlImage::symbol(ControlSymbol::docOnDoc));
     EXPECT_LT(copy.sizeHint().width(), copyText.sizeHint().width());
     copy.setMinimumTitle(QStringLiteral("复制文字"));
     EXPECT_EQ(copy.sizeHint().width(), copyText.sizeHint().width());
@@ -114,7 +114,7 @@ TEST(ToolbarButton, IntrinsicWidthFollowsTitleIconAndMinimumTitle)
     const QFontMetricsF metrics(CoreAppearance::systemFont(14));
     const double title = metrics.horizontalAdvance(QStringLiteral("复制文字"));
     EXPECT_EQ(copyText.sizeHint().width(), int(title + copyText.fittedIconSize().width() + 7 + 22));
-    ToolbarButton untitledIcon(QString(), ControlImage::symbol(QStringLiteral("xmark")));
+    ToolbarButton untitledIcon(QString(), ControlImage::symbol(ControlSymbol::xmark));
     EXPECT_EQ(untitledIcon.sizeHint().width(), ToolbarButton::iconButtonWidth);
 }
 
@@ -133,7 +133,7 @@ TEST(ToolbarButton, ImagesAreScaledDownIntoTheIconBoxButNeverUp)
     EXPECT_EQ(plain.fittedIconSize(), QSizeF(19, 19 * 24 / 44.0));
 
     // The toolbar style's larger symbol still fits the 19-point box.
-    ToolbarButton tool(QString(), ControlImage::symbol(QStringLiteral("pencil")));
+    ToolbarButton tool(QString(), ControlImage::symbol(ControlSymbol::pencil));
     const QSizeF before = tool.fittedIconSize();
     tool.configureToolbarStyle();
     EXPECT_EQ(tool.image().pointSize(), 18);
@@ -149,8 +149,7 @@ TEST(ToolbarButton, PrimaryIsAccentWithWhiteContentInBothAppearances)
 {
     for (const Appearance appearance : {Appearance::light, Appearance::dark}) {
         AppearanceScope scope(appearance);
-        ToolbarButton done(QStringLiteral("完成"),
-                           ControlImage::symbol(QStringLiteral("checkmark")));
+        ToolbarButton done(QStringLiteral("完成"), ControlImage::symbol(ControlSymbol::checkmark));
         done.setPrimary(true);
         done.configureToolbarStyle();
         EXPECT_EQ(done.backgroundColor(), CoreAppearance::accent.resolved(appearance));
@@ -169,8 +168,8 @@ TEST(ToolbarButton, PrimaryIsAccentWithWhiteContentInBothAppearances)
 TEST(ToolbarButton, SwitchingTheAppearanceRetintsTheSameButton)
 {
     QWidget window;
-    auto* tool = new ToolbarButton(QString(),
-                                   ControlImage::symbol(QStringLiteral("arrow.up.right")), &window);
+    auto* tool
+        = new ToolbarButton(QString(), ControlImage::symbol(ControlSymbol::arrowUpRight), &window);
     tool->setCheckable(true);
     tool->configureToolbarStyle();
     tool->resize(tool->sizeHint());
@@ -200,7 +199,7 @@ TEST(ToolbarButton, DisabledContentIsFadedAndPressedLookIsTinted)
 {
     AppearanceScope scope(Appearance::light);
     ToolbarButton button(QStringLiteral("保存"),
-                         ControlImage::symbol(QStringLiteral("square.and.arrow.down")));
+                         ControlImage::symbol(ControlSymbol::squareAndArrowDown));
     const QRectF icon = button.contentFrames(QRectF(QPointF(0, 0), button.sizeHint())).icon;
     const int enabledAlpha = strongestAlpha(grab(button), icon);
     button.setEnabled(false);
@@ -213,4 +212,42 @@ TEST(ToolbarButton, DisabledContentIsFadedAndPressedLookIsTinted)
     // The label colour at 0.12 of its own alpha fills the button.
     const int pressed = QColor::fromRgba(grab(button).pixel(4, button.height() / 2)).alpha();
     EXPECT_NEAR(pressed, 255 * 0.85 * 0.12, 2);
+}
+
+TEST(ToolbarButton, BezeledButtonsShowAnOutlineAndAHoverLookPlainOnesNeither)
+{
+    AppearanceScope scope(Appearance::light);
+    ToolbarButton button(QStringLiteral("复制"), ControlImage::symbol(ControlSymbol::docOnDoc));
+    auto edgeAlpha = [&](double ratio) {
+        const QImage image = grab(button, ratio);
+        // Top edge, half way along: on the outline, clear of the content.
+        return qAlpha(image.pixel(image.width() / 2, 0));
+    };
+    auto underMouse = [&](bool under) {
+        button.setAttribute(Qt::WA_UnderMouse, under);
+        return grab(button).pixel(4, button.height() / 2);
+    };
+    EXPECT_EQ(edgeAlpha(1), 0);
+    EXPECT_EQ(underMouse(true), underMouse(false));
+
+    button.setBezeled(true);
+    EXPECT_TRUE(button.testAttribute(Qt::WA_Hover));
+    // A whole device pixel of outline at 1× and 2×, not a faint half.
+    EXPECT_GE(edgeAlpha(1), 30);
+    EXPECT_GE(edgeAlpha(2), 30);
+    const QRgb hovered = underMouse(true);
+    const QRgb resting = underMouse(false);
+    EXPECT_GT(qAlpha(hovered), qAlpha(resting));
+    EXPECT_GT(qAlpha(resting), 0);
+}
+
+TEST(ToolbarButton, AHiddenIconTakesNoRoomAndComesBack)
+{
+    ToolbarButton button(QStringLiteral("复制"), ControlImage::symbol(ControlSymbol::docOnDoc));
+    const int withIcon = button.intrinsicWidth();
+    button.setIconHidden(true);
+    EXPECT_EQ(button.intrinsicWidth(), ToolbarButton(QStringLiteral("复制")).intrinsicWidth());
+    EXPECT_TRUE(button.contentFrames(QRectF(0, 0, 80, 32)).icon.isEmpty());
+    button.setIconHidden(false);
+    EXPECT_EQ(button.intrinsicWidth(), withIcon);
 }

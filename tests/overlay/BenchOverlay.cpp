@@ -53,7 +53,7 @@ void pointerMove(benchmark::State& state, Scene scene)
 {
     const auto fixture = test::makeDesktopFixture(3840, 2160, 1);
     SelectionView view(fixture.image, {3840, 2160});
-    view.windowTargets = fixture.windows;
+    view.model().windowTargets = fixture.windows;
     view.show();
     if (scene == Scene::selection || scene == Scene::wholeView)
         view.selectRegion(Rect(800, 500, 1800, 1000));

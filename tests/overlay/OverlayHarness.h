@@ -71,7 +71,6 @@ public:
               };
         view.onCancel = [this] { ++cancels; };
         view.onWindowPick = [this](const WindowTarget& target) { picks.push_back(target); };
-        view.beep = [this] { ++beeps; };
     }
 
     void key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
@@ -85,7 +84,6 @@ public:
     std::vector<Confirmation> confirmations;
     std::vector<WindowTarget> picks;
     int cancels = 0;
-    int beeps = 0;
 };
 
 } // namespace kelpie::test

@@ -85,3 +85,20 @@ TEST(SelectionPreview, HighlightsAHoveredWindowAndFollowsTheAppearance)
     EXPECT_EQ(lightImage.pixel(panelCorner), CoreAppearance::surface.light.rgb());
     EXPECT_EQ(darkImage.pixel(panelCorner), CoreAppearance::surface.dark.rgb());
 }
+
+TEST(SelectionPreview, TheActionPanelKeepsAnEdgeOverWhiteContent)
+{
+    QImage white(1000, 700, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    SelectionPreview::Options options;
+    options.selection = Rect(0, 0, 1000, 700);
+    const QImage out = SelectionPreview::render(white, options);
+    // The panel's bottom edge, 12 points above the view's bottom, half way
+    // along the panel; just inside it the surface.
+    const int x = 1000 - 12 - 100;
+    const QRgb edge = out.pixel(x, 700 - 12 - 1);
+    const QRgb surface = out.pixel(x, 700 - 12 - 4);
+    EXPECT_EQ(surface, CoreAppearance::surface.light.rgb());
+    EXPECT_GE(channelDistance(edge, qRgb(255, 255, 255)), 15);
+    EXPECT_GE(channelDistance(edge, surface), 10);
+}

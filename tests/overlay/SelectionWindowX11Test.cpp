@@ -47,7 +47,7 @@ struct Overlay {
         fixture = test::makeDesktopFixture(geometry.width(), geometry.height(), ratio);
         window = std::make_unique<SelectionWindow>(fixture.image, screen);
         SelectionView* view = window->view();
-        view->windowTargets = fixture.windows;
+        view->model().windowTargets = fixture.windows;
         view->onCancel = [this] { ++cancels; };
         view->onWindowPick = [this](const WindowTarget& t) { picks.push_back(t); };
         view->onConfirm = [this](const QImage& crop, const Rect& rect, const SelectionAction& a) {
@@ -102,7 +102,7 @@ TEST(SelectionWindowOnX11, CoversTheScreenAndTakesKeyboardAndPointer)
     const int h = window.height();
     ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), device(front.rect.minX() + 30),
                          device(h - front.rect.maxY() + 60)}));
-    ASSERT_TRUE(waitFor([&] { return window.view()->hoveredWindow().has_value(); }));
+    ASSERT_TRUE(waitFor([&] { return window.view()->model().hoveredWindow().has_value(); }));
     QImage shot;
     const QPoint inside = QPointF(front.rect.maxX() - 40, h - front.rect.minY() - 40).toPoint();
     const QPoint outside(5, h - 5);
@@ -126,7 +126,7 @@ TEST(SelectionWindowOnX11, CoversTheScreenAndTakesKeyboardAndPointer)
     EXPECT_EQ(overlay.picks.front().id, front.id);
 
     // A real drag in the overlay's capture flow confirms the region at once.
-    window.view()->automaticallyEdit = true;
+    window.view()->model().automaticallyEdit = true;
     ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), device(100), device(120),
                          QStringLiteral("mousedown"), QStringLiteral("1")}));
     for (int step = 1; step <= 4; ++step)
@@ -141,7 +141,7 @@ TEST(SelectionWindowOnX11, CoversTheScreenAndTakesKeyboardAndPointer)
 
     // Escape twice: the region goes, then the overlay is cancelled.
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
-    ASSERT_TRUE(waitFor([&] { return window.view()->selection().isEmpty(); }));
+    ASSERT_TRUE(waitFor([&] { return window.view()->model().selection().isEmpty(); }));
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
     ASSERT_TRUE(waitFor([&] { return overlay.cancels == 1; }));
 }
