@@ -102,23 +102,22 @@ QWidget* tableFiles()
 
 QWidget* darkTableTraditional()
 {
-    QTableWidget* widget = table(
-        {QStringLiteral("項目"), QStringLiteral("負責人"), QStringLiteral("狀態"),
-         QStringLiteral("截止日期")},
-        {
-            {QStringLiteral("網站改版"), QStringLiteral("陳美玲"), QStringLiteral("進行中"),
-             QStringLiteral("2024-06-30")},
-            {QStringLiteral("客戶資料遷移"), QStringLiteral("林志豪"),
-             QStringLiteral("已完成"), QStringLiteral("2024-05-02")},
-            {QStringLiteral("API 文件翻譯"), QStringLiteral("王小明"),
-             QStringLiteral("待審核"), QStringLiteral("2024-05-20")},
-            {QStringLiteral("年度預算編列"), QStringLiteral("張家瑋"),
-             QStringLiteral("進行中"), QStringLiteral("2024-07-15")},
-            {QStringLiteral("伺服器升級"), QStringLiteral("Kevin Lee"),
-             QStringLiteral("延期"), QStringLiteral("2024-08-01")},
-            {QStringLiteral("員工訓練課程"), QStringLiteral("黃淑芬"),
-             QStringLiteral("已完成"), QStringLiteral("2024-04-18")},
-        });
+    QTableWidget* widget = table({QStringLiteral("項目"), QStringLiteral("負責人"),
+                                  QStringLiteral("狀態"), QStringLiteral("截止日期")},
+                                 {
+                                     {QStringLiteral("網站改版"), QStringLiteral("陳美玲"),
+                                      QStringLiteral("進行中"), QStringLiteral("2024-06-30")},
+                                     {QStringLiteral("客戶資料遷移"), QStringLiteral("林志豪"),
+                                      QStringLiteral("已完成"), QStringLiteral("2024-05-02")},
+                                     {QStringLiteral("API 文件翻譯"), QStringLiteral("王小明"),
+                                      QStringLiteral("待審核"), QStringLiteral("2024-05-20")},
+                                     {QStringLiteral("年度預算編列"), QStringLiteral("張家瑋"),
+                                      QStringLiteral("進行中"), QStringLiteral("2024-07-15")},
+                                     {QStringLiteral("伺服器升級"), QStringLiteral("Kevin Lee"),
+                                      QStringLiteral("延期"), QStringLiteral("2024-08-01")},
+                                     {QStringLiteral("員工訓練課程"), QStringLiteral("黃淑芬"),
+                                      QStringLiteral("已完成"), QStringLiteral("2024-04-18")},
+                                 });
     widget->selectRow(3);
     widget->resize(520, 250);
     return widget;
