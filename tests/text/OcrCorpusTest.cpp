@@ -136,6 +136,17 @@ TEST(OcrScore, PerfectReadingOfSplitAndJoinedRows)
     EXPECT_EQ(score.backwardSteps, 0);
 }
 
+TEST(OcrScore, FullWidthFormsCountAsTheirPlainForms)
+{
+    // Readers give either form of a colon or bracket after Chinese text;
+    // the ideographic full stop and comma have no other form and stay.
+    const OcrScore score
+        = OcrScore::of({QStringLiteral("顯示名稱：陳美玲（台灣）"), QStringLiteral("好。")},
+                       {QStringLiteral("顯示名稱:陳美玲(台灣)"), QStringLiteral("好.")});
+    EXPECT_EQ(score.exact, 1);
+    EXPECT_EQ(score.errors, 1);
+}
+
 TEST(OcrScore, SplitsOnlyAtPartBoundaries)
 {
     // "a.txt 3.4" ends inside a part: not the row.
