@@ -1,8 +1,8 @@
 #include "tests/text/OcrCorpus.h"
 
+#include "platform/TesseractTextRecognizer.h"
 #include "tests/text/OcrScore.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -213,6 +213,40 @@ TEST(OcrScore, SimilarRowsAreFollowedForwards)
         = OcrScore::of(rows, {rows[0], rows[1], QStringLiteral("14:03:1? INFO sync")});
     EXPECT_EQ(score.backwardSteps, 0);
     EXPECT_EQ(score.exact, 2);
+}
+
+// --- floors on two tuning screens ---
+
+// Two plain pages the recogniser already reads fairly well: a manual page
+// in a terminal and a documentation page in a Qt text browser. The floors
+// sit below today's readings and catch a recogniser that stops reading
+// screenshots of real programs (bench_ocr --corpus measures the rest).
+TEST(OcrCorpusFloors, PlainPagesReadInOrderWithoutJunk)
+{
+    const OcrCorpus corpus = OcrCorpus::load(OcrCorpus::defaultDirectory());
+    TesseractTextRecognizer recognizer;
+    struct Floor {
+        const char* screen;
+        int exact;
+        double accuracy;
+        int backwardSteps;
+    };
+    for (const Floor& floor :
+         {Floor{"term-dejavu-light-man", 12, 0.75, 2}, Floor{"qt-doc-dense", 9, 0.72, 0}}) {
+        SCOPED_TRACE(floor.screen);
+        const OcrCorpus::Screen* screen = corpus.find(QString::fromUtf8(floor.screen));
+        ASSERT_NE(screen, nullptr);
+        ASSERT_FALSE(screen->heldOut());
+        QStringList read;
+        for (const TextAnalysis::Line& line :
+             recognizer.analyze(screen->image(), RecognitionCancellation()).lines)
+            read.append(line.text);
+        const OcrScore score = OcrScore::of(screen->rows, read);
+        EXPECT_GE(score.exact, floor.exact) << score.missed.join(QLatin1Char('\n')).toStdString();
+        EXPECT_GE(score.accuracy(), floor.accuracy);
+        EXPECT_TRUE(score.junk.isEmpty()) << score.junk.join(QLatin1Char('\n')).toStdString();
+        EXPECT_LE(score.backwardSteps, floor.backwardSteps);
+    }
 }
 
 } // namespace
