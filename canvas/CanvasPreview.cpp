@@ -1,0 +1,188 @@
+#include "canvas/CanvasPreview.h"
+
+#include "annotation/AnnotationRenderer.h"
+#include "annotation/MaskFilter.h"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace kelpie {
+
+namespace {
+
+constexpr QImage::Format previewFormat = QImage::Format_ARGB32_Premultiplied;
+
+// The full composite in the preview's format, or a null image.
+QImage rendered(const QImage& base, const AnnotationObjectList& objects)
+{
+    const std::optional<QImage> composite = AnnotationRenderer::render(base, objects.toList());
+    if (!composite)
+        return {};
+    return composite->convertToFormat(previewFormat);
+}
+
+// Draws `objects` onto `image`, which holds the pixels of `area` of a
+// composite `height` pixels high. Objects that cannot reach the area are
+// skipped. False when one cannot be drawn.
+bool drawOnto(QImage& image, const QRect& area, int height,
+              std::initializer_list<const AnnotationObjectList*> lists,
+              const AnnotationObject* draft)
+{
+    QPainter painter;
+    if (!painter.begin(&image))
+        return false;
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+    painter.setTransform(AnnotationRenderer::annotationToImage(height)
+                         * QTransform::fromTranslate(-area.x(), -area.y()));
+    const auto drawOne = [&](const AnnotationObject& object) {
+        if (!CanvasPreview::paintedRect(object, height).intersects(area))
+            return true;
+        return AnnotationRenderer::draw(object, painter);
+    };
+    if (draft != nullptr && !drawOne(*draft))
+        return false;
+    for (const AnnotationObjectList* list : lists) {
+        for (const AnnotationObject& object : *list) {
+            if (!drawOne(object))
+                return false;
+        }
+    }
+    return true;
+}
+
+void copyPixels(const QImage& from, const QRect& fromArea, QImage& to, QPoint toOrigin)
+{
+    const qsizetype bytes = qsizetype(fromArea.width()) * 4;
+    for (int row = 0; row < fromArea.height(); ++row) {
+        const uchar* source = from.constScanLine(fromArea.y() + row) + qsizetype(fromArea.x()) * 4;
+        uchar* target = to.scanLine(toOrigin.y() + row) + qsizetype(toOrigin.x()) * 4;
+        std::memcpy(target, source, static_cast<size_t>(bytes));
+    }
+}
+
+} // namespace
+
+QRect CanvasPreview::paintedRect(const AnnotationObject& object, int height)
+{
+    const AnnotationStyle& style = object.style;
+    double margin = std::isfinite(style.width) ? style.width : 0;
+    if (object.tool() == AnnotationTool::arrow)
+        margin += object.arrowHeadLength();
+    if (object.tool() == AnnotationTool::text && std::isfinite(style.fontSize))
+        margin = std::max(margin, style.fontSize);
+    margin += 2;
+    const Rect bounds = object.bounds();
+    const QRectF box(bounds.minX() - margin, height - bounds.maxY() - margin,
+                     bounds.width() + 2 * margin, bounds.height() + 2 * margin);
+    if (!box.isValid() || !std::isfinite(box.width()) || !std::isfinite(box.height()))
+        return QRect(-1000000, -1000000, 2000000, 2000000);
+    const QRectF limit(-1e6, -1e6, 2e6, 2e6);
+    return (box & limit).toAlignedRect();
+}
+
+int CanvasPreview::filterReach(const AnnotationObject& object)
+{
+    if (object.tool() != AnnotationTool::mask || !std::isfinite(object.style.maskStrength))
+        return 0;
+    const double strength = std::clamp(object.style.maskStrength, 0.0, 1000.0);
+    switch (object.style.maskEffect) {
+    case MaskEffect::solid: return 0;
+    case MaskEffect::pixelate: return static_cast<int>(std::ceil(strength)) + 1;
+    case MaskEffect::blur: return MaskFilter::blurReach(strength * 0.5) + 1;
+    }
+    return 0;
+}
+
+void CanvasPreview::fail()
+{
+    m_image = QImage();
+    m_objects.clear();
+}
+
+bool CanvasPreview::showsExactly(const QImage& base, const AnnotationObjectList& objects) const
+{
+    if (m_image.isNull() || base.cacheKey() != m_base.cacheKey())
+        return false;
+    if (!m_draft)
+        return objects == m_objects;
+    const qsizetype below = m_objects.size();
+    return objects.size() == below + 1 + m_following.size() && objects.mid(0, below) == m_objects
+        && objects[below] == *m_draft && objects.mid(below + 1) == m_following;
+}
+
+void CanvasPreview::show(const QImage& base, const AnnotationObjectList& objects)
+{
+    // After a gesture the committed objects usually are exactly what is shown.
+    const bool same = showsExactly(base, objects);
+    m_objects = objects;
+    m_draft.reset();
+    m_following.clear();
+    m_below = QImage();
+    if (same)
+        return;
+    m_base = base;
+    m_image = rendered(base, objects);
+    if (m_image.isNull())
+        fail();
+}
+
+void CanvasPreview::showDraft(const QImage& base, const AnnotationObjectList& below,
+                              const AnnotationObject& draft, const AnnotationObjectList& following)
+{
+    // A new object drawn over the picture as shown needs no render of its own.
+    const bool reuse = !m_draft && showsExactly(base, below);
+    m_base = base;
+    m_below = reuse ? m_image : rendered(base, below);
+    m_draft = draft;
+    m_following = following;
+    m_objects = below;
+    if (m_below.isNull()) {
+        fail();
+        return;
+    }
+    m_image = m_below.copy();
+    if (!drawOnto(m_image, m_image.rect(), m_image.height(), {&m_following}, &draft))
+        fail();
+}
+
+void CanvasPreview::moveDraft(const AnnotationObject& draft)
+{
+    if (!m_draft || m_below.isNull() || m_image.isNull()) {
+        m_draft = draft;
+        return;
+    }
+    const int height = m_below.height();
+    const QRect imageRect = m_below.rect();
+    QRect dirty = paintedRect(*m_draft, height) | paintedRect(draft, height);
+    m_draft = draft;
+
+    // A pixelate or blur mask above the draft changes wherever its input
+    // changed, spread by its reach; each such mask also needs its reach of
+    // correct input around what it changes.
+    int reach = filterReach(draft);
+    for (const AnnotationObject& object : m_following) {
+        const int r = filterReach(object);
+        if (r == 0)
+            continue;
+        const QRect spread = dirty.adjusted(-r, -r, r, r) & paintedRect(object, height);
+        if (!spread.isEmpty())
+            dirty |= spread;
+        reach += r;
+    }
+    dirty &= imageRect;
+    if (dirty.isEmpty())
+        return;
+    const QRect source = dirty.adjusted(-reach, -reach, reach, reach) & imageRect;
+
+    QImage area = m_below.copy(source);
+    if (area.isNull() || !drawOnto(area, source, height, {&m_following}, &draft)) {
+        fail();
+        return;
+    }
+    copyPixels(area, dirty.translated(-source.topLeft()), m_image, dirty.topLeft());
+}
+
+} // namespace kelpie
