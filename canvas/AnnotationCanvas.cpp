@@ -211,7 +211,7 @@ void AnnotationCanvas::paintEvent(QPaintEvent*)
 
 void AnnotationCanvas::paintChrome(QPainter& painter)
 {
-    const double ratio = devicePixelRatioF();
+    const double ratio = painter.device()->devicePixelRatioF();
     const bool compact = m_model.compactStyles();
     const QColor chrome = compact
         ? CoreAppearance::captureBorder.resolved(CoreAppearance::appearance(this))
