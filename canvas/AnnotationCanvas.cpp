@@ -201,12 +201,50 @@ void AnnotationCanvas::relayout()
 void AnnotationCanvas::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    const QImage& image = m_model.previewImage();
-    if (!image.isNull()) {
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawImage(widgetRect(m_model.contentRect()), image);
-    }
+    const QRectF target = widgetRect(m_model.contentRect());
+    const double ratio = painter.device()->devicePixelRatioF();
+    const QImage& scaled = scaledPreview(target, ratio);
+    if (!scaled.isNull())
+        painter.drawImage(target, scaled);
     paintChrome(painter);
+}
+
+const QImage& AnnotationCanvas::scaledPreview(const QRectF& target, double ratio)
+{
+    const QImage& image = m_model.previewImage();
+    QRect changes = m_model.takePreviewChanges();
+    if (image.isNull() || target.isEmpty()) {
+        m_scaled = QImage();
+        return m_scaled;
+    }
+    const QSize size = (target.size() * ratio).toSize();
+    if (m_scaled.size() != size || m_scaledFrom != image.cacheKey()) {
+        m_scaled = QImage(size, QImage::Format_ARGB32_Premultiplied);
+        changes = image.rect();
+    }
+    m_scaledFrom = image.cacheKey();
+    if (changes.isEmpty() || size.isEmpty())
+        return m_scaled;
+    // The changed pixels, grown by what smooth scaling reads around a pixel,
+    // in the scaled copy's pixels.
+    const double sx = double(size.width()) / image.width();
+    const double sy = double(size.height()) / image.height();
+    const QRectF grown = QRectF(changes).adjusted(-2, -2, 2, 2);
+    const QRect area = QRectF(grown.x() * sx, grown.y() * sy, grown.width() * sx,
+                              grown.height() * sy)
+                           .toAlignedRect()
+                       & m_scaled.rect();
+    // Drawn from a slightly larger piece of the preview, so that filtering at
+    // the piece's edges stays outside the area redone.
+    const QRectF piece = QRectF(area).adjusted(-2, -2, 2, 2);
+    QPainter painter(&m_scaled);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.setClipRect(area);
+    painter.drawImage(piece, image,
+                      QRectF(piece.x() / sx, piece.y() / sy, piece.width() / sx,
+                             piece.height() / sy));
+    return m_scaled;
 }
 
 void AnnotationCanvas::paintChrome(QPainter& painter)

@@ -77,11 +77,17 @@ private:
 
     void press(QMouseEvent* event, int clickCount);
     void paintChrome(QPainter& painter);
+    // The preview scaled to the content rectangle in device pixels, redone
+    // only where the preview changed.
+    const QImage& scaledPreview(const QRectF& target, double ratio);
 
     std::unique_ptr<CanvasStyleStore> m_ownedStyles;
     CanvasModel m_model;
     // The open editor, a child of the canvas; null while closed.
     AnnotationTextView* m_textView = nullptr;
+    QImage m_scaled;
+    // The preview image m_scaled was made from.
+    qint64 m_scaledFrom = 0;
 };
 
 } // namespace kelpie

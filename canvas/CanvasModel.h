@@ -84,6 +84,8 @@ public:
     const QImage& previewImage() const { return m_preview.image(); }
     // Rebuilds the composite from scratch for the current state and draft.
     void refreshPreview();
+    // The pixels of previewImage() changed since the last call.
+    QRect takePreviewChanges() { return m_preview.takeChanges(); }
 
     // --- view geometry -------------------------------------------------
     void setViewSize(Size size);

@@ -100,6 +100,14 @@ void CanvasPreview::fail()
 {
     m_image = QImage();
     m_objects.clear();
+    m_changes = QRect(0, 0, 1 << 20, 1 << 20);
+}
+
+QRect CanvasPreview::takeChanges()
+{
+    const QRect changes = m_changes & m_image.rect();
+    m_changes = QRect();
+    return changes;
 }
 
 bool CanvasPreview::showsExactly(const QImage& base, const AnnotationObjectList& objects) const
@@ -125,6 +133,7 @@ void CanvasPreview::show(const QImage& base, const AnnotationObjectList& objects
         return;
     m_base = base;
     m_image = rendered(base, objects);
+    m_changes = m_image.rect();
     if (m_image.isNull())
         fail();
 }
@@ -144,6 +153,7 @@ void CanvasPreview::showDraft(const QImage& base, const AnnotationObjectList& be
         return;
     }
     m_image = m_below.copy();
+    m_changes = m_image.rect();
     if (!drawOnto(m_image, m_image.rect(), m_image.height(), {&m_following}, &draft))
         fail();
 }
@@ -183,6 +193,7 @@ void CanvasPreview::moveDraft(const AnnotationObject& draft)
         return;
     }
     copyPixels(area, dirty.translated(-source.topLeft()), m_image, dirty.topLeft());
+    m_changes |= dirty;
 }
 
 } // namespace kelpie

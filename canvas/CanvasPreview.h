@@ -32,6 +32,10 @@ public:
     // Null when rendering failed (an object that cannot be drawn).
     const QImage& image() const { return m_image; }
 
+    // The pixels of image() that changed since the last call (all of them
+    // after a new image), so a view can redo only that part of its copy.
+    QRect takeChanges();
+
     // The device pixels an object's drawing can touch, in an image `height`
     // pixels high: its bounds grown by its stroke, head or glyph overhang.
     static QRect paintedRect(const AnnotationObject& object, int height);
@@ -51,6 +55,7 @@ private:
     AnnotationObjectList m_objects;
     std::optional<AnnotationObject> m_draft;
     AnnotationObjectList m_following;
+    QRect m_changes;
 };
 
 } // namespace kelpie
