@@ -230,10 +230,10 @@ const QImage& AnnotationCanvas::scaledPreview(const QRectF& target, double ratio
     const double sx = double(size.width()) / image.width();
     const double sy = double(size.height()) / image.height();
     const QRectF grown = QRectF(changes).adjusted(-2, -2, 2, 2);
-    const QRect area = QRectF(grown.x() * sx, grown.y() * sy, grown.width() * sx,
-                              grown.height() * sy)
-                           .toAlignedRect()
-                       & m_scaled.rect();
+    const QRect area
+        = QRectF(grown.x() * sx, grown.y() * sy, grown.width() * sx, grown.height() * sy)
+              .toAlignedRect()
+        & m_scaled.rect();
     // Drawn from a slightly larger piece of the preview, so that filtering at
     // the piece's edges stays outside the area redone.
     const QRectF piece = QRectF(area).adjusted(-2, -2, 2, 2);
@@ -241,9 +241,9 @@ const QImage& AnnotationCanvas::scaledPreview(const QRectF& target, double ratio
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.setClipRect(area);
-    painter.drawImage(piece, image,
-                      QRectF(piece.x() / sx, piece.y() / sy, piece.width() / sx,
-                             piece.height() / sy));
+    painter.drawImage(
+        piece, image,
+        QRectF(piece.x() / sx, piece.y() / sy, piece.width() / sx, piece.height() / sy));
     return m_scaled;
 }
 

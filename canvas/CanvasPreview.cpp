@@ -63,6 +63,47 @@ void copyPixels(const QImage& from, const QRect& fromArea, QImage& to, QPoint to
     }
 }
 
+bool drawsPath(const AnnotationObject& object)
+{
+    return object.tool() == AnnotationTool::pen || object.tool() == AnnotationTool::highlight
+        || (object.tool() == AnnotationTool::mask && object.style.maskBrush);
+}
+
+// Where a freehand draft that grew at its end can look different: each
+// piece of a drawn path depends on three consecutive samples, so only the
+// pieces from two samples before the first changed one can change.
+std::optional<QRect> grownTail(const AnnotationObject& old, const AnnotationObject& now, int height)
+{
+    if (!drawsPath(now) || old.tool() != now.tool() || old.style != now.style
+        || old.points.size() < 3 || now.points.size() < 3)
+        return std::nullopt;
+    const qsizetype common = std::min(old.points.size(), now.points.size());
+    qsizetype first = 0;
+    while (first < common && old.points[first] == now.points[first])
+        ++first;
+    const qsizetype from = std::max<qsizetype>(first - 2, 0);
+    if (from == 0)
+        return std::nullopt;
+    double minX = now.points[from].x;
+    double maxX = minX;
+    double minY = now.points[from].y;
+    double maxY = minY;
+    for (const QList<Point>* points : {&old.points, &now.points}) {
+        for (qsizetype i = from; i < points->size(); ++i) {
+            minX = std::min(minX, (*points)[i].x);
+            maxX = std::max(maxX, (*points)[i].x);
+            minY = std::min(minY, (*points)[i].y);
+            maxY = std::max(maxY, (*points)[i].y);
+        }
+    }
+    const double margin = now.style.width + 2;
+    const QRectF box(minX - margin, height - maxY - margin, maxX - minX + 2 * margin,
+                     maxY - minY + 2 * margin);
+    if (!std::isfinite(box.width()) || !std::isfinite(box.height()))
+        return std::nullopt;
+    return box.toAlignedRect();
+}
+
 } // namespace
 
 QRect CanvasPreview::paintedRect(const AnnotationObject& object, int height)
@@ -166,7 +207,8 @@ void CanvasPreview::moveDraft(const AnnotationObject& draft)
     }
     const int height = m_below.height();
     const QRect imageRect = m_below.rect();
-    QRect dirty = paintedRect(*m_draft, height) | paintedRect(draft, height);
+    QRect dirty = grownTail(*m_draft, draft, height)
+                      .value_or(paintedRect(*m_draft, height) | paintedRect(draft, height));
     m_draft = draft;
 
     // A pixelate or blur mask above the draft changes wherever its input
