@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <iterator>
 
 namespace kelpie::AnnotationRenderer {
 
@@ -56,6 +58,19 @@ QPen strokePen(const QColor& color, double width, const AnnotationStyle& style, 
     return pen;
 }
 
+// Strokes `path` with `pen`. A dashed outline is built here rather than by
+// the painter, which leaves out the dashes beyond its device: the dashes of
+// a part of the image must be those of the whole.
+void strokePath(QPainter& painter, const QPainterPath& path, const QPen& pen)
+{
+    if (pen.style() != Qt::CustomDashLine) {
+        painter.strokePath(path, pen);
+        return;
+    }
+    QPainterPathStroker stroker(pen);
+    painter.fillPath(stroker.createStroke(path), pen.brush());
+}
+
 // A freehand path smoothed by quadratic curves: each curve ends midway
 // between two samples with the earlier sample as control point, and a last
 // straight piece reaches the final sample. One sample becomes a dot by way
@@ -85,6 +100,10 @@ QPainterPath polyline(const QList<Point>& points)
     return path;
 }
 
+// Half the angle at the tip of an open and of a filled arrow head.
+constexpr double openHalfAngle = 0.58;
+constexpr double filledHalfAngle = 0.45;
+
 void drawArrowHead(QPainter& painter, Point tip, Point reference, double length, bool open,
                    const QColor& color, double shaftWidth)
 {
@@ -93,7 +112,7 @@ void drawArrowHead(QPainter& painter, Point tip, Point reference, double length,
     if (!(std::hypot(dx, dy) > 0))
         return;
     const double angle = std::atan2(dy, dx);
-    const double half = open ? 0.58 : 0.45;
+    const double half = open ? openHalfAngle : filledHalfAngle;
     const QPointF p1(tip.x - length * std::cos(angle - half),
                      tip.y - length * std::sin(angle - half));
     const QPointF p2(tip.x - length * std::cos(angle + half),
@@ -111,8 +130,20 @@ void drawArrowHead(QPainter& painter, Point tip, Point reference, double length,
     }
 }
 
-// The shaft stops short of each head by 0.7 shaft widths so that its round
-// end hides under the head instead of poking out at the tip.
+// How far before a tip the shaft of width `w` ends. Under an open head 0.7
+// widths: the round end hides in the stroked tip. Under a filled head the
+// shaft ends where its round end, w / 2 in radius, just fits between the
+// head's sides, w / (2 sin 0.45) ≈ 1.15 widths before the tip: any nearer
+// and it bulges out of the narrow part of the head. The head is always long
+// enough to cover that (w is at most 0.55 head lengths), and there it is
+// already wider than the shaft.
+double shaftPullBack(double w, bool openHead)
+{
+    return openHead ? 0.7 * w : w / (2 * std::sin(filledHalfAngle));
+}
+
+// The shaft stops short of each head so that its round end hides under the
+// head instead of poking out at the tip or at the head's sides.
 void drawArrow(const AnnotationObject& object, QPainter& painter, const QColor& color)
 {
     const AnnotationStyle& style = object.style;
@@ -120,7 +151,6 @@ void drawArrow(const AnnotationObject& object, QPainter& painter, const QColor& 
     if (!(head > 0))
         return;
     const double w = std::min(0.55 * head, style.width);
-    const double k = 0.7 * w;
     const Point start = object.start;
     const Point end = object.end;
     const double length = distance(start, end);
@@ -130,16 +160,20 @@ void drawArrow(const AnnotationObject& object, QPainter& painter, const QColor& 
     // How far along the curve (as a parameter) the shaft must stop to end k
     // short of an end point; near an end the curve moves 2 × |end − C| per
     // unit of t.
-    const auto pullBack = [&](double legLength) {
+    const auto pullBack = [&](double k, double legLength) {
         if (!control)
             return length > 0 ? k / length : 0.0;
         if (legLength > 0)
             return k / (2 * legLength);
         return length > 0 ? std::sqrt(k / length) : 0.0;
     };
-    const double t1 = 1 - std::min(pullBack(control ? distance(end, *control) : 0), 0.45);
-    const double t0
-        = doubleHead ? std::min(pullBack(control ? distance(*control, start) : 0), 0.45) : 0.0;
+    const double endPullBack = shaftPullBack(w, style.arrowHead == ArrowHead::open);
+    const double t1
+        = 1 - std::min(pullBack(endPullBack, control ? distance(end, *control) : 0), 0.45);
+    // The head at the start of a double-headed arrow is always filled.
+    const double t0 = doubleHead
+        ? std::min(pullBack(shaftPullBack(w, false), control ? distance(*control, start) : 0), 0.45)
+        : 0.0;
 
     QPainterPath shaft(qt(object.arrowPoint(t0)));
     if (control) {
@@ -155,7 +189,7 @@ void drawArrow(const AnnotationObject& object, QPainter& painter, const QColor& 
     } else {
         shaft.lineTo(qt(object.arrowPoint(t1)));
     }
-    painter.strokePath(shaft, strokePen(color, w, style, style.dashed));
+    strokePath(painter, shaft, strokePen(color, w, style, style.dashed));
 
     // Heads are never dashed.
     const Point endReference = control && *control != end ? *control : start;
@@ -184,6 +218,18 @@ void drawNumber(const AnnotationObject& object, QPainter& painter, const QColor&
                                    QPointF(-measured.width / 2, -measured.height / 2));
 }
 
+// The painter's device in annotation space, a pixel larger on every side;
+// null for a device without an extent.
+Rect deviceArea(const QPainter& painter)
+{
+    const QPaintDevice* device = painter.device();
+    if (device == nullptr || device->width() <= 0 || device->height() <= 0)
+        return Rect::null();
+    const QRectF shown = painter.combinedTransform().inverted().mapRect(
+        QRectF(-1, -1, device->width() + 2, device->height() + 2));
+    return Rect(shown.x(), shown.y(), shown.width(), shown.height());
+}
+
 bool drawMask(const AnnotationObject& object, QPainter& painter)
 {
     const AnnotationStyle& style = object.style;
@@ -199,8 +245,13 @@ bool drawMask(const AnnotationObject& object, QPainter& painter)
         area.setFillRule(Qt::WindingFill);
     } else {
         // A solid rectangle covers whole pixels, so no half-covered edge
-        // lets a secret shine through.
-        const Rect bounds = object.bounds();
+        // lets a secret shine through. Cut to what the device shows first:
+        // the corners may lie too far out to draw.
+        Rect bounds = object.bounds();
+        if (const Rect shown = deviceArea(painter); !shown.isNull())
+            bounds = bounds.intersected(shown);
+        if (bounds.isNull())
+            return true; // wholly outside: nothing to cover
         area.addRect(qt(style.maskEffect == MaskEffect::solid ? bounds.integral() : bounds));
     }
     painter.setPen(Qt::NoPen);
@@ -221,7 +272,11 @@ bool drawMask(const AnnotationObject& object, QPainter& painter)
         return false;
     const QImage& target = *static_cast<QImage*>(device);
     const QTransform toDevice = painter.combinedTransform();
-    const QRect region = toDevice.mapRect(area.boundingRect()).toAlignedRect() & target.rect();
+    // Cut to the image before turning into whole pixels: a mask may reach
+    // far beyond the range of a pixel index.
+    const QRect region
+        = (toDevice.mapRect(area.boundingRect()) & QRectF(target.rect())).toAlignedRect()
+        & target.rect();
     if (region.isEmpty())
         return true;
     const double scale = std::sqrt(std::abs(toDevice.determinant()));
@@ -270,6 +325,154 @@ void reorderToRgba(QImage& image)
     }
 }
 
+// The whole image pixels that `area` (annotation space) touches on an image
+// of `image`'s size, cut to the image before any conversion to whole pixels
+// (an area may reach beyond the range of a pixel index). An area with an
+// edge that is not a finite number counts as the whole image.
+QRect imagePixels(const Rect& area, const QRect& image)
+{
+    if (area.isNull() || image.isEmpty())
+        return {};
+    const QRectF flipped(area.minX(), image.height() - area.maxY(), area.width(), area.height());
+    if (!(std::isfinite(flipped.left()) && std::isfinite(flipped.right())
+          && std::isfinite(flipped.top()) && std::isfinite(flipped.bottom())))
+        return image;
+    return (flipped & QRectF(image)).toAlignedRect() & image;
+}
+
+bool isFilterMask(const AnnotationObject& object)
+{
+    return object.tool() == AnnotationTool::mask && object.style.maskEffect != MaskEffect::solid;
+}
+
+// The image pixels a pixelate or blur mask changes; empty for every other
+// object and for a brush mask without points.
+QRect filterArea(const AnnotationObject& object, const QRect& image)
+{
+    if (!isFilterMask(object) || (object.style.maskBrush && object.points.isEmpty()))
+        return {};
+    const double grow = (object.style.maskBrush ? object.style.width / 2 : 0) + 1;
+    return imagePixels(object.bounds().insetBy(-grow, -grow), image);
+}
+
+// How far from a pixel a filter mask reads to compute it, in whole pixels:
+// a pixelate cell reaches less than its size plus one across, a blur as far
+// as its boxes together.
+int filterReach(const AnnotationStyle& style)
+{
+    if (style.maskEffect == MaskEffect::pixelate)
+        return static_cast<int>(std::ceil(style.maskStrength)) + 1;
+    return MaskFilter::blurReach(style.maskStrength * 0.5);
+}
+
+// Everything an object may paint, in annotation space, with a pixel of
+// antialiasing to spare; null when it paints nothing.
+Rect paintedArea(const AnnotationObject& object)
+{
+    const AnnotationStyle& style = object.style;
+    const Rect bounds = object.bounds();
+    double grow = 0;
+    Rect area = bounds;
+    switch (object.tool()) {
+    case AnnotationTool::select: return Rect::null();
+    case AnnotationTool::rectangle:
+    case AnnotationTool::ellipse: grow = style.filled ? 0 : style.width / 2; break;
+    case AnnotationTool::line: grow = style.width / 2; break;
+    case AnnotationTool::arrow:
+        // A head reaches its length back from the tip and sideways; an open
+        // head's stroke half a width beyond that.
+        grow = std::max(object.arrowHeadLength(), 0.0) + style.width;
+        break;
+    case AnnotationTool::pen:
+    case AnnotationTool::highlight:
+        // The smoothed curve stays inside the hull of its points.
+        if (object.points.isEmpty())
+            return Rect::null();
+        grow = style.width / 2;
+        break;
+    case AnnotationTool::number:
+        // The label is sized to fit the disc but may overhang its sides.
+        grow = std::max(bounds.width(), bounds.height()) / 2;
+        break;
+    case AnnotationTool::text: {
+        // Text runs down from the top of its box, past its bottom when the
+        // box is too short, and a glyph wider than a line overhangs it.
+        const double measured
+            = AnnotationTextLayout::size(object.text, style, bounds.width()).height;
+        const double bottom = std::min(bounds.minY(), bounds.maxY() - measured - style.fontSize);
+        area = Rect(bounds.minX() - 2 * style.fontSize, bottom, bounds.width() + 4 * style.fontSize,
+                    bounds.maxY() - bottom);
+        break;
+    }
+    case AnnotationTool::mask:
+        if (style.maskBrush && object.points.isEmpty())
+            return Rect::null();
+        grow = style.maskBrush ? style.width / 2 : 0;
+        break;
+    }
+    grow += 2;
+    return area.insetBy(-grow, -grow);
+}
+
+// The composite's first pixels: `part` of the base, in the format objects
+// are painted in and in sRGB.
+std::optional<QImage> startingPixels(const QImage& base, const QRect& part)
+{
+    QImage composite = (part == base.rect() ? base : base.copy(part))
+                           .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (composite.isNull())
+        return std::nullopt;
+    const QColorSpace srgb(QColorSpace::SRgb);
+    if (composite.colorSpace().isValid() && composite.colorSpace() != srgb)
+        composite.convertToColorSpace(srgb);
+    composite.setColorSpace(srgb);
+    composite.setDevicePixelRatio(1);
+    return composite;
+}
+
+// Draws `objects` in order onto `target`, which holds the pixels of an
+// image `imageHeight` high from `offset` on. The offset is whole pixels, so
+// every object lands on the same pixels as it does on the whole image.
+// Objects that cannot paint on `target` are passed over.
+template<typename Objects>
+bool drawAll(QImage& target, const Objects& objects, int imageHeight, QPoint offset)
+{
+    if (objects.begin() == objects.end())
+        return true;
+    QPainter painter;
+    if (!painter.begin(&target))
+        return false;
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+    painter.setTransform(annotationToImage(imageHeight)
+                         * QTransform::fromTranslate(-offset.x(), -offset.y()));
+    const QRect shown(offset, target.size());
+    const QSize imageSize(offset.x() + target.width(), imageHeight);
+    const bool whole = offset.isNull() && target.height() == imageHeight;
+    for (const AnnotationObject& object : objects) {
+        if (!whole && object.style.valid() && !paintedRect(object, imageSize).intersects(shown))
+            continue;
+        if (!draw(object, painter))
+            return false;
+    }
+    return true;
+}
+
+template<typename Objects>
+std::optional<QImage> renderAll(const QImage& base, const Objects& objects)
+{
+    if (base.isNull())
+        return std::nullopt;
+    // Objects are painted in the toolkit's native premultiplied format, where
+    // its blending is fastest; the result is reordered to RGBA at the end.
+    std::optional<QImage> composite = startingPixels(base, base.rect());
+    if (!composite || !drawAll(*composite, objects, base.height(), QPoint(0, 0)))
+        return std::nullopt;
+    reorderToRgba(*composite);
+    if (composite->format() != QImage::Format_RGBA8888_Premultiplied)
+        return std::nullopt;
+    return composite;
+}
+
 } // namespace
 
 QTransform annotationToImage(int imageHeight) { return QTransform(1, 0, 0, -1, 0, imageHeight); }
@@ -302,19 +505,19 @@ bool draw(const AnnotationObject& object, QPainter& painter)
         if (style.filled)
             painter.fillPath(path, color);
         else
-            painter.strokePath(path, painter.pen());
+            strokePath(painter, path, painter.pen());
         break;
     }
     case AnnotationTool::line: {
         QPainterPath path(qt(object.start));
         path.lineTo(qt(object.end));
-        painter.strokePath(path, painter.pen());
+        strokePath(painter, path, painter.pen());
         break;
     }
     case AnnotationTool::pen:
     case AnnotationTool::highlight:
         if (!object.points.isEmpty())
-            painter.strokePath(smoothedPath(object.points), painter.pen());
+            strokePath(painter, smoothedPath(object.points), painter.pen());
         break;
     case AnnotationTool::arrow: drawArrow(object, painter, color); break;
     case AnnotationTool::text: AnnotationTextLayout::draw(object, painter); break;
@@ -325,36 +528,110 @@ bool draw(const AnnotationObject& object, QPainter& painter)
     return drawn;
 }
 
+std::optional<QImage> render(const QImage& base, const AnnotationObjectList& objects)
+{
+    return renderAll(base, objects);
+}
+
 std::optional<QImage> render(const QImage& base, const QList<AnnotationObject>& objects)
+{
+    return renderAll(base, objects);
+}
+
+std::optional<QImage> render(const QImage& base, std::initializer_list<AnnotationObject> objects)
+{
+    return renderAll(base, objects);
+}
+
+std::optional<QImage> renderRegion(const QImage& base, const AnnotationObjectList& objects,
+                                   const QRect& imageRect)
 {
     if (base.isNull())
         return std::nullopt;
-    // Objects are painted in the toolkit's native premultiplied format, where
-    // its blending is fastest; the result is reordered to RGBA at the end.
-    QImage composite = base.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    if (composite.isNull())
-        return std::nullopt;
-    const QColorSpace srgb(QColorSpace::SRgb);
-    if (composite.colorSpace().isValid() && composite.colorSpace() != srgb)
-        composite.convertToColorSpace(srgb);
-    composite.setColorSpace(srgb);
-    composite.setDevicePixelRatio(1);
-
-    if (!objects.isEmpty()) {
-        QPainter painter;
-        if (!painter.begin(&composite))
+    // Whatever spoils the whole composite spoils every part of it.
+    for (const AnnotationObject& object : objects) {
+        if (!object.style.valid())
             return std::nullopt;
-        painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
-        painter.setTransform(annotationToImage(composite.height()));
-        for (const AnnotationObject& object : objects) {
-            if (!draw(object, painter))
-                return std::nullopt;
+    }
+    const QRect wanted = imageRect & base.rect();
+    if (wanted.isEmpty())
+        return QImage();
+
+    // Going down from the top object: a filter mask that covers part of what
+    // must come out right needs what lies beneath it to be right as far as
+    // its filter reaches.
+    QRect needed = wanted;
+    for (qsizetype i = objects.size() - 1; i >= 0; --i) {
+        const AnnotationObject& object = objects[i];
+        const QRect area = filterArea(object, base.rect());
+        if (area.intersects(needed)) {
+            const int reach = filterReach(object.style);
+            needed = needed.adjusted(-reach, -reach, reach, reach) & base.rect();
+        }
+        // Glyphs cut by the edge of the device come out differently from
+        // whole ones: text that shows in the rectangle is drawn whole.
+        if (object.tool() == AnnotationTool::text || object.tool() == AnnotationTool::number) {
+            const QRect text = paintedRect(object, base.size());
+            if (text.intersects(needed))
+                needed |= text;
         }
     }
-    reorderToRgba(composite);
-    if (composite.format() != QImage::Format_RGBA8888_Premultiplied)
+
+    std::optional<QImage> composite = startingPixels(base, needed);
+    if (!composite || !drawAll(*composite, objects, base.height(), needed.topLeft()))
         return std::nullopt;
-    return composite;
+    QImage part = needed == wanted ? std::move(*composite)
+                                   : composite->copy(wanted.translated(-needed.topLeft()));
+    if (part.isNull())
+        return std::nullopt;
+    reorderToRgba(part);
+    if (part.format() != QImage::Format_RGBA8888_Premultiplied)
+        return std::nullopt;
+    return part;
+}
+
+bool repaintRegion(QImage& composite, const QImage& base, const AnnotationObjectList& objects,
+                   const QRect& imageRect)
+{
+    if (composite.size() != base.size()
+        || composite.format() != QImage::Format_RGBA8888_Premultiplied)
+        return false;
+    const std::optional<QImage> part = renderRegion(base, objects, imageRect);
+    if (!part)
+        return false;
+    if (part->isNull())
+        return true;
+    const QRect wanted = imageRect & base.rect();
+    const auto rowBytes = static_cast<std::size_t>(wanted.width()) * 4;
+    for (int y = 0; y < wanted.height(); ++y)
+        std::memcpy(composite.scanLine(wanted.top() + y)
+                        + static_cast<std::size_t>(wanted.left()) * 4,
+                    part->constScanLine(y), rowBytes);
+    return true;
+}
+
+QRect paintedRect(const AnnotationObject& object, const QSize& imageSize)
+{
+    return imagePixels(paintedArea(object), QRect(QPoint(0, 0), imageSize));
+}
+
+QRect spreadThroughFilters(const AnnotationObjectList& objects, const QRect& changed,
+                           const QSize& imageSize)
+{
+    const QRect image(QPoint(0, 0), imageSize);
+    QRect spread = changed & image;
+    if (spread.isEmpty())
+        return {};
+    for (const AnnotationObject& object : objects) {
+        // The mask's pixels within its reach of the change read changed
+        // pixels.
+        const int reach = filterReach(object.style);
+        const QRect touched
+            = spread.adjusted(-reach, -reach, reach, reach) & filterArea(object, image);
+        if (!touched.isEmpty())
+            spread |= touched;
+    }
+    return spread;
 }
 
 } // namespace kelpie::AnnotationRenderer

@@ -60,6 +60,9 @@ struct Block {
     std::vector<std::unique_ptr<QTextLayout>> paragraphs;
     double width = 0;
     double height = 0;
+    // Where each line starts in its paragraph, paragraphs separated by −1:
+    // two layouts with equal breaks put the same text on the same lines.
+    std::vector<int> breaks;
 };
 
 Block layOut(const QString& text, const AnnotationTextLayout::Attributes& attributes,
@@ -76,9 +79,11 @@ Block layOut(const QString& text, const AnnotationTextLayout::Attributes& attrib
             line.setLineWidth(lineWidth);
             line.setPosition(QPointF(0, block.height));
             block.height += line.height();
+            block.breaks.push_back(line.textStart());
             block.width = std::max(block.width, line.naturalTextWidth());
         }
         layout->endLayout();
+        block.breaks.push_back(-1);
         block.paragraphs.push_back(std::move(layout));
     }
     return block;
@@ -140,12 +145,50 @@ double AnnotationTextLayout::lineHeight(const AnnotationStyle& style)
 
 Size AnnotationTextLayout::size(const QString& text, const AnnotationStyle& style, double maxWidth)
 {
+    const Attributes textAttributes = attributes(style);
     // Written so that a NaN width lays out at the minimum.
-    const double lineWidth = maxWidth - 2 * inset > 1 ? maxWidth - 2 * inset : 1;
-    const Block block = layOut(text, attributes(style), lineWidth);
+    const auto lineWidthOf
+        = [](double boxWidth) { return boxWidth - 2 * inset > 1 ? boxWidth - 2 * inset : 1; };
+    const auto boxWidthOf = [&](const Block& block) {
+        return std::min(std::max(std::ceil(block.width + 2 * inset), 2 * inset + 1), maxWidth);
+    };
+    Block block = layOut(text, textAttributes, lineWidthOf(maxWidth));
+    double width = boxWidthOf(block);
+    if (width < maxWidth) {
+        // The box is drawn, hit and edited at the width returned, so the text
+        // must break there into the lines measured at `maxWidth`. Its ink is
+        // not always enough: keeping a word on a line also takes room for the
+        // spaces after it and for a last glyph that leans right, and without
+        // that room the word moves down, which may even leave the line count
+        // as it was. Then the box widens to the narrowest whole width that
+        // keeps the breaks, or to `maxWidth` itself. Lines are filled
+        // greedily, so the widths that keep the breaks form one range up to
+        // `maxWidth`: bisection finds its start, and measuring again at that
+        // width finds it again.
+        const std::vector<int> breaks = block.breaks;
+        Block narrow = layOut(text, textAttributes, lineWidthOf(width));
+        if (narrow.breaks != breaks) {
+            double fits = maxWidth;
+            Block fitting = std::move(block);
+            auto low = static_cast<long long>(width) + 1;
+            auto high = static_cast<long long>(std::ceil(maxWidth)) - 1;
+            while (low <= high) {
+                const long long middle = low + (high - low) / 2;
+                Block candidate = layOut(text, textAttributes, lineWidthOf(double(middle)));
+                if (candidate.breaks == breaks) {
+                    fits = double(middle);
+                    fitting = std::move(candidate);
+                    high = middle - 1;
+                } else {
+                    low = middle + 1;
+                }
+            }
+            width = fits;
+            narrow = std::move(fitting);
+        }
+        block = std::move(narrow);
+    }
     const double line = lineHeight(style);
-    const double width
-        = std::min(std::max(std::ceil(block.width + 2 * inset), 2 * inset + 1), maxWidth);
     const double height = std::ceil(std::max(block.height, line)
                                     + (endsWithLineBreak(text) ? line : 0) + 2 * inset);
     return {width, height};

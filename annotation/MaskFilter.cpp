@@ -67,8 +67,14 @@ struct Cell {
 // `origin`. A pixel belongs to the cell that holds its centre.
 std::vector<Cell> cellsCovering(int lo, int hi, double origin, double size)
 {
+    // The whole part of the origin is added after rounding, so that moving
+    // the image and the origin together by whole pixels moves every cell
+    // boundary by exactly as much (a part of an image filters like the
+    // whole).
+    const double whole = std::floor(origin);
+    const double fraction = origin - whole;
     const auto first = [&](std::int64_t c) {
-        return static_cast<int>(std::ceil(origin + static_cast<double>(c) * size - 0.5));
+        return static_cast<int>(whole + std::ceil(fraction + static_cast<double>(c) * size - 0.5));
     };
     auto c = static_cast<std::int64_t>(std::floor((lo + 0.5 - origin) / size));
     while (first(c) > lo)

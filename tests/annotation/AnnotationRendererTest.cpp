@@ -286,7 +286,9 @@ TEST(AnnotationRenderer, DashesAreThreeWidthsOnAndTwoOff)
 // Straight arrows along y = 50.5 from x = 20 to x = 280, width 20 and half
 // transparent, so that where shaft and head overlap the colour is denser.
 // Head length min(0.7 × 260, 3 × 20) = 60, shaft width min(0.55 × 60, 20)
-// = 20, pull-back 14: the shaft with its round cap ends 4 before the tip.
+// = 20. The shaft ends where its round cap, 10 in radius, just fits between
+// the sides of a filled head (half-angle 0.45): 10 / sin 0.45 ≈ 23 before the
+// tip, so the cap reaches to 13 before it.
 TEST(AnnotationRenderer, ArrowShaftsStopShortOfTheirHeads)
 {
     const AnnotationColor halfRed(1, 0, 0, 0.5);
@@ -298,7 +300,8 @@ TEST(AnnotationRenderer, ArrowShaftsStopShortOfTheirHeads)
     const QImage single = rendered(
         plainBase(300, 100), {object(AnnotationTool::arrow, filled, {20, 50.5}, {280, 50.5})});
     EXPECT_TRUE(near(at(single, 277.5, 50.5), once));
-    EXPECT_TRUE(near(at(single, 272.5, 50.5), twice));
+    EXPECT_TRUE(near(at(single, 269.5, 50.5), once));
+    EXPECT_TRUE(near(at(single, 264.5, 50.5), twice));
     EXPECT_TRUE(near(at(single, 22.5, 50.5), once)); // no head at the start
 
     AnnotationStyle both = filled;
@@ -306,9 +309,11 @@ TEST(AnnotationRenderer, ArrowShaftsStopShortOfTheirHeads)
     const QImage shortened = rendered(
         plainBase(300, 100), {object(AnnotationTool::arrow, both, {20, 50.5}, {280, 50.5})});
     EXPECT_TRUE(near(at(shortened, 277.5, 50.5), once));
-    EXPECT_TRUE(near(at(shortened, 272.5, 50.5), twice));
+    EXPECT_TRUE(near(at(shortened, 269.5, 50.5), once));
+    EXPECT_TRUE(near(at(shortened, 264.5, 50.5), twice));
     EXPECT_TRUE(near(at(shortened, 22.5, 50.5), once));
-    EXPECT_TRUE(near(at(shortened, 27.5, 50.5), twice));
+    EXPECT_TRUE(near(at(shortened, 30.5, 50.5), once));
+    EXPECT_TRUE(near(at(shortened, 35.5, 50.5), twice));
 
     // A short, wide arrow: head min(0.7 × 40, 90) = 28, so the shaft is
     // 0.55 × 28 = 15.4 wide, not 30.
@@ -318,6 +323,47 @@ TEST(AnnotationRenderer, ArrowShaftsStopShortOfTheirHeads)
                            {20, 50.5}, {60, 50.5})});
     EXPECT_TRUE(near(at(narrow, 25.5, 50.5 + 6), Qt::red));
     EXPECT_TRUE(near(at(narrow, 25.5, 50.5 + 9.5), Qt::white));
+}
+
+TEST(AnnotationRenderer, NoShaftShowsBesideAFilledHead)
+{
+    // Opaque black arrows along y = 100.5 with filled heads at both ends,
+    // long enough that the heads are 3 widths long. Beside a head (between
+    // its base and its tip) every inked pixel lies inside the head's
+    // triangle, give or take antialiasing: the shaft's round end never
+    // bulges out of the head's sides, however wide the stroke.
+    for (double width : {4.0, 9.0, 20.0, 40.0}) {
+        AnnotationStyle style = styleOf(AnnotationTool::arrow, black, width);
+        style.arrowHead = ArrowHead::double_;
+        const Point start{30, 100.5};
+        const Point tip{370, 100.5};
+        const AnnotationObject arrow = object(AnnotationTool::arrow, style, start, tip);
+        const double head = arrow.arrowHeadLength();
+        ASSERT_EQ(head, std::max(3 * width, 12.0));
+        const QImage composite = rendered(plainBase(400, 200), {arrow});
+
+        const double half = 0.45;
+        const double along = head * std::cos(half);
+        int beside = 0;
+        for (int row = 0; row < 200; ++row) {
+            for (int column = 0; column < 400; ++column) {
+                const double x = column + 0.5;
+                const double y = 200 - row - 0.5;
+                // Distance from the nearer tip, back along the shaft.
+                const double back = std::min(tip.x - x, x - start.x);
+                if (back < 0 || back > along)
+                    continue;
+                const double outside
+                    = (std::abs(y - tip.y) - back * std::tan(half)) * std::cos(half);
+                if (outside <= 0.75)
+                    continue;
+                ++beside;
+                ASSERT_GE(composite.pixelColor(column, row).lightness(), 250)
+                    << "width " << width << " at " << x << ", " << y;
+            }
+        }
+        EXPECT_GT(beside, 100) << width;
+    }
 }
 
 TEST(AnnotationRenderer, OpenHeadsAreStrokedAtTheShaftWidth)
@@ -552,5 +598,45 @@ TEST(AnnotationRenderer, EverySampleObjectLeavesAMark)
         ASSERT_FALSE(next.isNull());
         EXPECT_NE(next, previous) << i << ": " << rawValue(objects[i].tool()).toStdString();
         previous = next;
+    }
+}
+
+TEST(AnnotationRenderer, MasksFarBeyondTheImageStillCoverIt)
+{
+    // Corners billions of pixels away (past the range of a pixel index)
+    // still mean "the whole image": a mask must cover what it claims to,
+    // never be skipped while the render reports success.
+    const QImage base = busyBase(90, 70);
+    QImage converted = base.convertToFormat(QImage::Format_RGBA8888_Premultiplied);
+    converted.setColorSpace(QColorSpace::SRgb);
+    AnnotationStyle style = styleOf(AnnotationTool::mask, black, 10);
+    style.maskStrength = 8;
+    for (MaskEffect effect : {MaskEffect::solid, MaskEffect::pixelate, MaskEffect::blur}) {
+        style.maskEffect = effect;
+        QImage expected = converted;
+        if (effect == MaskEffect::solid)
+            expected.fill(Qt::black);
+        else if (effect == MaskEffect::pixelate)
+            expected = MaskFilter::pixelate(converted, 8, QPointF(0, 70), converted.rect());
+        else
+            expected = MaskFilter::gaussianBlur(converted, 4, converted.rect());
+        for (double far : {3e9, 1e300}) {
+            const QImage whole
+                = rendered(base, {object(AnnotationTool::mask, style, {-far, -far}, {far, far})});
+            EXPECT_EQ(whole, expected) << rawValue(effect).toStdString() << " " << far;
+        }
+
+        // A brush stroke from far left to far right across the middle row.
+        AnnotationStyle brush = style;
+        brush.maskBrush = true;
+        for (double far : {3e9, 1e15}) {
+            const QImage band = rendered(base,
+                                         {object(AnnotationTool::mask, brush, {-far, 35}, {far, 35},
+                                                 {{-far, 35}, {far, 35}})});
+            for (int x = 0; x < 90; ++x) {
+                ASSERT_EQ(band.pixelColor(x, 35), expected.pixelColor(x, 35)) << x << " " << far;
+                ASSERT_EQ(band.pixelColor(x, 5), converted.pixelColor(x, 5)) << x << " " << far;
+            }
+        }
     }
 }

@@ -8,8 +8,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iterator>
+#include <ostream>
+#include <random>
 
 using namespace kelpie;
+
+namespace kelpie {
+void PrintTo(const Size& size, std::ostream* out) { *out << size.width << " × " << size.height; }
+} // namespace kelpie
 
 namespace {
 
@@ -195,4 +202,43 @@ TEST(AnnotationTextLayout, ModelResizesTextThroughTheRealMeasurer)
     EXPECT_EQ(bigger.start, (Point{50, 60}));
     EXPECT_EQ(bigger.end, (Point{50 + after.width, 60 + after.height}));
     EXPECT_NEAR(after.width - 2 * inset, 2 * (before.width - 2 * inset), 2);
+}
+
+TEST(AnnotationTextLayout, AMeasuredBoxHoldsItsTextWhenMeasuredAgainAtItsOwnWidth)
+{
+    // The width returned is the width the box gets, and the renderer and the
+    // editor wrap the text at it: there it must break into the same lines.
+    // A line whose last word is followed by a space needs more room to keep
+    // that word than the ink of the line shows.
+    const AnnotationStyle style = textStyle(24);
+    const QString sentence = QStringLiteral("Check the account number ");
+    const Size first = AnnotationTextLayout::size(sentence, style, 193);
+    EXPECT_EQ(AnnotationTextLayout::size(sentence, style, first.width), first);
+
+    // The same over random texts (words, spaces, Chinese, line breaks) and
+    // random widths, sizes and weights.
+    std::mt19937 random(20261208);
+    const QString pieces[]
+        = {QStringLiteral("a"),    QStringLiteral("the"),         QStringLiteral("number"),
+           QStringLiteral("W"),    QStringLiteral("illegible"),   QStringLiteral("账户"),
+           QStringLiteral("号码"), QStringLiteral("，"),          QStringLiteral(" "),
+           QStringLiteral("  "),   QStringLiteral("\n"),          QStringLiteral("-"),
+           QStringLiteral("1234"), QStringLiteral("mmmmmmmmmmmm")};
+    const auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
+    for (int round = 0; round < 1000; ++round) {
+        QString text;
+        const int count = 1 + pick(14);
+        for (int i = 0; i < count; ++i) {
+            text += pieces[pick(std::size(pieces))];
+            if (pick(3) > 0)
+                text += u' ';
+        }
+        const AnnotationStyle s = textStyle(8 + pick(60), pick(2) == 1);
+        const double maxWidth = 9 + std::uniform_real_distribution<double>(0, 400)(random);
+        const Size box = AnnotationTextLayout::size(text, s, maxWidth);
+        ASSERT_LE(box.width, maxWidth);
+        ASSERT_EQ(AnnotationTextLayout::size(text, s, box.width), box)
+            << "\"" << text.toStdString() << "\" at " << s.fontSize << (s.bold ? " bold" : "")
+            << ", max width " << maxWidth;
+    }
 }

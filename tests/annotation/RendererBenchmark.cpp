@@ -6,6 +6,8 @@
 #include "RendererSamples.h"
 #include "annotation/AnnotationRenderer.h"
 #include "annotation/AnnotationStyle.h"
+#include "annotation/MaskFilter.h"
+#include "annotation/StrokeSimplifier.h"
 
 #include <QGuiApplication>
 
@@ -94,6 +96,72 @@ void BM_BlurFullImageStrength80(benchmark::State& state)
     renderLoop(state, {maskObject(MaskEffect::blur, 80, {0, 0}, {w, h})});
 }
 
+// Repainting one rectangle of a 30-shape document that also holds a filter
+// mask, as the canvas does while an object moves over the mask.
+void regionLoop(benchmark::State& state, const AnnotationObject& mask, const QRect& region)
+{
+    const QSize size(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    const QImage& base = baseOf(size.width(), size.height());
+    AnnotationObjectList objects(test::mixedShapes(size, 30));
+    objects.append(mask);
+    const double cpuBefore = processCpuMilliseconds();
+    for (auto _ : state) {
+        std::optional<QImage> part = AnnotationRenderer::renderRegion(base, objects, region);
+        if (!part) {
+            state.SkipWithError("render failed");
+            break;
+        }
+        benchmark::DoNotOptimize(part->constBits());
+    }
+    state.counters["process_cpu_ms"] = benchmark::Counter(
+        (processCpuMilliseconds() - cpuBefore) / static_cast<double>(state.iterations()));
+}
+
+// A mask of `width` × `height` in the middle of the image, and its rectangle
+// in image pixels.
+std::pair<AnnotationObject, QRect> middleMask(benchmark::State& state, MaskEffect effect,
+                                              double strength, int width, int height)
+{
+    const auto w = static_cast<int>(state.range(0));
+    const auto h = static_cast<int>(state.range(1));
+    const QRect rect((w - width) / 2, (h - height) / 2, width, height);
+    return {maskObject(effect, strength, {double(rect.left()), double(h - rect.bottom() - 1)},
+                       {double(rect.right() + 1), double(h - rect.top())}),
+            rect};
+}
+
+void BM_RegionPixelate1000x600(benchmark::State& state)
+{
+    const auto [mask, rect] = middleMask(state, MaskEffect::pixelate, 16, 1000, 600);
+    regionLoop(state, mask, rect);
+}
+
+// The region is the mask grown by its blur's reach: all that moving an
+// object under it changes.
+void BM_RegionBlur800x600Strength40(benchmark::State& state)
+{
+    const auto [mask, rect] = middleMask(state, MaskEffect::blur, 40, 800, 600);
+    const int reach = MaskFilter::blurReach(40 * 0.5);
+    regionLoop(state, mask, rect.adjusted(-reach, -reach, reach, reach));
+}
+
+// A pen stroke of 100,000 jittery samples over most of the image, drawn
+// through every sample (range 2 = 0) or through those a StrokeSimplifier
+// keeps (1); the kept count is reported as `points`.
+void BM_JitteryPen100k(benchmark::State& state)
+{
+    const auto w = static_cast<double>(state.range(0));
+    const auto h = static_cast<double>(state.range(1));
+    QList<Point> points = test::jitteryStroke(100000, QSizeF(w, h), 0.1, 5);
+    if (state.range(2) == 1)
+        points = StrokeSimplifier::simplified(points);
+    AnnotationStyle style = AnnotationStyle::initial(AnnotationTool::pen, 2);
+    state.counters["points"] = static_cast<double>(points.size());
+    renderLoop(
+        state,
+        {AnnotationObject(AnnotationTool::pen, style, points.front(), points.back(), points)});
+}
+
 void BM_ChineseText200(benchmark::State& state)
 {
     renderLoop(state, {test::chineseText(200, static_cast<double>(state.range(1)))});
@@ -115,6 +183,26 @@ BENCHMARK(BM_Pixelate400x300)->Apply(sizes);
 BENCHMARK(BM_Blur400x300Strength80)->Apply(sizes);
 BENCHMARK(BM_BlurFullImageStrength80)->Apply(sizes);
 BENCHMARK(BM_ChineseText200)->Apply(sizes);
+BENCHMARK(BM_JitteryPen100k)
+    ->Args({3840, 2160, 0})
+    ->Args({3840, 2160, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_RegionPixelate1000x600)
+    ->Args({3840, 2160})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(7)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_RegionBlur800x600Strength40)
+    ->Args({3840, 2160})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(7)
+    ->ReportAggregatesOnly(true);
 
 } // namespace
 

@@ -8,7 +8,9 @@
 #include <QPainter>
 
 #include <cmath>
+#include <iterator>
 #include <numbers>
+#include <random>
 
 namespace kelpie::test {
 
@@ -284,6 +286,78 @@ QList<AnnotationObject> mixedShapes(QSize size, int count)
         }
     }
     return objects;
+}
+
+QList<AnnotationObject> randomObjects(std::mt19937& random, QSize size, int count)
+{
+    const auto real = [&](double lo, double hi) {
+        return std::uniform_real_distribution<double>(lo, hi)(random);
+    };
+    const auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
+    const double w = size.width();
+    const double h = size.height();
+    const auto point = [&] { return Point{real(-0.1 * w, 1.1 * w), real(-0.1 * h, 1.1 * h)}; };
+    const auto near = [&](Point p, double reach) {
+        return Point{p.x + real(-reach, reach), p.y + real(-reach, reach)};
+    };
+    const AnnotationTool tools[]
+        = {AnnotationTool::rectangle, AnnotationTool::ellipse, AnnotationTool::line,
+           AnnotationTool::arrow,     AnnotationTool::pen,     AnnotationTool::highlight,
+           AnnotationTool::number,    AnnotationTool::text,    AnnotationTool::mask,
+           AnnotationTool::mask};
+    QList<AnnotationObject> objects;
+    for (int i = 0; i < count; ++i) {
+        const AnnotationTool tool = tools[pick(static_cast<int>(std::size(tools)))];
+        AnnotationStyle style = AnnotationStyle::initial(tool, 1);
+        style.color = AnnotationColor::palette[static_cast<std::size_t>(pick(8))];
+        style.color.alpha = pick(3) == 0 ? real(0.2, 1) : 1;
+        style.width = real(1, 30);
+        style.filled = pick(2) == 0;
+        style.fillOpacity = real(0, 1);
+        style.cornerRadius = pick(2) == 0 ? 0 : real(0, 40);
+        style.dashed = pick(4) == 0;
+        style.arrowHead = allArrowHeads[static_cast<std::size_t>(pick(3))];
+        style.maskEffect = allMaskEffects[static_cast<std::size_t>(pick(3))];
+        style.maskBrush = pick(3) == 0;
+        style.maskStrength = real(4, 40);
+        style.fontSize = real(10, 40);
+        style.textBackground = pick(2) == 0;
+        const Point a = point();
+        const Point b = near(a, 0.4 * std::min(w, h));
+        QList<Point> points;
+        if (tool == AnnotationTool::pen || tool == AnnotationTool::highlight
+            || (tool == AnnotationTool::mask && style.maskBrush)) {
+            Point p = a;
+            const int n = 1 + pick(40);
+            for (int k = 0; k < n; ++k) {
+                points.append(p);
+                p = near(p, 25);
+            }
+        }
+        AnnotationObject object(tool, style, a, b, points, 1 + pick(120),
+                                QStringLiteral("随机 text %1 wraps here").arg(i), real(40, 300));
+        if (tool == AnnotationTool::arrow && pick(2) == 0)
+            object.curveControl = near(a, 0.4 * std::min(w, h));
+        objects.append(object);
+    }
+    return objects;
+}
+
+QList<Point> jitteryStroke(int count, QSizeF size, double jitter, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<double> noise(-jitter, jitter);
+    QList<Point> samples;
+    samples.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        const double t = static_cast<double>(i) / count;
+        const double zig = std::abs(std::fmod(t * 40, 2.0) - 1) * 0.08;
+        const double x = (0.5 + 0.4 * std::sin(2 * std::numbers::pi * 3 * t)) * size.width();
+        const double y
+            = (0.5 + (0.4 - zig) * std::sin(2 * std::numbers::pi * 2 * t + 0.5)) * size.height();
+        samples.append({x + noise(random), y + noise(random)});
+    }
+    return samples;
 }
 
 AnnotationObject chineseText(int characters, double imageHeight)
