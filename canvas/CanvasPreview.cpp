@@ -18,16 +18,16 @@ constexpr QImage::Format previewFormat = QImage::Format_ARGB32_Premultiplied;
 // The full composite in the preview's format, or a null image.
 QImage rendered(const QImage& base, const AnnotationObjectList& objects)
 {
-    const std::optional<QImage> composite = AnnotationRenderer::render(base, objects.toList());
+    const std::optional<QImage> composite = AnnotationRenderer::render(base, objects);
     if (!composite)
         return {};
     return composite->convertToFormat(previewFormat);
 }
 
 // Draws `objects` onto `image`, which holds the pixels of `area` of a
-// composite `height` pixels high. Objects that cannot reach the area are
+// composite of `imageSize`. Objects that cannot reach the area are
 // skipped. False when one cannot be drawn.
-bool drawOnto(QImage& image, const QRect& area, int height,
+bool drawOnto(QImage& image, const QRect& area, QSize imageSize,
               std::initializer_list<const AnnotationObjectList*> lists,
               const AnnotationObject* draft)
 {
@@ -35,10 +35,10 @@ bool drawOnto(QImage& image, const QRect& area, int height,
     if (!painter.begin(&image))
         return false;
     painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
-    painter.setTransform(AnnotationRenderer::annotationToImage(height)
+    painter.setTransform(AnnotationRenderer::annotationToImage(imageSize.height())
                          * QTransform::fromTranslate(-area.x(), -area.y()));
     const auto drawOne = [&](const AnnotationObject& object) {
-        if (!CanvasPreview::paintedRect(object, height).intersects(area))
+        if (!CanvasPreview::paintedRect(object, imageSize).intersects(area))
             return true;
         return AnnotationRenderer::draw(object, painter);
     };
@@ -106,22 +106,9 @@ std::optional<QRect> grownTail(const AnnotationObject& old, const AnnotationObje
 
 } // namespace
 
-QRect CanvasPreview::paintedRect(const AnnotationObject& object, int height)
+QRect CanvasPreview::paintedRect(const AnnotationObject& object, QSize imageSize)
 {
-    const AnnotationStyle& style = object.style;
-    double margin = std::isfinite(style.width) ? style.width : 0;
-    if (object.tool() == AnnotationTool::arrow)
-        margin += object.arrowHeadLength();
-    if (object.tool() == AnnotationTool::text && std::isfinite(style.fontSize))
-        margin = std::max(margin, style.fontSize);
-    margin += 2;
-    const Rect bounds = object.bounds();
-    const QRectF box(bounds.minX() - margin, height - bounds.maxY() - margin,
-                     bounds.width() + 2 * margin, bounds.height() + 2 * margin);
-    if (!box.isValid() || !std::isfinite(box.width()) || !std::isfinite(box.height()))
-        return QRect(-1000000, -1000000, 2000000, 2000000);
-    const QRectF limit(-1e6, -1e6, 2e6, 2e6);
-    return (box & limit).toAlignedRect();
+    return AnnotationRenderer::paintedRect(object, imageSize);
 }
 
 int CanvasPreview::filterReach(const AnnotationObject& object)
@@ -195,7 +182,7 @@ void CanvasPreview::showDraft(const QImage& base, const AnnotationObjectList& be
     }
     m_image = m_below.copy();
     m_changes = m_image.rect();
-    if (!drawOnto(m_image, m_image.rect(), m_image.height(), {&m_following}, &draft))
+    if (!drawOnto(m_image, m_image.rect(), m_image.size(), {&m_following}, &draft))
         fail();
 }
 
@@ -205,10 +192,11 @@ void CanvasPreview::moveDraft(const AnnotationObject& draft)
         m_draft = draft;
         return;
     }
-    const int height = m_below.height();
+    const QSize size = m_below.size();
+    const int height = size.height();
     const QRect imageRect = m_below.rect();
     QRect dirty = grownTail(*m_draft, draft, height)
-                      .value_or(paintedRect(*m_draft, height) | paintedRect(draft, height));
+                      .value_or(paintedRect(*m_draft, size) | paintedRect(draft, size));
     m_draft = draft;
 
     // A pixelate or blur mask above the draft changes wherever its input
@@ -219,7 +207,7 @@ void CanvasPreview::moveDraft(const AnnotationObject& draft)
         const int r = filterReach(object);
         if (r == 0)
             continue;
-        const QRect spread = dirty.adjusted(-r, -r, r, r) & paintedRect(object, height);
+        const QRect spread = dirty.adjusted(-r, -r, r, r) & paintedRect(object, size);
         if (!spread.isEmpty())
             dirty |= spread;
         reach += r;
@@ -230,7 +218,7 @@ void CanvasPreview::moveDraft(const AnnotationObject& draft)
     const QRect source = dirty.adjusted(-reach, -reach, reach, reach) & imageRect;
 
     QImage area = m_below.copy(source);
-    if (area.isNull() || !drawOnto(area, source, height, {&m_following}, &draft)) {
+    if (area.isNull() || !drawOnto(area, source, size, {&m_following}, &draft)) {
         fail();
         return;
     }

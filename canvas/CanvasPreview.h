@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QRect>
+#include <QSize>
 
 #include <optional>
 
@@ -36,9 +37,8 @@ public:
     // after a new image), so a view can redo only that part of its copy.
     QRect takeChanges();
 
-    // The device pixels an object's drawing can touch, in an image `height`
-    // pixels high: its bounds grown by its stroke, head or glyph overhang.
-    static QRect paintedRect(const AnnotationObject& object, int height);
+    // The image pixels an object's drawing can touch.
+    static QRect paintedRect(const AnnotationObject& object, QSize imageSize);
     // How far a pixelate or blur mask reads around each pixel it changes.
     static int filterReach(const AnnotationObject& object);
 

@@ -1,6 +1,7 @@
 #include "canvas/MaskTool.h"
 
 #include "canvas/CanvasModel.h"
+#include "canvas/PenTool.h"
 
 namespace kelpie {
 
@@ -12,8 +13,9 @@ void MaskTool::press(CanvasModel& canvas, Point point, int)
 void MaskTool::drawTo(const CanvasModel&, AnnotationObject& draft, Point point, bool)
 {
     if (draft.style.maskBrush)
-        m_stroke.extend(draft.points, point);
-    draft.end = point;
+        PenTool::extendStroke(m_stroke, draft, point);
+    else
+        draft.end = point;
 }
 
 } // namespace kelpie

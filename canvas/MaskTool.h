@@ -1,7 +1,7 @@
 #pragma once
 
+#include "annotation/StrokeSimplifier.h"
 #include "canvas/CanvasTool.h"
-#include "canvas/StrokeSimplifier.h"
 
 namespace kelpie {
 

@@ -4,7 +4,6 @@
 // 1000 × 600 pixelate mask; moving an 800 × 600 blur mask of strength 40.
 // Each case reports the median of its drag events in milliseconds.
 #include "CanvasFixture.h"
-
 #include "canvas/AnnotationCanvas.h"
 
 #include <QApplication>

@@ -65,7 +65,7 @@ protected:
                 shown.append(*draft);
         }
         const std::optional<QImage> composite
-            = AnnotationRenderer::render(document->baseImage(), shown.toList());
+            = AnnotationRenderer::render(document->baseImage(), shown);
         return composite ? composite->convertToFormat(QImage::Format_ARGB32_Premultiplied)
                          : QImage();
     }
