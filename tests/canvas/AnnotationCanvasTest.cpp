@@ -171,6 +171,74 @@ struct Lines {
     QList<double> tops;
 };
 
+TEST_F(CanvasWidget, ReturnInTheTextEditorIsALineBreak)
+{
+    int confirms = 0;
+    canvas->model().onConfirm = [&] { ++confirms; };
+    window->handleCanvasKey = [&](const QKeyEvent& event) { return canvas->handleKey(event); };
+    window->copiesScreenshotOnReturn = true;
+    canvas->model().chooseTool(AnnotationTool::text);
+    mouse(canvas, QEvent::MouseButtonPress, {40, 60});
+    AnnotationTextView* view = canvas->textEditor();
+    ASSERT_NE(view, nullptr);
+    press(view, Qt::Key_A, {}, QStringLiteral("a"));
+    press(view, Qt::Key_Return, {}, QStringLiteral("\r"));
+    press(view, Qt::Key_B, {}, QStringLiteral("b"));
+    EXPECT_EQ(confirms, 0);
+    EXPECT_EQ(view->text(), QStringLiteral("a\nb"));
+}
+
+// The device rows of `image` between columns `from` and `to` that hold
+// `colour` along their whole length, and whether every other row there is
+// free of it (a blurred line leaves a blend in the rows beside it).
+std::pair<int, bool> solidRows(const QImage& image, int top, int bottom, int from, int to,
+                               QRgb colour)
+{
+    int solid = 0;
+    bool clean = true;
+    for (int row = top; row <= bottom; ++row) {
+        int hits = 0;
+        bool blended = false;
+        for (int x = from; x < to; ++x) {
+            const QRgb pixel = image.pixel(x, row);
+            if (pixel == colour)
+                ++hits;
+            else if (qBlue(pixel) > 235 && qRed(pixel) < 225)
+                blended = true;
+        }
+        // The outline is dashed: about 4 of every 7 points are drawn.
+        if (hits > (to - from) / 3)
+            ++solid;
+        else if (blended)
+            clean = false;
+    }
+    return {solid, clean};
+}
+
+TEST_F(CanvasWidget, SelectionChromeIsCrispAtOneAndTwoTimes)
+{
+    AnnotationState state;
+    AnnotationObject rect(AnnotationTool::rectangle,
+                          AnnotationStyle::initial(AnnotationTool::rectangle, 1), {100, 100},
+                          {300, 200});
+    rect.style.color = AnnotationColor::palette[3];
+    state.objects = {rect};
+    document->commit(state);
+    canvas->model().select(rect.id());
+    const QRgb blue = qRgb(0, 122, 255);
+    for (double ratio : {1.0, 2.0}) {
+        const QImage image = canvas->grabAt(ratio).convertToFormat(QImage::Format_RGB32);
+        // The outline's top edge lies 100 points from the top, one point
+        // wide; looked at left of the handle in its middle.
+        const int top = int(98 * ratio);
+        const int bottom = int(102 * ratio);
+        const auto [solid, clean]
+            = solidRows(image, top, bottom, int(120 * ratio), int(190 * ratio), blue);
+        EXPECT_EQ(solid, int(ratio)) << "one point of line at " << ratio << "x";
+        EXPECT_TRUE(clean) << "no half-covered rows beside it at " << ratio << "x";
+    }
+}
+
 // The lines the renderer's layout makes of each paragraph.
 Lines renderedLines(const QString& text, const AnnotationStyle& style, double maxWidth)
 {
