@@ -70,6 +70,15 @@ AnnotationCanvas::~AnnotationCanvas()
 {
     m_model.setTextEditor(nullptr);
     m_model.onRedraw = nullptr;
+    // The editor's callbacks reach into the model, which goes before the
+    // children do.
+    if (m_textView != nullptr) {
+        m_textView->onCommit = nullptr;
+        m_textView->onCancel = nullptr;
+        m_textView->onChange = nullptr;
+        delete m_textView;
+        m_textView = nullptr;
+    }
 }
 
 Point AnnotationCanvas::viewPoint(QPointF widgetPoint) const

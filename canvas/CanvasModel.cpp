@@ -178,7 +178,7 @@ std::optional<AnnotationObject> CanvasModel::objectAt(Point point) const
     return std::nullopt;
 }
 
-bool CanvasModel::canSelectText(Point view, bool /*editorOpen*/) const
+bool CanvasModel::canSelectText(Point view) const
 {
     if (m_drag || m_textEditing || m_tool != AnnotationTool::select)
         return false;

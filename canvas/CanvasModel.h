@@ -101,7 +101,7 @@ public:
     // The topmost object under an annotation-space point.
     std::optional<AnnotationObject> objectAt(Point point) const;
     // Whether the text-selection layer may take the pointer at a view point.
-    bool canSelectText(Point view, bool editorOpen) const;
+    bool canSelectText(Point view) const;
     // Whether the canvas itself (not a child) takes a press at a view point.
     bool takesPointer(Point view) const;
 

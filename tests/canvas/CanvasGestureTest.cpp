@@ -178,5 +178,23 @@ TEST_F(Gesture, PressesOutsideTheImageAndDisabledEditingDoNothing)
     EXPECT_FALSE(model->hasDraft());
 }
 
+TEST_F(Gesture, TextSelectionTakesThePointerOnlyWhereNothingElseWould)
+{
+    addObject(*document,
+              AnnotationObject(AnnotationTool::rectangle,
+                               AnnotationStyle::initial(AnnotationTool::rectangle, 1), {100, 100},
+                               {200, 200}));
+    EXPECT_TRUE(model->canSelectText({50, 50}));
+    EXPECT_FALSE(model->canSelectText({100, 150})) << "an object lies there";
+    EXPECT_TRUE(model->takesPointer({100, 150}));
+    EXPECT_FALSE(model->takesPointer({50, 50}));
+    model->setEditingEnabled(false);
+    EXPECT_TRUE(model->canSelectText({100, 150})) << "viewing: objects do not count";
+    model->setEditingEnabled(true);
+    model->chooseTool(AnnotationTool::pen);
+    EXPECT_FALSE(model->canSelectText({50, 50}));
+    EXPECT_TRUE(model->takesPointer({50, 50}));
+}
+
 } // namespace
 } // namespace kelpie::test
