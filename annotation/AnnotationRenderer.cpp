@@ -569,11 +569,21 @@ std::optional<QImage> renderRegion(const QImage& base, const AnnotationObjectLis
             needed = needed.adjusted(-reach, -reach, reach, reach) & base.rect();
         }
         // Glyphs cut by the edge of the device come out differently from
-        // whole ones: text that shows in the rectangle is drawn whole.
+        // whole ones, and those cut by the image's edge differently again on
+        // a device of another width or height: text that shows in the
+        // rectangle is drawn whole, and when it runs off the image, on rows
+        // or columns as long as the image's.
         if (object.tool() == AnnotationTool::text || object.tool() == AnnotationTool::number) {
             const QRect text = paintedRect(object, base.size());
-            if (text.intersects(needed))
-                needed |= text;
+            if (!text.intersects(needed))
+                continue;
+            needed |= text;
+            const Rect ink = paintedArea(object);
+            const Rect image(0, 0, base.width(), base.height());
+            if (ink.minX() < image.minX() || ink.maxX() > image.maxX())
+                needed = QRect(0, needed.top(), base.width(), needed.height());
+            if (ink.minY() < image.minY() || ink.maxY() > image.maxY())
+                needed = QRect(needed.left(), 0, needed.width(), base.height());
         }
     }
 
