@@ -215,7 +215,27 @@ void CanvasPreview::moveDraft(const AnnotationObject& draft)
     dirty &= imageRect;
     if (dirty.isEmpty())
         return;
-    const QRect source = dirty.adjusted(-reach, -reach, reach, reach) & imageRect;
+    QRect source = dirty.adjusted(-reach, -reach, reach, reach) & imageRect;
+    // Glyphs cut by the edge of the part redrawn may come out differently
+    // from whole ones: text and badges that reach the part are redrawn
+    // whole, on full rows or columns when they run off the image.
+    const auto wholeText = [&](const AnnotationObject& object) {
+        if (object.tool() != AnnotationTool::text && object.tool() != AnnotationTool::number)
+            return;
+        const QRect text = paintedRect(object, size);
+        if (!text.intersects(source))
+            return;
+        source |= text;
+        const Rect bounds = object.bounds();
+        const double overhang = object.style.fontSize + object.style.width + 2;
+        if (bounds.minX() - overhang < 0 || bounds.maxX() + overhang > size.width())
+            source = QRect(0, source.top(), size.width(), source.height());
+        if (bounds.minY() - overhang < 0 || bounds.maxY() + overhang > size.height())
+            source = QRect(source.left(), 0, source.width(), size.height());
+    };
+    wholeText(draft);
+    for (const AnnotationObject& object : m_following)
+        wholeText(object);
 
     QImage area = m_below.copy(source);
     if (area.isNull() || !drawOnto(area, source, size, {&m_following}, &draft)) {

@@ -129,6 +129,20 @@ TEST_F(Preview, DrawingOverMasksShowsWhatAFullRenderShows)
     dragAndCompare({60, 200}, 30);
 }
 
+TEST_F(Preview, TextCutByTheChangeOrTheImageEdgeShowsWhatAFullRenderShows)
+{
+    AnnotationObject edge = shape(AnnotationTool::text, Rect(250, 120, 120, 50));
+    edge.text = QStringLiteral("边缘 runs off the image");
+    edge.style.fontSize = 22;
+    AnnotationObject above = shape(AnnotationTool::text, Rect(60, 60, 200, 40));
+    above.text = QStringLiteral("上面 text above");
+    AnnotationObject badge = shape(AnnotationTool::number, Rect(90, 30, 40, 40));
+    badge.number = 7;
+    setObjects({shape(AnnotationTool::rectangle, Rect(40, 40, 80, 60)), edge, above, badge});
+    dragAndCompare({40, 70}, 25);
+    dragAndCompare({255, 145}, 20);
+}
+
 TEST_F(Preview, AFailedRenderShowsNothing)
 {
     AnnotationObject broken = shape(AnnotationTool::rectangle, Rect(10, 10, 50, 50));
