@@ -233,9 +233,14 @@ void CanvasPreview::moveDraft(const AnnotationObject& draft)
         if (bounds.minY() - overhang < 0 || bounds.maxY() + overhang > size.height())
             source = QRect(source.left(), 0, source.width(), size.height());
     };
-    wholeText(draft);
-    for (const AnnotationObject& object : m_following)
-        wholeText(object);
+    // Growing the part may bring in more text: repeat until none joins (it
+    // only grows, within the image).
+    for (QRect before; before != source;) {
+        before = source;
+        wholeText(draft);
+        for (const AnnotationObject& object : m_following)
+            wholeText(object);
+    }
 
     QImage area = m_below.copy(source);
     if (area.isNull() || !drawOnto(area, source, size, {&m_following}, &draft)) {
