@@ -676,12 +676,31 @@ bool CanvasModel::handleEscape()
     if (m_drag || m_textEditing)
         cancelGesture();
     else if (m_tool != AnnotationTool::select)
-        chooseTool(AnnotationTool::select);
+        leaveToolKeepingSelection();
     else if (m_selectedID)
         deselect();
     else
         notify(onExit);
     return true;
+}
+
+// Escape steps back one stage at a time: leaving a drawing tool keeps the
+// object just drawn selected, so that the next Escape deselects it and only
+// the one after that leaves the editor. Clearing the selection here would let
+// a third Escape close the editor with the user's work one step early.
+void CanvasModel::leaveToolKeepingSelection()
+{
+    const std::optional<QUuid> kept = m_selectedID;
+    chooseTool(AnnotationTool::select);
+    if (!kept || m_tool != AnnotationTool::select)
+        return;
+    m_selectedID = kept;
+    if (!selected()) {
+        m_selectedID.reset();
+        return;
+    }
+    redraw();
+    notify(onSelectionChanged);
 }
 
 bool CanvasModel::chooseToolKey(int key)

@@ -174,6 +174,7 @@ private:
     void nudge(double dx, double dy);
     void deleteSelected();
     bool handleEscape();
+    void leaveToolKeepingSelection();
     bool chooseToolKey(int key);
     void endTextEditing();
     void restyleSelected(const AnnotationStyle& style);
