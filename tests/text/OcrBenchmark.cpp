@@ -24,15 +24,33 @@
 //
 // --show_lines prints, once per case, every expected line the recogniser
 // or the tool did not read exactly, with what they read instead.
+//
+// The stored screenshots of real programs (tests/text/data/corpus) are read
+// by these modes instead of the generated fixtures:
+//
+//   bench_ocr --corpus [--turns N] [--screen NAME]... [--show_lines]
+//       every screen, the recogniser against the tool, interleaved; rows
+//       read exactly, character accuracy, junk lines, reading order and
+//       times, tuning and held-out screens apart (OcrCorpusBench::compare)
+//   bench_ocr --cold [--turns N] [--screen NAME]...
+//       the first analysis in a fresh process against the tool
+//   bench_ocr --memory
+//       private memory added by the warm models
+//   bench_ocr --safe [--unprepared] [--screen NAME]...
+//       masked variants of light and dark screens: masked words that can
+//       still be read, and words away from the masks that are lost
+//       (OcrSafeBench::run)
 #include "platform/TesseractTextRecognizer.h"
+#include "tests/text/OcrBenchTools.h"
+#include "tests/text/OcrCorpusBench.h"
+#include "tests/text/OcrSafeBench.h"
+#include "tests/text/OcrScore.h"
 #include "tests/text/TextFixture.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QPainter>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -40,13 +58,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <malloc.h>
 #include <map>
 #include <sys/resource.h>
 
 namespace {
 
 using namespace kelpie;
+using namespace kelpie::OcrBenchTools;
 
 bool showLines = false;
 
@@ -87,19 +105,6 @@ TesseractTextRecognizer& warmRecognizer()
     return recognizer;
 }
 
-QString withoutCjkSpaces(const QString& text)
-{
-    QString result;
-    const QList<uint> points = text.toUcs4();
-    for (qsizetype i = 0; i < points.size(); ++i) {
-        if (points[i] == ' ' && i > 0 && i + 1 < points.size() && TextAnalysis::isCjk(points[i - 1])
-            && TextAnalysis::isCjk(points[i + 1]))
-            continue;
-        result += QString::fromUcs4(reinterpret_cast<const char32_t*>(&points[i]), 1);
-    }
-    return result;
-}
-
 // How many expected lines appear among the read lines, each read line
 // counting once.
 int exactLines(const QStringList& expected, QStringList read, QStringList* missed)
@@ -115,57 +120,6 @@ int exactLines(const QStringList& expected, QStringList read, QStringList* misse
         }
     }
     return exact;
-}
-
-QStringList analysisLines(const TextAnalysis& analysis)
-{
-    QStringList lines;
-    for (const TextAnalysis::Line& line : analysis.lines)
-        lines.append(line.text);
-    return lines;
-}
-
-// Processor time, in milliseconds, of this process or of its finished
-// children.
-double cpuMilliseconds(int who)
-{
-    rusage usage{};
-    getrusage(who, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3
-        + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
-}
-
-QStringList runCli(const QString& png, double* milliseconds, double* cpuMs)
-{
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("OMP_THREAD_LIMIT"), QStringLiteral("1"));
-    process.setProcessEnvironment(environment);
-    const double cpu = cpuMilliseconds(RUSAGE_CHILDREN);
-    QElapsedTimer timer;
-    timer.start();
-    process.start(QStringLiteral("tesseract"),
-                  {png, QStringLiteral("stdout"), QStringLiteral("-l"),
-                   QStringLiteral("chi_sim+chi_tra+eng")});
-    process.waitForFinished(-1);
-    *milliseconds = timer.nsecsElapsed() / 1e6;
-    *cpuMs = cpuMilliseconds(RUSAGE_CHILDREN) - cpu;
-    QStringList lines;
-    for (const QString& line :
-         QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'))) {
-        if (!line.trimmed().isEmpty())
-            lines.append(line.trimmed());
-    }
-    return lines;
-}
-
-double median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const std::size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
 void printMisses(const char* who, const QStringList& missed, const QStringList& read)
@@ -199,7 +153,7 @@ void Compare(benchmark::State& state, const char* name)
         double cliMs = 0;
         double cliCpuMs = 0;
         if (cliFirst)
-            cliRead = runCli(png, &cliMs, &cliCpuMs);
+            cliRead = runTool(png, &cliMs, &cliCpuMs);
 
         const double cpu = cpuMilliseconds(RUSAGE_SELF);
         QElapsedTimer timer;
@@ -210,19 +164,19 @@ void Compare(benchmark::State& state, const char* name)
         state.SetIterationTime(engineMs / 1000);
 
         if (!cliFirst)
-            cliRead = runCli(png, &cliMs, &cliCpuMs);
+            cliRead = runTool(png, &cliMs, &cliCpuMs);
         engineTimes.push_back(engineMs);
         cliTimes.push_back(cliMs);
         cliCpu.push_back(cliCpuMs);
 
         QStringList engineMissed;
         QStringList cliMissed;
-        const QStringList engineRead = analysisLines(analysis);
+        const QStringList engineRead = linesOf(analysis);
         engineExact = exactLines(expected, engineRead, &engineMissed);
         cliExact = exactLines(expected, cliRead, &cliMissed);
         QStringList cliJoined;
         for (const QString& line : cliRead)
-            cliJoined.append(withoutCjkSpaces(line));
+            cliJoined.append(OcrScore::withoutCjkSpaces(line));
         cliExactCjk = exactLines(expected, cliJoined, nullptr);
         if (!shown) {
             shown = true;
@@ -264,7 +218,7 @@ void Variant(benchmark::State& state, const char* name, TesseractTextRecognizer:
         times.push_back(timer.nsecsElapsed() / 1e6);
         cpuTimes.push_back(cpuMilliseconds(RUSAGE_SELF) - cpu);
         state.SetIterationTime(times.back() / 1000);
-        exact = exactLines(fixture.texts(), analysisLines(analysis), nullptr);
+        exact = exactLines(fixture.texts(), linesOf(analysis), nullptr);
     }
     state.counters["engine_ms"] = median(times);
     state.counters["engine_cpu"] = median(cpuTimes);
@@ -292,24 +246,6 @@ void AfterEdit(benchmark::State& state, const char* name)
         state.SetIterationTime(times.back() / 1000);
     }
     state.counters["engine_ms"] = median(times);
-}
-
-// Private memory of the process (what it alone holds in RAM or swap).
-double privateMegabytes()
-{
-    // Hand freed heap pages back first, so that what earlier cases freed
-    // does not hide what this one takes.
-    malloc_trim(0);
-    QFile file(QStringLiteral("/proc/self/smaps_rollup"));
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
-    double kilobytes = 0;
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        if (line.startsWith("Private_Clean:") || line.startsWith("Private_Dirty:")
-            || line.startsWith("Swap:"))
-            kilobytes += line.simplified().split(' ').value(1).toDouble();
-    }
-    return kilobytes / 1024;
 }
 
 void WarmModels(benchmark::State& state)
@@ -372,18 +308,57 @@ BENCHMARK_CAPTURE(Variant, mixed_combined_model, "mixed-screen", options(0, 24, 
     ->Iterations(5)
     ->Unit(benchmark::kMillisecond);
 
+namespace {
+
+enum class Mode { benchmarks, corpus, cold, analyzeOnce, memory, safe };
+
+} // namespace
+
 int main(int argc, char** argv)
 {
+    Mode mode = Mode::benchmarks;
+    OcrCorpusBench::Options corpusOptions;
+    QString image;
     std::vector<char*> arguments;
     for (int i = 0; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--show_lines") == 0)
+        const auto value
+            = [&] { return i + 1 < argc ? QString::fromLocal8Bit(argv[++i]) : QString(); };
+        if (std::strcmp(argv[i], "--show_lines") == 0) {
             showLines = true;
-        else
+            corpusOptions.showLines = true;
+        } else if (std::strcmp(argv[i], "--corpus") == 0) {
+            mode = Mode::corpus;
+        } else if (std::strcmp(argv[i], "--cold") == 0) {
+            mode = Mode::cold;
+        } else if (std::strcmp(argv[i], "--memory") == 0) {
+            mode = Mode::memory;
+        } else if (std::strcmp(argv[i], "--safe") == 0) {
+            mode = Mode::safe;
+        } else if (std::strcmp(argv[i], "--unprepared") == 0) {
+            corpusOptions.unprepared = true;
+        } else if (std::strcmp(argv[i], "--analyze-once") == 0) {
+            mode = Mode::analyzeOnce;
+            image = value();
+        } else if (std::strcmp(argv[i], "--screen") == 0) {
+            corpusOptions.screens.append(value());
+        } else if (std::strcmp(argv[i], "--turns") == 0) {
+            corpusOptions.iterations = std::max(1, value().toInt());
+        } else {
             arguments.push_back(argv[i]);
+        }
     }
     int count = int(arguments.size());
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication application(count, arguments.data());
+    corpusOptions.program = QCoreApplication::applicationFilePath();
+    switch (mode) {
+    case Mode::corpus: return OcrCorpusBench::compare(corpusOptions);
+    case Mode::cold: return OcrCorpusBench::cold(corpusOptions);
+    case Mode::analyzeOnce: return OcrCorpusBench::analyzeOnce(image);
+    case Mode::memory: return OcrCorpusBench::memory(corpusOptions);
+    case Mode::safe: return OcrSafeBench::run(corpusOptions);
+    case Mode::benchmarks: break;
+    }
     benchmark::Initialize(&count, arguments.data());
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace kelpie {
+
+// The modes of bench_ocr that read the recognition corpus (OcrCorpus), each
+// printing a report and returning the process's exit status.
+namespace OcrCorpusBench {
+
+struct Options {
+    // Only these screens; empty means the mode's own choice.
+    QStringList screens;
+    // Timed turns per screen (the recogniser and the tool alternate going
+    // first).
+    int iterations = 3;
+    // Print every line read, every row missed and every junk line.
+    bool showLines = false;
+    // Also read each masked composite without safe preparation, to show what
+    // the masks alone leave legible (safe mode).
+    bool unprepared = false;
+    // This executable, started again for fresh-process measurements.
+    QString program;
+};
+
+// Every screen: the warm recogniser against the tool, interleaved; rows
+// read exactly, character accuracy, junk lines, backward steps of the
+// reading order and median times, by set (tuning, held-out).
+int compare(const Options& options);
+
+// The first analysis in a fresh process (models not loaded) against the
+// tool on the same image, each in a process of its own.
+int cold(const Options& options);
+// The child of cold(): reads one image with a new recogniser and prints
+// its times.
+int analyzeOnce(const QString& png);
+
+// Private memory the recogniser's models add: one set, all workers, and
+// all workers after reading every screen.
+int memory(const Options& options);
+
+} // namespace OcrCorpusBench
+} // namespace kelpie
