@@ -99,11 +99,13 @@ TesseractEngine::Result TesseractEngine::recognize(const QImage& line, int model
     std::unique_ptr<tesseract::ResultIterator> it(api.GetIterator());
     double confidenceSum = 0;
     int words = 0;
+    double wordConfidence = 0;
     if (it) {
         do {
             const bool startsWord = it->IsAtBeginningOf(tesseract::RIL_WORD);
             if (startsWord) {
                 const double confidence = it->Confidence(tesseract::RIL_WORD);
+                wordConfidence = confidence;
                 confidenceSum += confidence;
                 result.weakestWord
                     = words == 0 ? confidence : std::min(result.weakestWord, confidence);
@@ -123,6 +125,7 @@ TesseractEngine::Result TesseractEngine::recognize(const QImage& line, int model
             for (const uint c : glyph.text.toUcs4())
                 result.hasHan = result.hasHan || isHan(c);
             result.glyphs.push_back(std::move(glyph));
+            result.wordConfidences.push_back(wordConfidence);
         } while (it->Next(tesseract::RIL_SYMBOL));
     }
     result.confidence = words > 0 ? confidenceSum / words : 0;

@@ -20,6 +20,8 @@ public:
     struct Result {
         // Boxes in the line image's pixels.
         std::vector<TextAnalysis::Glyph> glyphs;
+        // The confidence of the word each glyph belongs to, glyph by glyph.
+        std::vector<double> wordConfidences;
         double confidence = 0;  // mean over the words
         double weakestWord = 0; // the least confident word's
         bool hasHan = false;    // read at least one Han character

@@ -10,7 +10,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <condition_variable>
+#include <cstring>
 #include <exception>
 #include <functional>
 #include <list>
@@ -45,8 +47,18 @@ constexpr double secondScriptMargin = 12;
 constexpr std::size_t secondScriptLines = 2;
 // Lines recognised with less confidence than this are pictures, icons or
 // noise rather than text (clear screen text reads at 70 and more, noise in
-// photographs at 55 and less).
+// photographs at 55 and less) unless they read as letters, digits and
+// Chinese characters; below the second figure they never are.
 constexpr double minimumConfidence = 60;
+constexpr double unsureConfidence = 35;
+// A run of Latin glyphs in a Chinese line read again by the English model
+// takes the English reading unless that is less sure by more than this,
+// and always when it is at least as sure as the second figure.
+constexpr double runTolerance = 10;
+constexpr double latinRunAcceptance = 70;
+// The English reading of a line beats a Han reading when it is this much
+// surer.
+constexpr double latinOverHan = 15;
 // After an analysis, idle models are freed when less memory than this is
 // available to the system.
 constexpr qint64 lowMemoryBytes = 256LL * 1024 * 1024;
@@ -111,6 +123,116 @@ QString joined(const TesseractEngine::Result& result)
     return text;
 }
 
+bool hasCjk(const QString& text)
+{
+    for (const uint c : text.toUcs4()) {
+        if (TextAnalysis::isCjk(c))
+            return true;
+    }
+    return false;
+}
+
+bool hasLetterOrDigit(const QString& text)
+{
+    for (const QChar c : text) {
+        if (c.isLetterOrNumber())
+            return true;
+    }
+    return false;
+}
+
+// Of two readings of a line without Han characters, the more confident;
+// where both read the same characters, the English model's word breaks
+// with the better of the two confidences (agreement is itself evidence).
+TesseractEngine::Result better(TesseractEngine::Result latin, TesseractEngine::Result other)
+{
+    if (joined(latin) == joined(other)) {
+        latin.confidence = std::max(latin.confidence, other.confidence);
+        return latin;
+    }
+    return latin.confidence >= other.confidence ? latin : other;
+}
+
+// Columns [from, to) of a line image with a blank margin on either side.
+QImage columns(const QImage& line, int from, int to, int margin)
+{
+    QImage crop(to - from + 2 * margin, line.height(), QImage::Format_Grayscale8);
+    if (crop.isNull())
+        return {};
+    crop.fill(255);
+    for (int y = 0; y < line.height(); ++y)
+        std::memcpy(crop.scanLine(y) + margin, line.constScanLine(y) + from,
+                    std::size_t(to - from));
+    return crop;
+}
+
+// The Chinese models read digits and Latin words inside a Chinese line
+// poorly ("2024" as "2924", "alice" as "atice"). Each run of such glyphs
+// between the Han characters of a Chinese reading is read again on its own
+// with the English model, and that reading replaces the run unless it is
+// clearly less sure.
+TesseractEngine::Result withLatinRuns(TesseractEngine& engine, int latinModel, const QImage& line,
+                                      TesseractEngine::Result han,
+                                      const RecognitionCancellation& cancellation)
+{
+    const std::vector<TextAnalysis::Glyph>& glyphs = han.glyphs;
+    std::vector<TextAnalysis::Glyph> merged;
+    std::vector<double> confidences;
+    const int pad = std::max(3, line.height() / 5);
+    const int margin = std::max(4, line.height() / 2);
+    std::size_t i = 0;
+    while (i < glyphs.size()) {
+        std::size_t j = i;
+        while (j < glyphs.size() && !hasCjk(glyphs[j].text))
+            ++j;
+        if (j == i) {
+            merged.push_back(glyphs[i]);
+            confidences.push_back(han.wordConfidences[i]);
+            ++i;
+            continue;
+        }
+        bool letters = false;
+        double left = glyphs[i].box.minX();
+        double right = glyphs[i].box.maxX();
+        double runConfidence = 0;
+        for (std::size_t k = i; k < j; ++k) {
+            letters = letters || hasLetterOrDigit(glyphs[k].text);
+            left = std::min(left, glyphs[k].box.minX());
+            right = std::max(right, glyphs[k].box.maxX());
+            runConfidence += han.wordConfidences[k];
+        }
+        runConfidence /= double(j - i);
+        const double before = i > 0 ? glyphs[i - 1].box.maxX() : 0;
+        const double after = j < glyphs.size() ? glyphs[j].box.minX() : line.width();
+        const int from = std::clamp(int(std::floor(std::max(before, left - pad))), 0, line.width());
+        const int to = std::clamp(int(std::ceil(std::min(after, right + pad))), from, line.width());
+        TesseractEngine::Result latin;
+        if (letters && to - from >= 2)
+            latin = engine.recognize(columns(line, from, to, margin), latinModel, cancellation);
+        const bool take = !latin.glyphs.empty()
+            && (latin.confidence >= runConfidence - runTolerance
+                || latin.confidence >= latinRunAcceptance);
+        if (take) {
+            for (std::size_t k = 0; k < latin.glyphs.size(); ++k) {
+                TextAnalysis::Glyph glyph = latin.glyphs[k];
+                glyph.box = Rect(glyph.box.minX() - margin + from, glyph.box.minY(),
+                                 glyph.box.width(), glyph.box.height());
+                merged.push_back(std::move(glyph));
+                confidences.push_back(latin.wordConfidences[k]);
+            }
+        } else {
+            for (std::size_t k = i; k < j; ++k) {
+                merged.push_back(glyphs[k]);
+                confidences.push_back(han.wordConfidences[k]);
+            }
+        }
+        i = j;
+    }
+    han.glyphs = std::move(merged);
+    han.wordConfidences = std::move(confidences);
+    return han;
+}
+
 // Recognises one line with the model that suits it (see the constants
 // above); of the Chinese languages the caller's first.
 TesseractEngine::Result recognizeLine(TesseractEngine& engine, const Models& models,
@@ -126,25 +248,41 @@ TesseractEngine::Result recognizeLine(TesseractEngine& engine, const Models& mod
     if (models.chinese.empty())
         return latin();
 
-    // Both read a line without Han characters: the more confident wins,
-    // but where both read the same characters the English model's word
-    // breaks are the better ones.
-    const auto pick = [](TesseractEngine::Result other, TesseractEngine::Result han) {
-        return other.confidence >= han.confidence || joined(other) == joined(han) ? other : han;
-    };
-    if (looksHan) {
-        TesseractEngine::Result han = chinese();
-        if (han.hasHan)
-            return han;
-        return pick(latin(), std::move(han));
+    std::optional<TesseractEngine::Result> other;
+    if (!looksHan) {
+        other = latin();
+        if (other->confidence >= latinAcceptance && other->weakestWord >= latinWeakestWord)
+            return *other;
     }
-    TesseractEngine::Result other = latin();
-    if (other.confidence >= latinAcceptance && other.weakestWord >= latinWeakestWord)
-        return other;
     TesseractEngine::Result han = chinese();
-    if (han.hasHan)
-        return han;
-    return pick(std::move(other), std::move(han));
+    if (!han.hasHan)
+        return better(other ? std::move(*other) : latin(), std::move(han));
+    // A Han reading where the English model is far surer of its own is a
+    // misreading (a lone "-C" read as "下").
+    if (other && other->confidence >= han.confidence + latinOverHan
+        && other->weakestWord >= latinWeakestWord - latinOverHan)
+        return *other;
+    return withLatinRuns(engine, models.latin, line, std::move(han), cancellation);
+}
+
+// Whether a reading is text rather than the recogniser's guess at a
+// picture, an icon or noise: sure readings are, unsure ones only when they
+// are mostly letters, digits or CJK characters.
+bool plausible(const TesseractEngine::Result& result)
+{
+    if (result.confidence >= minimumConfidence)
+        return true;
+    if (result.confidence < unsureConfidence)
+        return false;
+    int letters = 0;
+    int all = 0;
+    for (const TextAnalysis::Glyph& glyph : result.glyphs) {
+        for (const QChar c : glyph.text) {
+            ++all;
+            letters += c.isLetterOrNumber() || TextAnalysis::isCjk(c.unicode());
+        }
+    }
+    return all >= 2 && 10 * letters >= 7 * all;
 }
 
 TextAnalysis::Line toLine(const Recognized& recognized, const QRect& box)
@@ -497,7 +635,7 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
 
     TextAnalysis analysis;
     for (std::size_t i = 0; i < boxes.size(); ++i) {
-        if (!results[i] || results[i]->result.confidence < minimumConfidence)
+        if (!results[i] || !plausible(results[i]->result))
             continue;
         TextAnalysis::Line line = toLine(*results[i], boxes[i]);
         if (!line.words.empty())

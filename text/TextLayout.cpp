@@ -19,6 +19,13 @@ namespace {
 constexpr int blockSize = 8;
 constexpr int panelBlocks = 3;
 constexpr std::size_t largeFlatArea = 64;
+constexpr std::size_t barArea = 24;
+// Grey levels on either side of a block's most frequent value that count
+// as the same fill.
+constexpr int gradientSpread = 4;
+// The most a gradient changes from one pixel to the next.
+constexpr int gradientStep = 2;
+constexpr int barLength = 16;
 // Pixels along the edge of a filled shape that blend into its surroundings.
 constexpr int shapeEdge = 2;
 // Grey levels within which a pixel still matches a background.
@@ -29,6 +36,11 @@ constexpr int contrastGain = 2;
 
 // Glyphs taller than this are pictures or frames, not text.
 constexpr int maximumGlyphHeight = 200;
+// A line this many times taller than its median glyph holds an icon or a
+// picture (glyphs taller than the second figure times the median) that
+// has joined lines of text together.
+constexpr double outsizedLine = 2.5;
+constexpr double outsizedGlyph = 1.8;
 // How far (in pixels) a row's top may stray from a terminal's lattice:
 // rows without capitals or ascenders start lower.
 constexpr int latticeSlack = 3;
@@ -221,6 +233,40 @@ std::vector<Run> joinLines(std::vector<Box> glyphs)
         }
     }
     return lines;
+}
+
+// An icon beside a few lines of text (a message box's warning sign) is as
+// tall as all of them and joins them into one line. Such a line is far
+// taller than most of its glyphs; without its outsized glyphs its text is
+// joined again, and the outsized glyphs, pictures rather than text, are
+// left out.
+std::vector<Run> withoutIcons(std::vector<Run> lines)
+{
+    std::vector<Run> result;
+    for (Run& line : lines) {
+        std::vector<int> heights;
+        for (const Box& glyph : line.glyphs)
+            heights.push_back(glyph.height());
+        std::nth_element(heights.begin(), heights.begin() + std::ptrdiff_t(heights.size() / 2),
+                         heights.end());
+        const double median = heights[heights.size() / 2];
+        if (line.glyphs.size() < 3 || line.box.height() <= outsizedLine * median) {
+            result.push_back(std::move(line));
+            continue;
+        }
+        std::vector<Box> text;
+        for (const Box& glyph : line.glyphs) {
+            if (glyph.height() <= outsizedGlyph * median)
+                text.push_back(glyph);
+        }
+        if (text.size() == line.glyphs.size()) {
+            result.push_back(std::move(line));
+            continue;
+        }
+        for (Run& run : joinLines(std::move(text)))
+            result.push_back(std::move(run));
+    }
+    return result;
 }
 
 // Small pieces that sit just above or below a line (underscores, commas,
@@ -582,6 +628,13 @@ QImage normalized(const QImage& greyImage)
                     }
                 }
             }
+            // A gentle gradient (a selected row drawn with one) spreads a
+            // flat fill over neighbouring values; they count with the mode.
+            int near = 0;
+            for (int v = std::max(0, best - gradientSpread);
+                 v <= std::min(255, best + gradientSpread); ++v)
+                near += histogram[std::size_t(v)];
+            bestCount = near;
             for (int y = y0; y < y1; ++y) {
                 const std::uint8_t* row = grey.constScanLine(y);
                 for (int x = x0; x < x1; ++x)
@@ -648,7 +701,16 @@ QImage normalized(const QImage& greyImage)
                 }
             }
         }
-        if (area.size() >= largeFlatArea) {
+        int left = columns;
+        int right = 0;
+        for (const std::size_t block : area) {
+            left = std::min(left, int(block % std::size_t(columns)));
+            right = std::max(right, int(block % std::size_t(columns)));
+        }
+        // A selected row of a list is a bar only two or three blocks high
+        // whose text breaks it up, but it is long; no stroke of a glyph is.
+        const bool bar = area.size() >= barArea && right - left + 1 >= barLength;
+        if (area.size() >= largeFlatArea || bar) {
             for (const std::size_t block : area) {
                 known[block] = true;
                 settled.push_back(block);
@@ -711,10 +773,16 @@ QImage normalized(const QImage& greyImage)
         const int x = int(index % std::size_t(width));
         const int y = int(index / std::size_t(width));
         const int value = carried[index];
+        const int here = grey.constScanLine(y)[x];
+        // A fill matches its background, or continues a gradient from a
+        // neighbour that does, a level or two at a step.
         const auto visit = [&](int nx, int ny) {
             const std::size_t other = std::size_t(ny) * std::size_t(width) + std::size_t(nx);
+            const int there = grey.constScanLine(ny)[nx];
             if (carried[other] < 0
-                && std::abs(int(grey.constScanLine(ny)[nx]) - value) <= backgroundTolerance) {
+                && (std::abs(there - value) <= backgroundTolerance
+                    || (std::abs(there - here) <= gradientStep
+                        && std::abs(there - value) <= 2 * backgroundTolerance))) {
                 carried[other] = std::int16_t(value);
                 queue.push_back(std::uint32_t(other));
             }
@@ -776,7 +844,7 @@ std::vector<Line> analyse(const QImage& normalized, const RecognitionCancellatio
             glyphs.push_back(box);
     }
     cancellation.throwIfCancelled();
-    std::vector<Run> found = mergeFragments(joinLines(std::move(glyphs)));
+    std::vector<Run> found = mergeFragments(withoutIcons(joinLines(std::move(glyphs))));
     std::erase_if(found, [](const Run& line) {
         return line.box.height() < minimumLineHeight || line.box.ink < minimumLineInk;
     });
