@@ -33,8 +33,8 @@ constexpr double hanInkSpan = 0.76;
 // twice as fast as the Chinese ones and reads Latin text (spaces,
 // punctuation) better, but it also reads a Chinese word as Latin garbage
 // with fair confidence, hence the check on the weakest word.
-constexpr double latinAcceptance = 85;
-constexpr double latinWeakestWord = 80;
+constexpr double latinAcceptance = 70;
+constexpr double latinWeakestWord = 50;
 // Simplified and traditional Chinese cannot be told apart line by line:
 // each model reads the other script's characters as its own with about the
 // same confidence (the traditional one reads many a simplified line with
@@ -52,10 +52,8 @@ constexpr std::size_t secondScriptLines = 2;
 constexpr double minimumConfidence = 60;
 constexpr double unsureConfidence = 35;
 // A run of Latin glyphs in a Chinese line read again by the English model
-// takes the English reading unless that is less sure by more than this,
-// and always when it is at least as sure as the second figure.
-constexpr double runTolerance = 10;
-constexpr double latinRunAcceptance = 70;
+// takes the English reading unless that is less sure by more than this.
+constexpr double runTolerance = 0;
 // The English reading of a line beats a Han reading when it is this much
 // surer.
 constexpr double latinOverHan = 15;
@@ -153,6 +151,22 @@ TesseractEngine::Result better(TesseractEngine::Result latin, TesseractEngine::R
     return latin.confidence >= other.confidence ? latin : other;
 }
 
+// Whether two readings differ at most in characters that look alike in
+// most screen fonts (one, ell, capital i, bar; zero and capital o).
+bool sameBarLookAlikes(const QString& a, const QString& b)
+{
+    const auto folded = [](QString text) {
+        for (QChar& c : text) {
+            if (c == QLatin1Char('l') || c == QLatin1Char('I') || c == QLatin1Char('|'))
+                c = QLatin1Char('1');
+            else if (c == QLatin1Char('O'))
+                c = QLatin1Char('0');
+        }
+        return text;
+    };
+    return folded(a) == folded(b);
+}
+
 // Columns [from, to) of a line image with a blank margin on either side.
 QImage columns(const QImage& line, int from, int to, int margin)
 {
@@ -170,7 +184,7 @@ QImage columns(const QImage& line, int from, int to, int margin)
 // poorly ("2024" as "2924", "alice" as "atice"). Each run of such glyphs
 // between the Han characters of a Chinese reading is read again on its own
 // with the English model, and that reading replaces the run unless it is
-// clearly less sure.
+// less sure.
 TesseractEngine::Result withLatinRuns(TesseractEngine& engine, int latinModel, const QImage& line,
                                       TesseractEngine::Result han,
                                       const RecognitionCancellation& cancellation)
@@ -209,9 +223,14 @@ TesseractEngine::Result withLatinRuns(TesseractEngine& engine, int latinModel, c
         TesseractEngine::Result latin;
         if (letters && to - from >= 2)
             latin = engine.recognize(columns(line, from, to, margin), latinModel, cancellation);
-        const bool take = !latin.glyphs.empty()
-            && (latin.confidence >= runConfidence - runTolerance
-                || latin.confidence >= latinRunAcceptance);
+        QString runText;
+        for (std::size_t k = i; k < j; ++k)
+            runText += glyphs[k].text;
+        // Where the two differ only in look-alikes ("F1" and "Fl"), the
+        // Chinese model saw the run in its line and the English model
+        // alone; its context decides.
+        const bool take = !latin.glyphs.empty() && latin.confidence >= runConfidence - runTolerance
+            && !sameBarLookAlikes(runText, joined(latin));
         if (take) {
             for (std::size_t k = 0; k < latin.glyphs.size(); ++k) {
                 TextAnalysis::Glyph glyph = latin.glyphs[k];
@@ -386,6 +405,9 @@ struct TesseractTextRecognizer::Pool {
     std::vector<std::unique_ptr<TesseractEngine>> idle;
     int loaded = 0;
 
+    std::mutex secondMutex;
+    std::unique_ptr<TesseractEngine> secondEngine;
+
     // An engine for the caller: an idle one, a new one while fewer than
     // `limit` exist, else (when waiting) the next one released. Empty when
     // not waiting and none is to be had.
@@ -495,12 +517,21 @@ struct TesseractTextRecognizer::Pool {
         }
         if (han.size() < secondScriptLines || first / double(han.size()) >= secondScriptTrial)
             return;
+        // One engine, shared by all analyses, holds the second script: it
+        // is needed for few screens, and a copy per worker would cost as
+        // much memory as the models every screen needs.
+        std::lock_guard lock(secondMutex);
+        if (!secondEngine)
+            secondEngine = std::make_unique<TesseractEngine>(models.names);
         std::vector<TesseractEngine::Result> second(han.size());
-        runAll(han.size(), [&](TesseractEngine& engine, std::size_t i) {
+        for (std::size_t i = 0; i < han.size(); ++i) {
             cancellation.throwIfCancelled();
-            second[i]
-                = engine.recognize(results[han[i]]->image.image, models.chinese[1], cancellation);
-        });
+            const QImage& line = results[han[i]]->image.image;
+            second[i] = secondEngine->recognize(line, models.chinese[1], cancellation);
+            if (second[i].hasHan && models.latin >= 0)
+                second[i] = withLatinRuns(*secondEngine, models.latin, line, std::move(second[i]),
+                                          cancellation);
+        }
         double secondSum = 0;
         for (const TesseractEngine::Result& result : second)
             secondSum += result.confidence;
@@ -518,6 +549,9 @@ struct TesseractTextRecognizer::Pool {
             dropped.swap(idle);
             loaded -= int(dropped.size());
         }
+        // Waits for a second-script pass that is running.
+        std::lock_guard lock(secondMutex);
+        secondEngine.reset();
     }
 };
 
@@ -560,8 +594,35 @@ void TesseractTextRecognizer::prewarm()
             break;
         engines.push_back(std::move(engine));
     }
+    // The models every screen may need (not the second Chinese script),
+    // each worker's on a thread of its own.
+    std::vector<int> wanted;
+    if (pool->models.latin >= 0)
+        wanted.push_back(pool->models.latin);
+    if (!pool->models.chinese.empty())
+        wanted.push_back(pool->models.chinese.front());
+    if (pool->models.combined)
+        wanted = {0};
+    std::exception_ptr failure;
+    std::mutex failureMutex;
+    std::vector<std::thread> loaders;
+    for (auto& engine : engines) {
+        loaders.emplace_back([&, raw = engine.get()] {
+            try {
+                for (const int model : wanted)
+                    raw->load(model);
+            } catch (...) {
+                std::lock_guard lock(failureMutex);
+                failure = std::current_exception();
+            }
+        });
+    }
+    for (std::thread& loader : loaders)
+        loader.join();
     for (auto& engine : engines)
         pool->release(std::move(engine));
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 void TesseractTextRecognizer::releaseIdleModels() { pool->dropIdle(); }
