@@ -55,8 +55,10 @@ constexpr double unsureConfidence = 35;
 // takes the English reading unless that is less sure by more than this.
 constexpr double runTolerance = 0;
 // The English reading of a line beats a Han reading when it is this much
-// surer.
+// surer; a reading without Han characters by another model must be surer
+// than the English one by the second figure.
 constexpr double latinOverHan = 15;
+constexpr double latinPreference = 10;
 // After an analysis, idle models are freed when less memory than this is
 // available to the system.
 constexpr qint64 lowMemoryBytes = 256LL * 1024 * 1024;
@@ -139,7 +141,9 @@ bool hasLetterOrDigit(const QString& text)
     return false;
 }
 
-// Of two readings of a line without Han characters, the more confident;
+// Of two readings of a line without Han characters, the more confident,
+// the English one unless the other is clearly surer (the Chinese models
+// read Latin text with spaces inside words and letters mixed up);
 // where both read the same characters, the English model's word breaks
 // with the better of the two confidences (agreement is itself evidence).
 TesseractEngine::Result better(TesseractEngine::Result latin, TesseractEngine::Result other)
@@ -148,7 +152,7 @@ TesseractEngine::Result better(TesseractEngine::Result latin, TesseractEngine::R
         latin.confidence = std::max(latin.confidence, other.confidence);
         return latin;
     }
-    return latin.confidence >= other.confidence ? latin : other;
+    return latin.confidence + latinPreference >= other.confidence ? latin : other;
 }
 
 // Whether two readings differ at most in characters that look alike in

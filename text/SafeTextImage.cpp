@@ -129,24 +129,43 @@ QImage prepare(const QImage& image, const QList<Rect>& baseRegions, const QList<
         throw PreparationFailure(PreparationError::allocation);
     pristine.setColorSpace(QColorSpace::SRgb);
     pristine.setDevicePixelRatio(1); // painted pixel for pixel
-    QImage bitmap = pristine.copy();
-    if (bitmap.isNull())
-        throw PreparationFailure(PreparationError::allocation);
     // Colours are read from the same bytes that are painted.
     const QImage colours = source.convertToFormat(QImage::Format_ARGB32);
     if (colours.isNull())
         throw PreparationFailure(PreparationError::allocation);
+    const int width = image.width();
+    const int height = image.height();
+
+    // What an occlusion covers is hidden whatever effect it shows: the
+    // cells of a pixelation or the smudge of a blur carry the shape of
+    // what lies under them and join the text beside them into one word.
+    // Each occluded area becomes the colour around it before anything
+    // else is looked at.
+    {
+        QPainter painter(&pristine);
+        if (!painter.isActive())
+            throw PreparationFailure(PreparationError::allocation);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        for (const Rect& occlusion : occlusions) {
+            if (!occlusion.isFinite())
+                continue;
+            const QRect area = topLeftPixels(occlusion, height).intersected(pristine.rect());
+            if (!area.isEmpty())
+                painter.fillRect(area, QColor::fromRgba(surroundingColor(colours, area)));
+        }
+    }
+    QImage bitmap = pristine.copy();
+    if (bitmap.isNull())
+        throw PreparationFailure(PreparationError::allocation);
 
     QList<Rect> regions;
     try {
-        regions = textRegions(source, cancellation);
+        regions = textRegions(pristine, cancellation);
     } catch (const TextRecognizer::Failure&) {
         throw PreparationFailure(PreparationError::unavailableGeometry);
     }
     const qsizetype ownRegions = regions.size();
     regions.append(baseRegions);
-    const int width = image.width();
-    const int height = image.height();
     const auto suppress = suppressed(regions, occlusions, Size{double(width), double(height)});
 
     // Words of the image itself that stay readable, and the ink of every

@@ -57,7 +57,9 @@ QList<Rect> regionsToSuppress(const QList<Rect>& textRegions, const QList<Rect>&
 // Without occlusions, `image` itself. Otherwise an 8-bit sRGB copy with
 // premultiplied alpha (converted as TextLayout::inSrgb converts, so text
 // away from the masks reads exactly as in an image recognised directly) in
-// which every region to suppress, found among the image's own text regions
+// which every occlusion is filled with the colour around it (a pixelation
+// or a blur still carries the shape of what it covers) and every region to
+// suppress, found among the image's own text regions
 // followed by `baseRegions`, is filled (rounded outward to whole pixels)
 // with the colour most common just around it: a flat patch of the panel,
 // which neither shows the words nor, as a white block on a dark panel
