@@ -521,9 +521,8 @@ struct TesseractTextRecognizer::Pool {
         }
         if (han.size() < secondScriptLines || first / double(han.size()) >= secondScriptTrial)
             return;
-        // One engine, shared by all analyses, holds the second script: it
-        // is needed for few screens, and a copy per worker would cost as
-        // much memory as the models every screen needs.
+        // One engine, used by one analysis at a time, holds the second
+        // script while it is needed.
         std::lock_guard lock(secondMutex);
         if (!secondEngine)
             secondEngine = std::make_unique<TesseractEngine>(models.names);
@@ -536,6 +535,9 @@ struct TesseractTextRecognizer::Pool {
                 second[i] = withLatinRuns(*secondEngine, models.latin, line, std::move(second[i]),
                                           cancellation);
         }
+        // The second script is needed by few screens; its model is not
+        // kept warm, which would cost as much memory as a worker's set.
+        secondEngine.reset();
         double secondSum = 0;
         for (const TesseractEngine::Result& result : second)
             secondSum += result.confidence;
