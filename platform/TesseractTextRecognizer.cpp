@@ -171,6 +171,23 @@ bool sameBarLookAlikes(const QString& a, const QString& b)
     return folded(a) == folded(b);
 }
 
+// The column between `from` and `to` of a line image nearest to `near`
+// that holds no ink; `near` itself when there is none.
+int blankColumnNear(const QImage& line, int from, int to, int near)
+{
+    from = std::max(0, from);
+    to = std::min(line.width() - 1, to);
+    int best = -1;
+    for (int x = from; x <= to; ++x) {
+        bool blank = true;
+        for (int y = 0; y < line.height() && blank; ++y)
+            blank = line.constScanLine(y)[x] >= TextLayout::inkThreshold;
+        if (blank && (best < 0 || std::abs(x - near) < std::abs(best - near)))
+            best = x;
+    }
+    return best < 0 ? near : best;
+}
+
 // Columns [from, to) of a line image with a blank margin on either side.
 QImage columns(const QImage& line, int from, int to, int margin)
 {
@@ -220,10 +237,24 @@ TesseractEngine::Result withLatinRuns(TesseractEngine& engine, int latinModel, c
             runConfidence += han.wordConfidences[k];
         }
         runConfidence /= double(j - i);
-        const double before = i > 0 ? glyphs[i - 1].box.maxX() : 0;
-        const double after = j < glyphs.size() ? glyphs[j].box.minX() : line.width();
-        const int from = std::clamp(int(std::floor(std::max(before, left - pad))), 0, line.width());
-        const int to = std::clamp(int(std::ceil(std::min(after, right + pad))), from, line.width());
+        // The character boxes of a line recogniser are approximate: the run
+        // is cut out at the blank column nearest to the middle of the gap
+        // between it and its Han neighbours.
+        int from = int(std::floor(left - pad));
+        int to = int(std::ceil(right + pad));
+        if (i > 0) {
+            const Rect& neighbour = glyphs[i - 1].box;
+            from = blankColumnNear(line, int(neighbour.midX()), int(std::ceil(left)) + pad,
+                                   int(std::lround((neighbour.maxX() + left) / 2)));
+        }
+        if (j < glyphs.size()) {
+            const Rect& neighbour = glyphs[j].box;
+            to = blankColumnNear(line, int(std::floor(right)) - pad, int(neighbour.midX()),
+                                 int(std::lround((right + neighbour.minX()) / 2)))
+                + 1;
+        }
+        from = std::clamp(from, 0, line.width());
+        to = std::clamp(to, from, line.width());
         TesseractEngine::Result latin;
         if (letters && to - from >= 2)
             latin = engine.recognize(columns(line, from, to, margin), latinModel, cancellation);
@@ -308,7 +339,12 @@ bool plausible(const TesseractEngine::Result& result)
     return all >= 2 && 10 * letters >= 7 * all;
 }
 
-TextAnalysis::Line toLine(const Recognized& recognized, const QRect& box)
+// A terminal draws a Chinese character in two cells, narrower than both:
+// the blank it leaves beside itself, up to this share of the line's height,
+// is part of its cell, not a space.
+constexpr double cellBlank = 0.25;
+
+TextAnalysis::Line toLine(const Recognized& recognized, const QRect& box, bool grid)
 {
     const TextLayout::LineImage& image = recognized.image;
     const auto toImageX = [&image](double x) { return image.origin.x() + x / image.scale; };
@@ -331,7 +367,9 @@ TextAnalysis::Line toLine(const Recognized& recognized, const QRect& box)
     const auto blank = [&](double fromX, double toX) {
         const int from = int(std::lround((fromX - image.origin.x()) * image.scale));
         const int to = int(std::lround((toX - image.origin.x()) * image.scale));
-        return TextLayout::blankWidth(image.image, top, bottom, from, to) / image.scale;
+        const double width
+            = TextLayout::blankWidth(image.image, top, bottom, from, to) / image.scale;
+        return grid ? std::max(0.0, width - cellBlank * box.height()) : width;
     };
     return TextAnalysis::assembleLine(glyphs, recognized.result.confidence, box.height(), blank);
 }
@@ -653,9 +691,12 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
     const QImage normalized = TextLayout::normalized(grey);
     if (grey.isNull() || normalized.isNull())
         throw Failure("not enough memory to analyse the image");
-    const std::vector<QRect> boxes = TextLayout::lines(normalized, cancellation);
-    if (boxes.empty())
+    const std::vector<TextLayout::Line> found = TextLayout::analyse(normalized, cancellation);
+    if (found.empty())
         return {};
+    std::vector<QRect> boxes;
+    for (const TextLayout::Line& line : found)
+        boxes.push_back(line.box);
 
     // Long lines first, so that the workers finish together. Recognition
     // time grows with a line's length in line heights.
@@ -704,7 +745,7 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
     for (std::size_t i = 0; i < boxes.size(); ++i) {
         if (!results[i] || !plausible(results[i]->result))
             continue;
-        TextAnalysis::Line line = toLine(*results[i], boxes[i]);
+        TextAnalysis::Line line = toLine(*results[i], boxes[i], found[i].grid);
         if (!line.words.empty())
             analysis.lines.push_back(std::move(line));
     }

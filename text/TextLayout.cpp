@@ -189,6 +189,7 @@ bool sameRow(const Box& line, const Box& glyph)
 struct Run {
     Box box;
     std::vector<Box> glyphs;
+    bool grid = false; // a row of a terminal's lattice
 
     void unite(const Run& other)
     {
@@ -431,6 +432,7 @@ std::vector<Run> joinGridRows(std::vector<Run> lines, const QImage& normalized, 
     std::vector<Run> joined;
     for (std::size_t r = 0; r < rows.size(); ++r) {
         Run current = lines[rows[r][0]];
+        current.grid = std::isinf(reach[r]);
         for (std::size_t k = 1; k < rows[r].size(); ++k) {
             const Run& next = lines[rows[r][k]];
             const int height = std::max(current.box.height(), next.box.height());
@@ -443,6 +445,7 @@ std::vector<Run> joinGridRows(std::vector<Run> lines, const QImage& normalized, 
             } else {
                 joined.push_back(std::move(current));
                 current = next;
+                current.grid = std::isinf(reach[r]);
             }
         }
         joined.push_back(std::move(current));
@@ -856,7 +859,7 @@ std::vector<Line> analyse(const QImage& normalized, const RecognitionCancellatio
     std::vector<Line> result;
     result.reserve(found.size());
     for (Run& run : found)
-        result.push_back(Line{run.box.rect(), wordsOf(std::move(run.glyphs))});
+        result.push_back(Line{run.box.rect(), wordsOf(std::move(run.glyphs)), run.grid});
     return result;
 }
 

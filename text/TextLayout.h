@@ -43,6 +43,10 @@ QImage normalized(const QImage& grey);
 struct Line {
     QRect box;
     std::vector<QRect> words;
+    // The line is a row of a screen that is one lattice of fixed-width
+    // cells (a terminal): a wide character leaves blank in its cells that
+    // is no space.
+    bool grid = false;
 };
 
 // The text lines of a normalised image in reading order: blocks of lines

@@ -198,7 +198,7 @@ TEST(TesseractTextRecognizer, ReadsTerminalRowsAndLatinInsideChineseLines)
         QStringLiteral("total 52"),
         QStringLiteral("drwxr-xr-x 2 alice   4096 May 12 docs"),
         QStringLiteral("-rw-r--r-- 1 alice  35149 Apr 30 LICENSE"),
-        QStringLiteral("alice@desk:~$"),
+        QString::fromUtf8("alice@desk:~/文档$ ls"),
     };
     const TerminalScreen screen = TerminalScreen::draw(rows, true, 17);
     const QStringList read = textsOf(recognizer.analyze(screen.image, RecognitionCancellation()));
@@ -208,6 +208,8 @@ TEST(TesseractTextRecognizer, ReadsTerminalRowsAndLatinInsideChineseLines)
         EXPECT_TRUE(read[r].endsWith(rows[r].split(QLatin1Char(' ')).last())) << r;
     EXPECT_EQ(read[1], rows[1]);
     EXPECT_EQ(read[2], rows[2].simplified());
+    // The blank a wide character leaves in its two cells is no space.
+    EXPECT_TRUE(read[4].endsWith(QString::fromUtf8("文档$ ls"))) << read[4].toStdString();
 
     QFontDatabase::addApplicationFont(
         QStringLiteral("/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc"));
