@@ -36,7 +36,8 @@
 //       the first analysis in a fresh process against the tool
 //   bench_ocr --memory
 //       private memory added by the warm models
-//   bench_ocr --safe [--unprepared] [--screen NAME]...
+//   bench_ocr --safe [--unprepared] [--save-images DIR] [--show_lines]
+//                    [--screen NAME]...
 //       masked variants of light and dark screens: masked words that can
 //       still be read, and words away from the masks that are lost
 //       (OcrSafeBench::run)
@@ -334,6 +335,8 @@ int main(int argc, char** argv)
             mode = Mode::memory;
         } else if (std::strcmp(argv[i], "--safe") == 0) {
             mode = Mode::safe;
+        } else if (std::strcmp(argv[i], "--save-images") == 0) {
+            corpusOptions.imageDirectory = value();
         } else if (std::strcmp(argv[i], "--unprepared") == 0) {
             corpusOptions.unprepared = true;
         } else if (std::strcmp(argv[i], "--analyze-once") == 0) {

@@ -178,7 +178,7 @@ int compare(const Options& options)
                 "  %d turns per screen, taking turns at going first; times are medians in ms.\n"
                 "  tool figures other than 'exact' are for its lines without CJK spaces.\n\n",
                 options.iterations);
-    std::printf("%-26s %-8s %4s | %5s %7s %4s %4s %7s | %5s %5s %7s %4s %4s %7s | %5s\n", "screen",
+    std::printf("%-28s %-8s %4s | %5s %7s %4s %4s %7s | %5s %5s %7s %4s %4s %7s | %5s\n", "screen",
                 "set", "rows", "exact", "acc%", "junk", "back", "ms", "exact", "nocjk", "acc%",
                 "junk", "back", "ms", "ratio");
 
@@ -217,7 +217,7 @@ int compare(const Options& options)
 
         const OcrScore& e = result.engine.score;
         const OcrScore& t = result.toolJoined;
-        std::printf("%-26s %-8s %4d | %5d %7.2f %4lld %4d %7.0f | %5d %5d %7.2f %4lld %4d %7.0f | "
+        std::printf("%-28s %-8s %4d | %5d %7.2f %4lld %4d %7.0f | %5d %5d %7.2f %4lld %4d %7.0f | "
                     "%5.2f\n",
                     utf8(screen.name).constData(), utf8(screen.set).constData(), e.rows, e.exact,
                     100 * e.accuracy(), static_cast<long long>(e.junk.size()), e.backwardSteps,
@@ -271,7 +271,7 @@ int cold(const Options& options)
                 "  analysis inside the process (recogniser made, models loaded, image read),\n"
                 "  'process' the whole process from start to exit.\n\n",
                 options.iterations);
-    std::printf("%-26s %9s %9s %9s %7s %7s\n", "screen", "first", "process", "tool", "f/tool",
+    std::printf("%-28s %9s %9s %9s %7s %7s\n", "screen", "first", "process", "tool", "f/tool",
                 "p/tool");
     for (const OcrCorpus::Screen& screen : chosen(corpus, names)) {
         std::vector<double> first;
@@ -295,7 +295,7 @@ int cold(const Options& options)
                 runTool(screen.imagePath, &toolMs, &toolCpu);
             tool.push_back(toolMs);
         }
-        std::printf("%-26s %9.0f %9.0f %9.0f %7.2f %7.2f\n", utf8(screen.name).constData(),
+        std::printf("%-28s %9.0f %9.0f %9.0f %7.2f %7.2f\n", utf8(screen.name).constData(),
                     median(first), median(process), median(tool), median(first) / median(tool),
                     median(process) / median(tool));
         std::fflush(stdout);

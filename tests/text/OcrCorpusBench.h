@@ -20,6 +20,8 @@ struct Options {
     // Also read each masked composite without safe preparation, to show what
     // the masks alone leave legible (safe mode).
     bool unprepared = false;
+    // Where safe mode writes every prepared image, when not empty.
+    QString imageDirectory;
     // This executable, started again for fresh-process measurements.
     QString program;
 };

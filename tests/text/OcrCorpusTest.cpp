@@ -1,8 +1,9 @@
 #include "tests/text/OcrCorpus.h"
 
+#include "platform/TesseractTextRecognizer.h"
+#include "tests/text/OcrMaskVariant.h"
 #include "tests/text/OcrScore.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -136,6 +137,17 @@ TEST(OcrScore, PerfectReadingOfSplitAndJoinedRows)
     EXPECT_EQ(score.backwardSteps, 0);
 }
 
+TEST(OcrScore, FullWidthFormsCountAsTheirPlainForms)
+{
+    // Readers give either form of a colon or bracket after Chinese text;
+    // the ideographic full stop and comma have no other form and stay.
+    const OcrScore score
+        = OcrScore::of({QStringLiteral("顯示名稱：陳美玲（台灣）"), QStringLiteral("好。")},
+                       {QStringLiteral("顯示名稱:陳美玲(台灣)"), QStringLiteral("好.")});
+    EXPECT_EQ(score.exact, 1);
+    EXPECT_EQ(score.errors, 1);
+}
+
 TEST(OcrScore, SplitsOnlyAtPartBoundaries)
 {
     // "a.txt 3.4" ends inside a part: not the row.
@@ -202,6 +214,205 @@ TEST(OcrScore, SimilarRowsAreFollowedForwards)
         = OcrScore::of(rows, {rows[0], rows[1], QStringLiteral("14:03:1? INFO sync")});
     EXPECT_EQ(score.backwardSteps, 0);
     EXPECT_EQ(score.exact, 2);
+}
+
+// --- masked variants of a reading ---
+
+// A reading of `rows` lines 20 px apart, each of the given words (10 px per
+// character, 10 px between words).
+TextAnalysis reading(const std::vector<QStringList>& rows)
+{
+    TextAnalysis analysis;
+    double y = 10;
+    for (const QStringList& words : rows) {
+        TextAnalysis::Line line;
+        double x = 10;
+        for (const QString& text : words) {
+            const Rect box(x, y, 10.0 * double(text.size()), 12);
+            line.words.push_back(TextAnalysis::Word{text, box, {}});
+            line.box = line.words.size() == 1 ? box : line.box.united(box);
+            x = box.maxX() + 10;
+        }
+        line.text = words.join(QLatin1Char(' '));
+        analysis.lines.push_back(line);
+        y += 20;
+    }
+    return analysis;
+}
+
+TEST(OcrMaskVariant, MasksSpreadOverLinesHalvesAndWords)
+{
+    std::vector<QStringList> rows;
+    for (int i = 0; i < 8; ++i)
+        rows.push_back({QStringLiteral("ab%1").arg(i), QStringLiteral("longest%1").arg(i),
+                        QStringLiteral("cd%1").arg(i)});
+    const TextAnalysis unmasked = reading(rows);
+    const std::vector<OcrMaskVariant> variants = OcrMaskVariant::of(unmasked);
+    ASSERT_EQ(variants.size(), 3u);
+
+    EXPECT_EQ(variants[0].masks.size(), 2u);
+    ASSERT_EQ(variants[0].masked.size(), 6u);
+    EXPECT_EQ(variants[0].masked[0].text, QStringLiteral("ab2"));
+    EXPECT_EQ(variants[0].masked[3].text, QStringLiteral("ab6"));
+
+    // Half of three words is the first two.
+    ASSERT_EQ(variants[1].masked.size(), 4u);
+    EXPECT_EQ(variants[1].masked[1].text, QStringLiteral("longest2"));
+    EXPECT_EQ(variants[1].masked[2].text, QStringLiteral("ab5"));
+
+    ASSERT_EQ(variants[2].masks.size(), 3u);
+    for (const auto& word : variants[2].masked)
+        EXPECT_TRUE(word.text.startsWith(QLatin1String("longest")));
+
+    // Every mask covers its words and reaches no other word.
+    for (const OcrMaskVariant& variant : variants) {
+        for (const Rect& mask : variant.masks) {
+            for (const TextAnalysis::Line& line : unmasked.lines) {
+                for (const auto& word : line.words) {
+                    const bool masked = std::any_of(
+                        variant.masked.begin(), variant.masked.end(),
+                        [&](const TextAnalysis::Word& m) { return m.box == word.box; });
+                    if (mask.intersects(word.box)) {
+                        EXPECT_TRUE(masked && mask.contains(word.box)) << word.text.toStdString();
+                    }
+                }
+            }
+        }
+    }
+}
+
+struct MaskedReading : testing::Test {
+    // "secret" sits under a mask; "token" is on the screen twice, once masked.
+    TextAnalysis before = reading({{QStringLiteral("user"), QStringLiteral("secret")},
+                                   {QStringLiteral("token"), QStringLiteral("token")},
+                                   {QStringLiteral("密码是一二三四")}});
+    OcrMaskVariant variant;
+
+    void SetUp() override
+    {
+        for (const TextAnalysis::Line& line : before.lines) {
+            for (const auto& word : line.words) {
+                if (word.text == QLatin1String("secret") || &word == &before.lines[1].words[1]
+                    || word.text.startsWith(QStringLiteral("密码")))
+                    variant.masked.push_back(word);
+            }
+        }
+        for (const auto& word : variant.masked)
+            variant.masks.push_back(Rect(word.box.minX() - 1, word.box.minY() - 2,
+                                         word.box.width() + 2, word.box.height() + 4));
+    }
+
+    static TextAnalysis with(TextAnalysis analysis, const QString& text, const Rect& box)
+    {
+        TextAnalysis::Line line;
+        line.text = text;
+        line.box = box;
+        line.words.push_back(TextAnalysis::Word{text, box, {}});
+        analysis.lines.push_back(line);
+        return analysis;
+    }
+    // What a safe reading gives: the words away from the masks.
+    TextAnalysis safe() const
+    {
+        return reading({{QStringLiteral("user")}, {QStringLiteral("token")}});
+    }
+};
+
+TEST_F(MaskedReading, NothingRecoveredWhenOnlyUnmaskedWordsAreRead)
+{
+    EXPECT_EQ(variant.recovered(before, safe()), 0);
+    EXPECT_EQ(variant.recovered(before, TextAnalysis()), 0);
+}
+
+TEST_F(MaskedReading, WordsReadAtTheMaskOrMoreOftenThanBeforeAreRecovered)
+{
+    const Rect secretBox = before.lines[0].words[1].box;
+    // The masked word read in place, shifted by a pixel.
+    EXPECT_EQ(
+        variant.recovered(before, with(safe(), QStringLiteral("secret"), secretBox.offsetBy(1, 0))),
+        1);
+    // A misread but recognisable piece of it.
+    EXPECT_EQ(variant.recovered(before, with(safe(), QStringLiteral("secre"), secretBox)), 1);
+    // Most of the Chinese secret read over its mask.
+    EXPECT_EQ(variant.recovered(
+                  before, with(safe(), QStringLiteral("一二三四"), before.lines[2].words[0].box)),
+              1);
+    // The second "token" read anywhere: the screen shows only one unmasked.
+    EXPECT_EQ(
+        variant.recovered(before, with(safe(), QStringLiteral("token"), Rect(400, 400, 50, 12))),
+        1);
+    // A one-letter stray over a mask gives nothing away.
+    EXPECT_EQ(variant.recovered(before, with(safe(), QStringLiteral("s"), secretBox)), 0);
+}
+
+TEST_F(MaskedReading, FarWordsLostAreToldApartByWhetherTheirPixelsChanged)
+{
+    QImage composite(300, 120, QImage::Format_RGB32);
+    composite.fill(Qt::black);
+    QImage prepared = composite.copy();
+
+    // "user" is 10 px from the secret's mask: far. The first "token" too.
+    const OcrMaskVariant::Kept all = variant.kept(before, safe(), composite, prepared);
+    EXPECT_EQ(all.far, 2);
+    EXPECT_EQ(all.lostPainted + all.lostUntouched, 0);
+
+    // Nothing read: both lost; "user" painted over, "token" untouched.
+    const Rect user = before.lines[0].words[0].box;
+    prepared.setPixel(int(user.midX()), int(user.midY()), qRgb(255, 255, 255));
+    QStringList lost;
+    const OcrMaskVariant::Kept none
+        = variant.kept(before, TextAnalysis(), composite, prepared, &lost);
+    EXPECT_EQ(none.far, 2);
+    EXPECT_EQ(none.lostPainted, 1);
+    EXPECT_EQ(none.lostUntouched, 1);
+    ASSERT_EQ(lost.size(), 2);
+    EXPECT_TRUE(lost[0].startsWith(QLatin1String("user at 10,10 (painted over)")))
+        << lost[0].toStdString();
+}
+
+TEST_F(MaskedReading, WordsWithinReachOfAMaskAreNotFar)
+{
+    // A word 3 px right of the secret's mask is within reach; 4 px is not.
+    const Rect mask = variant.masks[0];
+    for (const auto& [gap, far] : {std::pair{3.0, false}, std::pair{4.0, true}}) {
+        const TextAnalysis near = with(TextAnalysis(), QStringLiteral("x"),
+                                       Rect(mask.maxX() + gap, mask.minY(), 10, 12));
+        EXPECT_EQ(variant.kept(near, near, QImage(), QImage()).far, far ? 1 : 0) << gap;
+    }
+}
+
+// --- floors on two tuning screens ---
+
+// Two plain pages the recogniser already reads fairly well: a manual page
+// in a terminal and a documentation page in a Qt text browser. The floors
+// sit below today's readings and catch a recogniser that stops reading
+// screenshots of real programs (bench_ocr --corpus measures the rest).
+TEST(OcrCorpusFloors, PlainPagesReadInOrderWithoutJunk)
+{
+    const OcrCorpus corpus = OcrCorpus::load(OcrCorpus::defaultDirectory());
+    TesseractTextRecognizer recognizer;
+    struct Floor {
+        const char* screen;
+        int exact;
+        double accuracy;
+        int backwardSteps;
+    };
+    for (const Floor& floor :
+         {Floor{"term-dejavu-light-man", 12, 0.75, 2}, Floor{"qt-doc-dense", 9, 0.72, 0}}) {
+        SCOPED_TRACE(floor.screen);
+        const OcrCorpus::Screen* screen = corpus.find(QString::fromUtf8(floor.screen));
+        ASSERT_NE(screen, nullptr);
+        ASSERT_FALSE(screen->heldOut());
+        QStringList read;
+        for (const TextAnalysis::Line& line :
+             recognizer.analyze(screen->image(), RecognitionCancellation()).lines)
+            read.append(line.text);
+        const OcrScore score = OcrScore::of(screen->rows, read);
+        EXPECT_GE(score.exact, floor.exact) << score.missed.join(QLatin1Char('\n')).toStdString();
+        EXPECT_GE(score.accuracy(), floor.accuracy);
+        EXPECT_TRUE(score.junk.isEmpty()) << score.junk.join(QLatin1Char('\n')).toStdString();
+        EXPECT_LE(score.backwardSteps, floor.backwardSteps);
+    }
 }
 
 } // namespace

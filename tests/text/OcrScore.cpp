@@ -45,7 +45,10 @@ bool readsParts(const QStringList& parts, qsizetype part, const QStringList& rea
 
 } // namespace
 
-QString OcrScore::normalized(const QString& text) { return text.simplified(); }
+QString OcrScore::normalized(const QString& text)
+{
+    return text.normalized(QString::NormalizationForm_KC).simplified();
+}
 
 QString OcrScore::withoutCjkSpaces(const QString& text)
 {

@@ -7,7 +7,9 @@ namespace kelpie {
 
 // How well one reading of a screen matches the screen's expected rows
 // (OcrCorpus::Screen::rows; a TAB separates parts of a row that stand far
-// apart). Spaces are compared after runs of white space are made one space.
+// apart). Texts are compared in compatibility form (NFKC: a full-width
+// colon or bracket is the same as the ASCII one), after runs of white space
+// are made one space.
 struct OcrScore {
     // Expected rows.
     int rows = 0;
@@ -30,7 +32,8 @@ struct OcrScore {
 
     static OcrScore of(const QStringList& expectedRows, const QStringList& readLines);
 
-    // Runs of white space made one space, none at either end.
+    // In compatibility form (NFKC), runs of white space made one space, none
+    // at either end.
     static QString normalized(const QString& text);
     // Without the spaces some readers put between two CJK characters.
     static QString withoutCjkSpaces(const QString& text);
