@@ -35,29 +35,42 @@ struct TesseractEngine::Model {
     tesseract::TessBaseAPI api;
 };
 
-TesseractEngine::TesseractEngine(const QStringList& names)
+TesseractEngine::TesseractEngine(const QStringList& modelNames)
+    : names(modelNames), models(std::size_t(modelNames.size()))
 {
+}
+
+bool TesseractEngine::isLoaded(int model) const
+{
+    return model >= 0 && model < int(models.size()) && models[std::size_t(model)];
+}
+
+void TesseractEngine::load(int index)
+{
+    if (index < 0 || index >= int(models.size()) || models[std::size_t(index)])
+        return;
     // Some of Tesseract's settings are process-wide; set them once, before
     // any engine can be running.
     static std::once_flag quiet;
-    for (const QString& name : names) {
-        auto model = std::make_unique<Model>();
-        // Recognition without language correction: no word lists, so names,
-        // numbers and mixed text are read as they are drawn.
-        const std::vector<std::string> keys{"load_system_dawg", "load_freq_dawg"};
-        const std::vector<std::string> values{"0", "0"};
-        if (model->api.Init(nullptr, name.toUtf8().constData(), tesseract::OEM_LSTM_ONLY, nullptr,
-                            0, &keys, &values, false)
-            != 0)
-            throw TextRecognizer::Failure("cannot load the text recognition model "
-                                          + name.toStdString());
-        std::call_once(quiet, [&model] { model->api.SetVariable("debug_file", "/dev/null"); });
-        // Lines arrive dark on white already; trying them inverted only
-        // costs time.
-        model->api.SetVariable("tessedit_do_invert", "0");
-        model->api.SetPageSegMode(tesseract::PSM_SINGLE_LINE);
-        models.push_back(std::move(model));
-    }
+    const QString& name = names[index];
+    auto model = std::make_unique<Model>();
+    // Recognition without language correction: no word lists, so names,
+    // numbers and mixed text are read as they are drawn. (The line
+    // recogniser keeps its punctuation and number patterns: without them it
+    // reads "Ctrl" as "Ctri".)
+    const std::vector<std::string> keys{"load_system_dawg", "load_freq_dawg"};
+    const std::vector<std::string> values{"0", "0"};
+    if (model->api.Init(nullptr, name.toUtf8().constData(), tesseract::OEM_LSTM_ONLY, nullptr, 0,
+                        &keys, &values, false)
+        != 0)
+        throw TextRecognizer::Failure("cannot load the text recognition model "
+                                      + name.toStdString());
+    std::call_once(quiet, [&model] { model->api.SetVariable("debug_file", "/dev/null"); });
+    // Lines arrive dark on white already; trying them inverted only costs
+    // time.
+    model->api.SetVariable("tessedit_do_invert", "0");
+    model->api.SetPageSegMode(tesseract::PSM_SINGLE_LINE);
+    models[std::size_t(index)] = std::move(model);
 }
 
 TesseractEngine::~TesseractEngine() = default;
@@ -76,6 +89,7 @@ TesseractEngine::Result TesseractEngine::recognize(const QImage& line, int model
     result.model = model;
     if (line.isNull() || model < 0 || model >= int(models.size()))
         return result;
+    load(model);
     tesseract::TessBaseAPI& api = models[std::size_t(model)]->api;
     const QImage grey = line.format() == QImage::Format_Grayscale8
         ? line
@@ -99,11 +113,13 @@ TesseractEngine::Result TesseractEngine::recognize(const QImage& line, int model
     std::unique_ptr<tesseract::ResultIterator> it(api.GetIterator());
     double confidenceSum = 0;
     int words = 0;
+    double wordConfidence = 0;
     if (it) {
         do {
             const bool startsWord = it->IsAtBeginningOf(tesseract::RIL_WORD);
             if (startsWord) {
                 const double confidence = it->Confidence(tesseract::RIL_WORD);
+                wordConfidence = confidence;
                 confidenceSum += confidence;
                 result.weakestWord
                     = words == 0 ? confidence : std::min(result.weakestWord, confidence);
@@ -123,6 +139,7 @@ TesseractEngine::Result TesseractEngine::recognize(const QImage& line, int model
             for (const uint c : glyph.text.toUcs4())
                 result.hasHan = result.hasHan || isHan(c);
             result.glyphs.push_back(std::move(glyph));
+            result.wordConfidences.push_back(wordConfidence);
         } while (it->Next(tesseract::RIL_SYMBOL));
     }
     result.confidence = words > 0 ? confidenceSum / words : 0;

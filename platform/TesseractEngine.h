@@ -12,14 +12,18 @@
 
 namespace kelpie {
 
-// One worker's warm Tesseract models: one recogniser per language, loaded
-// once, used by one thread at a time. Lines are recognised one by one, each
-// as a single text line with the model the caller picks.
+// One worker's Tesseract models: one recogniser per language, each loaded
+// the first time it is needed (so a screen without Chinese never loads the
+// Chinese models, and traditional Chinese is loaded only for screens that
+// call for it), used by one thread at a time. Lines are recognised one by
+// one, each as a single text line with the model the caller picks.
 class TesseractEngine {
 public:
     struct Result {
         // Boxes in the line image's pixels.
         std::vector<TextAnalysis::Glyph> glyphs;
+        // The confidence of the word each glyph belongs to, glyph by glyph.
+        std::vector<double> wordConfidences;
         double confidence = 0;  // mean over the words
         double weakestWord = 0; // the least confident word's
         bool hasHan = false;    // read at least one Han character
@@ -27,15 +31,21 @@ public:
     };
 
     // Tesseract model names ("chi_sim", "eng", …) in the caller's order.
-    // Throws TextRecognizer::Failure when a model cannot be loaded.
+    // Nothing is loaded yet.
     explicit TesseractEngine(const QStringList& models);
     ~TesseractEngine();
     TesseractEngine(const TesseractEngine&) = delete;
     TesseractEngine& operator=(const TesseractEngine&) = delete;
 
+    // Loads the model at `model` in the constructor's list unless it is
+    // loaded. Throws TextRecognizer::Failure when it cannot be loaded.
+    void load(int model);
+    bool isLoaded(int model) const;
+
     // Recognises a grey line image with the model at `model` in the
-    // constructor's list. Throws RecognitionCancellation::Cancelled when the
-    // cancellation fires during recognition.
+    // constructor's list, loading it first when needed. Throws
+    // RecognitionCancellation::Cancelled when the cancellation fires during
+    // recognition, TextRecognizer::Failure when the model cannot be loaded.
     Result recognize(const QImage& line, int model, const RecognitionCancellation& cancellation);
 
     // Keeps Tesseract's OpenMP loops on the calling thread. Its default team
@@ -46,7 +56,8 @@ public:
 
 private:
     struct Model;
-    std::vector<std::unique_ptr<Model>> models;
+    QStringList names;
+    std::vector<std::unique_ptr<Model>> models; // null until loaded
 };
 
 } // namespace kelpie

@@ -10,7 +10,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <condition_variable>
+#include <cstring>
 #include <exception>
 #include <functional>
 #include <list>
@@ -31,8 +33,8 @@ constexpr double hanInkSpan = 0.76;
 // twice as fast as the Chinese ones and reads Latin text (spaces,
 // punctuation) better, but it also reads a Chinese word as Latin garbage
 // with fair confidence, hence the check on the weakest word.
-constexpr double latinAcceptance = 85;
-constexpr double latinWeakestWord = 80;
+constexpr double latinAcceptance = 70;
+constexpr double latinWeakestWord = 50;
 // Simplified and traditional Chinese cannot be told apart line by line:
 // each model reads the other script's characters as its own with about the
 // same confidence (the traditional one reads many a simplified line with
@@ -45,8 +47,18 @@ constexpr double secondScriptMargin = 12;
 constexpr std::size_t secondScriptLines = 2;
 // Lines recognised with less confidence than this are pictures, icons or
 // noise rather than text (clear screen text reads at 70 and more, noise in
-// photographs at 55 and less).
+// photographs at 55 and less) unless they read as letters, digits and
+// Chinese characters; below the second figure they never are.
 constexpr double minimumConfidence = 60;
+constexpr double unsureConfidence = 35;
+// A run of Latin glyphs in a Chinese line read again by the English model
+// takes the English reading unless that is less sure by more than this.
+constexpr double runTolerance = 0;
+// The English reading of a line beats a Han reading when it is this much
+// surer; a reading without Han characters by another model must be surer
+// than the English one by the second figure.
+constexpr double latinOverHan = 15;
+constexpr double latinPreference = 10;
 // After an analysis, idle models are freed when less memory than this is
 // available to the system.
 constexpr qint64 lowMemoryBytes = 256LL * 1024 * 1024;
@@ -111,6 +123,170 @@ QString joined(const TesseractEngine::Result& result)
     return text;
 }
 
+bool hasCjk(const QString& text)
+{
+    for (const uint c : text.toUcs4()) {
+        if (TextAnalysis::isCjk(c))
+            return true;
+    }
+    return false;
+}
+
+bool hasLetterOrDigit(const QString& text)
+{
+    for (const QChar c : text) {
+        if (c.isLetterOrNumber())
+            return true;
+    }
+    return false;
+}
+
+// Of two readings of a line without Han characters, the more confident,
+// the English one unless the other is clearly surer (the Chinese models
+// read Latin text with spaces inside words and letters mixed up);
+// where both read the same characters, the English model's word breaks
+// with the better of the two confidences (agreement is itself evidence).
+TesseractEngine::Result better(TesseractEngine::Result latin, TesseractEngine::Result other)
+{
+    if (joined(latin) == joined(other)) {
+        latin.confidence = std::max(latin.confidence, other.confidence);
+        return latin;
+    }
+    return latin.confidence + latinPreference >= other.confidence ? latin : other;
+}
+
+// Whether two readings differ at most in characters that look alike in
+// most screen fonts (one, ell, capital i, bar; zero and capital o).
+bool sameBarLookAlikes(const QString& a, const QString& b)
+{
+    const auto folded = [](QString text) {
+        for (QChar& c : text) {
+            if (c == QLatin1Char('l') || c == QLatin1Char('I') || c == QLatin1Char('|'))
+                c = QLatin1Char('1');
+            else if (c == QLatin1Char('O'))
+                c = QLatin1Char('0');
+        }
+        return text;
+    };
+    return folded(a) == folded(b);
+}
+
+// The column between `from` and `to` of a line image nearest to `near`
+// that holds no ink; `near` itself when there is none.
+int blankColumnNear(const QImage& line, int from, int to, int near)
+{
+    from = std::max(0, from);
+    to = std::min(line.width() - 1, to);
+    int best = -1;
+    for (int x = from; x <= to; ++x) {
+        bool blank = true;
+        for (int y = 0; y < line.height() && blank; ++y)
+            blank = line.constScanLine(y)[x] >= TextLayout::inkThreshold;
+        if (blank && (best < 0 || std::abs(x - near) < std::abs(best - near)))
+            best = x;
+    }
+    return best < 0 ? near : best;
+}
+
+// Columns [from, to) of a line image with a blank margin on either side.
+QImage columns(const QImage& line, int from, int to, int margin)
+{
+    QImage crop(to - from + 2 * margin, line.height(), QImage::Format_Grayscale8);
+    if (crop.isNull())
+        return {};
+    crop.fill(255);
+    for (int y = 0; y < line.height(); ++y)
+        std::memcpy(crop.scanLine(y) + margin, line.constScanLine(y) + from,
+                    std::size_t(to - from));
+    return crop;
+}
+
+// The Chinese models read digits and Latin words inside a Chinese line
+// poorly ("2024" as "2924", "alice" as "atice"). Each run of such glyphs
+// between the Han characters of a Chinese reading is read again on its own
+// with the English model, and that reading replaces the run unless it is
+// less sure.
+TesseractEngine::Result withLatinRuns(TesseractEngine& engine, int latinModel, const QImage& line,
+                                      TesseractEngine::Result han,
+                                      const RecognitionCancellation& cancellation)
+{
+    const std::vector<TextAnalysis::Glyph>& glyphs = han.glyphs;
+    std::vector<TextAnalysis::Glyph> merged;
+    std::vector<double> confidences;
+    const int pad = std::max(3, line.height() / 5);
+    const int margin = std::max(4, line.height() / 2);
+    std::size_t i = 0;
+    while (i < glyphs.size()) {
+        std::size_t j = i;
+        while (j < glyphs.size() && !hasCjk(glyphs[j].text))
+            ++j;
+        if (j == i) {
+            merged.push_back(glyphs[i]);
+            confidences.push_back(han.wordConfidences[i]);
+            ++i;
+            continue;
+        }
+        bool letters = false;
+        double left = glyphs[i].box.minX();
+        double right = glyphs[i].box.maxX();
+        double runConfidence = 0;
+        for (std::size_t k = i; k < j; ++k) {
+            letters = letters || hasLetterOrDigit(glyphs[k].text);
+            left = std::min(left, glyphs[k].box.minX());
+            right = std::max(right, glyphs[k].box.maxX());
+            runConfidence += han.wordConfidences[k];
+        }
+        runConfidence /= double(j - i);
+        // The character boxes of a line recogniser are approximate: the run
+        // is cut out at the blank column nearest to the middle of the gap
+        // between it and its Han neighbours.
+        int from = int(std::floor(left - pad));
+        int to = int(std::ceil(right + pad));
+        if (i > 0) {
+            const Rect& neighbour = glyphs[i - 1].box;
+            from = blankColumnNear(line, int(neighbour.midX()), int(std::ceil(left)) + pad,
+                                   int(std::lround((neighbour.maxX() + left) / 2)));
+        }
+        if (j < glyphs.size()) {
+            const Rect& neighbour = glyphs[j].box;
+            to = blankColumnNear(line, int(std::floor(right)) - pad, int(neighbour.midX()),
+                                 int(std::lround((right + neighbour.minX()) / 2)))
+                + 1;
+        }
+        from = std::clamp(from, 0, line.width());
+        to = std::clamp(to, from, line.width());
+        TesseractEngine::Result latin;
+        if (letters && to - from >= 2)
+            latin = engine.recognize(columns(line, from, to, margin), latinModel, cancellation);
+        QString runText;
+        for (std::size_t k = i; k < j; ++k)
+            runText += glyphs[k].text;
+        // Where the two differ only in look-alikes ("F1" and "Fl"), the
+        // Chinese model saw the run in its line and the English model
+        // alone; its context decides.
+        const bool take = !latin.glyphs.empty() && latin.confidence >= runConfidence - runTolerance
+            && !sameBarLookAlikes(runText, joined(latin));
+        if (take) {
+            for (std::size_t k = 0; k < latin.glyphs.size(); ++k) {
+                TextAnalysis::Glyph glyph = latin.glyphs[k];
+                glyph.box = Rect(glyph.box.minX() - margin + from, glyph.box.minY(),
+                                 glyph.box.width(), glyph.box.height());
+                merged.push_back(std::move(glyph));
+                confidences.push_back(latin.wordConfidences[k]);
+            }
+        } else {
+            for (std::size_t k = i; k < j; ++k) {
+                merged.push_back(glyphs[k]);
+                confidences.push_back(han.wordConfidences[k]);
+            }
+        }
+        i = j;
+    }
+    han.glyphs = std::move(merged);
+    han.wordConfidences = std::move(confidences);
+    return han;
+}
+
 // Recognises one line with the model that suits it (see the constants
 // above); of the Chinese languages the caller's first.
 TesseractEngine::Result recognizeLine(TesseractEngine& engine, const Models& models,
@@ -126,28 +302,49 @@ TesseractEngine::Result recognizeLine(TesseractEngine& engine, const Models& mod
     if (models.chinese.empty())
         return latin();
 
-    // Both read a line without Han characters: the more confident wins,
-    // but where both read the same characters the English model's word
-    // breaks are the better ones.
-    const auto pick = [](TesseractEngine::Result other, TesseractEngine::Result han) {
-        return other.confidence >= han.confidence || joined(other) == joined(han) ? other : han;
-    };
-    if (looksHan) {
-        TesseractEngine::Result han = chinese();
-        if (han.hasHan)
-            return han;
-        return pick(latin(), std::move(han));
+    std::optional<TesseractEngine::Result> other;
+    if (!looksHan) {
+        other = latin();
+        if (other->confidence >= latinAcceptance && other->weakestWord >= latinWeakestWord)
+            return *other;
     }
-    TesseractEngine::Result other = latin();
-    if (other.confidence >= latinAcceptance && other.weakestWord >= latinWeakestWord)
-        return other;
     TesseractEngine::Result han = chinese();
-    if (han.hasHan)
-        return han;
-    return pick(std::move(other), std::move(han));
+    if (!han.hasHan)
+        return better(other ? std::move(*other) : latin(), std::move(han));
+    // A Han reading where the English model is far surer of its own is a
+    // misreading (a lone "-C" read as "下").
+    if (other && other->confidence >= han.confidence + latinOverHan
+        && other->weakestWord >= latinWeakestWord - latinOverHan)
+        return *other;
+    return withLatinRuns(engine, models.latin, line, std::move(han), cancellation);
 }
 
-TextAnalysis::Line toLine(const Recognized& recognized, const QRect& box)
+// Whether a reading is text rather than the recogniser's guess at a
+// picture, an icon or noise: sure readings are, unsure ones only when they
+// are mostly letters, digits or CJK characters.
+bool plausible(const TesseractEngine::Result& result)
+{
+    if (result.confidence >= minimumConfidence)
+        return true;
+    if (result.confidence < unsureConfidence)
+        return false;
+    int letters = 0;
+    int all = 0;
+    for (const TextAnalysis::Glyph& glyph : result.glyphs) {
+        for (const QChar c : glyph.text) {
+            ++all;
+            letters += c.isLetterOrNumber() || TextAnalysis::isCjk(c.unicode());
+        }
+    }
+    return all >= 2 && 10 * letters >= 7 * all;
+}
+
+// A terminal draws a Chinese character in two cells, narrower than both:
+// the blank it leaves beside itself, up to this share of the line's height,
+// is part of its cell, not a space.
+constexpr double cellBlank = 0.25;
+
+TextAnalysis::Line toLine(const Recognized& recognized, const QRect& box, bool grid)
 {
     const TextLayout::LineImage& image = recognized.image;
     const auto toImageX = [&image](double x) { return image.origin.x() + x / image.scale; };
@@ -170,7 +367,9 @@ TextAnalysis::Line toLine(const Recognized& recognized, const QRect& box)
     const auto blank = [&](double fromX, double toX) {
         const int from = int(std::lround((fromX - image.origin.x()) * image.scale));
         const int to = int(std::lround((toX - image.origin.x()) * image.scale));
-        return TextLayout::blankWidth(image.image, top, bottom, from, to) / image.scale;
+        const double width
+            = TextLayout::blankWidth(image.image, top, bottom, from, to) / image.scale;
+        return grid ? std::max(0.0, width - cellBlank * box.height()) : width;
     };
     return TextAnalysis::assembleLine(glyphs, recognized.result.confidence, box.height(), blank);
 }
@@ -247,6 +446,9 @@ struct TesseractTextRecognizer::Pool {
     std::condition_variable released;
     std::vector<std::unique_ptr<TesseractEngine>> idle;
     int loaded = 0;
+
+    std::mutex secondMutex;
+    std::unique_ptr<TesseractEngine> secondEngine;
 
     // An engine for the caller: an idle one, a new one while fewer than
     // `limit` exist, else (when waiting) the next one released. Empty when
@@ -357,12 +559,23 @@ struct TesseractTextRecognizer::Pool {
         }
         if (han.size() < secondScriptLines || first / double(han.size()) >= secondScriptTrial)
             return;
+        // One engine, used by one analysis at a time, holds the second
+        // script while it is needed.
+        std::lock_guard lock(secondMutex);
+        if (!secondEngine)
+            secondEngine = std::make_unique<TesseractEngine>(models.names);
         std::vector<TesseractEngine::Result> second(han.size());
-        runAll(han.size(), [&](TesseractEngine& engine, std::size_t i) {
+        for (std::size_t i = 0; i < han.size(); ++i) {
             cancellation.throwIfCancelled();
-            second[i]
-                = engine.recognize(results[han[i]]->image.image, models.chinese[1], cancellation);
-        });
+            const QImage& line = results[han[i]]->image.image;
+            second[i] = secondEngine->recognize(line, models.chinese[1], cancellation);
+            if (second[i].hasHan && models.latin >= 0)
+                second[i] = withLatinRuns(*secondEngine, models.latin, line, std::move(second[i]),
+                                          cancellation);
+        }
+        // The second script is needed by few screens; its model is not
+        // kept warm, which would cost as much memory as a worker's set.
+        secondEngine.reset();
         double secondSum = 0;
         for (const TesseractEngine::Result& result : second)
             secondSum += result.confidence;
@@ -380,6 +593,9 @@ struct TesseractTextRecognizer::Pool {
             dropped.swap(idle);
             loaded -= int(dropped.size());
         }
+        // Waits for a second-script pass that is running.
+        std::lock_guard lock(secondMutex);
+        secondEngine.reset();
     }
 };
 
@@ -422,8 +638,35 @@ void TesseractTextRecognizer::prewarm()
             break;
         engines.push_back(std::move(engine));
     }
+    // The models every screen may need (not the second Chinese script),
+    // each worker's on a thread of its own.
+    std::vector<int> wanted;
+    if (pool->models.latin >= 0)
+        wanted.push_back(pool->models.latin);
+    if (!pool->models.chinese.empty())
+        wanted.push_back(pool->models.chinese.front());
+    if (pool->models.combined)
+        wanted = {0};
+    std::exception_ptr failure;
+    std::mutex failureMutex;
+    std::vector<std::thread> loaders;
+    for (auto& engine : engines) {
+        loaders.emplace_back([&, raw = engine.get()] {
+            try {
+                for (const int model : wanted)
+                    raw->load(model);
+            } catch (...) {
+                std::lock_guard lock(failureMutex);
+                failure = std::current_exception();
+            }
+        });
+    }
+    for (std::thread& loader : loaders)
+        loader.join();
     for (auto& engine : engines)
         pool->release(std::move(engine));
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 void TesseractTextRecognizer::releaseIdleModels() { pool->dropIdle(); }
@@ -448,9 +691,12 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
     const QImage normalized = TextLayout::normalized(grey);
     if (grey.isNull() || normalized.isNull())
         throw Failure("not enough memory to analyse the image");
-    const std::vector<QRect> boxes = TextLayout::lines(normalized, cancellation);
-    if (boxes.empty())
+    const std::vector<TextLayout::Line> found = TextLayout::analyse(normalized, cancellation);
+    if (found.empty())
         return {};
+    std::vector<QRect> boxes;
+    for (const TextLayout::Line& line : found)
+        boxes.push_back(line.box);
 
     // Long lines first, so that the workers finish together. Recognition
     // time grows with a line's length in line heights.
@@ -497,9 +743,9 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
 
     TextAnalysis analysis;
     for (std::size_t i = 0; i < boxes.size(); ++i) {
-        if (!results[i] || results[i]->result.confidence < minimumConfidence)
+        if (!results[i] || !plausible(results[i]->result))
             continue;
-        TextAnalysis::Line line = toLine(*results[i], boxes[i]);
+        TextAnalysis::Line line = toLine(*results[i], boxes[i], found[i].grid);
         if (!line.words.empty())
             analysis.lines.push_back(std::move(line));
     }

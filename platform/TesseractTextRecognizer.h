@@ -20,18 +20,20 @@ namespace kelpie {
 // before are remembered by their pixels, so that reading a document again
 // after an edit costs only the lines the edit changed.
 //
-// Models stay loaded for the life of the recogniser: one set per worker,
-// loaded on first use or by prewarm(). Sets beyond the worker count (made
-// while analyses overlap) are freed once idle, and all idle sets are freed
-// when the system runs low on memory (MemAvailable below 256 MiB after an
-// analysis) or when releaseIdleModels() is called; the next analysis loads
-// them again.
+// Models stay loaded for the life of the recogniser. Each worker holds the
+// English and simplified Chinese models (about 55 MB), loaded on first use
+// or by prewarm(); the traditional Chinese model, needed only for screens
+// whose Chinese the first script reads poorly, is loaded for such a screen
+// into one engine, used by one analysis at a time, and freed after it. Sets beyond the worker count
+// (made while analyses overlap) are freed once idle, and all idle models are freed when the system
+// runs low on memory (MemAvailable below 256 MiB after an analysis) or when releaseIdleModels() is
+// called; the next analysis loads them again.
 class TesseractTextRecognizer final : public TextRecognizer {
 public:
     struct Options {
         // Lines recognised at once; 0 means one per processor core, at most
-        // two (each worker holds its own set of the three models, about
-        // 105 MB of private memory).
+        // two (each worker holds its own English and simplified Chinese
+        // models, about 55 MB of private memory).
         int workers = 0;
         // Lines lower than this many pixels are scaled up to it first.
         int minimumLineHeight = 24;
@@ -50,8 +52,9 @@ public:
 
     TextAnalysis analyze(const QImage& image, const RecognitionCancellation& cancellation) override;
 
-    // Loads one model set per worker now, so that the first analysis does
-    // not pay for it. Throws Failure when a model cannot be loaded.
+    // Loads the English and first Chinese model of every worker now, the
+    // workers' at once, so that the first analysis does not pay for them.
+    // Throws Failure when a model cannot be loaded.
     void prewarm();
     void releaseIdleModels();
     // Forgets the remembered line readings.

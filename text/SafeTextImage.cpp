@@ -4,7 +4,9 @@
 #include "text/TextRecognizer.h"
 
 #include <QColorSpace>
+#include <QHash>
 #include <QPainter>
+#include <QRegion>
 
 namespace kelpie::SafeTextImage {
 
@@ -17,41 +19,94 @@ const char* PreparationFailure::what() const noexcept
     return "safe text image: failed";
 }
 
+namespace {
+
+// A rectangle of bottom-left pixel space as whole pixels of top-left space.
+QRect topLeftPixels(const Rect& rect, int imageHeight)
+{
+    const Rect pixels = rect.integral();
+    return QRect(int(pixels.minX()), imageHeight - int(pixels.maxY()), int(pixels.width()),
+                 int(pixels.height()));
+}
+
+// The regions (in order) whose grown, clipped rectangle meets an
+// occlusion, and those rectangles.
+std::vector<std::pair<qsizetype, Rect>> suppressed(const QList<Rect>& textRegions,
+                                                   const QList<Rect>& occlusions, Size size)
+{
+    const Rect bounds(0, 0, size.width, size.height);
+    std::vector<std::pair<qsizetype, Rect>> result;
+    for (qsizetype i = 0; i < textRegions.size(); ++i) {
+        const Rect reach = textRegions[i].insetBy(-regionGrowth, -regionGrowth).intersected(bounds);
+        if (reach.isNull())
+            continue;
+        for (const Rect& occlusion : occlusions) {
+            if (!reach.intersected(occlusion).isNull()) {
+                result.emplace_back(i, reach);
+                break;
+            }
+        }
+    }
+    return result;
+}
+
+// The colour that surrounds a rectangle: the most frequent one on the ring
+// of pixels just outside it, white when there is none.
+QRgb surroundingColor(const QImage& image, const QRect& rect)
+{
+    QHash<QRgb, int> counts;
+    const QRect ring = rect.adjusted(-1, -1, 1, 1);
+    const auto count = [&](int x, int y) {
+        if (image.rect().contains(x, y))
+            ++counts[reinterpret_cast<const QRgb*>(image.constScanLine(y))[x]];
+    };
+    for (int x = ring.left(); x <= ring.right(); ++x) {
+        count(x, ring.top());
+        count(x, ring.bottom());
+    }
+    for (int y = ring.top() + 1; y < ring.bottom(); ++y) {
+        count(ring.left(), y);
+        count(ring.right(), y);
+    }
+    QRgb best = qRgba(255, 255, 255, 255);
+    int bestCount = 0;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (it.value() > bestCount || (it.value() == bestCount && it.key() < best)) {
+            best = it.key();
+            bestCount = it.value();
+        }
+    }
+    return best;
+}
+
+} // namespace
+
 QList<Rect> textRegions(const QImage& image, const RecognitionCancellation& cancellation)
 {
     cancellation.throwIfCancelled();
     const QImage normalized = TextLayout::normalized(TextLayout::grey(image));
     if (normalized.isNull())
         throw TextRecognizer::Failure("text regions: the image cannot be analysed");
-    const std::vector<QRect> lines = TextLayout::lines(normalized, cancellation);
+    const std::vector<TextLayout::Line> lines = TextLayout::analyse(normalized, cancellation);
     cancellation.throwIfCancelled();
 
     // Layout boxes are y-down from the top; regions are y-up from the bottom.
     const double height = image.height();
     QList<Rect> regions;
-    regions.reserve(qsizetype(lines.size()));
-    for (const QRect& line : lines)
-        regions.append(
-            Rect(line.x(), height - line.y() - line.height(), line.width(), line.height()));
+    for (const TextLayout::Line& line : lines) {
+        for (const QRect& word : line.words)
+            regions.append(
+                Rect(word.x(), height - word.y() - word.height(), word.width(), word.height()));
+    }
     return regions;
 }
 
 QList<Rect> regionsToSuppress(const QList<Rect>& textRegions, const QList<Rect>& occlusions,
                               Size size)
 {
-    const Rect bounds(0, 0, size.width, size.height);
     QList<Rect> suppress;
-    for (const Rect& region : textRegions) {
-        const Rect reach = region.insetBy(-regionGrowth, -regionGrowth).intersected(bounds);
-        if (reach.isNull())
-            continue;
-        for (const Rect& occlusion : occlusions) {
-            if (!reach.intersected(occlusion).isNull()) {
-                suppress.append(reach);
-                break;
-            }
-        }
-    }
+    for (const auto& [index, reach] : suppressed(textRegions, occlusions, size))
+        suppress.append(reach);
     return suppress;
 }
 
@@ -63,44 +118,90 @@ QImage prepare(const QImage& image, const QList<Rect>& baseRegions, const QList<
     if (image.isNull())
         throw PreparationFailure(PreparationError::allocation);
 
+    // The pixels are converted to sRGB once, here, the same way the
+    // recogniser converts an image it is given directly, so a mask does
+    // not change how the text away from it reads.
+    const QImage source = TextLayout::inSrgb(image);
+    if (source.isNull())
+        throw PreparationFailure(PreparationError::allocation);
+    QImage pristine = source.convertToFormat(QImage::Format_RGBA8888_Premultiplied);
+    if (pristine.isNull())
+        throw PreparationFailure(PreparationError::allocation);
+    pristine.setColorSpace(QColorSpace::SRgb);
+    pristine.setDevicePixelRatio(1); // painted pixel for pixel
+    // Colours are read from the same bytes that are painted.
+    const QImage colours = source.convertToFormat(QImage::Format_ARGB32);
+    if (colours.isNull())
+        throw PreparationFailure(PreparationError::allocation);
+    const int width = image.width();
+    const int height = image.height();
+
+    // What an occlusion covers is hidden whatever effect it shows: the
+    // cells of a pixelation or the smudge of a blur carry the shape of
+    // what lies under them and join the text beside them into one word.
+    // Each occluded area becomes the colour around it before anything
+    // else is looked at.
+    {
+        QPainter painter(&pristine);
+        if (!painter.isActive())
+            throw PreparationFailure(PreparationError::allocation);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        for (const Rect& occlusion : occlusions) {
+            if (!occlusion.isFinite())
+                continue;
+            const QRect area = topLeftPixels(occlusion, height).intersected(pristine.rect());
+            if (!area.isEmpty())
+                painter.fillRect(area, QColor::fromRgba(surroundingColor(colours, area)));
+        }
+    }
+    QImage bitmap = pristine.copy();
+    if (bitmap.isNull())
+        throw PreparationFailure(PreparationError::allocation);
+
     QList<Rect> regions;
     try {
-        regions = textRegions(image, cancellation);
+        regions = textRegions(pristine, cancellation);
     } catch (const TextRecognizer::Failure&) {
         throw PreparationFailure(PreparationError::unavailableGeometry);
     }
+    const qsizetype ownRegions = regions.size();
     regions.append(baseRegions);
-    const int width = image.width();
-    const int height = image.height();
-    const QList<Rect> suppress
-        = regionsToSuppress(regions, occlusions, Size{double(width), double(height)});
+    const auto suppress = suppressed(regions, occlusions, Size{double(width), double(height)});
 
-    QImage bitmap(width, height, QImage::Format_RGBA8888_Premultiplied);
-    if (bitmap.isNull())
-        throw PreparationFailure(PreparationError::allocation);
-    bitmap.setColorSpace(QColorSpace::SRgb);
-    bitmap.fill(Qt::transparent);
-
-    QImage source = image;
-    if (source.colorSpace().isValid() && source.colorSpace() != QColorSpace(QColorSpace::SRgb)) {
-        source = source.convertedToColorSpace(QColorSpace::SRgb);
-        if (source.isNull())
-            throw PreparationFailure(PreparationError::allocation);
+    // Words of the image itself that stay readable, and the ink of every
+    // suppressed word, which nothing may bring back.
+    std::vector<bool> hidden(std::size_t(regions.size()), false);
+    QRegion covered;
+    for (const auto& [index, reach] : suppress) {
+        hidden[std::size_t(index)] = true;
+        if (regions[index].isFinite())
+            covered += topLeftPixels(regions[index], height).adjusted(-1, -1, 1, 1);
     }
+    QRegion keep;
+    for (qsizetype i = 0; i < ownRegions; ++i) {
+        if (!hidden[std::size_t(i)])
+            keep += topLeftPixels(regions[i], height).adjusted(-1, -1, 1, 1);
+    }
+    keep -= covered;
+
     {
         QPainter painter(&bitmap);
         if (!painter.isActive())
             throw PreparationFailure(PreparationError::allocation);
-        // Pixel for pixel, whatever device pixel ratio the source carries.
-        painter.drawImage(QRect(0, 0, width, height), source, source.rect());
-        for (const Rect& region : suppress) {
-            if (!region.isFinite())
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        // Each suppressed region takes the colour around it rather than
+        // white: a white block on a dark panel would read as a shape and
+        // disturb the text beside it.
+        for (const auto& [index, reach] : suppress) {
+            if (!reach.isFinite())
                 continue;
-            const Rect pixels = region.integral();
-            const QRectF fill(pixels.minX(), height - pixels.maxY(), pixels.width(),
-                              pixels.height());
-            painter.fillRect(fill, Qt::white);
+            const QRect fill = topLeftPixels(reach, height);
+            painter.fillRect(fill, QColor::fromRgba(surroundingColor(colours, fill)));
         }
+        // The growth around a suppressed word may reach into a readable
+        // neighbour (dense lines); the neighbour's own pixels come back.
+        painter.setClipRegion(keep);
+        painter.drawImage(0, 0, pristine);
     }
     cancellation.throwIfCancelled();
     bitmap.setDevicePixelRatio(image.devicePixelRatio());

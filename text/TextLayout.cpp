@@ -1,10 +1,14 @@
 #include "text/TextLayout.h"
 
+#include <QColorSpace>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <limits>
+#include <map>
 #include <numeric>
 
 namespace kelpie::TextLayout {
@@ -15,6 +19,13 @@ namespace {
 constexpr int blockSize = 8;
 constexpr int panelBlocks = 3;
 constexpr std::size_t largeFlatArea = 64;
+constexpr std::size_t barArea = 24;
+// Grey levels on either side of a block's most frequent value that count
+// as the same fill.
+constexpr int gradientSpread = 4;
+// The most a gradient changes from one pixel to the next.
+constexpr int gradientStep = 2;
+constexpr int barLength = 16;
 // Pixels along the edge of a filled shape that blend into its surroundings.
 constexpr int shapeEdge = 2;
 // Grey levels within which a pixel still matches a background.
@@ -25,9 +36,23 @@ constexpr int contrastGain = 2;
 
 // Glyphs taller than this are pictures or frames, not text.
 constexpr int maximumGlyphHeight = 200;
+// A line this many times taller than its median glyph holds an icon or a
+// picture (glyphs taller than the second figure times the median) that
+// has joined lines of text together.
+constexpr double outsizedLine = 2.5;
+constexpr double outsizedGlyph = 1.8;
+// How far (in pixels) a row's top may stray from a terminal's lattice:
+// rows without capitals or ascenders start lower.
+constexpr int latticeSlack = 3;
 // Lines lower than this hold specks, not text.
 constexpr int minimumLineHeight = 4;
 constexpr int minimumLineInk = 6;
+// The blank between two words: at least this share of the usual height of
+// the line's characters and wider than the usual gap between its letters
+// by the margin below.
+constexpr double wordSpace = 0.3;
+constexpr double minimumWordSpace = 3;
+constexpr double letterGapMargin = 2.5;
 
 struct Box {
     int left = 0;
@@ -160,20 +185,33 @@ bool sameRow(const Box& line, const Box& glyph)
         || (line.middleY() >= glyph.top && line.middleY() < glyph.bottom);
 }
 
+// A line and the glyphs it was made of, left to right once finished.
+struct Run {
+    Box box;
+    std::vector<Box> glyphs;
+    bool grid = false; // a row of a terminal's lattice
+
+    void unite(const Run& other)
+    {
+        box.unite(other.box);
+        glyphs.insert(glyphs.end(), other.glyphs.begin(), other.glyphs.end());
+    }
+};
+
 // Joins glyphs, left to right, into lines: a glyph continues the nearest
 // line on its row whose end is less than one and a half line heights away
 // (wider gaps separate columns and labels).
-std::vector<Box> joinLines(std::vector<Box> glyphs)
+std::vector<Run> joinLines(std::vector<Box> glyphs)
 {
     std::sort(glyphs.begin(), glyphs.end(),
               [](const Box& a, const Box& b) { return a.left < b.left; });
-    std::vector<Box> lines;
+    std::vector<Run> lines;
     std::vector<std::size_t> open;
     for (const Box& glyph : glyphs) {
         std::size_t best = lines.size();
         int bestGap = 0;
         for (std::size_t i = 0; i < open.size();) {
-            const Box& line = lines[open[i]];
+            const Box& line = lines[open[i]].box;
             const int reach = std::max(line.height(), glyph.height()) * 3 / 2;
             // Glyphs come left to right, so a line this far behind is done.
             if (line.right + 2 * maximumGlyphHeight < glyph.left) {
@@ -188,34 +226,70 @@ std::vector<Box> joinLines(std::vector<Box> glyphs)
             ++i;
         }
         if (best == lines.size()) {
-            lines.push_back(glyph);
+            lines.push_back(Run{glyph, {glyph}});
             open.push_back(best);
         } else {
-            lines[best].unite(glyph);
+            lines[best].box.unite(glyph);
+            lines[best].glyphs.push_back(glyph);
         }
     }
     return lines;
 }
 
+// An icon beside a few lines of text (a message box's warning sign) is as
+// tall as all of them and joins them into one line. Such a line is far
+// taller than most of its glyphs; without its outsized glyphs its text is
+// joined again, and the outsized glyphs, pictures rather than text, are
+// left out.
+std::vector<Run> withoutIcons(std::vector<Run> lines)
+{
+    std::vector<Run> result;
+    for (Run& line : lines) {
+        std::vector<int> heights;
+        for (const Box& glyph : line.glyphs)
+            heights.push_back(glyph.height());
+        std::nth_element(heights.begin(), heights.begin() + std::ptrdiff_t(heights.size() / 2),
+                         heights.end());
+        const double median = heights[heights.size() / 2];
+        if (line.glyphs.size() < 3 || line.box.height() <= outsizedLine * median) {
+            result.push_back(std::move(line));
+            continue;
+        }
+        std::vector<Box> text;
+        for (const Box& glyph : line.glyphs) {
+            if (glyph.height() <= outsizedGlyph * median)
+                text.push_back(glyph);
+        }
+        if (text.size() == line.glyphs.size()) {
+            result.push_back(std::move(line));
+            continue;
+        }
+        for (Run& run : joinLines(std::move(text)))
+            result.push_back(std::move(run));
+    }
+    return result;
+}
+
 // Small pieces that sit just above or below a line (underscores, commas,
 // accents that missed the row test) join the line they touch.
-std::vector<Box> mergeFragments(std::vector<Box> lines)
+std::vector<Run> mergeFragments(std::vector<Run> lines)
 {
     std::sort(lines.begin(), lines.end(),
-              [](const Box& a, const Box& b) { return a.height() > b.height(); });
-    std::vector<Box> kept;
-    for (const Box& piece : lines) {
+              [](const Run& a, const Run& b) { return a.box.height() > b.box.height(); });
+    std::vector<Run> kept;
+    for (const Run& piece : lines) {
         bool merged = false;
-        for (Box& line : kept) {
-            if (piece.height() * 2 > line.height())
+        for (Run& run : kept) {
+            const Box& line = run.box;
+            if (piece.box.height() * 2 > line.height())
                 continue;
             const int margin = std::max(2, line.height() / 3);
             const bool nearRows
-                = piece.top < line.bottom + margin && piece.bottom > line.top - margin;
-            const bool nearColumns = piece.left < line.right + line.height() / 2
-                && piece.right > line.left - line.height() / 2;
+                = piece.box.top < line.bottom + margin && piece.box.bottom > line.top - margin;
+            const bool nearColumns = piece.box.left <= line.right + line.height() / 2 + 1
+                && piece.box.right >= line.left - line.height() / 2 - 1;
             if (nearRows && nearColumns) {
-                line.unite(piece);
+                run.unite(piece);
                 merged = true;
                 break;
             }
@@ -226,19 +300,173 @@ std::vector<Box> mergeFragments(std::vector<Box> lines)
     return kept;
 }
 
+bool alikeHeights(const Box& a, const Box& b)
+{
+    return a.height() * 4 <= b.height() * 5 && b.height() * 4 <= a.height() * 5;
+}
+
+// Whether the normalised image holds no ink between two x positions over a
+// row range: nothing but background separates two pieces of one row.
+bool blankBetween(const QImage& normalized, int top, int bottom, int fromX, int toX)
+{
+    for (int y = std::max(0, top); y < std::min(normalized.height(), bottom); ++y) {
+        const std::uint8_t* row = normalized.constScanLine(y);
+        for (int x = std::max(0, fromX); x < std::min(normalized.width(), toX); ++x) {
+            if (row[x] < inkThreshold)
+                return false;
+        }
+    }
+    return true;
+}
+
+// The rows of a screen whose rows all sit on one lattice of a fixed pitch
+// (a terminal), empty when there is none. A row's top may stray from the
+// lattice by latticeSlack (rows without capitals start lower); nearly all
+// rows must sit on it, which rows spaced at random do not.
+std::vector<bool> latticeRows(const std::vector<int>& tops, int lineHeight)
+{
+    const std::size_t count = tops.size();
+    if (count < 4)
+        return {};
+    std::vector<bool> best;
+    std::size_t bestOn = 0;
+    for (double pitch = lineHeight; pitch <= 2.0 * lineHeight + 4; pitch += 0.25) {
+        for (const int anchor : tops) {
+            std::vector<bool> on(count, false);
+            std::size_t n = 0;
+            for (std::size_t r = 0; r < count; ++r) {
+                const double steps = (tops[r] - anchor) / pitch;
+                const double off = (steps - std::round(steps)) * pitch;
+                // Rows start at or a little below their lattice line.
+                on[r] = off >= -2 && off <= latticeSlack + 0.5;
+                n += on[r];
+            }
+            if (n > bestOn) {
+                bestOn = n;
+                best = std::move(on);
+            }
+        }
+    }
+    if (bestOn >= 4 && 10 * bestOn >= 8 * count)
+        return best;
+    return {};
+}
+
+// Text set in a grid of rows (a terminal, a listing, a table) leaves wide
+// gaps inside its rows, where columns are padded with runs of spaces. Each
+// row is one line there: pieces of one row are joined when the rows around
+// them follow each other at one fixed pitch, start at one left edge, and
+// nothing but background lies between the pieces. Elsewhere (a label
+// beside a field, a sidebar beside a page) pieces stay apart. The result
+// is in row order; `terminal` tells whether the whole image is one grid.
+std::vector<Run> joinGridRows(std::vector<Run> lines, const QImage& normalized, bool* terminal)
+{
+    *terminal = false;
+    if (lines.size() < 2)
+        return lines;
+    std::sort(lines.begin(), lines.end(), [](const Run& a, const Run& b) {
+        return a.box.top != b.box.top ? a.box.top < b.box.top : a.box.left < b.box.left;
+    });
+    // Rows: pieces whose middles share their rows, left to right.
+    std::vector<std::vector<std::size_t>> rows;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        bool placed = false;
+        for (auto it = rows.rbegin(); it != rows.rend() && !placed; ++it) {
+            const Box& first = lines[it->front()].box;
+            const Box& box = lines[i].box;
+            if (sameRow(first, box) && box.height() * 2 >= first.height()
+                && first.height() * 2 >= box.height()) {
+                it->push_back(i);
+                placed = true;
+            }
+            if (lines[i].box.top > first.bottom)
+                break;
+        }
+        if (!placed)
+            rows.push_back({i});
+    }
+    for (auto& row : rows)
+        std::sort(row.begin(), row.end(), [&](std::size_t a, std::size_t b) {
+            return lines[a].box.left < lines[b].box.left;
+        });
+
+    // A row belongs to a grid when it and a neighbour on either side share
+    // the pitch and the left edge of the row beyond.
+    const auto aligned = [&](std::size_t a, std::size_t b) {
+        const Box& x = lines[rows[a].front()].box;
+        const Box& y = lines[rows[b].front()].box;
+        const int tolerance = std::max(2, std::min(x.height(), y.height()) / 3);
+        return std::abs(x.left - y.left) <= tolerance && alikeHeights(x, y) && y.top > x.top
+            && y.top - x.top <= 3 * std::max(x.height(), y.height());
+    };
+    const auto pitch = [&](std::size_t a, std::size_t b) {
+        return lines[rows[b].front()].box.top - lines[rows[a].front()].box.top;
+    };
+    std::vector<double> reach(rows.size(), 0); // how far apart pieces may join, in heights
+    for (std::size_t r = 0; r + 2 < rows.size(); ++r) {
+        if (aligned(r, r + 1) && aligned(r + 1, r + 2)
+            && std::abs(pitch(r, r + 1) - pitch(r + 1, r + 2)) <= 1)
+            reach[r] = reach[r + 1] = reach[r + 2] = 6;
+    }
+    // A terminal is a grid as a whole: nearly every row sits on one lattice
+    // of a fixed pitch, blank rows and indented ones included. Its rows are
+    // lines however widely their pieces are spaced.
+    std::vector<int> tops;
+    std::vector<int> heights;
+    for (const auto& row : rows) {
+        int top = lines[row.front()].box.top;
+        for (const std::size_t i : row)
+            top = std::min(top, lines[i].box.top);
+        tops.push_back(top);
+        heights.push_back(lines[row.front()].box.height());
+    }
+    std::nth_element(heights.begin(), heights.begin() + std::ptrdiff_t(heights.size() / 2),
+                     heights.end());
+    const std::vector<bool> lattice = latticeRows(tops, heights[heights.size() / 2]);
+    for (std::size_t r = 0; r < lattice.size(); ++r) {
+        if (lattice[r])
+            reach[r] = std::numeric_limits<double>::infinity();
+    }
+    *terminal = !lattice.empty();
+
+    std::vector<Run> joined;
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        Run current = lines[rows[r][0]];
+        current.grid = std::isinf(reach[r]);
+        for (std::size_t k = 1; k < rows[r].size(); ++k) {
+            const Run& next = lines[rows[r][k]];
+            const int height = std::max(current.box.height(), next.box.height());
+            const int top = std::max(current.box.top, next.box.top);
+            const int bottom = std::min(current.box.bottom, next.box.bottom);
+            const bool join = next.box.left - current.box.right <= reach[r] * height
+                && blankBetween(normalized, top, bottom, current.box.right, next.box.left);
+            if (join) {
+                current.unite(next);
+            } else {
+                joined.push_back(std::move(current));
+                current = next;
+                current.grid = std::isinf(reach[r]);
+            }
+        }
+        joined.push_back(std::move(current));
+    }
+    return joined;
+}
+
 // Reading order: lines that follow each other closely in one column form a
 // block; blocks go top to bottom, then left to right.
-std::vector<QRect> readingOrder(std::vector<Box> lines)
+std::vector<Run> readingOrder(std::vector<Run> lines)
 {
-    std::sort(lines.begin(), lines.end(), [](const Box& a, const Box& b) {
-        return a.top != b.top ? a.top < b.top : a.left < b.left;
+    std::sort(lines.begin(), lines.end(), [](const Run& a, const Run& b) {
+        return a.box.top != b.box.top ? a.box.top < b.box.top : a.box.left < b.box.left;
     });
-    std::vector<std::vector<Box>> blocks;
-    for (const Box& line : lines) {
-        std::vector<Box>* best = nullptr;
+    std::vector<std::vector<Run>> blocks;
+    for (Run& run : lines) {
+        const Box& line = run.box;
+        std::vector<Run>* best = nullptr;
         int bestGap = 0;
         for (auto& block : blocks) {
-            const Box& last = block.back();
+            const Box& last = block.back().box;
             const int gap = line.top - last.bottom;
             const int height = std::max(line.height(), last.height());
             const bool overlapsColumns = line.left < last.right && line.right > last.left;
@@ -251,39 +479,99 @@ std::vector<QRect> readingOrder(std::vector<Box> lines)
             }
         }
         if (best)
-            best->push_back(line);
+            best->push_back(std::move(run));
         else
-            blocks.push_back({line});
+            blocks.push_back({std::move(run)});
     }
     // Blocks were opened in order of their first line's top; those starting
     // on about the same row go left to right.
     std::size_t bandStart = 0;
     for (std::size_t i = 1; i <= blocks.size(); ++i) {
-        const Box& first = blocks[bandStart].front();
-        if (i < blocks.size() && blocks[i].front().top < first.top + first.height() / 2)
+        const Box& first = blocks[bandStart].front().box;
+        if (i < blocks.size() && blocks[i].front().box.top < first.top + first.height() / 2)
             continue;
         std::stable_sort(
             blocks.begin() + std::ptrdiff_t(bandStart), blocks.begin() + std::ptrdiff_t(i),
-            [](const auto& a, const auto& b) { return a.front().left < b.front().left; });
+            [](const auto& a, const auto& b) { return a.front().box.left < b.front().box.left; });
         bandStart = i;
     }
-    std::vector<QRect> result;
-    for (const auto& block : blocks) {
-        for (const Box& line : block)
-            result.push_back(line.rect());
+    std::vector<Run> result;
+    for (auto& block : blocks) {
+        for (Run& line : block)
+            result.push_back(std::move(line));
     }
     return result;
 }
 
+// The words of a line: its glyphs left to right, split where the blank
+// between them is as wide as a typed space. The blank that counts as one
+// follows the line's own spacing: proportional type leaves a pixel or two
+// between letters, terminal type (narrow letters in wide cells) up to a
+// third of the height, so a space is both a share of the height and well
+// above the usual gap between letters. Overlapping glyphs (the parts of one
+// character) never split.
+std::vector<QRect> wordsOf(std::vector<Box> glyphs)
+{
+    std::sort(glyphs.begin(), glyphs.end(),
+              [](const Box& a, const Box& b) { return a.left < b.left; });
+    std::vector<Box> characters;
+    for (const Box& glyph : glyphs) {
+        if (!characters.empty() && glyph.left < characters.back().right)
+            characters.back().unite(glyph);
+        else
+            characters.push_back(glyph);
+    }
+    std::vector<int> gaps;
+    for (std::size_t i = 1; i < characters.size(); ++i)
+        gaps.push_back(characters[i].left - characters[i - 1].right);
+    std::vector<int> heights;
+    for (const Box& character : characters)
+        heights.push_back(character.height());
+    double space = minimumWordSpace;
+    if (!heights.empty()) {
+        std::nth_element(heights.begin(), heights.begin() + std::ptrdiff_t(heights.size() / 2),
+                         heights.end());
+        space = std::max(space, wordSpace * heights[heights.size() / 2]);
+    }
+    if (!gaps.empty()) {
+        std::vector<int> sorted = gaps;
+        std::nth_element(sorted.begin(), sorted.begin() + std::ptrdiff_t(sorted.size() / 2),
+                         sorted.end());
+        space = std::max(space, sorted[sorted.size() / 2] + letterGapMargin);
+    }
+    std::vector<QRect> words;
+    Box word = characters.empty() ? Box{} : characters.front();
+    for (std::size_t i = 1; i < characters.size(); ++i) {
+        if (gaps[i - 1] >= space) {
+            words.push_back(word.rect());
+            word = characters[i];
+        } else {
+            word.unite(characters[i]);
+        }
+    }
+    if (!characters.empty())
+        words.push_back(word.rect());
+    return words;
+}
+
 } // namespace
+
+QImage inSrgb(const QImage& image)
+{
+    const QColorSpace space = image.colorSpace();
+    if (image.isNull() || !space.isValid() || space == QColorSpace(QColorSpace::SRgb))
+        return image;
+    return image.convertedToColorSpace(QColorSpace::SRgb);
+}
 
 QImage grey(const QImage& image)
 {
     if (image.isNull())
         return {};
-    const QImage source = image.format() == QImage::Format_ARGB32_Premultiplied
-        ? image
-        : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage converted = inSrgb(image);
+    const QImage source = converted.format() == QImage::Format_ARGB32_Premultiplied
+        ? converted
+        : converted.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     QImage result(image.width(), image.height(), QImage::Format_Grayscale8);
     if (source.isNull() || result.isNull())
         return {};
@@ -343,6 +631,13 @@ QImage normalized(const QImage& greyImage)
                     }
                 }
             }
+            // A gentle gradient (a selected row drawn with one) spreads a
+            // flat fill over neighbouring values; they count with the mode.
+            int near = 0;
+            for (int v = std::max(0, best - gradientSpread);
+                 v <= std::min(255, best + gradientSpread); ++v)
+                near += histogram[std::size_t(v)];
+            bestCount = near;
             for (int y = y0; y < y1; ++y) {
                 const std::uint8_t* row = grey.constScanLine(y);
                 for (int x = x0; x < x1; ++x)
@@ -409,7 +704,16 @@ QImage normalized(const QImage& greyImage)
                 }
             }
         }
-        if (area.size() >= largeFlatArea) {
+        int left = columns;
+        int right = 0;
+        for (const std::size_t block : area) {
+            left = std::min(left, int(block % std::size_t(columns)));
+            right = std::max(right, int(block % std::size_t(columns)));
+        }
+        // A selected row of a list is a bar only two or three blocks high
+        // whose text breaks it up, but it is long; no stroke of a glyph is.
+        const bool bar = area.size() >= barArea && right - left + 1 >= barLength;
+        if (area.size() >= largeFlatArea || bar) {
             for (const std::size_t block : area) {
                 known[block] = true;
                 settled.push_back(block);
@@ -446,43 +750,94 @@ QImage normalized(const QImage& greyImage)
     spread([](int, int, std::size_t) { return true; },
            [&](std::size_t reached, std::size_t from) { background[reached] = background[from]; });
 
-    // A pixel between the backgrounds of neighbouring blocks belongs to the
-    // edge between two panels, not to text.
-    std::vector<std::uint8_t> low(background.size());
-    std::vector<std::uint8_t> high(background.size());
-    for (int by = 0; by < rows; ++by) {
-        for (int bx = 0; bx < columns; ++bx) {
-            int lo = 255;
-            int hi = 0;
-            for (int ny = std::max(0, by - 1); ny <= std::min(rows - 1, by + 1); ++ny) {
-                for (int nx = std::max(0, bx - 1); nx <= std::min(columns - 1, bx + 1); ++nx) {
-                    lo = std::min<int>(lo, background[at(nx, ny)]);
-                    hi = std::max<int>(hi, background[at(nx, ny)]);
-                }
+    // Background, pixel by pixel: what matches its own block's background,
+    // and what is joined to such a pixel through pixels that match the same
+    // background (a panel's edge reaching into a block of another panel).
+    // Light text on a coloured bar next to a light panel matches that
+    // panel's colour too, but is not joined to it, so it stays ink.
+    const std::size_t pixels = std::size_t(width) * std::size_t(height);
+    std::vector<std::int16_t> carried(pixels, -1); // the background a pixel matches
+    std::vector<std::uint32_t> queue;
+    queue.reserve(pixels / 2);
+    for (int y = 0; y < height; ++y) {
+        const std::uint8_t* row = grey.constScanLine(y);
+        const std::size_t blockRow = std::size_t(y / blockSize) * std::size_t(columns);
+        for (int x = 0; x < width; ++x) {
+            const int value = background[blockRow + std::size_t(x / blockSize)];
+            if (std::abs(int(row[x]) - value) <= backgroundTolerance) {
+                const std::size_t index = std::size_t(y) * std::size_t(width) + std::size_t(x);
+                carried[index] = std::int16_t(value);
+                queue.push_back(std::uint32_t(index));
             }
-            low[at(bx, by)] = std::uint8_t(std::max(0, lo - backgroundTolerance));
-            high[at(bx, by)] = std::uint8_t(std::min(255, hi + backgroundTolerance));
         }
     }
+    for (std::size_t next = 0; next < queue.size(); ++next) {
+        const std::size_t index = queue[next];
+        const int x = int(index % std::size_t(width));
+        const int y = int(index / std::size_t(width));
+        const int value = carried[index];
+        const int here = grey.constScanLine(y)[x];
+        // A fill matches its background, or continues a gradient from a
+        // neighbour that does, a level or two at a step.
+        const auto visit = [&](int nx, int ny) {
+            const std::size_t other = std::size_t(ny) * std::size_t(width) + std::size_t(nx);
+            const int there = grey.constScanLine(ny)[nx];
+            if (carried[other] < 0
+                && (std::abs(there - value) <= backgroundTolerance
+                    || (std::abs(there - here) <= gradientStep
+                        && std::abs(there - value) <= 2 * backgroundTolerance))) {
+                carried[other] = std::int16_t(value);
+                queue.push_back(std::uint32_t(other));
+            }
+        };
+        if (x > 0)
+            visit(x - 1, y);
+        if (x + 1 < width)
+            visit(x + 1, y);
+        if (y > 0)
+            visit(x, y - 1);
+        if (y + 1 < height)
+            visit(x, y + 1);
+    }
+    std::vector<std::uint32_t>().swap(queue);
 
     for (int y = 0; y < height; ++y) {
         std::uint8_t* row = grey.scanLine(y);
         const int by = y / blockSize;
         for (int x = 0; x < width; ++x) {
-            const std::size_t block = at(x / blockSize, by);
-            const int value = row[x];
-            if (value >= low[block] && value <= high[block]) {
+            const std::size_t index = std::size_t(y) * std::size_t(width) + std::size_t(x);
+            if (carried[index] >= 0) {
                 row[x] = 255;
-            } else {
-                const int contrast = std::abs(value - int(background[block])) * contrastGain;
-                row[x] = std::uint8_t(255 - std::min(255, contrast));
+                continue;
             }
+            // A blend between two backgrounds that meet here (the soft edge
+            // of a panel or a rounded corner) is no text either.
+            const int value = row[x];
+            int low = 256;
+            int high = -1;
+            for (int ny = std::max(0, y - 1); ny <= std::min(height - 1, y + 1); ++ny) {
+                for (int nx = std::max(0, x - 1); nx <= std::min(width - 1, x + 1); ++nx) {
+                    const int other
+                        = carried[std::size_t(ny) * std::size_t(width) + std::size_t(nx)];
+                    if (other >= 0) {
+                        low = std::min(low, other);
+                        high = std::max(high, other);
+                    }
+                }
+            }
+            if (high - low > backgroundTolerance && value >= low && value <= high) {
+                row[x] = 255;
+                continue;
+            }
+            const int contrast
+                = std::abs(value - int(background[at(x / blockSize, by)])) * contrastGain;
+            row[x] = std::uint8_t(255 - std::min(255, contrast));
         }
     }
     return grey;
 }
 
-std::vector<QRect> lines(const QImage& normalized, const RecognitionCancellation& cancellation)
+std::vector<Line> analyse(const QImage& normalized, const RecognitionCancellation& cancellation)
 {
     if (normalized.isNull() || normalized.format() != QImage::Format_Grayscale8)
         return {};
@@ -492,18 +847,37 @@ std::vector<QRect> lines(const QImage& normalized, const RecognitionCancellation
             glyphs.push_back(box);
     }
     cancellation.throwIfCancelled();
-    std::vector<Box> found = mergeFragments(joinLines(std::move(glyphs)));
-    std::erase_if(found, [](const Box& line) {
-        return line.height() < minimumLineHeight || line.ink < minimumLineInk;
+    std::vector<Run> found = mergeFragments(withoutIcons(joinLines(std::move(glyphs))));
+    std::erase_if(found, [](const Run& line) {
+        return line.box.height() < minimumLineHeight || line.box.ink < minimumLineInk;
     });
-    return readingOrder(std::move(found));
+    bool terminal = false;
+    found = joinGridRows(std::move(found), normalized, &terminal);
+    // A terminal reads row by row, as joinGridRows leaves it.
+    if (!terminal)
+        found = readingOrder(std::move(found));
+    std::vector<Line> result;
+    result.reserve(found.size());
+    for (Run& run : found)
+        result.push_back(Line{run.box.rect(), wordsOf(std::move(run.glyphs)), run.grid});
+    return result;
+}
+
+std::vector<QRect> lines(const QImage& normalized, const RecognitionCancellation& cancellation)
+{
+    std::vector<QRect> boxes;
+    for (const Line& line : analyse(normalized, cancellation))
+        boxes.push_back(line.box);
+    return boxes;
 }
 
 LineImage lineImage(const QImage& grey, const QRect& line, int minimumHeight)
 {
     // Line recognisers read best with about half a line of blank around.
+    // The margin stays whole at the image's edges.
     const int margin = std::max(2, line.height() / 2);
-    const QRect crop = line.adjusted(-margin, -margin, margin, margin).intersected(grey.rect());
+    const QRect area = line.adjusted(-margin, -margin, margin, margin);
+    const QRect crop = area.intersected(grey.rect());
     if (crop.isEmpty() || grey.format() != QImage::Format_Grayscale8)
         return {};
 
@@ -538,32 +912,36 @@ LineImage lineImage(const QImage& grey, const QRect& line, int minimumHeight)
     // Inside a filled shape its edge (blending into the surroundings) is
     // background too, and everything outside the shape is.
     const QRect inner = filled ? line.adjusted(shapeEdge, shapeEdge, -shapeEdge, -shapeEdge) : line;
+    const QRect kept = line.adjusted(-1, -1, 1, 1);
     const int low = std::min(fill, around) - backgroundTolerance;
     const int high = std::max(fill, around) + backgroundTolerance;
 
-    QImage image(crop.size(), QImage::Format_Grayscale8);
+    QImage image(area.size(), QImage::Format_Grayscale8);
     if (image.isNull())
         return {};
-    for (int y = 0; y < crop.height(); ++y) {
-        const int sy = crop.top() + y;
-        const std::uint8_t* in = grey.constScanLine(sy) + crop.left();
+    image.fill(255);
+    for (int y = crop.top() - area.top(); y <= crop.bottom() - area.top(); ++y) {
+        const int sy = area.top() + y;
+        const std::uint8_t* in = grey.constScanLine(sy);
         std::uint8_t* out = image.scanLine(y);
-        for (int x = 0; x < crop.width(); ++x) {
-            const int sx = crop.left() + x;
-            const int value = in[x];
+        for (int x = crop.left() - area.left(); x <= crop.right() - area.left(); ++x) {
+            const int sx = area.left() + x;
+            const int value = in[sx];
             const int contrast = std::abs(value - background);
-            bool blank = contrast <= backgroundTolerance;
+            // The margin is blank whatever lies there: the neighbours of a
+            // line (the edge of its field, the line above) are no part of it.
+            bool blank = contrast <= backgroundTolerance || !kept.contains(sx, sy);
             if (filled && !inner.contains(sx, sy))
                 blank = !line.contains(sx, sy) || (value >= low && value <= high);
             out[x] = blank ? 255 : std::uint8_t(255 - std::min(255, contrast * contrastGain));
         }
     }
 
-    LineImage result{image, crop.topLeft(), 1};
+    LineImage result{image, area.topLeft(), 1};
     if (line.height() < minimumHeight) {
         result.scale = double(minimumHeight) / line.height();
-        result.image = image.scaled(int(std::lround(crop.width() * result.scale)),
-                                    int(std::lround(crop.height() * result.scale)),
+        result.image = image.scaled(int(std::lround(area.width() * result.scale)),
+                                    int(std::lround(area.height() * result.scale)),
                                     Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         if (result.image.isNull())
             return {};

@@ -20,7 +20,13 @@ namespace TextLayout {
 // Grey value below which a pixel of a normalised image counts as ink.
 inline constexpr int inkThreshold = 160;
 
-// The luminance of `image` as 8-bit grey, transparency flattened onto
+// `image` with its pixels in sRGB: converted when it carries another colour
+// space, else itself (pixels without a colour space are taken as sRGB).
+// Null when the conversion fails. Everything that reads text from an image
+// reads it through this one conversion.
+QImage inSrgb(const QImage& image);
+
+// The luminance of `image` in sRGB (see inSrgb) as 8-bit grey, transparency flattened onto
 // white. Null when the image is null or the copy cannot be allocated.
 QImage grey(const QImage& image);
 
@@ -32,9 +38,24 @@ QImage grey(const QImage& image);
 // sorts those out line by line. Null when the copy cannot be allocated.
 QImage normalized(const QImage& grey);
 
-// The boxes of the text lines of a normalised image, in image pixels
-// (origin at the top-left), in reading order: blocks of lines top to bottom
-// and left to right, lines within a block top to bottom.
+// One line of text and its words (ink separated by a typed space's blank,
+// left to right), in image pixels with the origin at the top-left.
+struct Line {
+    QRect box;
+    std::vector<QRect> words;
+    // The line is a row of a screen that is one lattice of fixed-width
+    // cells (a terminal): a wide character leaves blank in its cells that
+    // is no space.
+    bool grid = false;
+};
+
+// The text lines of a normalised image in reading order: blocks of lines
+// top to bottom and left to right, lines within a block top to bottom. The
+// rows of a grid (a terminal, a listing, a table) are whole lines, read row
+// by row, even where runs of spaces pad their columns.
+std::vector<Line> analyse(const QImage& normalized, const RecognitionCancellation& cancellation);
+
+// The boxes of analyse()'s lines.
 std::vector<QRect> lines(const QImage& normalized, const RecognitionCancellation& cancellation);
 
 // One line of a grey image made ready for recognition: cropped with a

@@ -1,8 +1,11 @@
 #include "platform/TesseractTextRecognizer.h"
 
+#include "tests/text/TerminalScreen.h"
 #include "tests/text/TextFixture.h"
+#include "text/SafeTextImage.h"
 
 #include <QDir>
+#include <QFontDatabase>
 #include <QPainter>
 
 #include <gtest/gtest.h>
@@ -183,6 +186,87 @@ TEST(TesseractTextRecognizer, LanguagesWithoutAModelFail)
     TesseractTextRecognizer english({QStringLiteral("en-US")});
     const TextFixture fixture = TextFixture::englishInterface();
     EXPECT_EQ(textsOf(english.analyze(fixture.image, RecognitionCancellation())), fixture.texts());
+}
+
+// A terminal listing reads row by row, each row one line, whatever runs of
+// spaces pad its columns; Chinese lines keep their digits and Latin words.
+TEST(TesseractTextRecognizer, ReadsTerminalRowsAndLatinInsideChineseLines)
+{
+    TesseractTextRecognizer recognizer;
+    const QStringList rows{
+        QStringLiteral("alice@desk:~$ ls -la docs"),
+        QStringLiteral("total 52"),
+        QStringLiteral("drwxr-xr-x 2 alice   4096 May 12 docs"),
+        QStringLiteral("-rw-r--r-- 1 alice  35149 Apr 30 LICENSE"),
+        QString::fromUtf8("alice@desk:~/文档$ ls"),
+    };
+    const TerminalScreen screen = TerminalScreen::draw(rows, true, 17);
+    const QStringList read = textsOf(recognizer.analyze(screen.image, RecognitionCancellation()));
+    ASSERT_EQ(read.size(), rows.size()) << read.join(QLatin1Char('\n')).toStdString();
+    // Row by row: each line ends as its row does.
+    for (qsizetype r = 0; r < rows.size(); ++r)
+        EXPECT_TRUE(read[r].endsWith(rows[r].split(QLatin1Char(' ')).last())) << r;
+    EXPECT_EQ(read[1], rows[1]);
+    EXPECT_EQ(read[2], rows[2].simplified());
+    // The blank a wide character leaves in its two cells is no space.
+    EXPECT_TRUE(read[4].endsWith(QString::fromUtf8("文档$ ls"))) << read[4].toStdString();
+
+    QFontDatabase::addApplicationFont(
+        QStringLiteral("/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc"));
+    QImage image(420, 40, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    QFont font(QStringLiteral("Noto Sans CJK SC"));
+    font.setPixelSize(14);
+    painter.setFont(font);
+    painter.setPen(QColor(0x20, 0x20, 0x20));
+    const QString line = QString::fromUtf8("会议纪要 2024-05-12 由 alice 整理");
+    painter.drawText(QPoint(10, 25), line);
+    painter.end();
+    EXPECT_EQ(textsOf(recognizer.analyze(image, RecognitionCancellation())), QStringList{line});
+}
+
+// A masked word on dark terminal rows: the word under the mask cannot be
+// read; the rest of its row and the rows around it still read as they do
+// without the mask.
+TEST(TesseractTextRecognizer, SafeTextHidesMaskedWordsAndKeepsTheRest)
+{
+    TesseractTextRecognizer recognizer;
+    const QStringList rows{QStringLiteral("alpha bravo charlie"),
+                           QStringLiteral("token hunter2 expires"),
+                           QStringLiteral("foxtrot golf hotel")};
+    const TerminalScreen screen = TerminalScreen::draw(rows, true, 20);
+    ASSERT_EQ(textsOf(recognizer.analyze(screen.image, RecognitionCancellation())), rows);
+
+    // The mask covers the word's ink and a pixel around it.
+    const QList<Rect> base = SafeTextImage::textRegions(screen.image, RecognitionCancellation());
+    const int height = screen.image.height();
+    const QRect word = screen.word(QStringLiteral("hunter2")).box;
+    Rect ink = Rect::null();
+    for (const Rect& region : base) {
+        if (QRect(int(region.minX()), height - int(region.maxY()), int(region.width()),
+                  int(region.height()))
+                .intersects(word))
+            ink = region;
+    }
+    ASSERT_FALSE(ink.isNull());
+    const Rect occlusion = ink.insetBy(-1, -1);
+    const QList<Rect> occlusions{occlusion};
+    const QRect secret(int(occlusion.minX()), height - int(occlusion.maxY()),
+                       int(occlusion.width()), int(occlusion.height()));
+    // A pixelating mask: coarse cells that still carry the word's shades.
+    QImage composite = screen.image.copy();
+    {
+        const QImage cells = screen.image.copy(secret).scaled(secret.size() / 4);
+        QPainter(&composite).drawImage(secret, cells.scaled(secret.size()));
+    }
+    const QImage prepared
+        = SafeTextImage::prepare(composite, base, occlusions, RecognitionCancellation());
+    const QString text = recognizer.analyze(prepared, RecognitionCancellation()).text();
+    EXPECT_FALSE(text.contains(QStringLiteral("hunter"))) << text.toStdString();
+    for (const char* kept :
+         {"alpha", "bravo", "charlie", "token", "expires", "foxtrot", "golf", "hotel"})
+        EXPECT_TRUE(text.contains(QLatin1String(kept))) << kept << " in " << text.toStdString();
 }
 
 } // namespace

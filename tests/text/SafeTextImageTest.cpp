@@ -1,6 +1,8 @@
 #include "text/SafeTextImage.h"
 
+#include "tests/text/TerminalScreen.h"
 #include "tests/text/TextFixture.h"
+#include "text/TextLayout.h"
 
 #include <QColorSpace>
 #include <QPainter>
@@ -27,6 +29,19 @@ bool allWhite(const QImage& image, const QRect& rect)
     for (int y = rect.top(); y <= rect.bottom(); ++y) {
         for (int x = rect.left(); x <= rect.right(); ++x) {
             if (image.pixelColor(x, y) != QColor(Qt::white))
+                return false;
+        }
+    }
+    return true;
+}
+
+// Whether every pixel of `rect` has one colour: nothing is left to read.
+bool uniform(const QImage& image, const QRect& rect)
+{
+    const QRgb first = image.pixel(rect.topLeft());
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        for (int x = rect.left(); x <= rect.right(); ++x) {
+            if (image.pixel(x, y) != first)
                 return false;
         }
     }
@@ -94,59 +109,183 @@ TEST(SafeTextImage, WithoutOcclusionsTheImageIsReturnedUntouched)
     EXPECT_EQ(prepared.format(), image.format());
 }
 
-TEST(SafeTextImage, TextRegionsAreLinesInBottomLeftPixelSpace)
+TEST(SafeTextImage, TextRegionsAreWordsInBottomLeftPixelSpace)
 {
-    const TextFixture fixture = TextFixture::englishInterface();
-    const int height = fixture.image.height();
-    const QList<Rect> regions = Safe::textRegions(fixture.image, RecognitionCancellation());
-    ASSERT_EQ(regions.size(), qsizetype(fixture.lines.size()));
+    // Terminal type: each word is found on its own, in reading order.
+    const TerminalScreen screen = TerminalScreen::draw(
+        {QStringLiteral("alice@desk:~$ ls -l"), QStringLiteral("total 52 README.md")}, false);
+    const int height = screen.image.height();
+    const QList<Rect> regions = Safe::textRegions(screen.image, RecognitionCancellation());
+    ASSERT_EQ(regions.size(), qsizetype(screen.words.size()));
     for (qsizetype i = 0; i < regions.size(); ++i) {
-        // Reading order is top to bottom, so the first region is highest up.
-        const Rect drawn = flipped(fixture.lines[std::size_t(i)].box, height);
-        EXPECT_TRUE(drawn.insetBy(-1, -1).contains(regions[i])) << i;
-        EXPECT_GT(regions[i].width(), drawn.width() * 0.8) << i;
+        const TerminalScreen::Word& word = screen.words[std::size_t(i)];
+        const Rect drawn = flipped(word.box, height);
+        EXPECT_TRUE(drawn.insetBy(-1, -1).contains(regions[i])) << word.text.toStdString();
+        EXPECT_GT(regions[i].width(), drawn.width() * 0.7) << word.text.toStdString();
+    }
+
+    // Proportional type leaves about as much blank between some letters as
+    // between words; where the two cannot be told apart, words stay joined
+    // (suppressing a little more, never less), but lines never merge.
+    const TextFixture fixture = TextFixture::englishInterface();
+    const QList<Rect> proportional = Safe::textRegions(fixture.image, RecognitionCancellation());
+    EXPECT_GT(proportional.size(), qsizetype(fixture.lines.size()));
+    for (const Rect& region : proportional) {
+        int lines = 0;
+        for (const TextFixture::Line& line : fixture.lines)
+            lines += flipped(line.box, fixture.image.height()).insetBy(-1, -1).contains(region);
+        EXPECT_EQ(lines, 1);
     }
 }
 
-TEST(SafeTextImage, TextNearAMaskIsPaintedWhiteAndTextFurtherAwayIsKept)
+// Dense terminal rows (3 pixels of blank between them), light and dark: a
+// masked word and every word whose box comes within 3 pixels of the mask
+// turn into flat background; every other word keeps its pixels, and
+// nothing is painted a colour that was not there (no white blocks on a
+// dark panel).
+TEST(SafeTextImage, OnlyWordsNearAMaskAreSuppressed)
+{
+    for (const bool dark : {false, true}) {
+        const TerminalScreen screen = TerminalScreen::draw({QStringLiteral("alpha bravo charlie"),
+                                                            QStringLiteral("delta secret echo"),
+                                                            QStringLiteral("foxtrot golf hotel")},
+                                                           dark);
+        const int height = screen.image.height();
+        const QRect secret = screen.word(QStringLiteral("secret")).box.adjusted(0, 2, 0, -2);
+        QImage composite = screen.image.copy();
+        QPainter(&composite).fillRect(secret, Qt::black);
+        const QList<Rect> occlusions{flipped(secret, height)};
+        const QList<Rect> base = Safe::textRegions(screen.image, RecognitionCancellation());
+        const QImage prepared
+            = Safe::prepare(composite, base, occlusions, RecognitionCancellation());
+
+        const QImage original = composite.convertToFormat(prepared.format());
+        int kept = 0;
+        for (const Rect& word : Safe::textRegions(composite, RecognitionCancellation())) {
+            const Rect reach = word.insetBy(-3, -3);
+            const QRect pixels(int(word.minX()), height - int(word.maxY()), int(word.width()),
+                               int(word.height()));
+            if (!reach.intersected(occlusions[0]).isNull())
+                continue;
+            ++kept;
+            for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
+                for (int x = pixels.left(); x <= pixels.right(); ++x)
+                    ASSERT_EQ(prepared.pixel(x, y), original.pixel(x, y))
+                        << (dark ? "dark " : "light ") << x << ", " << y;
+            }
+        }
+        // alpha, charlie, delta, echo, foxtrot, hotel at least.
+        EXPECT_GE(kept, 6) << (dark ? "dark" : "light");
+        // The base image's word under the mask is gone with its margin.
+        for (const Rect& word : base) {
+            if (!word.intersected(occlusions[0]).isNull()) {
+                EXPECT_TRUE(uniform(prepared,
+                                    QRect(int(word.minX()) - 3, height - int(word.maxY()) - 3,
+                                          int(word.width()) + 6, int(word.height()) + 6)));
+            }
+        }
+        // Every changed pixel took a colour the screen already had around it.
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < prepared.width(); ++x) {
+                if (prepared.pixel(x, y) != original.pixel(x, y)) {
+                    ASSERT_TRUE(prepared.pixelColor(x, y) == screen.background
+                                || prepared.pixelColor(x, y) == QColor(Qt::black))
+                        << x << ", " << y;
+                }
+            }
+        }
+    }
+}
+
+// The colour space is converted once, the same way with or without masks,
+// so text away from a mask reads from the same grey values either way.
+TEST(SafeTextImage, ImagesInAnotherColourSpaceReadTheSameWithOrWithoutMasks)
+{
+    QImage image = TextFixture::darkPanel().image.convertToFormat(QImage::Format_ARGB32);
+    image.setColorSpace(QColorSpace(QColorSpace::AdobeRgb));
+    const QImage prepared = Safe::prepare(image, {}, {Rect(image.width() - 10, 0, 10, 10)},
+                                          RecognitionCancellation());
+    const QImage direct = TextLayout::grey(image);
+    const QImage masked = TextLayout::grey(prepared);
+    ASSERT_EQ(direct.size(), masked.size());
+    const QRect away(0, 0, image.width() - 20, image.height() - 20);
+    for (int y = away.top(); y <= away.bottom(); ++y) {
+        for (int x = away.left(); x <= away.right(); ++x)
+            ASSERT_EQ(direct.pixelColor(x, y), masked.pixelColor(x, y)) << x << ", " << y;
+    }
+    // And it is a real conversion: the grey differs from the unconverted one.
+    QImage untagged = image;
+    untagged.setColorSpace(QColorSpace());
+    EXPECT_NE(TextLayout::grey(untagged), direct);
+}
+
+TEST(SafeTextImage, WordsNearAMaskArePaintedOverAndWordsFurtherAwayAreKept)
 {
     const TextFixture fixture = TextFixture::englishInterface();
     const int height = fixture.image.height();
-    const QRect first = fixture.lines[0].box;
-    const QRect second = fixture.lines[1].box;
     const QList<Rect> regions = Safe::textRegions(fixture.image, RecognitionCancellation());
-    ASSERT_GE(regions.size(), 2);
+    // The first and last word regions of a drawn line.
+    const auto ends = [&](const QRect& line) {
+        std::pair<Rect, Rect> result{Rect::null(), Rect::null()};
+        for (const Rect& region : regions) {
+            if (!flipped(line, height).insetBy(-1, -1).contains(region))
+                continue;
+            if (result.first.isNull() || region.minX() < result.first.minX())
+                result.first = region;
+            if (result.second.isNull() || region.maxX() > result.second.maxX())
+                result.second = region;
+        }
+        return result;
+    };
+    const auto pixels = [height](const Rect& rect) {
+        return QRect(int(rect.minX()), height - int(rect.maxY()), int(rect.width()),
+                     int(rect.height()));
+    };
+    const auto [firstStart, firstEnd] = ends(fixture.lines[0].box);
+    const auto [secondStart, secondEnd] = ends(fixture.lines[1].box);
+    ASSERT_FALSE(firstEnd.isNull());
+    ASSERT_NE(firstStart, firstEnd);
 
-    // A mask 2 pixels to the right of the first line's ink, and one 4
-    // pixels to the right of the second's.
-    const Rect firstMask(regions[0].maxX() + 2, regions[0].minY(), 40, regions[0].height());
-    const Rect secondMask(regions[1].maxX() + 4, regions[1].minY(), 40, regions[1].height());
+    // A mask 2 pixels to the right of the first line's last word, and one
+    // 4 pixels to the right of the second line's.
+    const Rect firstMask(firstEnd.maxX() + 2, firstEnd.minY(), 40, firstEnd.height());
+    const Rect secondMask(secondEnd.maxX() + 4, secondEnd.minY(), 40, secondEnd.height());
     const QImage prepared
         = Safe::prepare(fixture.image, {}, {firstMask, secondMask}, RecognitionCancellation());
 
-    EXPECT_GT(darkPixels(fixture.image, first), 50);
-    EXPECT_TRUE(allWhite(prepared, first.intersected(prepared.rect())));
-    EXPECT_GT(darkPixels(prepared, second), 50);
+    // The word next to the first mask is gone; the rest of its line stays.
+    EXPECT_GT(darkPixels(fixture.image, pixels(firstEnd)), 20);
+    EXPECT_TRUE(allWhite(prepared, pixels(firstEnd).adjusted(-2, -2, 2, 2)));
+    EXPECT_GT(darkPixels(prepared, pixels(firstStart)), 20);
+    // The second line is untouched.
+    const QRect second = fixture.lines[1].box;
     for (int y = second.top(); y <= second.bottom(); ++y) {
         for (int x = second.left(); x <= second.right(); ++x)
             ASSERT_EQ(prepared.pixel(x, y), fixture.image.pixel(x, y)) << x << ", " << y;
     }
     // Lines not near any mask stay as they were.
     EXPECT_GT(darkPixels(prepared, fixture.lines[3].box), 50);
-    (void)height;
 }
 
 TEST(SafeTextImage, TextVisibleOnlyInTheBaseImageIsSuppressedThroughTheBaseRegions)
 {
-    // The base image shows a line of text; the composite hides it under an
-    // opaque mask, so the composite alone has no text region there.
+    // The base image shows a line of text; in the composite a blur over
+    // its middle has faded the whole line past what layout analysis finds,
+    // so only the base image's regions know that its faint ends, outside
+    // the mask, belong to a masked word.
     const TextFixture fixture = TextFixture::simplifiedChinese();
     const QImage& base = fixture.image;
     const QRect secret = fixture.lines[0].box;
     QImage composite = base.copy();
-    const QRect mask = secret.adjusted(-4, -4, 4, 4);
-    QPainter(&composite).fillRect(mask, QColor(0x80, 0x80, 0x80));
+    {
+        QPainter painter(&composite);
+        painter.fillRect(secret, QColor(255, 255, 255, 220));
+    }
+    const QRect mask(secret.center().x() - 10, secret.top(), 20, secret.height());
     const QList<Rect> occlusions{flipped(mask, base.height())};
+    ASSERT_TRUE(Safe::textRegions(composite, RecognitionCancellation()).size() == 1);
+    const QImage alone = Safe::prepare(composite, {}, occlusions, RecognitionCancellation());
+    EXPECT_FALSE(uniform(alone, secret));
 
     const QList<Rect> baseRegions = Safe::textRegions(base, RecognitionCancellation());
     ASSERT_EQ(baseRegions.size(), 2);
@@ -155,36 +294,42 @@ TEST(SafeTextImage, TextVisibleOnlyInTheBaseImageIsSuppressedThroughTheBaseRegio
                           int(ink.height()));
     ASSERT_TRUE(inkPixels.intersects(secret));
 
-    const QImage alone = Safe::prepare(composite, {}, occlusions, RecognitionCancellation());
-    EXPECT_FALSE(allWhite(alone, inkPixels));
     const QImage prepared
         = Safe::prepare(composite, baseRegions, occlusions, RecognitionCancellation());
-    // The base region, grown by 3 pixels, is white.
-    EXPECT_TRUE(allWhite(prepared, inkPixels.adjusted(-3, -3, 3, 3)));
+    // The base region, grown by 3 pixels, is one flat colour.
+    EXPECT_TRUE(uniform(prepared, inkPixels.adjusted(-3, -3, 3, 3)));
     // The other line, far from the mask, is untouched.
     EXPECT_GT(darkPixels(prepared, fixture.lines[1].box), 50);
 }
 
-TEST(SafeTextImage, PreparedImageIsAnSrgbCopyWithRegionsRoundedOutward)
+TEST(SafeTextImage, PreparedImageIsAnSrgbCopyWithRegionsRoundedOutwardInTheirSurroundingColour)
 {
-    // A flat image: no text of its own, so only the given region counts.
+    // A dotted image: no text of its own (single dots are specks), so only
+    // the given region counts, and every dot painted over shows.
+    const QColor ground(20, 40, 60);
+    const QColor dot(200, 200, 200);
     QImage image(100, 50, QImage::Format_ARGB32);
-    image.fill(QColor(20, 40, 60));
-    image.setPixelColor(0, 0, QColor(0, 0, 0, 0));
-    const QImage prepared = Safe::prepare(image, {Rect(10.5, 20.25, 5, 5)}, {Rect(0, 0, 100, 50)},
+    image.fill(ground);
+    for (int y = 0; y < image.height(); y += 2) {
+        for (int x = 0; x < image.width(); x += 2)
+            image.setPixelColor(x, y, dot);
+    }
+    const QImage prepared = Safe::prepare(image, {Rect(10.5, 20.25, 5, 5)}, {Rect(12, 22, 1, 1)},
                                           RecognitionCancellation());
     EXPECT_EQ(prepared.format(), QImage::Format_RGBA8888_Premultiplied);
     EXPECT_EQ(prepared.colorSpace(), QColorSpace(QColorSpace::SRgb));
     ASSERT_EQ(prepared.size(), image.size());
 
     // Grown by 3 to (7.5, 17.25, 11, 11), rounded out to (7, 17, 12, 12) in
-    // bottom-left space: columns 7 to 18, rows 50 - 29 = 21 to 32 from the top.
-    const QRect white(7, 21, 12, 12);
-    EXPECT_TRUE(allWhite(prepared, white));
-    for (const QPoint& outside : {QPoint(6, 25), QPoint(19, 25), QPoint(10, 20), QPoint(10, 33)})
-        EXPECT_EQ(prepared.pixelColor(outside), QColor(20, 40, 60))
-            << outside.x() << ", " << outside.y();
-    EXPECT_EQ(prepared.pixelColor(0, 0).alpha(), 0);
+    // bottom-left space: columns 7 to 18, rows 50 - 29 = 21 to 32 from the
+    // top, filled with the colour most of the ring around it has.
+    const QRect filled(7, 21, 12, 12);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor expected = filled.contains(x, y) ? ground : image.pixelColor(x, y);
+            ASSERT_EQ(prepared.pixelColor(x, y), expected) << x << ", " << y;
+        }
+    }
 }
 
 TEST(SafeTextImage, ImagesWithAPixelRatioAreCopiedPixelForPixel)

@@ -1,5 +1,6 @@
 #include "text/TextLayout.h"
 
+#include "tests/text/TerminalScreen.h"
 #include "tests/text/TextFixture.h"
 
 #include <QFont>
@@ -169,6 +170,73 @@ TEST(TextLayout, BlankWidthMeasuresTheWidestGap)
     EXPECT_EQ(TextLayout::blankWidth(image, 0, 10, 0, 40), 18); // 22 to 39
     EXPECT_EQ(TextLayout::blankWidth(image, 0, 10, 4, 21), 7);  // 13 to 19
     EXPECT_EQ(TextLayout::blankWidth(image, 6, 10, 4, 21), 17); // rows without ink
+}
+
+// A selected list row: white text on a blue bar between rows of dark text
+// on white. The text is as light as the panel around the bar, but it lies
+// inside the bar, so it stays ink and its line is found.
+TEST(TextLayout, LightTextOnABarBesideALightPanelStaysInk)
+{
+    QImage image(420, 120, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(13);
+    painter.setFont(font);
+    painter.setPen(QColor(0x20, 0x20, 0x20));
+    painter.drawText(QPoint(10, 30), QStringLiteral("Invoice 2024-0512.pdf"));
+    painter.fillRect(QRect(0, 44, 420, 26), QColor(0x35, 0x84, 0xe4));
+    painter.setPen(Qt::white);
+    painter.drawText(QPoint(10, 62), QStringLiteral("Project Kelpie weekly"));
+    painter.setPen(QColor(0x20, 0x20, 0x20));
+    painter.drawText(QPoint(10, 96), QStringLiteral("Release notes v0.1.0"));
+    painter.end();
+
+    const QImage normalized = TextLayout::normalized(TextLayout::grey(image));
+    const std::vector<QRect> found = TextLayout::lines(normalized, RecognitionCancellation());
+    ASSERT_EQ(found.size(), 3u);
+    const QRect bar = found[1];
+    EXPECT_GE(bar.top(), 44);
+    EXPECT_LE(bar.bottom(), 69);
+    EXPECT_GT(bar.width(), 120);
+    EXPECT_GT(inkIn(normalized, bar), bar.width());
+    // The bar's own edges are no ink.
+    EXPECT_EQ(inkIn(normalized, QRect(0, 42, 420, 4)), 0);
+    EXPECT_EQ(inkIn(normalized, QRect(0, 68, 420, 4)), 0);
+}
+
+// A terminal listing: columns padded with runs of spaces. Every row is one
+// line, the rows come top to bottom, and their words are the listing's.
+TEST(TextLayout, TerminalRowsAreWholeLinesInRowOrder)
+{
+    const QStringList rows{
+        QStringLiteral("alice@desk:~$ ls -l"),
+        QStringLiteral("total 52"),
+        QStringLiteral("drwxr-xr-x 2 alice   4096 May 12 docs"),
+        QStringLiteral("-rw-r--r-- 1 alice  35149 Apr 30 LICENSE"),
+        QStringLiteral("-rwxr-xr-x 1 alice    918 May  2 setup.sh"),
+        QStringLiteral("alice@desk:~$"),
+    };
+    for (const bool dark : {false, true}) {
+        const TerminalScreen screen = TerminalScreen::draw(rows, dark, 17);
+        const std::vector<TextLayout::Line> found = TextLayout::analyse(
+            TextLayout::normalized(TextLayout::grey(screen.image)), RecognitionCancellation());
+        ASSERT_EQ(found.size(), std::size_t(rows.size())) << (dark ? "dark" : "light");
+        std::size_t word = 0;
+        for (std::size_t r = 0; r < found.size(); ++r) {
+            const QStringList words
+                = rows[qsizetype(r)].split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            ASSERT_EQ(found[r].words.size(), std::size_t(words.size()))
+                << rows[qsizetype(r)].toStdString();
+            for (std::size_t w = 0; w < found[r].words.size(); ++w) {
+                while (screen.words[word].text.isEmpty())
+                    ++word;
+                EXPECT_TRUE(
+                    screen.words[word++].box.adjusted(-1, -1, 1, 1).contains(found[r].words[w]))
+                    << words[qsizetype(w)].toStdString();
+            }
+        }
+    }
 }
 
 } // namespace
