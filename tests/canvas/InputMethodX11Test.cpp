@@ -5,28 +5,15 @@
 #include "canvas/AnnotationCanvas.h"
 #include "canvas/AnnotationTextView.h"
 #include "canvas/AnnotationWindow.h"
+#include "tests/support/EventLoopWait.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QProcess>
 
 #include <functional>
 
 namespace kelpie::test {
 namespace {
-
-// Runs the event loop until `done` holds or `milliseconds` pass.
-bool waitFor(const std::function<bool()>& done, int milliseconds = 5000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > milliseconds)
-            return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
 
 // Real key presses through the XTest extension, as a keyboard would send them.
 void xtestKeys(const QStringList& keys)

@@ -4,10 +4,10 @@
 
 #include "editor/ScreenshotColorWell.h"
 #include "editor/WindowLevel.h"
+#include "tests/support/EventLoopWait.h"
 
 #include <QApplication>
 #include <QColorDialog>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QProcess>
 #include <QScreen>
@@ -17,25 +17,10 @@
 #include <functional>
 
 using namespace kelpie;
+using kelpie::test::waitFor;
+using kelpie::test::xdotool;
 
 namespace {
-
-bool xdotool(const QStringList& arguments)
-{
-    return QProcess::execute(QStringLiteral("xdotool"), arguments) == 0;
-}
-
-bool waitFor(const std::function<bool()>& condition)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > 10000)
-            return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
 
 QString device(double points, double ratio) { return QString::number(qRound(points * ratio)); }
 

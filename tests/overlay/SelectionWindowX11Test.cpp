@@ -6,9 +6,9 @@
 #include "OverlayFixture.h"
 #include "overlay/SelectionView.h"
 #include "overlay/SelectionWindow.h"
+#include "tests/support/EventLoopWait.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QScreen>
 
@@ -17,26 +17,10 @@
 #include <functional>
 
 using namespace kelpie;
+using kelpie::test::waitFor;
+using kelpie::test::xdotool;
 
 namespace {
-
-bool xdotool(const QStringList& arguments)
-{
-    return QProcess::execute(QStringLiteral("xdotool"), arguments) == 0;
-}
-
-// Runs the event loop until the condition holds; false if it never does.
-bool waitFor(const std::function<bool()>& condition)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > 10000)
-            return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
 
 struct Overlay {
     Overlay()
