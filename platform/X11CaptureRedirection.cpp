@@ -1,6 +1,7 @@
 #include "platform/X11CaptureRedirection.h"
 
 #include "capture/PixelLimits.h"
+#include "platform/X11WindowList.h"
 #include "platform/XcbSession.h"
 
 #include <xcb/composite.h>
@@ -287,13 +288,8 @@ bool X11CaptureRedirection::showsOurs(xcb_window_t window) const
             xcb_res_query_client_ids_reply(c, cookie, nullptr));
         if (!reply)
             continue;
-        for (auto it = xcb_res_query_client_ids_ids_iterator(reply.get()); it.rem;
-             xcb_res_client_id_value_next(&it)) {
-            if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID)
-                && xcb_res_client_id_value_value_length(it.data) >= 1
-                && static_cast<std::int32_t>(xcb_res_client_id_value_value(it.data)[0]) == ownPID_)
-                ours = true;
-        }
+        if (X11WindowList::ownerFromClientIds(reply.get()) == ownPID_)
+            ours = true;
     }
     return ours;
 }

@@ -56,23 +56,6 @@ struct ClientQuery {
     bool askClientIds = false;
 };
 
-std::optional<std::int32_t> pidFromClientIds(xcb_res_query_client_ids_reply_t* reply)
-{
-    if (!reply)
-        return std::nullopt;
-    for (auto it = xcb_res_query_client_ids_ids_iterator(reply); it.rem;
-         xcb_res_client_id_value_next(&it)) {
-        const auto& [clientId, byteLength] = *it.data;
-        if ((clientId.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID)
-            && xcb_res_client_id_value_value_length(it.data) >= 1) {
-            const std::uint32_t pid = xcb_res_client_id_value_value(it.data)[0];
-            if (pid > 0 && pid <= 0x7fff'ffffu)
-                return static_cast<std::int32_t>(pid);
-        }
-    }
-    return std::nullopt;
-}
-
 std::optional<std::int32_t> pidFromProperty(const xcb_get_property_reply_t* reply)
 {
     if (!reply || reply->format != 32 || reply->type != XCB_ATOM_CARDINAL
@@ -100,6 +83,24 @@ Rect visiblePart(const Rect& frame, const xcb_get_property_reply_t* extents)
 }
 
 } // namespace
+
+std::optional<std::int32_t> X11WindowList::ownerFromClientIds(
+    xcb_res_query_client_ids_reply_t* reply)
+{
+    if (!reply)
+        return std::nullopt;
+    for (auto it = xcb_res_query_client_ids_ids_iterator(reply); it.rem;
+         xcb_res_client_id_value_next(&it)) {
+        const auto& [clientId, byteLength] = *it.data;
+        if ((clientId.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID)
+            && xcb_res_client_id_value_value_length(it.data) >= 1) {
+            const std::uint32_t pid = xcb_res_client_id_value_value(it.data)[0];
+            if (pid > 0 && pid <= 0x7fff'ffffu)
+                return static_cast<std::int32_t>(pid);
+        }
+    }
+    return std::nullopt;
+}
 
 std::optional<X11TopLevel> X11WindowList::topLevelOf(const XcbSession& session, xcb_window_t window)
 {
@@ -286,7 +287,7 @@ std::optional<X11WindowList> X11WindowList::list(const XcbSession& session)
         if (q.askClientIds) {
             XcbPtr<xcb_res_query_client_ids_reply_t> ids(
                 xcb_res_query_client_ids_reply(c, q.clientIds, nullptr));
-            t.ownerPID = pidFromClientIds(ids.get());
+            t.ownerPID = ownerFromClientIds(ids.get());
         }
         if (!t.ownerPID)
             t.ownerPID = pidFromProperty(pid.get());

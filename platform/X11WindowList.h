@@ -3,6 +3,7 @@
 #include "capture/ShareableContent.h"
 #include "geometry/Rect.h"
 
+#include <xcb/res.h>
 #include <xcb/xcb.h>
 
 #include <cstdint>
@@ -50,6 +51,9 @@ struct X11WindowList {
     // child of the root), described without its owner; absent once it is
     // gone or unmapped.
     static std::optional<X11TopLevel> topLevelOf(const XcbSession& session, xcb_window_t window);
+
+    // The process id in an X-Resource client-id reply, if it holds one.
+    static std::optional<std::int32_t> ownerFromClientIds(xcb_res_query_client_ids_reply_t* reply);
 };
 
 } // namespace kelpie
