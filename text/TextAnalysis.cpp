@@ -28,6 +28,53 @@ char32_t lastCodePoint(const QString& text)
     return points.isEmpty() ? 0 : points.back();
 }
 
+bool isHanLike(char32_t c) { return TextAnalysis::isCjk(c); }
+
+bool isDigit(char32_t c) { return c >= '0' && c <= '9'; }
+
+// Full-width punctuation carries its own blank inside its cell, so the
+// blank beside it is never a typed space.
+bool isFullWidthPunctuation(char32_t c)
+{
+    return (c >= 0x3000 && c <= 0x303F) || (c >= 0xFF01 && c <= 0xFF0F)
+        || (c >= 0xFF1A && c <= 0xFF20) || (c >= 0xFF3B && c <= 0xFF40)
+        || (c >= 0xFF5B && c <= 0xFF65);
+}
+
+// The full-width form of an ASCII punctuation mark the Latin-trained models
+// read in its place; 0 for any other text.
+char32_t fullWidthOf(const QString& text)
+{
+    static const QString marks = QStringLiteral(":,;!?()");
+    if (text.size() != 1 || !marks.contains(text.front()))
+        return 0;
+    return char32_t(text.front().unicode()) - 0x20 + 0xFF00;
+}
+
+// Chinese text uses full-width punctuation, which the recognisers often
+// report as its ASCII look-alike. A closing mark (colon, comma, semicolon,
+// exclamation or question mark, closing bracket) right after a Han character
+// and followed by Han text, digits or the end of the line is taken as
+// full-width, and so is an opening bracket right before a Han character.
+// A mark between Han and Latin words ("错误: connection") stays as read:
+// there a typed ASCII mark is as likely.
+void restoreFullWidth(std::vector<TextAnalysis::Glyph>& glyphs)
+{
+    for (std::size_t i = 0; i < glyphs.size(); ++i) {
+        const char32_t wide = fullWidthOf(glyphs[i].text);
+        if (wide == 0)
+            continue;
+        const char32_t before = i > 0 ? lastCodePoint(glyphs[i - 1].text) : 0;
+        const char32_t after = i + 1 < glyphs.size() ? firstCodePoint(glyphs[i + 1].text) : 0;
+        const bool opening = wide == 0xFF08;
+        const bool taken = opening
+            ? isHanLike(after) && !isFullWidthPunctuation(after)
+            : isHanLike(before) && (after == 0 || isHanLike(after) || isDigit(after));
+        if (taken)
+            glyphs[i].text = QString::fromUcs4(&wide, 1);
+    }
+}
+
 } // namespace
 
 QString TextAnalysis::text() const
@@ -64,6 +111,7 @@ TextAnalysis::Line TextAnalysis::assembleLine(const std::vector<Glyph>& glyphs, 
         if (!glyph.text.isEmpty())
             ordered.push_back(glyph);
     }
+    restoreFullWidth(ordered);
     for (std::size_t i = 0; i < ordered.size(); ++i) {
         Rect& box = ordered[i].box;
         box = box.standardized();
@@ -85,9 +133,12 @@ TextAnalysis::Line TextAnalysis::assembleLine(const std::vector<Glyph>& glyphs, 
     for (const Glyph& glyph : ordered) {
         bool space = false;
         if (previous) {
-            const bool leftCjk = isCjk(lastCodePoint(previous->text));
-            const bool rightCjk = isCjk(firstCodePoint(glyph.text));
-            if (!(leftCjk && rightCjk)) {
+            const char32_t left = lastCodePoint(previous->text);
+            const char32_t right = firstCodePoint(glyph.text);
+            const bool leftCjk = isCjk(left);
+            const bool rightCjk = isCjk(right);
+            const bool punctuation = isFullWidthPunctuation(left) || isFullWidthPunctuation(right);
+            if (!(leftCjk && rightCjk) && !punctuation) {
                 const double blank = blankWidth(previous->box.midX(), glyph.box.midX());
                 if (leftCjk || rightCjk)
                     space = blank >= cjkSpace * height;

@@ -64,7 +64,9 @@ struct TextAnalysis {
     // script and the image, not only the recogniser's guess: never between
     // two CJK characters; between CJK and other text only where the image
     // shows a blank as wide as a typed space; between other characters where
-    // the recogniser saw a word boundary or the blank is plainly a space.
+    // the recogniser saw a word boundary or the blank is plainly a space;
+    // never beside full-width punctuation. ASCII marks read where Chinese
+    // text has full-width ones are given their full-width form.
     // `height` is the height of the line's ink, the measure of its type
     // size. Empty glyphs are skipped. Character boxes are made to follow
     // each other from left to right without overlapping.

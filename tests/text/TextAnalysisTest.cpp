@@ -1,5 +1,7 @@
 #include "text/TextAnalysis.h"
 
+#include <QList>
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -73,6 +75,60 @@ TEST(TextAnalysis, SpacesBetweenChineseAndLatinFollowTheImage)
     after.add(QStringLiteral("1"), false);
     after.add(QString::fromUtf8("开"), true, 5);
     EXPECT_EQ(after.assemble().text, QString::fromUtf8("F1 开"));
+}
+
+// Adds each character of `text` as a glyph; a space in `text` stands for a
+// blank of 8 pixels before the next glyph (wider than a typed space) and a
+// recogniser word break.
+void addAll(Line& line, const char* text)
+{
+    double gap = 1;
+    bool starts = true;
+    for (const uint c : QString::fromUtf8(text).toUcs4()) {
+        if (c == ' ') {
+            gap = 8;
+            starts = true;
+            continue;
+        }
+        const char32_t point = c;
+        line.add(QString::fromUcs4(&point, 1), starts, gap);
+        gap = 1;
+        starts = false;
+    }
+}
+
+TEST(TextAnalysis, FullWidthPunctuationTakesNoSpacesAndKeepsItsForm)
+{
+    // The blank inside a full-width mark's cell is no typed space, whether
+    // the model read the mark itself or its ASCII look-alike.
+    const std::pair<const char*, const char*> cases[] = {
+        {"时间: 14:00", "时间：14:00"},
+        {"参会: 张伟、 Bob (远程)", "参会：张伟、Bob（远程）"},
+        {"选中行 (蓝底白字) 识别", "选中行（蓝底白字）识别"},
+        {"确定吗 ?", "确定吗？"},
+        {"日 ， 原因", "日，原因"},
+        {"费用: 每月 1,280", "费用：每月 1,280"},
+    };
+    for (const auto& [read, expected] : cases) {
+        Line line;
+        addAll(line, read);
+        EXPECT_EQ(line.assemble().text, QString::fromUtf8(expected)) << read;
+    }
+}
+
+TEST(TextAnalysis, AsciiPunctuationOutsideChineseTextStaysAsRead)
+{
+    // Between Han and Latin words, or among Latin text and digits, an ASCII
+    // mark is as likely as a full-width one and keeps its typed space.
+    const char* const cases[] = {
+        "错误: connection reset", "alice@desk:~/文档$ ls", "Bob (remote) 已到", "1,280 元",
+        "README.md 中的",
+    };
+    for (const char* read : cases) {
+        Line line;
+        addAll(line, read);
+        EXPECT_EQ(line.assemble().text, QString::fromUtf8(read)) << read;
+    }
 }
 
 TEST(TextAnalysis, LatinWordsBreakWhereTheRecogniserOrAWideBlankSaysSo)
