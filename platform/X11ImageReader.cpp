@@ -69,8 +69,8 @@ struct X11ImageReader::Private {
                       std::span<const X11TopLevel> windows) const;
 };
 
-X11ImageReader::X11ImageReader(const XcbSession& session, bool sharedMemory)
-    : d(new Private(session, sharedMemory))
+X11ImageReader::X11ImageReader(const XcbSession& session, Transport transport)
+    : d(new Private(session, transport == Transport::sharedMemoryWhereOffered))
 {
     d->loadPictureFormats();
 }

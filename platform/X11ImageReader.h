@@ -25,8 +25,12 @@ class X11ImageReader {
 public:
     using Result = CaptureResult<QImage>;
 
-    // With `sharedMemory` false, images always come through GetImage.
-    explicit X11ImageReader(const XcbSession& session, bool sharedMemory = true);
+    // How pixels travel from the server: through a shared-memory segment
+    // when the server offers one, or always in GetImage replies.
+    enum class Transport { sharedMemoryWhereOffered, getImageOnly };
+
+    explicit X11ImageReader(const XcbSession& session,
+                            Transport transport = Transport::sharedMemoryWhereOffered);
     ~X11ImageReader();
     X11ImageReader(const X11ImageReader&) = delete;
     X11ImageReader& operator=(const X11ImageReader&) = delete;

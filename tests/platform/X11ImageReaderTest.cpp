@@ -22,12 +22,17 @@ std::uint32_t pattern(int x, int y)
     return std::uint32_t((x * 7 + y) & 0xff) << 16 | std::uint32_t(y * 5) << 8 | 0x11;
 }
 
-class X11ImageReaderTest : public ::testing::TestWithParam<bool> {
+class X11ImageReaderTest : public ::testing::TestWithParam<X11ImageReader::Transport> {
 protected:
+    bool viaSharedMemory() const
+    {
+        return GetParam() == X11ImageReader::Transport::sharedMemoryWhereOffered;
+    }
+
     void SetUp() override
     {
         ASSERT_TRUE(session.isOpen());
-        if (GetParam()) {
+        if (viaSharedMemory()) {
             ASSERT_TRUE(session.hasShm());
         }
     }
@@ -78,7 +83,7 @@ TEST_P(X11ImageReaderTest, ReadsExactOpaquePixelsOfAnyRectangle)
             wrong += raw(image, x, y) != (0xff00'0000u | pattern(x + 3, y + 5));
     }
     EXPECT_EQ(wrong, 0);
-    EXPECT_EQ(reader.usesSharedMemory(), GetParam());
+    EXPECT_EQ(reader.usesSharedMemory(), viaSharedMemory());
 }
 
 TEST_P(X11ImageReaderTest, KeepsPremultipliedAlphaOfDeepPixmaps)
@@ -103,12 +108,16 @@ TEST_P(X11ImageReaderTest, RefusesRectanglesOutsideTheDrawable)
     EXPECT_EQ(reader.read(id, 16, 0, 0, 16, 16).error(), CaptureError::system);
     // Still good afterwards, on the same path.
     EXPECT_TRUE(reader.read(id, 24, 0, 0, 16, 16).ok());
-    EXPECT_EQ(reader.usesSharedMemory(), GetParam());
+    EXPECT_EQ(reader.usesSharedMemory(), viaSharedMemory());
 }
 
-std::string pathName(const ::testing::TestParamInfo<bool>& path)
+std::string pathName(const ::testing::TestParamInfo<X11ImageReader::Transport>& path)
 {
-    return path.param ? "SharedMemory" : "GetImage";
+    return path.param == X11ImageReader::Transport::sharedMemoryWhereOffered ? "SharedMemory"
+                                                                             : "GetImage";
 }
 
-INSTANTIATE_TEST_SUITE_P(SharedMemoryAndGetImage, X11ImageReaderTest, ::testing::Bool(), pathName);
+INSTANTIATE_TEST_SUITE_P(SharedMemoryAndGetImage, X11ImageReaderTest,
+                         ::testing::Values(X11ImageReader::Transport::sharedMemoryWhereOffered,
+                                           X11ImageReader::Transport::getImageOnly),
+                         pathName);
