@@ -7,14 +7,6 @@ namespace {
 
 using Command = CanvasFixture;
 
-AnnotationObject addObject(AnnotationDocument& document, AnnotationObject object)
-{
-    AnnotationState state = document.state();
-    state.objects.append(object);
-    document.commit(state);
-    return object;
-}
-
 AnnotationObject rectangleAt(Rect box)
 {
     return AnnotationObject(AnnotationTool::rectangle,
@@ -81,7 +73,7 @@ TEST_F(Command, DeleteAndArrowsActOnlyOnASelection)
 {
     EXPECT_FALSE(key(Qt::Key_Delete));
     EXPECT_FALSE(key(Qt::Key_Up));
-    const AnnotationObject rect = addObject(*document, rectangleAt(Rect(100, 100, 100, 100)));
+    const AnnotationObject rect = addObject(rectangleAt(Rect(100, 100, 100, 100)));
     model->select(rect.id());
 
     EXPECT_TRUE(key(Qt::Key_Up));
@@ -161,7 +153,7 @@ TEST_F(Command, ASliderDragIsOneUndoStepAndOneStoredWrite)
     EXPECT_EQ(styles.writes, writes + 1);
     EXPECT_EQ(styles.styles.at(AnnotationTool::pen).width, 30);
 
-    const AnnotationObject rect = addObject(*document, rectangleAt(Rect(100, 100, 50, 50)));
+    const AnnotationObject rect = addObject(rectangleAt(Rect(100, 100, 50, 50)));
     model->select(rect.id());
     const qsizetype steps = document->undoStates().size();
     model->beginStyleAdjustment();
@@ -189,7 +181,7 @@ TEST_F(Command, RestyledBadgesAndTextsStayInside)
     AnnotationObject text(AnnotationTool::text, textStyle, {50, 200}, {150, 240}, {}, 0,
                           QStringLiteral("hello"));
     text.end = Point{50 + 100, 200 + 40};
-    addObject(*document, text);
+    addObject(text);
     model->select(text.id());
     AnnotationStyle larger = textStyle;
     larger.fontSize = 40;

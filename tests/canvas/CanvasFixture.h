@@ -83,6 +83,15 @@ protected:
 
     void SetUp() override { make(); }
 
+    // Puts `object` on top of the document in one commit, as if drawn earlier.
+    AnnotationObject addObject(AnnotationObject object)
+    {
+        AnnotationState state = document->state();
+        state.objects.append(object);
+        document->commit(state);
+        return object;
+    }
+
     // A press, drags through `path`, and a release.
     void drag(Point from, std::initializer_list<Point> path, bool shift = false)
     {

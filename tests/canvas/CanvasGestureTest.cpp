@@ -9,14 +9,6 @@ namespace {
 
 using Gesture = CanvasFixture;
 
-AnnotationObject addObject(AnnotationDocument& document, AnnotationObject object)
-{
-    AnnotationState state = document.state();
-    state.objects.append(object);
-    document.commit(state);
-    return object;
-}
-
 TEST_F(Gesture, DrawingCommitsOnceAndOnlyShapesWithASize)
 {
     model->chooseTool(AnnotationTool::rectangle);
@@ -63,7 +55,7 @@ TEST_F(Gesture, AnArrowEndDraggedPastTheEdgeStopsWithoutAJump)
                            AnnotationStyle::initial(AnnotationTool::arrow, 1), {100, 200},
                            {300, 200});
     arrow.curveControl = Point{200, 280};
-    addObject(*document, arrow);
+    addObject(arrow);
     model->select(arrow.id());
 
     model->pointerDown({300, 200}, 1);
@@ -86,7 +78,6 @@ TEST_F(Gesture, AnArrowEndDraggedPastTheEdgeStopsWithoutAJump)
 TEST_F(Gesture, BendingKeepsTheCurvesMiddleUnderThePointer)
 {
     const AnnotationObject arrow = addObject(
-        *document,
         AnnotationObject(AnnotationTool::arrow, AnnotationStyle::initial(AnnotationTool::arrow, 1),
                          {100, 100}, {300, 100}));
     model->select(arrow.id());
@@ -106,7 +97,7 @@ TEST_F(Gesture, ADrawingToolMovesTheSelectedObjectItHits)
     AnnotationObject ellipse(AnnotationTool::ellipse,
                              AnnotationStyle::initial(AnnotationTool::ellipse, 1), {100, 100},
                              {200, 200});
-    addObject(*document, ellipse);
+    addObject(ellipse);
     model->chooseTool(AnnotationTool::rectangle);
     model->select(ellipse.id());
     const double d = 50 / std::numbers::sqrt2;
@@ -117,11 +108,9 @@ TEST_F(Gesture, ADrawingToolMovesTheSelectedObjectItHits)
 
 TEST_F(Gesture, HandlesResizeBoxes)
 {
-    const AnnotationObject rect
-        = addObject(*document,
-                    AnnotationObject(AnnotationTool::rectangle,
-                                     AnnotationStyle::initial(AnnotationTool::rectangle, 1),
-                                     {100, 100}, {200, 200}));
+    const AnnotationObject rect = addObject(AnnotationObject(
+        AnnotationTool::rectangle, AnnotationStyle::initial(AnnotationTool::rectangle, 1),
+        {100, 100}, {200, 200}));
     model->select(rect.id());
     drag({200, 200}, {{250, 260}});
     EXPECT_EQ(objects()[0].bounds(), Rect(100, 100, 150, 160));
@@ -151,11 +140,9 @@ TEST_F(Gesture, BadgesAreNumberedByTheDocumentAndKeptInside)
 
 TEST_F(Gesture, ReleasingAMoveWithoutMovingKeepsTheSelectionAndHistory)
 {
-    const AnnotationObject rect
-        = addObject(*document,
-                    AnnotationObject(AnnotationTool::rectangle,
-                                     AnnotationStyle::initial(AnnotationTool::rectangle, 1),
-                                     {100, 100}, {200, 200}));
+    const AnnotationObject rect = addObject(AnnotationObject(
+        AnnotationTool::rectangle, AnnotationStyle::initial(AnnotationTool::rectangle, 1),
+        {100, 100}, {200, 200}));
     const qsizetype undoSteps = document->undoStates().size();
     int changes = 0;
     model->onDocumentChanged = [&] { ++changes; };
@@ -180,8 +167,7 @@ TEST_F(Gesture, PressesOutsideTheImageAndDisabledEditingDoNothing)
 
 TEST_F(Gesture, TextSelectionTakesThePointerOnlyWhereNothingElseWould)
 {
-    addObject(*document,
-              AnnotationObject(AnnotationTool::rectangle,
+    addObject(AnnotationObject(AnnotationTool::rectangle,
                                AnnotationStyle::initial(AnnotationTool::rectangle, 1), {100, 100},
                                {200, 200}));
     EXPECT_TRUE(model->canSelectText({50, 50}));
