@@ -1,0 +1,619 @@
+#include "app/AppController.h"
+
+#include "annotation/AnnotationDocument.h"
+#include "app/AppAlerts.h"
+#include "app/AppTray.h"
+#include "app/ClipboardTextImage.h"
+#include "canvas/AnnotationCanvas.h"
+#include "capture/CaptureGeometry.h"
+#include "editor/ImageClipboard.h"
+#include "editor/ImageEncoding.h"
+#include "editor/ImageWindow.h"
+#include "editor/ScreenshotPresentation.h"
+#include "overlay/SelectionView.h"
+#include "overlay/SelectionWindow.h"
+#include "settings/AppPreferences.h"
+#include "settings/SettingsWindow.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFutureWatcher>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QPainter>
+#include <QProcess>
+#include <QScreen>
+#include <QUrl>
+
+namespace kelpie {
+
+namespace {
+
+const QString windowFailure = QStringLiteral("窗口已关闭或无法捕获，请重新选择或拖动截图区域");
+const QString retryText = QStringLiteral("截图仍然保留，请重试。");
+
+// The fixture drawn over a screen-sized picture in device pixels, as large
+// as fits, centred on a neutral desk colour.
+QImage fixtureBackground(const QImage& fixture, const QScreen* screen)
+{
+    const QSize pixels = (QSizeF(screen->geometry().size()) * screen->devicePixelRatio()).toSize();
+    QImage background(pixels, QImage::Format_RGB32);
+    background.fill(QColor(0x3a, 0x3f, 0x44));
+    const QSize fitted = fixture.size().scaled(pixels, Qt::KeepAspectRatio)
+                             .boundedTo(fixture.size());
+    QPainter painter(&background);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(QRect(QPoint((pixels.width() - fitted.width()) / 2,
+                                   (pixels.height() - fitted.height()) / 2),
+                            fitted),
+                      fixture);
+    return background;
+}
+
+// Pixel-exact crop of `image`, or a null image when the rectangle does not
+// lie inside it.
+QImage cropOf(const QImage& image, const QRect& pixels)
+{
+    if (pixels.isEmpty() || !image.rect().contains(pixels))
+        return {};
+    return image.copy(pixels);
+}
+
+} // namespace
+
+AppController::AppController(Services services, QStringList arguments)
+    : m_arguments(std::move(arguments)),
+      m_captureService(std::move(services.capture)),
+      m_preferences(std::move(services.preferences)),
+      m_alerts(std::move(services.alerts)),
+      m_clipboard(std::move(services.clipboard)),
+      m_pointer(std::move(services.pointer)),
+      m_trayWanted(services.tray),
+      m_hotkeys(std::move(services.hotkeys))
+{
+}
+
+AppController::~AppController()
+{
+    terminate();
+}
+
+std::optional<QString> AppController::argument(const QString& flag) const
+{
+    const auto found = std::find(m_arguments.begin(), m_arguments.end(), flag);
+    if (found == m_arguments.end() || std::next(found) == m_arguments.end())
+        return std::nullopt;
+    return *std::next(found);
+}
+
+void AppController::launch()
+{
+    m_tray = std::make_unique<AppTray>(m_trayWanted);
+    connect(m_tray.get(), &AppTray::captureRequested, this, &AppController::capture);
+    connect(m_tray.get(), &AppTray::pinRequested, this, &AppController::pinClipboard);
+    connect(m_tray.get(), &AppTray::settingsRequested, this, &AppController::openSettings);
+    connect(m_tray.get(), &AppTray::quitRequested, this, &AppController::quit);
+
+    QPointer<AppController> self(this);
+    m_hotkeys.onAction = [self](HotkeyManager::Action action) {
+        if (self)
+            self->hotkeyAction(action);
+    };
+    updateHotkeyWarning(applyStoredShortcuts());
+
+    if (!m_fixture && m_arguments.contains(QStringLiteral("--capture-now")))
+        capture();
+    watchScreens();
+}
+
+std::optional<QString> AppController::applyStoredShortcuts()
+{
+    return m_hotkeys.apply(m_preferences->captureShortcut(), m_preferences->pinShortcut());
+}
+
+void AppController::updateHotkeyWarning(const std::optional<QString>& message)
+{
+    if (m_tray)
+        m_tray->setWarning(message);
+}
+
+void AppController::hotkeyAction(HotkeyManager::Action action)
+{
+    if (action == HotkeyManager::Action::capture)
+        capture();
+    else
+        pinCurrentOrClipboard();
+}
+
+void AppController::watchScreens()
+{
+    auto watch = [this](QScreen* screen) {
+        connect(screen, &QScreen::geometryChanged, this, &AppController::screenChanged);
+        connect(screen, &QScreen::physicalDotsPerInchChanged, this, &AppController::screenChanged);
+    };
+    for (QScreen* screen : QGuiApplication::screens())
+        watch(screen);
+    connect(qApp, &QGuiApplication::screenAdded, this, [this, watch](QScreen* screen) {
+        watch(screen);
+        screenChanged();
+    });
+    connect(qApp, &QGuiApplication::screenRemoved, this, &AppController::screenChanged);
+    connect(qApp, &QGuiApplication::primaryScreenChanged, this, &AppController::screenChanged);
+}
+
+void AppController::cancelCapture()
+{
+    ++m_captureGeneration;
+    if (m_captureTask.isValid())
+        m_captureTask.cancel();
+    m_captureTask = {};
+    if (m_selectionWindow) {
+        SelectionWindow* window = m_selectionWindow;
+        m_selectionWindow = nullptr;
+        window->close();
+        window->deleteLater();
+    }
+}
+
+Rect AppController::desktopFrame(const QScreen* screen) const
+{
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    return SelectionWindow::desktopFrame(screen->geometry(),
+                                         primary ? primary->geometry() : screen->geometry());
+}
+
+QScreen* AppController::screenUnderPointer() const
+{
+    const QPoint pointer = m_pointer ? m_pointer() : QCursor::pos();
+    // A point on a screen's right or bottom edge belongs to the next screen.
+    for (QScreen* screen : QGuiApplication::screens()) {
+        const QRect frame = screen->geometry();
+        if (pointer.x() >= frame.left() && pointer.x() < frame.left() + frame.width()
+            && pointer.y() >= frame.top() && pointer.y() < frame.top() + frame.height())
+            return screen;
+    }
+    return QGuiApplication::primaryScreen();
+}
+
+bool AppController::screenMatches(std::uint32_t displayID, const Rect& frame) const
+{
+    for (QScreen* screen : QGuiApplication::screens()) {
+        if (m_captureService->displayNumber(screen) == displayID && desktopFrame(screen) == frame)
+            return true;
+    }
+    return false;
+}
+
+void AppController::capture()
+{
+    // An overlay still on screen stops answering at once but stays mapped
+    // until the new image is in, so a compositor fading it out cannot leave
+    // a trace of it in the frozen screen.
+    QPointer<SelectionWindow> previous = m_selectionWindow;
+    m_selectionWindow = nullptr;
+    auto retire = [previous] {
+        if (previous) {
+            previous->close();
+            previous->deleteLater();
+        }
+    };
+    cancelCapture();
+    QScreen* screen = screenUnderPointer();
+    if (!screen || m_fixture || !m_captureService->hasAccess()) {
+        retire();
+        if (!screen)
+            return;
+        if (m_fixture)
+            presentSelection(fixtureBackground(*m_fixture, screen), screen, {});
+        else
+            showPermissionGuide();
+        return;
+    }
+    const std::int64_t generation = m_captureGeneration;
+    QFuture<DisplayCapture::Outcome> task = DisplayCapture::capture(m_captureService, screen);
+    m_captureTask = QFuture<void>(task);
+    auto* watcher = new QFutureWatcher<DisplayCapture::Outcome>(this);
+    QPointer<QScreen> target(screen);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation, target, retire] {
+        watcher->deleteLater();
+        retire();
+        const QFuture<DisplayCapture::Outcome> done = watcher->future();
+        if (done.isCanceled() || generation != m_captureGeneration || done.resultCount() == 0)
+            return;
+        m_captureTask = {};
+        const DisplayCapture::Outcome& outcome = done.result();
+        if (!outcome || !target) {
+            if (outcome.failure().code == CaptureError::screenChanged) {
+                m_alerts->inform(QStringLiteral("屏幕已变化"), QStringLiteral("请重新开始截图。"));
+                return;
+            }
+            m_alerts->inform(QStringLiteral("无法截取屏幕"), QStringLiteral("请检查屏幕录制权限后重试。"));
+            return;
+        }
+        presentSelection(outcome.value().image, target, outcome.value().targets);
+    });
+    watcher->setFuture(task);
+}
+
+void AppController::presentSelection(const QImage& image, QScreen* screen,
+                                     const std::vector<WindowTarget>& targets)
+{
+    m_selectionFrame = desktopFrame(screen);
+    m_selectionDisplay = m_captureService->displayNumber(screen);
+    m_selectionImage = image;
+    auto* window = new SelectionWindow(image, screen);
+    window->setWindowTitle(QStringLiteral("Kelpie · 框选"));
+    SelectionView* view = window->view();
+    view->model().windowTargets = targets;
+    view->model().automaticallyEdit = true;
+
+    QPointer<AppController> self(this);
+    QPointer<SelectionWindow> weakWindow(window);
+    QPointer<SelectionView> weakView(view);
+    auto current = [self, weakWindow] {
+        return self && weakWindow && self->m_selectionWindow == weakWindow;
+    };
+    view->onConfirm = [self, current](const QImage& crop, const Rect& rect,
+                                      const SelectionAction& action) {
+        if (current())
+            self->confirm(crop, rect, action);
+    };
+    view->onWindowPick = [self, current, weakView](const WindowTarget& target) {
+        if (current() && weakView)
+            self->pickWindow(target);
+    };
+    view->onCancel = [self, current] {
+        if (current())
+            self->cancelCapture();
+    };
+    m_selectionWindow = window;
+    window->present();
+    emit selectionPresented();
+}
+
+void AppController::confirm(const QImage& crop, const Rect& rect, const SelectionAction& action)
+{
+    const Rect region = rect.offsetBy(-m_selectionFrame.minX(), -m_selectionFrame.minY());
+    const ScreenshotPresentation presentation{m_selectionImage, m_selectionFrame, region,
+                                              m_selectionDisplay, true};
+    cancelCapture();
+    switch (action.kind()) {
+    case SelectionAction::Kind::edit:
+        openEditor(crop, presentation);
+        break;
+    case SelectionAction::Kind::annotate:
+        if (ImageWindow* editor = openEditor(crop, presentation); editor && action.tool())
+            editor->canvas()->model().chooseTool(*action.tool());
+        break;
+    case SelectionAction::Kind::save:
+        if (ImageWindow* editor = openEditor(crop, presentation))
+            editor->saveImage();
+        break;
+    case SelectionAction::Kind::pin:
+        pinImage(crop);
+        break;
+    case SelectionAction::Kind::copy:
+        copyCrop(crop, presentation);
+        break;
+    }
+}
+
+ImageWindow* AppController::openEditor(const QImage& crop,
+                                       const ScreenshotPresentation& presentation)
+{
+    return showDocument(std::make_unique<AnnotationDocument>(crop), false, AppPreferences::shared(),
+                        presentation, std::nullopt);
+}
+
+void AppController::pinImage(const QImage& image)
+{
+    showDocument(std::make_unique<AnnotationDocument>(image), true, AppPreferences::shared(),
+                 std::nullopt, std::nullopt);
+}
+
+void AppController::copyCrop(const QImage& crop, const ScreenshotPresentation& presentation)
+{
+    const std::optional<QByteArray> png = ImageWindow::encoded(crop, ImageType::png);
+    if (!png) {
+        openEditor(crop, presentation);
+        m_alerts->inform(QStringLiteral("图片编码失败"), retryText);
+        return;
+    }
+    if (!m_clipboard->writePng(*png)) {
+        openEditor(crop, presentation);
+        m_alerts->inform(QStringLiteral("复制失败"), retryText);
+    }
+}
+
+void AppController::pickWindow(const WindowTarget& target)
+{
+    if (SelectionView* view = m_selectionWindow->view())
+        view->showWindowStatus(QStringLiteral("正在捕获窗口…"));
+    if (m_captureTask.isValid())
+        m_captureTask.cancel();
+    const std::int64_t generation = m_captureGeneration;
+    QFuture<WindowCapture::Outcome> task
+        = WindowCapture::captureSnapshot(m_captureService, target.id, target.ownerPID);
+    m_captureTask = QFuture<void>(task);
+    auto* watcher = new QFutureWatcher<WindowCapture::Outcome>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation] {
+        watcher->deleteLater();
+        const QFuture<WindowCapture::Outcome> done = watcher->future();
+        if (done.isCanceled() || generation != m_captureGeneration || done.resultCount() == 0)
+            return;
+        windowCaptured(done.result(), generation);
+    });
+    watcher->setFuture(task);
+}
+
+void AppController::windowCaptured(const WindowCapture::Outcome& outcome, std::int64_t generation)
+{
+    if (!m_selectionWindow || generation != m_captureGeneration)
+        return;
+    auto fail = [this] {
+        if (m_selectionWindow && m_selectionWindow->view())
+            m_selectionWindow->view()->showWindowStatus(windowFailure);
+    };
+    if (!outcome)
+        return fail();
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    if (screens.isEmpty())
+        return fail();
+    const double primaryTop = desktopFrame(screens.first()).maxY();
+    std::optional<Rect> matched;
+    for (QScreen* screen : screens) {
+        if (m_captureService->displayNumber(screen) == m_selectionDisplay
+            && desktopFrame(screen) == m_selectionFrame) {
+            matched = desktopFrame(screen);
+            break;
+        }
+    }
+    if (!matched)
+        return fail();
+    const std::optional<Rect> region
+        = WindowTarget::editorRect(outcome.value().quartzFrame, *matched, primaryTop);
+    if (!region)
+        return fail();
+    const QImage image = outcome.value().image;
+    const ScreenshotPresentation presentation{image, *matched, *region, m_selectionDisplay, false};
+    cancelCapture();
+    showDocument(std::make_unique<AnnotationDocument>(image), false, AppPreferences::shared(),
+                 presentation, std::nullopt);
+}
+
+ImageWindow* AppController::showDocument(std::unique_ptr<AnnotationDocument> document, bool pinned,
+                                         std::shared_ptr<AppPreferences> preferences,
+                                         std::optional<ScreenshotPresentation> screenshot,
+                                         std::optional<Rect> pinFrame)
+{
+    const QUuid id = QUuid::createUuid();
+    auto* window
+        = new ImageWindow(std::move(document), pinned, preferences, screenshot, pinFrame);
+    QPointer<AppController> self(this);
+    QPointer<ImageWindow> weakWindow(window);
+    window->onClose = [self, id, weakWindow] {
+        if (self)
+            self->m_imageWindows.erase(id);
+        if (weakWindow)
+            weakWindow->deleteLater();
+    };
+    window->onPin = [self, weakWindow](std::unique_ptr<AnnotationDocument> pinnedDocument) {
+        if (!self)
+            return;
+        const std::optional<Rect> frame
+            = weakWindow ? weakWindow->suggestedPinFrame() : std::nullopt;
+        self->showDocument(std::move(pinnedDocument), true, AppPreferences::shared(), std::nullopt,
+                           frame);
+    };
+    window->onReselect = [self, id](const Rect& region) {
+        return self && self->reselect(id, region);
+    };
+    m_imageWindows[id] = window;
+    emit documentShown(window);
+    return window;
+}
+
+bool AppController::reselect(const QUuid& id, const Rect& region)
+{
+    const auto found = m_imageWindows.find(id);
+    if (found == m_imageWindows.end() || !found->second)
+        return false;
+    ImageWindow* window = found->second;
+    const std::optional<ScreenshotPresentation>& screenshot = window->screenshot();
+    if (!screenshot || !screenshot->allowsAdjustment)
+        return false;
+    if (!window->annotationDocument().state().objects.empty()
+        || window->canvas()->model().hasDraft())
+        return false;
+    if (!screenMatches(screenshot->displayID, screenshot->screenFrame))
+        return false;
+    const Size capture = screenshot->captureSize();
+    const std::optional<Rect> pixels = CaptureGeometry::pixelRect(
+        region, capture,
+        Size{double(screenshot->background.width()), double(screenshot->background.height())});
+    if (!pixels)
+        return false;
+    const QImage crop = cropOf(screenshot->background,
+                               QRect(int(pixels->minX()), int(pixels->minY()),
+                                     int(pixels->width()), int(pixels->height())));
+    if (crop.isNull())
+        return false;
+    const ScreenshotPresentation next = screenshot->replacingRegion(region);
+    std::shared_ptr<AppPreferences> preferences = window->preferences();
+    window->close();
+    showDocument(std::make_unique<AnnotationDocument>(crop), false, preferences, next,
+                 std::nullopt);
+    return true;
+}
+
+void AppController::pinCurrentOrClipboard()
+{
+    if (m_selectionWindow && m_selectionWindow->view()) {
+        m_selectionWindow->view()->pinSelection();
+        return;
+    }
+    for (const auto& [id, window] : m_imageWindows) {
+        if (window && window->window() && window->window()->isActiveWindow()) {
+            window->pinImage();
+            return;
+        }
+    }
+    pinClipboard();
+}
+
+void AppController::pinClipboard()
+{
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    if (data) {
+        for (const QString& type : {QStringLiteral("image/png"), QStringLiteral("image/tiff")}) {
+            if (!data->hasFormat(type))
+                continue;
+            QImage image;
+            if (image.loadFromData(data->data(type))) {
+                pinImage(image);
+                return;
+            }
+        }
+        const QString text = data->hasText() ? data->text() : QString();
+        if (!text.isEmpty()) {
+            const QScreen* screen = screenUnderPointer();
+            const QImage image = ClipboardTextImage::render(
+                text, QApplication::palette(), screen ? screen->devicePixelRatio() : 1.0);
+            if (!image.isNull())
+                pinImage(image);
+            return;
+        }
+    }
+    m_alerts->inform(QStringLiteral("剪贴板中没有图片或文字"), QStringLiteral("先复制内容，再使用钉图。"));
+}
+
+void AppController::screenChanged()
+{
+    const bool overlayShown = m_selectionWindow;
+    cancelCapture();
+    for (const auto& [id, window] : m_imageWindows) {
+        if (window)
+            window->preserveScreenshotAfterScreenChange();
+    }
+    if (overlayShown)
+        m_alerts->inform(QStringLiteral("屏幕已变化"), QStringLiteral("请重新开始截图。"));
+}
+
+void AppController::openSettings()
+{
+    ++m_captureGeneration;
+    if (m_captureTask.isValid())
+        m_captureTask.cancel();
+    m_captureTask = {};
+    if (m_selectionWindow)
+        m_selectionWindow->hide();
+    for (const auto& [id, window] : m_imageWindows) {
+        if (!window || !window->isScreenshot() || !window->window()
+            || !window->window()->isVisible())
+            continue;
+        if (std::find(m_editorsHiddenForSettings.begin(), m_editorsHiddenForSettings.end(), id)
+            == m_editorsHiddenForSettings.end())
+            m_editorsHiddenForSettings.push_back(id);
+        window->suspendScreenshotForSettings();
+    }
+    if (!m_settings) {
+        QPointer<AppController> self(this);
+        auto apply = [self](const AppShortcut& capture,
+                            const AppShortcut& pin) -> std::optional<QString> {
+            if (!self)
+                return QStringLiteral("应用已关闭");
+            std::optional<QString> message = self->m_hotkeys.apply(capture, pin);
+            self->updateHotkeyWarning(message);
+            return message;
+        };
+        auto recording = [self](bool recording) -> std::optional<QString> {
+            if (!self)
+                return QStringLiteral("应用已关闭");
+            if (recording) {
+                self->m_hotkeys.pause();
+                return std::nullopt;
+            }
+            std::optional<QString> message = self->applyStoredShortcuts();
+            self->updateHotkeyWarning(message);
+            return message;
+        };
+        m_settings = std::make_unique<SettingsWindow>(m_preferences, apply, recording);
+        m_settings->onClose = [self] {
+            if (self)
+                self->settingsClosed();
+        };
+    }
+    m_settings->present();
+}
+
+void AppController::settingsClosed()
+{
+    for (const QUuid& id : m_editorsHiddenForSettings) {
+        const auto found = m_imageWindows.find(id);
+        if (found == m_imageWindows.end() || !found->second || !found->second->window())
+            continue;
+        QWidget* window = found->second->window();
+        window->show();
+        window->raise();
+        window->activateWindow();
+    }
+    m_editorsHiddenForSettings.clear();
+    if (m_selectionWindow) {
+        m_selectionWindow->present();
+        if (m_selectionWindow->view())
+            m_selectionWindow->view()->setFocus();
+    }
+}
+
+void AppController::quit()
+{
+    QCoreApplication::quit();
+}
+
+void AppController::terminate()
+{
+    if (m_terminated)
+        return;
+    m_terminated = true;
+    cancelCapture();
+    std::vector<QPointer<ImageWindow>> windows;
+    for (const auto& [id, window] : m_imageWindows)
+        windows.push_back(window);
+    for (const QPointer<ImageWindow>& window : windows) {
+        if (window)
+            window->close();
+    }
+    if (m_settings)
+        m_settings->close();
+    m_hotkeys.shutdown();
+    disconnect(qApp, nullptr, this, nullptr);
+}
+
+void AppController::showPermissionGuide()
+{
+    const int answer = m_alerts->ask(
+        QStringLiteral("需要屏幕录制权限"),
+        QStringLiteral("请允许当前的 Kelpie 录制屏幕。授权后重新打开 Kelpie，再开始截图。"),
+        {QStringLiteral("请求授权"), QStringLiteral("打开系统设置"), QStringLiteral("暂不")});
+    if (answer == 0) {
+        // X11 has no prompt of its own: reading the screen is either allowed
+        // now or not at all.
+        if (m_captureService->hasAccess())
+            capture();
+        return;
+    }
+    if (answer != 1)
+        return;
+    // The desktop's own settings, where the desktop has a settings program.
+    for (const char* program : {"gnome-control-center", "systemsettings", "xfce4-settings-manager",
+                                "mate-control-center", "lxqt-config"}) {
+        if (QProcess::startDetached(QString::fromLatin1(program), {}))
+            return;
+    }
+    m_alerts->inform(QStringLiteral("无法打开系统设置"),
+                     QStringLiteral("请从苹果菜单打开系统设置，进入隐私与安全性。"));
+}
+
+} // namespace kelpie
