@@ -224,8 +224,11 @@ void AppController::capture()
             return;
         m_captureTask = {};
         const DisplayCapture::Outcome& outcome = done.result();
-        if (!outcome || !target) {
-            if (outcome.failure().code == CaptureError::screenChanged) {
+        // A screen that went away has made this capture stale already.
+        if (!target)
+            return;
+        if (!outcome) {
+            if (outcome.error() == CaptureError::screenChanged) {
                 m_alerts->inform(QStringLiteral("屏幕已变化"), QStringLiteral("请重新开始截图。"));
                 return;
             }
@@ -303,19 +306,19 @@ void AppController::confirm(const QImage& crop, const Rect& rect, const Selectio
 ImageWindow* AppController::openEditor(const QImage& crop,
                                        const ScreenshotPresentation& presentation)
 {
-    return showDocument(std::make_unique<AnnotationDocument>(crop), false, AppPreferences::shared(),
+    return showDocument(std::make_unique<AnnotationDocument>(crop), false, m_preferences,
                         presentation, std::nullopt);
 }
 
 void AppController::pinImage(const QImage& image)
 {
-    showDocument(std::make_unique<AnnotationDocument>(image), true, AppPreferences::shared(),
+    showDocument(std::make_unique<AnnotationDocument>(image), true, m_preferences,
                  std::nullopt, std::nullopt);
 }
 
 void AppController::copyCrop(const QImage& crop, const ScreenshotPresentation& presentation)
 {
-    const std::optional<QByteArray> png = ImageWindow::encoded(crop, ImageType::png);
+    const std::optional<QByteArray> png = ImageEncoding::data(crop, ImageType::png);
     if (!png) {
         openEditor(crop, presentation);
         m_alerts->inform(QStringLiteral("图片编码失败"), retryText);
@@ -379,7 +382,7 @@ void AppController::windowCaptured(const WindowCapture::Outcome& outcome, std::i
     const QImage image = outcome.value().image;
     const ScreenshotPresentation presentation{image, *matched, *region, m_selectionDisplay, false};
     cancelCapture();
-    showDocument(std::make_unique<AnnotationDocument>(image), false, AppPreferences::shared(),
+    showDocument(std::make_unique<AnnotationDocument>(image), false, m_preferences,
                  presentation, std::nullopt);
 }
 
@@ -389,8 +392,8 @@ ImageWindow* AppController::showDocument(std::unique_ptr<AnnotationDocument> doc
                                          std::optional<Rect> pinFrame)
 {
     const QUuid id = QUuid::createUuid();
-    auto* window
-        = new ImageWindow(std::move(document), pinned, preferences, screenshot, pinFrame);
+    auto* window = new ImageWindow(std::move(document), pinned, preferences, screenshot, pinFrame,
+                                   m_clipboard);
     QPointer<AppController> self(this);
     QPointer<ImageWindow> weakWindow(window);
     window->onClose = [self, id, weakWindow] {
@@ -404,44 +407,43 @@ ImageWindow* AppController::showDocument(std::unique_ptr<AnnotationDocument> doc
             return;
         const std::optional<Rect> frame
             = weakWindow ? weakWindow->suggestedPinFrame() : std::nullopt;
-        self->showDocument(std::move(pinnedDocument), true, AppPreferences::shared(), std::nullopt,
+        self->showDocument(std::move(pinnedDocument), true, self->m_preferences, std::nullopt,
                            frame);
     };
-    window->onReselect = [self, id](const Rect& region) {
-        return self && self->reselect(id, region);
+    window->onReselect = [self, id, screenshot, preferences](const Rect& region) {
+        return self && screenshot && self->reselect(id, *screenshot, preferences, region);
     };
     m_imageWindows[id] = window;
     emit documentShown(window);
     return window;
 }
 
-bool AppController::reselect(const QUuid& id, const Rect& region)
+bool AppController::reselect(const QUuid& id, const ScreenshotPresentation& screenshot,
+                             const std::shared_ptr<AppPreferences>& preferences, const Rect& region)
 {
     const auto found = m_imageWindows.find(id);
     if (found == m_imageWindows.end() || !found->second)
         return false;
     ImageWindow* window = found->second;
-    const std::optional<ScreenshotPresentation>& screenshot = window->screenshot();
-    if (!screenshot || !screenshot->allowsAdjustment)
+    if (!screenshot.allowsAdjustment)
         return false;
-    if (!window->annotationDocument().state().objects.empty()
+    if (!window->document().state().objects.empty()
         || window->canvas()->model().hasDraft())
         return false;
-    if (!screenMatches(screenshot->displayID, screenshot->screenFrame))
+    if (!screenMatches(screenshot.displayID, screenshot.screenFrame))
         return false;
-    const Size capture = screenshot->captureSize();
+    const Size capture = screenshot.captureSize();
     const std::optional<Rect> pixels = CaptureGeometry::pixelRect(
         region, capture,
-        Size{double(screenshot->background.width()), double(screenshot->background.height())});
+        Size{double(screenshot.background.width()), double(screenshot.background.height())});
     if (!pixels)
         return false;
-    const QImage crop = cropOf(screenshot->background,
+    const QImage crop = cropOf(screenshot.background,
                                QRect(int(pixels->minX()), int(pixels->minY()),
                                      int(pixels->width()), int(pixels->height())));
     if (crop.isNull())
         return false;
-    const ScreenshotPresentation next = screenshot->replacingRegion(region);
-    std::shared_ptr<AppPreferences> preferences = window->preferences();
+    const ScreenshotPresentation next = screenshot.replacingRegion(region);
     window->close();
     showDocument(std::make_unique<AnnotationDocument>(crop), false, preferences, next,
                  std::nullopt);

@@ -114,7 +114,8 @@ private:
     void pickWindow(const WindowTarget& target);
     void windowCaptured(const WindowCapture::Outcome& outcome, std::int64_t generation);
     void copyCrop(const QImage& crop, const ScreenshotPresentation& presentation);
-    bool reselect(const QUuid& id, const Rect& region);
+    bool reselect(const QUuid& id, const ScreenshotPresentation& screenshot,
+                  const std::shared_ptr<AppPreferences>& preferences, const Rect& region);
     ImageWindow* openEditor(const QImage& crop, const ScreenshotPresentation& presentation);
     void pinImage(const QImage& image);
     void hotkeyAction(HotkeyManager::Action action);
