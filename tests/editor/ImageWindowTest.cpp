@@ -1,0 +1,216 @@
+#include "editor/ImageWindow.h"
+
+#include "annotation/AnnotationDocument.h"
+#include "canvas/AnnotationCanvas.h"
+#include "canvas/AnnotationWindow.h"
+#include "settings/AppPreferences.h"
+#include "settings/PreferencesStore.h"
+#include "tests/settings/ScratchHome.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QScreen>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace kelpie;
+
+namespace {
+
+// Image windows on Qt's offscreen screen, over a scratch settings suite.
+class ImageWindowTest : public kelpie::test::ScratchHome {
+protected:
+    void SetUp() override
+    {
+        ScratchHome::SetUp();
+        auto store = PreferencesStore::suite(QStringLiteral("com.kelpie.image-window-tests.1"));
+        ASSERT_NE(store, nullptr);
+        preferences = std::make_shared<AppPreferences>(store);
+    }
+    void TearDown() override
+    {
+        window.reset();
+        flush();
+        ScratchHome::TearDown();
+    }
+
+    static QImage image(int width, int height)
+    {
+        QImage made(width, height, QImage::Format_ARGB32_Premultiplied);
+        made.fill(QColor(90, 140, 200));
+        return made;
+    }
+    void open(int width, int height, bool pinned)
+    {
+        window = std::make_unique<ImageWindow>(image(width, height), pinned, preferences);
+        window->onClose = [this] { ++closes; };
+    }
+    // Runs the deletions the windows left for the event loop.
+    static void flush() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+    CanvasModel& model() { return window->canvas()->model(); }
+    QWidget& widget() { return *window->window(); }
+
+    std::shared_ptr<AppPreferences> preferences;
+    std::unique_ptr<ImageWindow> window;
+    int closes = 0;
+};
+
+} // namespace
+
+TEST_F(ImageWindowTest, PlainEditorIsANormalTitledWindowSizedByTheCrop)
+{
+    open(300, 200, false);
+    EXPECT_EQ(window->mode(), EditorMode::plain);
+    EXPECT_TRUE(widget().isVisible());
+    EXPECT_EQ(widget().windowTitle(), QStringLiteral("Kelpie"));
+    EXPECT_FALSE(widget().windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_FALSE(widget().windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(widget().size(), QSize(880, 687));
+    EXPECT_TRUE(window->editing());
+    EXPECT_TRUE(model().editingEnabled());
+    EXPECT_FALSE(model().compactStyles());
+    // No recognition runs yet: the status names the size, never text.
+    EXPECT_EQ(window->statusText(), QStringLiteral("300 × 200 px"));
+    EXPECT_EQ(window->contextualStatus(), window->imageDimensions());
+}
+
+TEST_F(ImageWindowTest, PinnedWindowIsAFramelessTranslucentFloatingToolWindow)
+{
+    open(400, 100, true);
+    EXPECT_EQ(window->mode(), EditorMode::pinned);
+    EXPECT_EQ(widget().windowTitle(), QStringLiteral("Kelpie · 钉图"));
+    EXPECT_TRUE(widget().windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_TRUE(widget().windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(widget().windowFlags() & Qt::WindowType_Mask, Qt::Tool) << "kept off the task bar";
+    EXPECT_TRUE(widget().testAttribute(Qt::WA_TranslucentBackground));
+    EXPECT_TRUE(model().compactStyles());
+    // Viewing first; the canvas fills the window.
+    EXPECT_FALSE(window->editing());
+    EXPECT_FALSE(model().editingEnabled());
+    EXPECT_EQ(window->canvas()->geometry(), widget().rect());
+}
+
+TEST_F(ImageWindowTest, PinnedWindowNeverGoesBelow32PointsOnItsLongerSide)
+{
+    open(400, 100, true);
+    EXPECT_EQ(widget().minimumSize(), QSize(32, 8));
+    for (int i = 0; i < 200; ++i)
+        window->zoom(0.5);
+    EXPECT_EQ(widget().width(), 32);
+    EXPECT_EQ(widget().height(), 8);
+    // Zooming back in keeps the image's aspect.
+    window->zoom(4);
+    EXPECT_EQ(widget().size(), QSize(128, 32));
+}
+
+TEST_F(ImageWindowTest, PinnedSpaceTogglesEditingAndEscapeStepsBackThenCloses)
+{
+    open(300, 200, true);
+    ASSERT_TRUE(model().onSpace);
+    model().onSpace();
+    EXPECT_TRUE(window->editing());
+    EXPECT_TRUE(model().editingEnabled());
+    model().chooseTool(AnnotationTool::rectangle);
+    // Escape: first back to the select tool, then back to viewing, then closed.
+    window->cancelOperation();
+    EXPECT_EQ(model().tool(), AnnotationTool::select);
+    EXPECT_TRUE(window->editing());
+    window->cancelOperation();
+    EXPECT_FALSE(window->editing());
+    EXPECT_FALSE(model().editingEnabled());
+    EXPECT_EQ(closes, 0);
+    window->cancelOperation();
+    EXPECT_EQ(closes, 1);
+    EXPECT_TRUE(window->isClosed());
+}
+
+TEST_F(ImageWindowTest, CloseFiresOnCloseOnceAndRaisesTheGeneration)
+{
+    open(300, 200, false);
+    const int before = window->generation();
+    window->close();
+    EXPECT_EQ(closes, 1);
+    EXPECT_TRUE(window->isClosed());
+    EXPECT_FALSE(widget().isVisible());
+    EXPECT_GT(window->generation(), before);
+    window->close();
+    widget().close();
+    EXPECT_EQ(closes, 1) << "the tear-down runs once";
+}
+
+TEST_F(ImageWindowTest, OwnerMayDropTheWindowFromOnClose)
+{
+    open(300, 200, false);
+    window->onClose = [this] {
+        ++closes;
+        window.reset();
+    };
+    window->cancelOperation();
+    EXPECT_EQ(closes, 1);
+    EXPECT_EQ(window, nullptr);
+    flush();
+}
+
+TEST_F(ImageWindowTest, CallbacksOfTheWindowsPartsDoNothingOnceItIsGone)
+{
+    open(300, 200, true);
+    AnnotationWindow* shell = window->window();
+    const auto onSpace = model().onSpace;
+    const auto onExit = model().onExit;
+    const auto onZoom = model().onZoom;
+    const auto handleKey = shell->handleCanvasKey;
+    window.reset();
+    onSpace();
+    onExit();
+    onZoom(2);
+    QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+    EXPECT_FALSE(handleKey(space));
+    EXPECT_EQ(closes, 0);
+    flush();
+}
+
+TEST_F(ImageWindowTest, OutputButtonsByMode)
+{
+    open(300, 200, false);
+    const auto shown = [&](const QString& title) {
+        for (auto* button : widget().findChildren<QAbstractButton*>())
+            if (button->text() == title)
+                return button->isVisibleTo(&widget());
+        return false;
+    };
+    EXPECT_TRUE(shown(QStringLiteral("钉住")));
+    EXPECT_TRUE(shown(QStringLiteral("复制")));
+    EXPECT_FALSE(shown(QStringLiteral("完成"))) << "the done-pin button is for pins";
+    EXPECT_FALSE(shown(QStringLiteral("完成文字")));
+    EXPECT_FALSE(shown(QStringLiteral("编辑"))) << "the viewer row is for pins";
+}
+
+TEST_F(ImageWindowTest, RoutineStatusFollowsTheStateMessagesStay)
+{
+    open(300, 200, false);
+    window->setStatus(QStringLiteral("图片已复制"));
+    window->updateControls();
+    EXPECT_EQ(window->statusText(), QStringLiteral("图片已复制"));
+    EXPECT_FALSE(window->hidesRoutineStatus());
+    // A new drawing starts over: recognition is invalidated while drawing.
+    window->invalidateRecognition();
+    EXPECT_EQ(window->statusText(), QStringLiteral("300 × 200 px"));
+    EXPECT_TRUE(window->hidesRoutineStatus());
+}
+
+TEST_F(ImageWindowTest, OpacityPresetSetsTheWindowAlpha)
+{
+    open(300, 200, true);
+    window->opacityPreset(50);
+    // The window system keeps eight bits of it.
+    EXPECT_NEAR(widget().windowOpacity(), 0.5, 1.0 / 255);
+    window->changeOpacity(0.75);
+    EXPECT_NEAR(widget().windowOpacity(), 0.75, 1.0 / 255);
+    window->changeOpacity(7);
+    EXPECT_DOUBLE_EQ(widget().windowOpacity(), 1);
+}
