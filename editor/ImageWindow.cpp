@@ -26,6 +26,7 @@
 #include <QScreen>
 #include <QTextDocument>
 #include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -42,6 +43,8 @@ const Rect fallbackVisibleFrame(0, 0, 1200, 800);
 // A resize that no further resize follows within this time has ended.
 constexpr int liveResizeEndMs = 150;
 constexpr int plainIconButtonWidth = 28;
+// How far in from a pin's edge a press resizes it instead of moving it.
+constexpr double pinResizeBand = 6;
 constexpr int buttonHeight = 28;
 
 Rect rectOf(const QRect& r) { return Rect(r.x(), r.y(), r.width(), r.height()); }
@@ -112,6 +115,19 @@ void setHidden(QWidget* widget, bool hidden)
 {
     if (widget && widget->isHidden() != hidden)
         widget->setHidden(hidden);
+}
+
+// The edges of a frameless window of `size` within the resize band of `point`.
+Qt::Edges resizeEdges(QPointF point, QSize size)
+{
+    Qt::Edges edges;
+    if (size.width() <= 4 * pinResizeBand || size.height() <= 4 * pinResizeBand)
+        return edges;
+    edges.setFlag(Qt::LeftEdge, point.x() < pinResizeBand);
+    edges.setFlag(Qt::RightEdge, point.x() >= size.width() - pinResizeBand);
+    edges.setFlag(Qt::TopEdge, point.y() < pinResizeBand);
+    edges.setFlag(Qt::BottomEdge, point.y() >= size.height() - pinResizeBand);
+    return edges;
 }
 
 } // namespace
@@ -677,6 +693,12 @@ void ImageWindow::backgroundDrag(QMouseEvent* event)
     const QPoint pointer = event->globalPosition().toPoint();
     switch (event->type()) {
     case QEvent::MouseButtonPress:
+        // A frameless pin is resized from its edges, through the window system.
+        if (event->button() == Qt::LeftButton && window->windowHandle()) {
+            const Qt::Edges edges = resizeEdges(event->position(), m_canvas->size());
+            if (edges && window->windowHandle()->startSystemResize(edges))
+                break;
+        }
         m_drag.press(pointer, window->pos());
         window->raise();
         window->activateWindow();
@@ -711,14 +733,19 @@ void ImageWindow::setVisibleFrame(const Rect& frame)
     QScreen* target = screen();
     Rect logical = frame;
     if (target && isPinned()) {
-        const Size pixels = m_canvas->model().imageSize();
-        const Rect pin = PinLayout::frame(pixels, backingScale(), visibleDesktopFrame(),
-                                          G::desktopRect(frame, primaryLogical()));
-        logical = G::logicalRect(pin, primaryLogical());
+        logical = pinFrameFor(frame);
     } else if (target) {
         logical = G::clampedInto(frame, rectOf(target->availableGeometry()));
     }
     window->setGeometry(qRectOf(logical));
+}
+
+Rect ImageWindow::pinFrameFor(const Rect& logical) const
+{
+    const Size pixels = m_canvas->model().imageSize();
+    const Rect pin = PinLayout::frame(pixels, backingScale(), visibleDesktopFrame(),
+                                      G::desktopRect(logical, primaryLogical()));
+    return G::logicalRect(pin, primaryLogical());
 }
 
 QScreen* ImageWindow::screen() const
@@ -896,8 +923,17 @@ void ImageWindow::windowDidResize()
 
 void ImageWindow::windowDidEndLiveResize()
 {
-    if (!m_closed)
-        updateControls();
+    if (m_closed)
+        return;
+    // The window system resizes a pin freely; the pin layout gives the
+    // image's aspect back, keeping the width and the top-left corner.
+    if (isPinned()) {
+        const Rect frame = rectOf(m_parts->window->geometry());
+        const Rect fitted = pinFrameFor(frame);
+        if (qRectOf(fitted) != qRectOf(frame))
+            m_parts->window->setGeometry(qRectOf(fitted));
+    }
+    updateControls();
 }
 
 void ImageWindow::windowKeyChanged() { }

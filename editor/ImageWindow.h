@@ -180,6 +180,8 @@ private:
     void updateUndoRedo();
     bool overlayVisible() const;
     QScreen* screen() const;
+    // The pin layout's frame for a preferred frame, both in Qt logical geometry.
+    Rect pinFrameFor(const Rect& logical) const;
     // The screen's backing scale and visible frame in desktop space, with
     // the fallback for a machine with no screen at all.
     double backingScale() const;

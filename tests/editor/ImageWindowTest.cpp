@@ -214,3 +214,69 @@ TEST_F(ImageWindowTest, OpacityPresetSetsTheWindowAlpha)
     window->changeOpacity(7);
     EXPECT_DOUBLE_EQ(widget().windowOpacity(), 1);
 }
+
+TEST_F(ImageWindowTest, PinKeepsThePreferredFramesWidthAndTopLeftCorner)
+{
+    // Frames given to the window are y-up from the screen's bottom-left.
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    ASSERT_EQ(screen.topLeft(), QPoint(0, 0));
+    ASSERT_GE(screen.width(), 600);
+    ASSERT_GE(screen.height(), 500);
+    window
+        = std::make_unique<ImageWindow>(std::make_unique<AnnotationDocument>(image(400, 100)), true,
+                                        preferences, std::nullopt, Rect(100, 300, 200, 80));
+    // Width 200, height from the image's aspect, the top edge at y = 380 up.
+    EXPECT_EQ(widget().geometry(), QRect(100, screen.height() - 380, 200, 50));
+    // Without a preferred frame the pin is centred at one pixel per point.
+    ImageWindow centred(image(400, 100), true, preferences);
+    EXPECT_EQ(centred.window()->geometry(),
+              QRect(screen.width() / 2 - 200, screen.height() / 2 - 50, 400, 100));
+}
+
+TEST_F(ImageWindowTest, SuggestedPinFrameIsTheCanvasContentOnTheDesktop)
+{
+    open(100, 20, false);
+    const auto frame = window->suggestedPinFrame();
+    ASSERT_TRUE(frame);
+    const QRectF content = window->canvas()->widgetRect(model().contentRect());
+    const QPoint topLeft = window->canvas()->mapToGlobal(content.topLeft().toPoint());
+    EXPECT_DOUBLE_EQ(frame->width(), content.width());
+    EXPECT_DOUBLE_EQ(frame->minX(), topLeft.x());
+    const int screenHeight = QGuiApplication::primaryScreen()->geometry().height();
+    EXPECT_DOUBLE_EQ(frame->maxY(), screenHeight - topLeft.y()) << "y up from the screen's bottom";
+}
+
+TEST_F(ImageWindowTest, PlainEditorGrowsDownwardsForTheStyleRow)
+{
+    open(100, 20, false);
+    const QRect before = widget().geometry();
+    ASSERT_EQ(before.height(), 360);
+    EXPECT_EQ(widget().minimumSize(), QSize(880, 300));
+    model().chooseTool(AnnotationTool::rectangle);
+    EXPECT_EQ(widget().minimumSize(), QSize(880, 480));
+    EXPECT_EQ(widget().height(), 480);
+    EXPECT_EQ(widget().geometry().y(), before.y()) << "the top edge stays";
+    model().chooseTool(AnnotationTool::select);
+    EXPECT_EQ(widget().minimumSize(), QSize(880, 300));
+}
+
+TEST_F(ImageWindowTest, UndoAndRedoFollowTheDocumentAndWaitForGestures)
+{
+    open(300, 200, false);
+    AnnotationState state;
+    state.objects = {AnnotationObject(AnnotationTool::rectangle,
+                                      AnnotationStyle::initial(AnnotationTool::rectangle, 1),
+                                      {10, 10}, {80, 60})};
+    window->document().commit(state);
+    window->undo();
+    EXPECT_TRUE(window->document().state().objects.isEmpty());
+    window->redo();
+    EXPECT_EQ(window->document().state().objects.size(), 1);
+    // Mid-drag neither undoes.
+    model().chooseTool(AnnotationTool::rectangle);
+    model().pointerDown({150, 150}, 1);
+    model().pointerDragged({200, 190}, false);
+    ASSERT_TRUE(window->hasDraft());
+    window->undo();
+    EXPECT_EQ(window->document().state().objects.size(), 1);
+}
