@@ -6,6 +6,7 @@
 #include "settings/AppPreferences.h"
 #include "settings/PreferencesStore.h"
 #include "tests/settings/ScratchHome.h"
+#include "tests/support/EventLoopWait.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -279,4 +280,16 @@ TEST_F(ImageWindowTest, UndoAndRedoFollowTheDocumentAndWaitForGestures)
     ASSERT_TRUE(window->hasDraft());
     window->undo();
     EXPECT_EQ(window->document().state().objects.size(), 1);
+}
+
+TEST_F(ImageWindowTest, PinResizedByTheWindowSystemGetsItsAspectBack)
+{
+    open(400, 100, true);
+    const QRect before = widget().geometry();
+    // A resize from an edge that ignores the aspect: once it ends the width
+    // and the top-left corner stay and the height follows the image.
+    widget().setGeometry(QRect(before.topLeft(), QSize(300, 200)));
+    ASSERT_TRUE(test::waitFor([&] { return widget().height() == 75; }));
+    EXPECT_EQ(widget().geometry(), QRect(before.topLeft(), QSize(300, 75)));
+    EXPECT_EQ(window->canvas()->geometry(), widget().rect());
 }
