@@ -200,12 +200,17 @@ void EditorControls::createControls()
     const std::array<int, 4> initialPresets{2, 4, 8, 16};
     for (std::size_t i = 0; i < m_presetButtons.size(); ++i) {
         QPushButton* preset = makePushButton(QString::number(initialPresets[i]));
+        preset->setFixedWidth(60);
         preset->setProperty(tagProperty, initialPresets[i]);
         connect(preset, &QPushButton::clicked, this, [this, preset] {
             const int value = tagOf(preset);
             act([this, value] { m_model.widthPreset(value); });
         });
-        CoreAppearance::followAppearance(preset, [this] { refreshPresetIcons(); });
+        // The buttons may outlive the controls in the window's layouts.
+        CoreAppearance::followAppearance(preset, [self = QPointer<EditorControls>(this)] {
+            if (self)
+                self->refreshPresetIcons();
+        });
         m_presetButtons[i] = preset;
     }
 
@@ -298,18 +303,33 @@ void EditorControls::createControls()
     m_paletteTray->setObjectName(QStringLiteral("paletteTray"));
     m_paletteTray->setAttribute(Qt::WA_StyledBackground);
     rowLayout(m_paletteTray)->setContentsMargins(4, 2, 4, 2);
-    CoreAppearance::followAppearance(m_paletteTray, [tray = m_paletteTray] {
-        const QColor border = CoreAppearance::separator.resolved(CoreAppearance::appearance(tray));
-        tray->setStyleSheet(
-            QStringLiteral("#paletteTray { border: 1px solid %1; border-radius: 8px; }")
-                .arg(border.name(QColor::HexArgb)));
-    });
+    const auto outlineTray = [tray = m_paletteTray] {
+        QColor border = CoreAppearance::separator.resolved(CoreAppearance::appearance(tray));
+        border.setAlphaF(std::min(1.0f, border.alphaF() * 2));
+        const QString sheet
+            = QStringLiteral("#paletteTray { border: 1px solid %1; border-radius: 8px; }")
+                  .arg(border.name(QColor::HexArgb));
+        // Setting a sheet is itself a style change; only a new one is set.
+        if (tray->styleSheet() != sheet)
+            tray->setStyleSheet(sheet);
+    };
+    outlineTray();
+    CoreAppearance::followAppearance(m_paletteTray, outlineTray);
 }
 
 void EditorControls::connectSlider(StyleSlider* slider, void (EditorControlsModel::*action)(double))
 {
-    slider->beginTracking = [this] { m_model.beginTracking(); };
-    slider->endTracking = [this] { act([this] { m_model.endTracking(); }); };
+    // A slider that outlives the controls (hidden during its own
+    // destruction) must not reach back into them.
+    const QPointer<EditorControls> self(this);
+    slider->beginTracking = [self] {
+        if (self)
+            self->m_model.beginTracking();
+    };
+    slider->endTracking = [self] {
+        if (self)
+            self->act([&] { self->m_model.endTracking(); });
+    };
     connect(slider, &QSlider::valueChanged, this, [this, action](int value) {
         act([this, action, value] { (m_model.*action)(value); });
     });
@@ -374,6 +394,9 @@ void EditorControls::buildStyles()
         style->addWidget(preset);
     style->addWidget(m_strokeWidthField);
     style->addWidget(m_paletteTray);
+    // The rows keep their controls together at the leading edge however wide
+    // the window makes them.
+    style->addStretch();
 
     QHBoxLayout* options = rowLayout(m_optionRow);
     for (QWidget* widget : std::initializer_list<QWidget*>{
@@ -381,6 +404,7 @@ void EditorControls::buildStyles()
              m_arrowTitle, m_arrowPicker, m_numberLabel, m_numberField, m_maskPicker, m_maskMode,
              m_brushLabel, m_brushWidth})
         options->addWidget(widget);
+    options->addStretch();
     update();
 }
 
@@ -561,12 +585,11 @@ QLineEdit* EditorControls::field(StyleField kind) const
 
 void EditorControls::setOn(QAbstractButton* button, bool on)
 {
-    {
-        const QSignalBlocker blocker(button);
-        button->setChecked(on);
-    }
+    // Only clicks act, so the state is set without blocking signals: a
+    // toolbar button re-tints itself when toggled.
+    button->setChecked(on);
     if (qobject_cast<ToolbarButton*>(button))
-        return; // draws its own on state
+        return;
     if (on) {
         QPalette palette;
         palette.setColor(QPalette::Button,

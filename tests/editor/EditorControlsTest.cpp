@@ -250,9 +250,17 @@ TEST_F(Controls, CompactMarkupRowFollowsToolAndKeys)
     EXPECT_TRUE(controls->markupSwatches()[0]->isChecked());
     EXPECT_TRUE(controls->arrowSamples()[1]->isChecked()) << "arrows start curved";
 
+    const auto lit = [](QAbstractButton* button) {
+        return static_cast<ToolbarButton*>(button)->backgroundColor().alpha() > 0;
+    };
+    EXPECT_TRUE(lit(controls->toolButton(AnnotationTool::arrow)));
+    EXPECT_FALSE(lit(controls->toolButton(AnnotationTool::select))) << "the tint follows the tool";
+
     controls->changeStyleKey(1.0, 2);
     EXPECT_TRUE(controls->markupSwatches()[2]->isChecked());
+    EXPECT_TRUE(lit(controls->markupSwatches()[2]));
     EXPECT_FALSE(controls->markupSwatches()[0]->isChecked());
+    EXPECT_FALSE(lit(controls->markupSwatches()[0]));
     controls->arrowSamples()[0]->click();
     EXPECT_TRUE(controls->arrowSamples()[0]->isChecked());
     EXPECT_FALSE(canvas->model().curvedArrow());
