@@ -142,6 +142,12 @@ EditorControls::EditorControls(AnnotationCanvas& canvas, AnnotationDocument& doc
     m_styleRow = makeRow(m_root, 8);
     m_optionRow = makeRow(m_root, 10);
     m_markupRow = makeRow(m_root, 5);
+    // Rows the window never places must not lie over its content as empty
+    // children catching the pointer; update() and updateMarkupOptions() show
+    // them where they belong.
+    m_styleRow->hide();
+    m_optionRow->hide();
+    m_markupRow->hide();
     createControls();
 }
 

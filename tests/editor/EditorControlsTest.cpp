@@ -144,6 +144,7 @@ TEST_F(Controls, EachToolShowsItsOwnControls)
     open(EditorMode::plain);
     EXPECT_FALSE(controls->styleRowVisible());
     EXPECT_TRUE(controls->styleRow()->isHidden());
+    EXPECT_TRUE(controls->markupRow()->isHidden()) << "the plain editor never shows it";
 
     chooseTool(AnnotationTool::rectangle);
     EXPECT_TRUE(controls->toolButton(AnnotationTool::rectangle)->isChecked());
