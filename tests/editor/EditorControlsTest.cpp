@@ -1,6 +1,7 @@
 #include "editor/EditorControls.h"
 
 #include "canvas/AnnotationCanvas.h"
+#include "editor/ControlIcon.h"
 #include "editor/ScreenshotColorWell.h"
 #include "editor/SegmentedControl.h"
 #include "editor/StyleSlider.h"
@@ -13,6 +14,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSet>
 #include <QStyle>
 #include <QStyleOptionSlider>
 
@@ -164,6 +166,24 @@ TEST_F(Controls, EachToolShowsItsOwnControls)
     mouse(controls->fillButton(), QEvent::MouseButtonPress, solid.center().toPoint());
     EXPECT_TRUE(canvas->model().currentStyle().filled);
     EXPECT_TRUE(controls->dashButton()->isHidden()) << "no dash on a filled rectangle";
+
+    // Every option shows its own drawing, named by its tooltip.
+    QSet<QString> drawings;
+    for (SegmentedControl* picker :
+         {controls->fillButton(), controls->dashButton(), controls->arrowPicker()}) {
+        EXPECT_FALSE(picker->accessibleName().isEmpty());
+        for (int i = 0; i < picker->count(); ++i) {
+            EXPECT_TRUE(picker->label(i).isEmpty());
+            EXPECT_FALSE(picker->segmentToolTip(i).isEmpty());
+            EXPECT_EQ(picker->segmentWidth(i), 48);
+            const QImage drawn
+                = ControlIcon::render(picker->segmentImage(i), QSizeF(44, 24), Qt::black, 1);
+            QByteArray bytes(reinterpret_cast<const char*>(drawn.constBits()), drawn.sizeInBytes());
+            EXPECT_NE(drawn.pixelColor(0, 0), QColor(Qt::black)) << "drawn inside a margin";
+            drawings.insert(QString::fromLatin1(bytes.toBase64()));
+        }
+    }
+    EXPECT_EQ(drawings.size(), 8) << "eight different option drawings";
 
     chooseTool(AnnotationTool::mask);
     EXPECT_TRUE(controls->widthSlider()->isHidden());
