@@ -2,6 +2,9 @@
 
 #include "editor/CoreAppearance.h"
 
+#include <QPainter>
+#include <QPainterPath>
+
 namespace kelpie {
 
 ScreenshotStatus::ScreenshotStatus(QWidget* parent)
@@ -10,6 +13,7 @@ ScreenshotStatus::ScreenshotStatus(QWidget* parent)
     setFont(CoreAppearance::systemFont(13));
     setTextFormat(Qt::PlainText);
     setWordWrap(false);
+    setContentsMargins(8, 3, 8, 3);
     refreshColor();
     CoreAppearance::followAppearance(this, [this] { refreshColor(); });
 }
@@ -24,6 +28,20 @@ void ScreenshotStatus::setText(const QString& text)
 }
 
 void ScreenshotStatus::clear() { setText(QString()); }
+
+void ScreenshotStatus::paintEvent(QPaintEvent* event)
+{
+    if (!text().isEmpty()) {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPainterPath patch;
+        patch.addRoundedRect(QRectF(rect()), 6, 6);
+        QColor surface = CoreAppearance::surface.resolved(CoreAppearance::appearance(this));
+        surface.setAlphaF(0.92f);
+        painter.fillPath(patch, surface);
+    }
+    QLabel::paintEvent(event);
+}
 
 void ScreenshotStatus::refreshColor()
 {

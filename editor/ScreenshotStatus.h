@@ -8,7 +8,8 @@ namespace kelpie {
 
 // The editor's one-line status label. It starts with "正在识别文字…" and
 // tells its owner after every change of its text, so the owner can place
-// it again (its size follows the text).
+// it again (its size follows the text). It sits on a rounded patch of the
+// panels' surface colour, so it stays legible over the frozen screen.
 class ScreenshotStatus : public QLabel {
     Q_OBJECT
 
@@ -21,6 +22,9 @@ public:
     // Every way of changing the text goes through these two.
     void setText(const QString& text);
     void clear();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void refreshColor();

@@ -53,6 +53,9 @@ ScreenshotView::ScreenshotView(const ScreenshotPresentation& presentation, Size 
         }
         if (m_imageView)
             m_imageView->hide();
+        // The panels, the status and the handles go at once, not at the
+        // first movement.
+        relayout();
     };
     m_adjustment.onCancel = [this] {
         if (m_imageView)
