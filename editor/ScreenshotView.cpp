@@ -58,6 +58,7 @@ ScreenshotView::ScreenshotView(const ScreenshotPresentation& presentation, Size 
         relayout();
     };
     m_adjustment.onCancel = [this] {
+        releasePointer();
         if (m_imageView)
             m_imageView->show();
         if (onAdjustmentCancel) {
@@ -76,6 +77,7 @@ ScreenshotView::ScreenshotView(const ScreenshotPresentation& presentation, Size 
 
 ScreenshotView::~ScreenshotView()
 {
+    releasePointer();
     // The border is a child unless it was never installed.
     if (!m_border->parent())
         delete m_border;
@@ -185,6 +187,12 @@ std::optional<Point> ScreenshotView::capturePoint(Point viewPoint) const
 
 void ScreenshotView::cancelAdjustment() { m_adjustment.cancel(); }
 
+void ScreenshotView::releasePointer()
+{
+    if (mouseGrabber() == this)
+        releaseMouse();
+}
+
 bool ScreenshotView::cancelOperation() { return m_adjustment.cancelKey(); }
 
 Point ScreenshotView::viewPoint(QPointF widgetPoint) const
@@ -233,7 +241,14 @@ bool ScreenshotView::pointer(QEvent::Type type, Qt::MouseButton button, Qt::Mous
         if (!m_adjustment.capturePoint(p) || !m_adjustment.sourceGeometryAvailable)
             return false;
         setFocus(Qt::MouseFocusReason);
-        return m_adjustment.press(p);
+        if (!m_adjustment.press(p))
+            return false;
+        // The press may have landed on the canvas, which the re-crop hides;
+        // the toolkit then drops the rest of the gesture unless someone
+        // holds the pointer.
+        if (m_adjustment.isAdjusting() && mouseGrabber() != this)
+            grabMouse();
+        return true;
     case QEvent::MouseMove:
         if (!m_adjustment.isAdjusting())
             return false;
@@ -243,9 +258,11 @@ bool ScreenshotView::pointer(QEvent::Type type, Qt::MouseButton button, Qt::Mous
     case QEvent::MouseButtonRelease:
         if (!m_adjustment.isAdjusting())
             return false;
-        if (isLeft(button))
+        if (isLeft(button)) {
+            releasePointer();
             // May close the editor and release this view: nothing follows.
             m_adjustment.release();
+        }
         return true;
     default: return false;
     }

@@ -99,6 +99,7 @@ private:
     bool pointer(QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons buttons,
                  QPointF widgetPoint);
     void watchContent(QObject* object);
+    void releasePointer();
     void relayout();
     void repaintCrop(const std::optional<ScreenshotPlacement>& before);
 

@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -318,4 +319,50 @@ TEST(ScreenshotStatus, StartsRecognisingAndReportsEveryChangeAfterStoringIt)
     status.setText(QStringLiteral("图片已复制"));
     status.clear();
     EXPECT_EQ(seen, (std::vector<QString>{QStringLiteral("图片已复制"), QString()}));
+}
+
+TEST(ScreenshotView, RecropThroughTheWindowsOwnPointerRouting)
+{
+    Editor e;
+    e.view->setAttribute(Qt::WA_DontShowOnScreen, false);
+    e.view->show();
+    QWindow* window = e.view->windowHandle();
+    ASSERT_TRUE(window);
+    // Delivered to the window, the events find their widget as real input
+    // does: the press lands on the canvas, which hides under the pointer
+    // and keeps or loses the pointer grab.
+    auto send = [&](QEvent::Type type, QPointF at, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, at, window->mapToGlobal(at), Qt::LeftButton, buttons,
+                          Qt::NoModifier);
+        QApplication::sendEvent(window, &event);
+    };
+    send(QEvent::MouseButtonPress, QPointF(104, 560), Qt::LeftButton);
+    ASSERT_TRUE(e.view->isAdjusting());
+    EXPECT_FALSE(e.canvas->isVisible());
+    send(QEvent::MouseMove, QPointF(54, 580), Qt::LeftButton);
+    EXPECT_EQ(e.view->region(), Rect(50, 80, 400, 300));
+    e.accept = true;
+    send(QEvent::MouseButtonRelease, QPointF(54, 580), Qt::NoButton);
+    EXPECT_EQ(e.asked, std::vector<Rect>{Rect(50, 80, 400, 300)});
+    EXPECT_FALSE(e.view->isAdjusting());
+
+    // With something drawn, the same press belongs to the canvas.
+    e.parts.documentHasObjects = true;
+    e.layout();
+    QWidget* pressed = nullptr;
+    struct Spy : QObject {
+        QWidget** target;
+        explicit Spy(QWidget** t) : target(t) { }
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            if (event->type() == QEvent::MouseButtonPress)
+                *target = static_cast<QWidget*>(watched);
+            return false;
+        }
+    } spy(&pressed);
+    e.canvas->installEventFilter(&spy);
+    send(QEvent::MouseButtonPress, QPointF(104, 560), Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, QPointF(104, 560), Qt::NoButton);
+    EXPECT_EQ(pressed, e.canvas);
+    EXPECT_FALSE(e.view->isAdjusting());
 }
