@@ -1,8 +1,10 @@
 #include "editor/FileDialogSavePanel.h"
 
+#include "editor/CoreAppearance.h"
 #include "editor/SaveFormatAccessory.h"
 
 #include <QDialog>
+#include <QFontInfo>
 #include <QGridLayout>
 #include <QLineEdit>
 
@@ -11,10 +13,21 @@ namespace kelpie {
 SaveDialog::SaveDialog(QWidget* parent) : QFileDialog(parent)
 {
     setOption(QFileDialog::DontUseNativeDialog);
+    // The desktop's font at its size, with the Chinese families named so
+    // that the labels keep their size on scaled screens.
+    setFont(CoreAppearance::systemFont(QFontInfo(font()).pixelSize()));
     setAcceptMode(QFileDialog::AcceptSave);
     setFileMode(QFileDialog::AnyFile);
     setLabelText(QFileDialog::Accept, QStringLiteral("保存"));
     setLabelText(QFileDialog::FileName, QStringLiteral("文件名："));
+    setLabelText(QFileDialog::LookIn, QStringLiteral("位置："));
+    setLabelText(QFileDialog::Reject, QStringLiteral("取消"));
+    setWindowTitle(QStringLiteral("保存"));
+    // The format row below is the one type choice; the dialog's own file
+    // type row would only repeat it.
+    for (const char* name : {"fileTypeCombo", "fileTypeLabel"})
+        if (auto* part = findChild<QWidget*>(QString::fromLatin1(name)))
+            part->hide();
     m_accessory = new SaveFormatAccessory(this, this);
     // Below everything else in the dialog's grid, across all its columns.
     if (auto* grid = qobject_cast<QGridLayout*>(layout()))
