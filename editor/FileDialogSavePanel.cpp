@@ -2,11 +2,14 @@
 
 #include "editor/CoreAppearance.h"
 #include "editor/SaveFormatAccessory.h"
+#include "editor/WindowLevel.h"
 
 #include <QDialog>
 #include <QFontInfo>
 #include <QGridLayout>
 #include <QLineEdit>
+
+#include <memory>
 
 namespace kelpie {
 
@@ -59,6 +62,11 @@ QFileDialog* FileDialogSavePanel::makeDialog(QWidget* window, const Request& req
 {
     auto* dialog = new SaveDialog(window);
     dialog->setWindowModality(Qt::WindowModal);
+    // Above its window, also when that is a pin or the screenshot editor
+    // covering the screen (which the window manager does not stack).
+    const int level = WindowLevel::of(window ? window->window() : nullptr);
+    if (level > WindowLevel::normal)
+        WindowLevel::set(dialog, level + 1);
     if (!request.directory.isEmpty())
         dialog->setDirectory(request.directory);
     dialog->selectFile(request.fileName);
@@ -78,17 +86,23 @@ void FileDialogSavePanel::present(QWidget* window, const Request& request, Compl
     QFileDialog* dialog = makeDialog(window, request);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     SaveFormatAccessory* formats = accessory(dialog);
-    // The connection belongs to the dialog: when the window (and with it the
-    // dialog) goes away first, the completion never runs.
-    QObject::connect(dialog, &QFileDialog::finished, dialog,
-                     [dialog, formats, completion = std::move(completion)](int result) {
-                         const QStringList files = dialog->selectedFiles();
-                         if (result == QDialog::Accepted && !files.isEmpty()
-                             && !files.first().isEmpty())
-                             completion(Choice{files.first(), formats->type()});
-                         else
-                             completion(std::nullopt);
-                     });
+    // Answered once: on accept or reject, or (as a cancel) when the dialog
+    // is destroyed with its window before either.
+    auto answered = std::make_shared<bool>(false);
+    auto answer = [answered, completion = std::move(completion)](std::optional<Choice> choice) {
+        if (*answered)
+            return;
+        *answered = true;
+        completion(std::move(choice));
+    };
+    QObject::connect(dialog, &QFileDialog::finished, dialog, [dialog, formats, answer](int result) {
+        const QStringList files = dialog->selectedFiles();
+        if (result == QDialog::Accepted && !files.isEmpty() && !files.first().isEmpty())
+            answer(Choice{files.first(), formats->type()});
+        else
+            answer(std::nullopt);
+    });
+    QObject::connect(dialog, &QObject::destroyed, [answer] { answer(std::nullopt); });
     dialog->open();
 }
 

@@ -140,7 +140,7 @@ void ImageOutputs::saveImage()
     m_savePanel->present(window, request, [self](std::optional<SavePanel::Choice> choice) {
         const auto alive = self.lock();
         if (!alive)
-            return; // the window went away while the dialog was open
+            return; // the outputs went away with their window
         ImageOutputs& outputs = **alive;
         outputs.m_saveDialogOpen = false;
         if (choice)

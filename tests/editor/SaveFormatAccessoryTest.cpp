@@ -1,6 +1,7 @@
 #include "editor/SaveFormatAccessory.h"
 
 #include "editor/FileDialogSavePanel.h"
+#include "editor/WindowLevel.h"
 
 #include <QComboBox>
 #include <QDateTime>
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 
 namespace kelpie {
 namespace {
@@ -147,6 +149,35 @@ TEST(FileDialogSavePanel, SeesOnlyVisibleModalDialogsOnTheWindow)
     EXPECT_TRUE(panel.hasAttachedSheet(&window));
     sheet.hide();
     EXPECT_FALSE(panel.hasAttachedSheet(&window));
+}
+
+TEST(FileDialogSavePanel, TheDialogStaysAboveRaisedWindows)
+{
+    QWidget plain;
+    std::unique_ptr<QFileDialog> onPlain(FileDialogSavePanel::makeDialog(&plain, {}));
+    EXPECT_EQ(WindowLevel::of(onPlain.get()), WindowLevel::normal);
+
+    for (const int level : {WindowLevel::floating, WindowLevel::screenSaver}) {
+        QWidget raised;
+        WindowLevel::set(&raised, level);
+        std::unique_ptr<QFileDialog> dialog(FileDialogSavePanel::makeDialog(&raised, {}));
+        EXPECT_GT(WindowLevel::of(dialog.get()), level);
+    }
+}
+
+TEST(FileDialogSavePanel, AnswersOnceAlsoWhenTheWindowGoesFirst)
+{
+    FileDialogSavePanel panel;
+    auto window = std::make_unique<QWidget>();
+    int answers = 0;
+    std::optional<SavePanel::Choice> last = SavePanel::Choice{};
+    panel.present(window.get(), {}, [&](std::optional<SavePanel::Choice> choice) {
+        ++answers;
+        last = choice;
+    });
+    window.reset();
+    EXPECT_EQ(answers, 1);
+    EXPECT_FALSE(last.has_value());
 }
 
 } // namespace
