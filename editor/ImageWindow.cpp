@@ -7,8 +7,15 @@
 #include "editor/ControlImage.h"
 #include "editor/CoreAppearance.h"
 #include "editor/CoreSurfaceView.h"
+#include "editor/EditorControls.h"
+#include "editor/FileDialogSavePanel.h"
+#include "editor/FloatingControls.h"
+#include "editor/ImageOutputs.h"
 #include "editor/ImageWindowGeometry.h"
 #include "editor/ImageWindowStatus.h"
+#include "editor/QtImageClipboard.h"
+#include "editor/ScreenshotStatus.h"
+#include "editor/ScreenshotView.h"
 #include "editor/ToolbarButton.h"
 #include "editor/WindowLevel.h"
 #include "pin/PinLayout.h"
@@ -103,12 +110,9 @@ QWidget* makeRow(int spacing, QWidget* parent)
     return row;
 }
 
-void appendToRow(QWidget* row, QWidget* widget, int spacingAfter = -1)
+void appendToRow(QWidget* row, QWidget* widget)
 {
-    auto* layout = static_cast<QBoxLayout*>(row->layout());
-    layout->addWidget(widget);
-    if (spacingAfter >= 0)
-        layout->addSpacing(spacingAfter - layout->spacing());
+    static_cast<QBoxLayout*>(row->layout())->addWidget(widget);
 }
 
 void setHidden(QWidget* widget, bool hidden)
@@ -137,6 +141,8 @@ Qt::Edges resizeEdges(QPointF point, QSize size)
 struct ImageWindow::Parts {
     std::unique_ptr<AnnotationDocument> document;
     std::unique_ptr<AnnotationWindow> window;
+    std::unique_ptr<EditorControls> controls;
+    std::unique_ptr<ImageOutputs> outputs;
 };
 
 ImageWindow::ImageWindow(std::unique_ptr<AnnotationDocument> document, bool pinned,
@@ -149,7 +155,8 @@ ImageWindow::ImageWindow(std::unique_ptr<AnnotationDocument> document, bool pinn
                               : EditorMode::plain),
       m_preferences(std::move(preferences)),
       m_screenshot(pinned ? std::nullopt : std::move(screenshot)),
-      m_clipboard(std::move(clipboard)), m_savePanel(std::move(savePanel)),
+      m_clipboard(clipboard ? std::move(clipboard) : std::make_shared<QtImageClipboard>()),
+      m_savePanel(savePanel ? std::move(savePanel) : std::make_shared<FileDialogSavePanel>()),
       m_parts(std::make_unique<Parts>()), m_self(std::make_shared<ImageWindow*>(this)),
       m_editing(!pinned)
 {
@@ -157,10 +164,13 @@ ImageWindow::ImageWindow(std::unique_ptr<AnnotationDocument> document, bool pinn
     createWindow(pinFrame);
     createContent();
     createButtons();
-    if (m_mode == EditorMode::plain)
-        layOutPlain();
-    else if (m_mode == EditorMode::pinned)
-        layOutPinned();
+    switch (m_mode) {
+    case EditorMode::plain: layOutPlain(); break;
+    case EditorMode::screenshot: layOutScreenshot(); break;
+    case EditorMode::pinned: layOutPinned(); break;
+    }
+    m_parts->outputs
+        = std::make_unique<ImageOutputs>(*this, m_clipboard, m_savePanel, m_preferences);
     installCallbacks();
     show();
 }
@@ -195,15 +205,30 @@ void ImageWindow::createWindow(const std::optional<Rect>& pinFrame)
     // compact styles over the frozen screen and on pins.
     m_parts->window = std::make_unique<AnnotationWindow>();
     AnnotationWindow* window = m_parts->window.get();
-    m_status = new QLabel(S::recognizing, window);
-    m_status->setFont(CoreAppearance::systemFont(13));
-    m_toolRow = makeRow(4, window);
-    m_viewerRow = makeRow(8, window);
-    m_styleRow = makeRow(8, window);
-    m_optionRow = makeRow(10, window);
-    m_markupRow = makeRow(5, window);
+    m_status = new ScreenshotStatus(window);
     m_canvas = new AnnotationCanvas(*m_parts->document, m_preferences, m_mode != EditorMode::plain,
                                     window);
+    const auto weak = weakly();
+    EditorStatusHooks hooks;
+    hooks.text = [weak] {
+        QString text;
+        weak([&](ImageWindow& w) { text = w.statusText(); });
+        return text;
+    };
+    hooks.set = [weak](const QString& text) { weak([&](ImageWindow& w) { w.setStatus(text); }); };
+    hooks.contextual = [weak] {
+        QString text;
+        weak([&](ImageWindow& w) { text = w.contextualStatus(); });
+        return text;
+    };
+    m_parts->controls = std::make_unique<EditorControls>(*m_canvas, *m_parts->document, m_mode,
+                                                         std::move(hooks), window);
+    EditorControls& rows = *m_parts->controls;
+    m_toolRow = rows.toolRow();
+    m_styleRow = rows.styleRow();
+    m_optionRow = rows.optionRow();
+    m_markupRow = rows.markupRow();
+    m_viewerRow = makeRow(8, window);
 
     // Steps 3 to 5: screen, window kind and frame.
     const QImage& base = m_parts->document->baseImage();
@@ -259,6 +284,11 @@ void ImageWindow::createContent()
         auto* surface = new PinSurface(window);
         m_pinSurface = surface;
         m_content = surface;
+    } else if (isScreenshot()) {
+        const QImage& base = m_parts->document->baseImage();
+        m_screenshotView = new ScreenshotView(
+            *m_screenshot, Size{double(base.width()), double(base.height())}, window);
+        m_content = m_screenshotView;
     } else {
         m_content = new CoreSurfaceView(window);
     }
@@ -305,13 +335,16 @@ void ImageWindow::createButtons()
                 [weak, action] { weak([&](ImageWindow& w) { (w.*action)(); }); });
     };
 
-    // Step 8: undo and redo after the tool buttons, 12 points before the outputs.
+    // Step 8: the tool buttons and style controls, then undo and redo, 12
+    // points before the outputs.
+    EditorControls& rows = *m_parts->controls;
+    rows.buildStyles();
     m_undoButton = iconButton(ControlSymbol::arrowUturnBackward, QStringLiteral("撤销（⌘Z）"));
     m_redoButton = iconButton(ControlSymbol::arrowUturnForward, QStringLiteral("重做（⌘⇧Z）"));
     connectTo(m_undoButton, &ImageWindow::undo);
     connectTo(m_redoButton, &ImageWindow::redo);
-    appendToRow(m_toolRow, m_undoButton);
-    appendToRow(m_toolRow, m_redoButton, 12);
+    rows.appendToToolRow(m_undoButton);
+    rows.appendToToolRow(m_redoButton, 12);
 
     // Step 9: the outputs, then the text buttons, then the spacer.
     m_donePinButton = button(QStringLiteral("完成"));
@@ -319,8 +352,16 @@ void ImageWindow::createButtons()
     m_saveButton = button(QStringLiteral("保存"));
     m_copyButton = button(S::copyTitle);
     connectTo(m_donePinButton, &ImageWindow::toggleEditing);
+    connectTo(m_pinButton, &ImageWindow::pinImage);
+    connectTo(m_saveButton, &ImageWindow::saveImage);
+    // The screenshot editor's copy button is its primary "完成".
+    switch (m_mode) {
+    case EditorMode::plain: connectTo(m_copyButton, &ImageWindow::copy); break;
+    case EditorMode::screenshot: connectTo(m_copyButton, &ImageWindow::completeScreenshot); break;
+    case EditorMode::pinned: connectTo(m_copyButton, &ImageWindow::toolbarCopy); break;
+    }
     for (QAbstractButton* output : {m_donePinButton, m_pinButton, m_saveButton, m_copyButton})
-        appendToRow(m_toolRow, output);
+        rows.appendToToolRow(output);
     if (auto* copy = qobject_cast<ToolbarButton*>(m_copyButton))
         copy->setMinimumTitle(S::copyTextTitle);
     m_finishTextButton = button(QStringLiteral("完成文字"));
@@ -329,9 +370,12 @@ void ImageWindow::createButtons()
     m_cancelTextButton->setToolTip(QStringLiteral("取消文字（Esc）"));
     connectTo(m_finishTextButton, &ImageWindow::finishText);
     connectTo(m_cancelTextButton, &ImageWindow::cancelText);
-    appendToRow(m_toolRow, m_finishTextButton);
-    appendToRow(m_toolRow, m_cancelTextButton);
-    static_cast<QBoxLayout*>(m_toolRow->layout())->addStretch(1);
+    rows.appendToToolRow(m_finishTextButton);
+    rows.appendToToolRow(m_cancelTextButton);
+    auto* spacer = new QWidget(m_parts->window.get());
+    spacer->setMinimumWidth(8);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    rows.appendToToolRow(spacer);
 
     // Step 10: the viewer row of a pin that is not being edited.
     auto* edit = new ToolbarButton(
@@ -343,6 +387,7 @@ void ImageWindow::createButtons()
     auto* closeViewer = new ToolbarButton(
         QStringLiteral("关闭"), ControlImage::symbol(ControlSymbol::xmark), m_parts->window.get());
     connectTo(edit, &ImageWindow::toggleEditing);
+    connectTo(saveViewer, &ImageWindow::saveImage);
     connectTo(closeViewer, &ImageWindow::close);
     for (ToolbarButton* b : {edit, saveViewer, closeViewer}) {
         b->configureToolbarStyle();
@@ -350,6 +395,22 @@ void ImageWindow::createButtons()
         appendToRow(m_viewerRow, b);
     }
     m_viewerSaveButton = saveViewer;
+
+    // The floating tool bar of the screenshot editor and the pin: icons,
+    // with the primary button and close at its end.
+    if (m_mode != EditorMode::plain) {
+        m_closeButton = iconButton(ControlSymbol::xmark, QStringLiteral("关闭（Esc）"));
+        connectTo(m_closeButton, &ImageWindow::closeImage);
+        FloatingToolButtons buttons;
+        buttons.undo = m_undoButton;
+        buttons.redo = m_redoButton;
+        buttons.pin = m_pinButton;
+        buttons.save = m_saveButton;
+        buttons.primary = isPinned() ? m_donePinButton : m_copyButton;
+        buttons.close = m_closeButton;
+        rows.configureFloatingTools(buttons);
+        rows.buildMarkupOptions();
+    }
 }
 
 void ImageWindow::layOutPlain()
@@ -364,6 +425,33 @@ void ImageWindow::layOutPlain()
     m_canvas->setMinimumHeight(160);
     column->addWidget(m_canvas, 1);
     column->addWidget(m_status, 0, Qt::AlignLeft);
+}
+
+CoreSurfaceView* ImageWindow::makePanel(QWidget* rows, bool primary, FloatingControls** content)
+{
+    auto* panel = new CoreSurfaceView(m_content);
+    panel->setCornerRadius(20);
+    panel->setBordered(true);
+    *content = new FloatingControls(
+        {rows}, primary ? FloatingControls::Kind::primaryToolbar : FloatingControls::Kind::panel,
+        panel);
+    return panel;
+}
+
+void ImageWindow::layOutScreenshot()
+{
+    // The canvas over the crop, the tool bar and the markup row in two
+    // floating panels beside it, the status next to them.
+    m_canvas->setParent(m_screenshotView);
+    m_screenshotView->setImageView(m_canvas);
+    m_screenshotView->installBorder();
+    m_toolbarPanel = makePanel(m_toolRow, true, &m_toolbarContent);
+    m_parametersPanel = makePanel(m_markupRow, false, &m_parametersContent);
+    m_viewerRow->hide();
+    m_status->setParent(m_screenshotView);
+    m_screenshotView->setChrome({m_toolbarPanel, m_parametersPanel, m_status});
+    m_canvas->show();
+    m_status->show();
 }
 
 void ImageWindow::layOutPinned()
@@ -404,6 +492,21 @@ void ImageWindow::installCallbacks()
     };
     model.onExit = [weak] { weak([](ImageWindow& w) { w.cancelOperation(); }); };
     model.onZoom = [weak](double factor) { weak([&](ImageWindow& w) { w.zoom(factor); }); };
+    model.onStyleKey = [weak](std::optional<double> step, std::optional<int> index) {
+        weak([&](ImageWindow& w) { w.controls().changeStyleKey(step, index); });
+    };
+    m_status->onChange = [weak] { weak([](ImageWindow& w) { w.statusChanged(); }); };
+    if (ScreenshotView* view = m_screenshotView) {
+        view->onLayout = [weak] { weak([](ImageWindow& w) { w.layoutScreenshot(); }); };
+        view->onAdjustmentBegin
+            = [weak] { weak([](ImageWindow& w) { w.invalidateRecognition(); }); };
+        view->onAdjustmentCancel = [weak] { weak([](ImageWindow& w) { w.recognize(); }); };
+        view->onRegionChange = [weak](const Rect& region) {
+            bool taken = false;
+            weak([&](ImageWindow& w) { taken = w.onReselect && w.onReselect(region); });
+            return taken;
+        };
+    }
     m_canvas->onBackgroundDrag
         = [weak](QMouseEvent* event) { weak([&](ImageWindow& w) { w.backgroundDrag(event); }); };
 
@@ -469,6 +572,8 @@ AnnotationWindow* ImageWindow::window() const { return m_parts->window.get(); }
 
 AnnotationDocument& ImageWindow::document() const { return *m_parts->document; }
 
+EditorControls& ImageWindow::controls() const { return *m_parts->controls; }
+
 QString ImageWindow::statusText() const { return m_status ? m_status->text() : QString(); }
 
 std::optional<Rect> ImageWindow::suggestedPinFrame() const
@@ -515,7 +620,10 @@ bool ImageWindow::hidesRoutineStatus() const
     return S::hidesRoutineStatus(statusText(), imageDimensions());
 }
 
-bool ImageWindow::isAdjusting() const { return false; }
+bool ImageWindow::isAdjusting() const
+{
+    return m_screenshotView != nullptr && m_screenshotView->isAdjusting();
+}
 
 bool ImageWindow::hasDraft() const { return m_canvas && m_canvas->model().hasDraft(); }
 
@@ -541,10 +649,8 @@ QString ImageWindow::selectedLiveText() const { return QString(); }
 
 void ImageWindow::setStatus(const QString& text)
 {
-    if (!m_status)
-        return;
+    // The label tells statusChanged itself.
     m_status->setText(text);
-    statusChanged();
 }
 
 void ImageWindow::statusChanged()
@@ -573,14 +679,14 @@ void ImageWindow::updateControls()
     // 1. Editing.
     model.setEditingEnabled(m_editing);
     setHidden(m_toolRow, !m_editing);
-    // 2. The plain editor's style row, for drawing tools.
-    const bool styleRowVisible
-        = m_mode == EditorMode::plain && model.currentTool() != AnnotationTool::select;
-    setHidden(m_styleRow, !styleRowVisible);
-    setHidden(m_optionRow, !styleRowVisible);
-    // 3. The viewer row of a pin being looked at.
+    // 2. The plain editor's style row, for drawing tools (the controls
+    // show and hide it with the rest of the style controls, step 5).
+    EditorControls& rows = *m_parts->controls;
+    const bool styleRowVisible = m_mode == EditorMode::plain && rows.styleRowVisible();
+    // 3. The compact markup row, and the viewer row of a pin being looked at.
+    if (m_mode != EditorMode::plain)
+        rows.updateMarkupOptions(m_editing);
     setHidden(m_viewerRow, !(isPinned() && !m_editing));
-    setHidden(m_markupRow, m_mode == EditorMode::plain);
     // 4. The plain editor's minimum size, grown downwards for the style row.
     AnnotationWindow* window = m_parts->window.get();
     if (m_mode == EditorMode::plain) {
@@ -591,6 +697,8 @@ void ImageWindow::updateControls()
             setVisibleFrame(Rect(frame.x(), frame.y(), frame.width(), 480));
         }
     }
+    // 5. The style controls.
+    rows.update();
     // 6. The text buttons while text is typed.
     setHidden(m_finishTextButton, !textBeingTyped());
     setHidden(m_cancelTextButton, !textBeingTyped());
@@ -677,7 +785,28 @@ void ImageWindow::layoutPin()
         setHidden(m_status, hidesRoutineStatus());
 }
 
-void ImageWindow::layoutScreenshot() { }
+ScreenshotChromeParts ImageWindow::chromeParts() const
+{
+    ScreenshotChromeParts parts;
+    parts.canvas = m_canvas;
+    parts.overlay = overlay();
+    parts.toolbarPanel = m_toolbarPanel;
+    parts.parametersPanel = m_parametersPanel;
+    parts.toolbarContent = m_toolbarContent;
+    parts.parametersContent = m_parametersContent;
+    parts.status = m_status;
+    parts.markupRowVisible = !m_markupRow->isHidden();
+    parts.documentHasObjects = !m_parts->document->state().objects.isEmpty();
+    parts.canvasHasDraft = hasDraft();
+    parts.hidesRoutineStatus = hidesRoutineStatus();
+    return parts;
+}
+
+void ImageWindow::layoutScreenshot()
+{
+    if (m_screenshotView)
+        kelpie::layoutScreenshot(*m_screenshotView, chromeParts());
+}
 
 void ImageWindow::refitOverlay()
 {
@@ -780,7 +909,9 @@ void ImageWindow::changeOpacity(double opacity)
 void ImageWindow::cancelOperation()
 {
     CanvasModel& model = m_canvas->model();
-    if (model.hasDraft()) {
+    if (m_screenshotView && m_screenshotView->cancelOperation()) {
+        // A re-crop in progress went back to the region of before.
+    } else if (model.hasDraft()) {
         model.cancelGesture();
     } else if (model.tool() != AnnotationTool::select) {
         model.chooseTool(AnnotationTool::select);
@@ -843,9 +974,19 @@ void ImageWindow::close()
 
 // --- outputs -------------------------------------------------------------------
 
-void ImageWindow::copy() { }
+std::optional<QImage> ImageWindow::stableImage() { return m_parts->outputs->stableImage(); }
 
-void ImageWindow::completeScreenshot() { }
+void ImageWindow::copyImage() { m_parts->outputs->copyImage(); }
+
+void ImageWindow::copy() { m_parts->outputs->copy(); }
+
+void ImageWindow::toolbarCopy() { m_parts->outputs->toolbarCopy(); }
+
+void ImageWindow::completeScreenshot() { m_parts->outputs->completeScreenshot(); }
+
+void ImageWindow::saveImage() { m_parts->outputs->saveImage(); }
+
+void ImageWindow::pinImage() { m_parts->outputs->pinImage(); }
 
 // --- recognition ---------------------------------------------------------------
 
@@ -865,12 +1006,26 @@ void ImageWindow::recognize() { invalidateRecognition(); }
 
 // --- display changes -----------------------------------------------------------
 
-void ImageWindow::preserveScreenshotAfterScreenChange() { }
+void ImageWindow::preserveScreenshotAfterScreenChange()
+{
+    if (!isScreenshot())
+        return;
+    // The frozen screen no longer matches the display, so re-cropping in
+    // place stops; the window covers whatever screen it is on now.
+    controls().suspendColorWell();
+    m_screenshotView->setSourceGeometryAvailable(false);
+    if (QScreen* target = screen())
+        m_parts->window->setGeometry(target->geometry());
+    else
+        layoutScreenshot();
+}
 
 void ImageWindow::suspendScreenshotForSettings()
 {
-    if (isScreenshot())
-        m_parts->window->hide();
+    if (!isScreenshot())
+        return;
+    controls().suspendColorWell();
+    m_parts->window->hide();
 }
 
 // --- window delegate -----------------------------------------------------------
@@ -897,6 +1052,7 @@ bool ImageWindow::eventFilter(QObject* watched, QEvent* event)
 
 void ImageWindow::windowWillClose()
 {
+    controls().suspendColorWell();
     m_closed = true;
     ++m_generation;
     m_overlay = nullptr;

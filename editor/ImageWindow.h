@@ -4,6 +4,7 @@
 #include "editor/EditorMode.h"
 #include "editor/ImageWindowDrag.h"
 #include "editor/OutputHost.h"
+#include "editor/ScreenshotChromeLayout.h"
 #include "editor/ScreenshotPresentation.h"
 #include "geometry/Rect.h"
 
@@ -17,7 +18,6 @@
 #include <optional>
 
 class QAbstractButton;
-class QLabel;
 class QMouseEvent;
 class QScreen;
 class QTimer;
@@ -28,6 +28,12 @@ class AnnotationCanvas;
 class AnnotationDocument;
 class AnnotationWindow;
 class AppPreferences;
+class CoreSurfaceView;
+class EditorControls;
+class FloatingControls;
+class ImageOutputs;
+class ScreenshotStatus;
+class ScreenshotView;
 class ImageClipboard;
 class PinSurface;
 class SavePanel;
@@ -82,6 +88,9 @@ public:
     AnnotationDocument& document() const;
     AnnotationWindow* window() const;
     AnnotationCanvas* canvas() const { return m_canvas; }
+    EditorControls& controls() const;
+    // The content view in the screenshot editor; null otherwise.
+    ScreenshotView* screenshotView() const { return m_screenshotView; }
     QString statusText() const;
     // The pin frame this window suggests: the canvas's content in desktop
     // space; absent without a window.
@@ -115,9 +124,21 @@ public:
     void changeOpacity(double opacity);
     void close();
 
-    // Outputs.
+    // --- outputs (copy, save, pin), forwarded to ImageOutputs ---------------
+    std::optional<QImage> stableImage();
+    // The menu's "copy image": the composite, closing unless pinned.
+    void copyImage();
+    // The "copy" action: selected text, else the composite (the plain
+    // editor closes after an image copy).
     void copy();
+    // The copy button outside the plain editor.
+    void toolbarCopy();
+    // Return in the screenshot editor: copy, then close.
     void completeScreenshot();
+    void saveImage();
+    void saveDocument() { saveImage(); }
+    void pinImage();
+    void closeImage() { close(); }
 
     // Display changes and the settings window (screenshot editor only).
     void preserveScreenshotAfterScreenChange();
@@ -152,6 +173,7 @@ private:
     void createContent();
     void createButtons();
     void layOutPlain();
+    void layOutScreenshot();
     void layOutPinned();
     void installCallbacks();
     void show();
@@ -176,6 +198,8 @@ private:
     void layoutScreenshot();
     void refitOverlay();
     void backgroundDrag(QMouseEvent* event);
+    ScreenshotChromeParts chromeParts() const;
+    CoreSurfaceView* makePanel(QWidget* rows, bool primary, FloatingControls** content);
     void updateOutputButtons();
     void updateUndoRedo();
     bool overlayVisible() const;
@@ -197,8 +221,13 @@ private:
     std::shared_ptr<ImageWindow*> m_self;
 
     AnnotationCanvas* m_canvas = nullptr;
-    QLabel* m_status = nullptr;
+    ScreenshotStatus* m_status = nullptr;
     PinSurface* m_pinSurface = nullptr;
+    ScreenshotView* m_screenshotView = nullptr;
+    CoreSurfaceView* m_toolbarPanel = nullptr;
+    CoreSurfaceView* m_parametersPanel = nullptr;
+    FloatingControls* m_toolbarContent = nullptr;
+    FloatingControls* m_parametersContent = nullptr;
     QWidget* m_content = nullptr;
     QWidget* m_toolRow = nullptr;
     QWidget* m_viewerRow = nullptr;
@@ -215,6 +244,8 @@ private:
     QAbstractButton* m_redoButton = nullptr;
     ToolbarButton* m_editButton = nullptr;
     QAbstractButton* m_viewerSaveButton = nullptr;
+    // The floating tool bar's close button.
+    QAbstractButton* m_closeButton = nullptr;
     // Holds a pin's rows and status while no chrome panel shows them.
     QWidget* m_chromeRows = nullptr;
     QTimer* m_liveResizeEnd = nullptr;
@@ -224,9 +255,6 @@ private:
     int m_generation = 0;
     bool m_closed = false;
     ImageWindowDrag m_drag;
-    // Calls from inside the window's own event handling under way; the
-    // window cannot be deleted during them.
-    int m_windowEventDepth = 0;
     bool m_laidOut = false;
 };
 

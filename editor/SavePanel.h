@@ -33,8 +33,8 @@ public:
     // True when a window-modal dialog of any kind is attached to the window.
     virtual bool hasAttachedSheet(QWidget* window) const = 0;
     // Shows the dialog attached to the window and returns at once; the
-    // completion runs later on the main thread, once, unless the window is
-    // destroyed first.
+    // completion runs later on the main thread, exactly once: with the
+    // choice, or with nothing when the dialog is cancelled or destroyed.
     virtual void present(QWidget* window, const Request& request, Completion completion) = 0;
 };
 

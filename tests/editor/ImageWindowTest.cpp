@@ -3,8 +3,12 @@
 #include "annotation/AnnotationDocument.h"
 #include "canvas/AnnotationCanvas.h"
 #include "canvas/AnnotationWindow.h"
+#include "editor/ImageOutputs.h"
+#include "editor/ScreenshotSpace.h"
+#include "editor/ScreenshotView.h"
 #include "settings/AppPreferences.h"
 #include "settings/PreferencesStore.h"
+#include "tests/editor/ExportFakes.h"
 #include "tests/settings/ScratchHome.h"
 #include "tests/support/EventLoopWait.h"
 
@@ -12,6 +16,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QScreen>
 
 #include <gtest/gtest.h>
@@ -45,10 +50,49 @@ protected:
         made.fill(QColor(90, 140, 200));
         return made;
     }
+    // A plain editor or pin; the clipboard and the save dialog are fakes.
     void open(int width, int height, bool pinned)
     {
-        window = std::make_unique<ImageWindow>(image(width, height), pinned, preferences);
+        install(std::make_unique<ImageWindow>(
+            std::make_unique<AnnotationDocument>(image(width, height)), pinned, preferences,
+            std::nullopt, std::nullopt, clipboard, savePanel));
+    }
+    // The screenshot editor over the whole offscreen screen, on a crop at
+    // `region` (points, y up).
+    void openScreenshot(const Rect& region)
+    {
+        const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+        const QImage frozen = image(screen.width(), screen.height());
+        ScreenshotPresentation presentation{frozen, Rect(0, 0, screen.width(), screen.height()),
+                                            region, 1, true};
+        install(std::make_unique<ImageWindow>(
+            std::make_unique<AnnotationDocument>(image(int(region.width()), int(region.height()))),
+            false, preferences, presentation, std::nullopt, clipboard, savePanel));
+    }
+    void install(std::unique_ptr<ImageWindow> made)
+    {
+        window = std::move(made);
         window->onClose = [this] { ++closes; };
+        window->onPin = [this](std::unique_ptr<AnnotationDocument> document) {
+            pinRequests.push_back(std::move(document));
+        };
+    }
+    // Starts a rectangle on the canvas and leaves the pointer down.
+    void beginDrag()
+    {
+        model().chooseTool(AnnotationTool::rectangle);
+        const Rect content = model().contentRect();
+        model().pointerDown({content.midX(), content.midY()}, 1);
+        model().pointerDragged({content.midX() + 40, content.midY() + 30}, false);
+        ASSERT_TRUE(window->hasDraft());
+    }
+    void addObject()
+    {
+        AnnotationState state;
+        state.objects = {AnnotationObject(AnnotationTool::rectangle,
+                                          AnnotationStyle::initial(AnnotationTool::rectangle, 1),
+                                          {10, 10}, {80, 60})};
+        window->document().commit(state);
     }
     // Runs the deletions the windows left for the event loop.
     static void flush() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
@@ -57,7 +101,10 @@ protected:
     QWidget& widget() { return *window->window(); }
 
     std::shared_ptr<AppPreferences> preferences;
+    std::shared_ptr<test::FakeClipboard> clipboard = std::make_shared<test::FakeClipboard>();
+    std::shared_ptr<test::FakeSavePanel> savePanel = std::make_shared<test::FakeSavePanel>();
     std::unique_ptr<ImageWindow> window;
+    std::vector<std::unique_ptr<AnnotationDocument>> pinRequests;
     int closes = 0;
 };
 
@@ -264,11 +311,7 @@ TEST_F(ImageWindowTest, PlainEditorGrowsDownwardsForTheStyleRow)
 TEST_F(ImageWindowTest, UndoAndRedoFollowTheDocumentAndWaitForGestures)
 {
     open(300, 200, false);
-    AnnotationState state;
-    state.objects = {AnnotationObject(AnnotationTool::rectangle,
-                                      AnnotationStyle::initial(AnnotationTool::rectangle, 1),
-                                      {10, 10}, {80, 60})};
-    window->document().commit(state);
+    addObject();
     window->undo();
     EXPECT_TRUE(window->document().state().objects.isEmpty());
     window->redo();
@@ -292,4 +335,151 @@ TEST_F(ImageWindowTest, PinResizedByTheWindowSystemGetsItsAspectBack)
     ASSERT_TRUE(test::waitFor([&] { return widget().height() == 75; }));
     EXPECT_EQ(widget().geometry(), QRect(before.topLeft(), QSize(300, 75)));
     EXPECT_EQ(window->canvas()->geometry(), widget().rect());
+}
+
+// --- the screenshot editor ----------------------------------------------------
+
+TEST_F(ImageWindowTest, ScreenshotEditorCoversTheScreenWithTheCropAtItsSource)
+{
+    openScreenshot(Rect(100, 100, 300, 200));
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_EQ(window->mode(), EditorMode::screenshot);
+    EXPECT_EQ(widget().geometry(), screen);
+    EXPECT_TRUE(widget().windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_TRUE(widget().windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_TRUE(widget().windowFlags() & Qt::X11BypassWindowManagerHint) << "above the panels";
+    EXPECT_TRUE(window->window()->copiesScreenshotOnReturn);
+    EXPECT_TRUE(model().compactStyles());
+    // The crop is y-up from the screen's bottom; the canvas sits exactly on it.
+    ASSERT_NE(window->screenshotView(), nullptr);
+    EXPECT_EQ(window->canvas()->parentWidget(), window->screenshotView());
+    EXPECT_EQ(window->canvas()->geometry(), QRect(100, screen.height() - 300, 300, 200));
+    EXPECT_TRUE(window->canvas()->isVisible());
+    // Routine statuses stay out of the way over the frozen screen.
+    EXPECT_TRUE(window->hidesRoutineStatus());
+}
+
+TEST_F(ImageWindowTest, ScreenshotReCropGoesToTheOwnerAndEscapeCancelsIt)
+{
+    openScreenshot(Rect(100, 100, 300, 200));
+    std::vector<Rect> asked;
+    bool accept = false;
+    window->onReselect = [&](const Rect& region) {
+        asked.push_back(region);
+        return accept;
+    };
+    ScreenshotView& view = *window->screenshotView();
+    const auto mouse = [&](QEvent::Type type, Point at, Qt::MouseButtons buttons) {
+        const QPointF p = ScreenshotSpace::widgetPoint(at, view.height());
+        QMouseEvent event(type, p, view.mapToGlobal(p), Qt::LeftButton, buttons, Qt::NoModifier);
+        QApplication::sendEvent(&view, &event);
+    };
+    // A new region drawn outside the crop.
+    mouse(QEvent::MouseButtonPress, {500, 500}, Qt::LeftButton);
+    mouse(QEvent::MouseMove, {600, 580}, Qt::LeftButton);
+    ASSERT_TRUE(window->isAdjusting());
+    // Keys and outputs wait; Escape ends the re-crop, not the editor.
+    QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+    EXPECT_FALSE(window->window()->handleCanvasKey(space));
+    window->copy();
+    EXPECT_TRUE(clipboard->pngs.empty());
+    EXPECT_EQ(window->statusText(), ImageOutputs::unfinishedEditMessage);
+    window->cancelOperation();
+    EXPECT_FALSE(window->isAdjusting());
+    EXPECT_EQ(closes, 0);
+    EXPECT_EQ(view.region(), Rect(100, 100, 300, 200));
+    // Released on a new region, the owner is asked; refused, it snaps back.
+    mouse(QEvent::MouseButtonPress, {500, 500}, Qt::LeftButton);
+    mouse(QEvent::MouseMove, {600, 580}, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, {600, 580}, Qt::NoButton);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0], Rect(500, 500, 100, 80));
+    EXPECT_EQ(view.region(), Rect(100, 100, 300, 200));
+    EXPECT_TRUE(window->canvas()->isVisible());
+}
+
+TEST_F(ImageWindowTest, ScreenshotEditorStopsReCroppingOnceItHasObjects)
+{
+    openScreenshot(Rect(100, 100, 300, 200));
+    EXPECT_TRUE(window->screenshotView()->canAdjust());
+    addObject();
+    EXPECT_FALSE(window->screenshotView()->canAdjust());
+    window->preserveScreenshotAfterScreenChange();
+    EXPECT_FALSE(window->screenshotView()->sourceGeometryAvailable());
+    EXPECT_EQ(widget().geometry(), QGuiApplication::primaryScreen()->geometry());
+}
+
+// --- outputs ------------------------------------------------------------------
+
+TEST_F(ImageWindowTest, CopyMidDragWritesNothing)
+{
+    open(300, 200, false);
+    beginDrag();
+    window->copy();
+    EXPECT_TRUE(clipboard->pngs.empty());
+    EXPECT_EQ(window->statusText(), QStringLiteral("请先完成当前编辑"));
+    EXPECT_EQ(closes, 0);
+}
+
+TEST_F(ImageWindowTest, CopyClosesThePlainEditorKeepsThePinAndReturnClosesTheScreenshot)
+{
+    open(300, 200, false);
+    window->copy();
+    ASSERT_EQ(clipboard->pngs.size(), 1u);
+    EXPECT_EQ(closes, 1) << "the plain editor closes after an image copy";
+    QImage decoded;
+    ASSERT_TRUE(decoded.loadFromData(clipboard->pngs[0], "PNG"));
+    EXPECT_EQ(decoded.size(), QSize(300, 200));
+
+    open(300, 200, true);
+    closes = 0;
+    window->copy();
+    window->copyImage();
+    EXPECT_EQ(clipboard->pngs.size(), 3u);
+    EXPECT_EQ(closes, 0) << "a pin never closes itself after copying";
+    EXPECT_EQ(window->statusText(), QStringLiteral("图片已复制"));
+
+    openScreenshot(Rect(100, 100, 300, 200));
+    window->copy();
+    EXPECT_EQ(closes, 0) << "Ctrl+C over the frozen screen keeps the editor";
+    ASSERT_TRUE(model().onConfirm);
+    model().onConfirm();
+    EXPECT_EQ(clipboard->pngs.size(), 5u);
+    EXPECT_EQ(closes, 1) << "Return copies and closes";
+}
+
+TEST_F(ImageWindowTest, PinningKeepsThePlainEditorAndClosesTheScreenshotEditor)
+{
+    open(300, 200, false);
+    addObject();
+    window->pinImage();
+    ASSERT_EQ(pinRequests.size(), 1u);
+    EXPECT_EQ(closes, 0);
+    EXPECT_FALSE(window->isClosed());
+    // The pin's document is its own, with the history.
+    EXPECT_NE(pinRequests[0].get(), &window->document());
+    EXPECT_EQ(pinRequests[0]->state(), window->document().state());
+    EXPECT_TRUE(pinRequests[0]->canUndo());
+    pinRequests[0]->undo();
+    EXPECT_EQ(window->document().state().objects.size(), 1);
+
+    openScreenshot(Rect(100, 100, 300, 200));
+    window->pinImage();
+    EXPECT_EQ(pinRequests.size(), 2u);
+    EXPECT_EQ(closes, 1);
+}
+
+TEST_F(ImageWindowTest, PinOpenedFromAPinnedDocumentShowsItsObjects)
+{
+    open(300, 200, false);
+    addObject();
+    window->pinImage();
+    ASSERT_EQ(pinRequests.size(), 1u);
+    ImageWindow pin(std::move(pinRequests[0]), true, preferences, std::nullopt,
+                    window->suggestedPinFrame(), clipboard, savePanel);
+    EXPECT_EQ(pin.document().state().objects.size(), 1);
+    EXPECT_FALSE(pin.composite()->isNull());
+    // The rectangle's left edge, x = 10 from y = 10 to 60 up.
+    EXPECT_NE(pin.composite()->pixel(10, 200 - 35), image(1, 1).pixel(0, 0))
+        << "the rectangle is drawn into the pin's composite";
 }

@@ -11,8 +11,10 @@
 #include "canvas/AnnotationCanvas.h"
 #include "canvas/AnnotationWindow.h"
 #include "editor/ImageWindow.h"
+#include "editor/ScreenshotPresentation.h"
 #include "settings/AppPreferences.h"
 #include "settings/PreferencesStore.h"
+#include "tests/overlay/OverlayFixture.h"
 
 #include <QApplication>
 #include <QBackingStore>
@@ -72,6 +74,20 @@ std::unique_ptr<AnnotationDocument> annotated(const QImage& crop)
                      object(AnnotationTool::arrow, {w * 0.9, h * 0.2}, {w * 0.77, h * 0.5})};
     document->commit(state);
     return document;
+}
+
+// The screenshot editor over a made-up 1440 × 900 point desktop, with the
+// crop (y up, in points) taken from the frozen screen.
+ImageWindow* screenshotEditor(const Rect& region, double ratio,
+                              std::shared_ptr<AppPreferences> preferences)
+{
+    const QImage screen = test::makeDesktopFixture(1440, 900, ratio).image;
+    const QRect pixels = QRectF(region.minX() * ratio, (900 - region.maxY()) * ratio,
+                                region.width() * ratio, region.height() * ratio)
+                             .toAlignedRect();
+    ScreenshotPresentation presentation{screen, Rect(0, 0, 1440, 900), region, 1, true};
+    return new ImageWindow(std::make_unique<AnnotationDocument>(screen.copy(pixels)), false,
+                           std::move(preferences), presentation);
 }
 
 // A pin floats over a desktop; its own pixels are partly see-through.
@@ -144,6 +160,8 @@ int renderAtProcessScale(const QDir& dir)
         PreferencesStore::suite(QStringLiteral("com.kelpie.render-editor.1")));
     bool ok = true;
     for (bool dark : {false, true}) {
+        // The windows of the last pass go before the appearance changes.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         setAppearance(dark);
         const QString suffix = QStringLiteral("-%1-%2x.png")
                                    .arg(dark ? QStringLiteral("dark") : QStringLiteral("light"))
@@ -154,6 +172,23 @@ int renderAtProcessScale(const QDir& dir)
         plain.canvas()->model().chooseTool(AnnotationTool::rectangle);
         ok &= save(grab(plain), dir, QStringLiteral("editor-plain-rectangle") + suffix);
         plain.close();
+
+        std::unique_ptr<ImageWindow> screenshot(
+            screenshotEditor(Rect(380, 260, 560, 340), ratio, preferences));
+        ok &= save(grab(*screenshot), dir, QStringLiteral("editor-screenshot") + suffix);
+        // Drawing: the markup row joins the tool bar and re-cropping stops.
+        screenshot->canvas()->model().chooseTool(AnnotationTool::arrow);
+        AnnotationState state;
+        state.objects = {AnnotationObject(AnnotationTool::arrow,
+                                          AnnotationStyle::initial(AnnotationTool::arrow, ratio),
+                                          {500 * ratio, 120 * ratio}, {330 * ratio, 250 * ratio})};
+        screenshot->document().commit(state);
+        ok &= save(grab(*screenshot), dir, QStringLiteral("editor-screenshot-arrow") + suffix);
+        screenshot->close();
+        // A crop at the bottom edge puts the tool bar above it.
+        screenshot.reset(screenshotEditor(Rect(60, 0, 700, 420), ratio, preferences));
+        ok &= save(grab(*screenshot), dir, QStringLiteral("editor-screenshot-bottom") + suffix);
+        screenshot->close();
 
         ImageWindow pinned(annotated(sampleCrop(420, 260, ratio)), true, preferences);
         ok &= save(onDesktop(grab(pinned), ratio), dir, QStringLiteral("editor-pinned") + suffix);
