@@ -26,7 +26,6 @@
 #include <QBoxLayout>
 #include <QEvent>
 #include <QGuiApplication>
-#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -44,7 +43,7 @@ namespace S = ImageWindowStatus;
 
 namespace {
 
-// With no screen at all the pin is laid out as on a small Retina laptop.
+// With no screen at all the pin is laid out as on a small laptop screen at 2×.
 constexpr double fallbackScale = 2;
 const Rect fallbackVisibleFrame(0, 0, 1200, 800);
 // A resize that no further resize follows within this time has ended.
@@ -321,7 +320,12 @@ QAbstractButton* ImageWindow::iconButton(ControlSymbol symbol, const QString& to
         toolbar->setImage(ControlImage::symbol(symbol));
         toolbar->setFixedWidth(ToolbarButton::iconButtonWidth);
     } else {
-        made->setIcon(symbolIcon(symbol, made->palette().color(QPalette::ButtonText)));
+        // Drawn again in the text colour when the appearance changes.
+        const auto tint = [made, symbol] {
+            made->setIcon(symbolIcon(symbol, made->palette().color(QPalette::ButtonText)));
+        };
+        tint();
+        CoreAppearance::followAppearance(made, tint);
         made->setFixedWidth(plainIconButtonWidth);
     }
     return made;
