@@ -202,6 +202,17 @@ TEST_F(ImageWindowTest, OwnerMayDropTheWindowFromOnClose)
     EXPECT_EQ(closes, 1);
     EXPECT_EQ(window, nullptr);
     flush();
+    // The same from inside an output that closes its window.
+    open(300, 200, false);
+    window->onClose = [this] {
+        ++closes;
+        window.reset();
+    };
+    window->copyImage();
+    EXPECT_EQ(closes, 2);
+    EXPECT_EQ(window, nullptr);
+    EXPECT_EQ(clipboard->pngs.size(), 1u);
+    flush();
 }
 
 TEST_F(ImageWindowTest, CallbacksOfTheWindowsPartsDoNothingOnceItIsGone)
