@@ -494,3 +494,38 @@ TEST_F(ImageWindowTest, PinOpenedFromAPinnedDocumentShowsItsObjects)
     EXPECT_NE(pin.composite()->pixel(10, 200 - 35), image(1, 1).pixel(0, 0))
         << "the rectangle is drawn into the pin's composite";
 }
+
+TEST_F(ImageWindowTest, PinnedKeysThroughTheWindowToggleEditingAndStepBack)
+{
+    open(300, 200, true);
+    const auto press = [&](int key, const QString& text = QString()) {
+        QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier, text);
+        return window->window()->handleCanvasKey(event);
+    };
+    EXPECT_TRUE(press(Qt::Key_Space, QStringLiteral(" ")));
+    EXPECT_TRUE(window->editing());
+    EXPECT_TRUE(press(Qt::Key_Space, QStringLiteral(" ")));
+    EXPECT_FALSE(window->editing()) << "Space toggles back to viewing";
+    press(Qt::Key_Space, QStringLiteral(" "));
+    ASSERT_TRUE(window->editing());
+    press(Qt::Key_Escape);
+    EXPECT_FALSE(window->editing());
+    EXPECT_EQ(closes, 0);
+    press(Qt::Key_Escape);
+    EXPECT_EQ(closes, 1);
+}
+
+TEST_F(ImageWindowTest, ScreenshotEditorStepsAsideForTheSettingsWindow)
+{
+    openScreenshot(Rect(100, 100, 300, 200));
+    ASSERT_TRUE(widget().isVisible());
+    window->suspendScreenshotForSettings();
+    EXPECT_FALSE(widget().isVisible());
+    EXPECT_FALSE(window->isClosed()) << "ordered out, not closed";
+    EXPECT_EQ(closes, 0);
+    // The other modes ignore it.
+    open(300, 200, false);
+    window->suspendScreenshotForSettings();
+    window->preserveScreenshotAfterScreenChange();
+    EXPECT_TRUE(widget().isVisible());
+}
