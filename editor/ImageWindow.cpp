@@ -35,6 +35,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <cmath>
 
 namespace kelpie {
 
@@ -52,6 +53,7 @@ constexpr int plainIconButtonWidth = 28;
 // How far in from a pin's edge a press resizes it instead of moving it.
 constexpr double pinResizeBand = 6;
 constexpr int buttonHeight = 28;
+constexpr double minimumOpacity = 0.1;
 
 Rect rectOf(const QRect& r) { return Rect(r.x(), r.y(), r.width(), r.height()); }
 
@@ -905,7 +907,12 @@ void ImageWindow::opacityPreset(int percent) { changeOpacity(percent / 100.0); }
 
 void ImageWindow::changeOpacity(double opacity)
 {
-    m_parts->window->setWindowOpacity(std::clamp(opacity, 0.0, 1.0));
+    // A pin never goes fully clear: it would stay on top, invisible, and
+    // still take the clicks meant for the windows below.
+    if (!std::isfinite(opacity))
+        return;
+    m_opacity = std::clamp(opacity, minimumOpacity, 1.0);
+    m_parts->window->setWindowOpacity(m_opacity);
 }
 
 // --- commands ----------------------------------------------------------------

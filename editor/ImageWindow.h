@@ -122,6 +122,9 @@ public:
     void setVisibleFrame(const Rect& frame);
     void opacityPreset(int percent);
     void changeOpacity(double opacity);
+    // The opacity last set, exactly: the window system keeps only eight
+    // bits of it, so 0.5 would read back as 0.498.
+    double opacity() const { return m_opacity; }
     void close();
 
     // --- outputs (copy, save, pin), forwarded to ImageOutputs ---------------
@@ -251,6 +254,7 @@ private:
     QTimer* m_liveResizeEnd = nullptr;
 
     QPointer<QWidget> m_overlay;
+    double m_opacity = 1;
     bool m_editing;
     int m_generation = 0;
     bool m_closed = false;

@@ -21,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 
 using namespace kelpie;
@@ -272,6 +273,15 @@ TEST_F(ImageWindowTest, OpacityPresetSetsTheWindowAlpha)
     EXPECT_NEAR(widget().windowOpacity(), 0.75, 1.0 / 255);
     window->changeOpacity(7);
     EXPECT_DOUBLE_EQ(widget().windowOpacity(), 1);
+    // The value set is kept exactly, for the menu's check mark.
+    window->opacityPreset(50);
+    EXPECT_EQ(int(window->opacity() * 100), 50);
+    // Never fully clear, and nonsense is ignored.
+    window->changeOpacity(0);
+    EXPECT_DOUBLE_EQ(window->opacity(), 0.1);
+    EXPECT_GT(widget().windowOpacity(), 0);
+    window->changeOpacity(std::nan(""));
+    EXPECT_DOUBLE_EQ(window->opacity(), 0.1);
 }
 
 TEST_F(ImageWindowTest, PinKeepsThePreferredFramesWidthAndTopLeftCorner)
