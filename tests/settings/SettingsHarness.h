@@ -59,13 +59,19 @@ protected:
         ASSERT_TRUE(QDir().mkpath(config() + QStringLiteral("/kelpie")));
         store = std::make_shared<PreferencesStore>(config() + QStringLiteral("/kelpie/test.json"));
         preferences = std::make_shared<AppPreferences>(store);
-        auto owned = std::make_unique<FakeService>();
-        service = owned.get();
-        hotkeys = std::make_unique<HotkeyManager>(std::move(owned));
+        hotkeys = std::make_unique<HotkeyManager>(makeService());
         hotkeys->onAction = [this](HotkeyManager::Action action) { fired.push_back(action); };
         ASSERT_EQ(hotkeys->apply(preferences->captureShortcut(), preferences->pinShortcut()),
                   std::nullopt);
         login = std::make_shared<FakeLoginItem>();
+    }
+
+    // The fake service by default; tests on a real X server use the real one.
+    virtual std::unique_ptr<HotkeyService> makeService()
+    {
+        auto owned = std::make_unique<FakeService>();
+        service = owned.get();
+        return owned;
     }
 
     std::optional<QString> applyShortcuts(const AppShortcut& capture, const AppShortcut& pin)
@@ -105,6 +111,7 @@ protected:
 
     std::shared_ptr<PreferencesStore> store;
     std::shared_ptr<AppPreferences> preferences;
+    // Null when the service is not the fake one.
     FakeService* service = nullptr;
     std::unique_ptr<HotkeyManager> hotkeys;
     std::vector<HotkeyManager::Action> fired;
