@@ -49,7 +49,7 @@ SettingsWindow::SettingsWindow(std::shared_ptr<AppPreferences> preferences,
                                SettingsModel::RecordingChanged recordingChanged,
                                std::shared_ptr<LoginItemService> login, QWidget* parent)
     : QWidget(parent,
-              Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+              Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                   | Qt::CustomizeWindowHint),
       m_model(std::make_unique<SettingsModel>(
           std::move(preferences), std::move(applyShortcuts), std::move(recordingChanged),

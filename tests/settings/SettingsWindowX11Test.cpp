@@ -8,7 +8,9 @@
 #include "settings/ShortcutRecorder.h"
 #include "tests/support/EventLoopWait.h"
 
+#include <QApplication>
 #include <QLabel>
+#include <QWindow>
 
 using namespace kelpie;
 using namespace kelpie::test;
@@ -32,7 +34,9 @@ protected:
             [this](const AppShortcut& c, const AppShortcut& p) { return applyShortcuts(c, p); },
             [this](bool recording) { return recordingChanged(recording); }, login);
         window->present();
-        ASSERT_TRUE(waitFor([this] { return window->isActiveWindow(); }));
+        // The window manager may keep the focus where it was until the
+        // user clicks; every test clicks the recorder before typing.
+        ASSERT_TRUE(waitFor([this] { return window->windowHandle()->isExposed(); }));
     }
     void TearDown() override
     {
@@ -53,7 +57,10 @@ protected:
         ASSERT_TRUE(
             xdotool({QStringLiteral("mousemove"), QString::number(centre.x()),
                      QString::number(centre.y()), QStringLiteral("click"), QStringLiteral("1")}));
-        ASSERT_TRUE(waitFor([this] { return window->model().captureRecorder().recording(); }));
+        ASSERT_TRUE(waitFor([this] {
+            return window->model().captureRecorder().recording() && window->isActiveWindow()
+                && QApplication::focusWidget() == window->captureRecorder();
+        }));
     }
 
     std::unique_ptr<SettingsWindow> window;
