@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace kelpie {
 
@@ -22,15 +23,15 @@ int MessageBoxAlerts::ask(const QString& message, const QString& informative,
     box.setInformativeText(informative);
     box.setWindowModality(Qt::ApplicationModal);
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
-    QList<QAbstractButton*> made;
+    QList<QPushButton*> made;
     for (int i = 0; i < buttons.size(); ++i)
         made.append(box.addButton(buttons[i], i == 0 ? QMessageBox::AcceptRole
                                                       : QMessageBox::RejectRole));
-    box.setDefaultButton(qobject_cast<QPushButton*>(made.value(0)));
+    box.setDefaultButton(made.value(0));
     QApplication::setActiveWindow(&box);
     box.activateWindow();
     box.exec();
-    return static_cast<int>(made.indexOf(box.clickedButton()));
+    return static_cast<int>(made.indexOf(qobject_cast<QPushButton*>(box.clickedButton())));
 }
 
 } // namespace kelpie

@@ -5,6 +5,7 @@
 #include "app/AppTray.h"
 #include "app/ClipboardTextImage.h"
 #include "canvas/AnnotationCanvas.h"
+#include "canvas/AnnotationWindow.h"
 #include "capture/CaptureGeometry.h"
 #include "editor/ImageClipboard.h"
 #include "editor/ImageEncoding.h"
@@ -71,13 +72,15 @@ AppController::AppController(Services services, QStringList arguments)
       m_clipboard(std::move(services.clipboard)),
       m_pointer(std::move(services.pointer)),
       m_trayWanted(services.tray),
-      m_hotkeys(std::move(services.hotkeys))
+      m_hotkeys(std::move(services.hotkeys)),
+      m_self(std::make_shared<AppController*>(this))
 {
 }
 
 AppController::~AppController()
 {
     terminate();
+    m_self.reset();
 }
 
 std::optional<QString> AppController::argument(const QString& flag) const
@@ -96,10 +99,10 @@ void AppController::launch()
     connect(m_tray.get(), &AppTray::settingsRequested, this, &AppController::openSettings);
     connect(m_tray.get(), &AppTray::quitRequested, this, &AppController::quit);
 
-    QPointer<AppController> self(this);
+    const Weak self = m_self;
     m_hotkeys.onAction = [self](HotkeyManager::Action action) {
-        if (self)
-            self->hotkeyAction(action);
+        if (AppController* controller = alive(self))
+            controller->hotkeyAction(action);
     };
     updateHotkeyWarning(applyStoredShortcuts());
 
@@ -164,6 +167,22 @@ Rect AppController::desktopFrame(const QScreen* screen) const
                                          primary ? primary->geometry() : screen->geometry());
 }
 
+AppController* AppController::alive(const Weak& self)
+{
+    const std::shared_ptr<AppController*> held = self.lock();
+    return held ? *held : nullptr;
+}
+
+std::vector<ImageWindow*> AppController::openWindows() const
+{
+    std::vector<ImageWindow*> open;
+    for (const auto& [id, window] : m_imageWindows) {
+        if (ImageWindow* alive = window.data())
+            open.push_back(alive);
+    }
+    return open;
+}
+
 QScreen* AppController::screenUnderPointer() const
 {
     const QPoint pointer = m_pointer ? m_pointer() : QCursor::pos();
@@ -194,9 +213,9 @@ void AppController::capture()
     QPointer<SelectionWindow> previous = m_selectionWindow;
     m_selectionWindow = nullptr;
     auto retire = [previous] {
-        if (previous) {
-            previous->close();
-            previous->deleteLater();
+        if (SelectionWindow* window = previous.data()) {
+            window->close();
+            window->deleteLater();
         }
     };
     cancelCapture();
@@ -252,28 +271,33 @@ void AppController::presentSelection(const QImage& image, QScreen* screen,
     view->model().windowTargets = targets;
     view->model().automaticallyEdit = true;
 
-    QPointer<AppController> self(this);
+    const Weak self = m_self;
     QPointer<SelectionWindow> weakWindow(window);
     QPointer<SelectionView> weakView(view);
-    auto current = [self, weakWindow] {
-        return self && weakWindow && self->m_selectionWindow == weakWindow;
+    // The controller while this very overlay is still the current one.
+    auto current = [self, weakWindow]() -> AppController* {
+        AppController* controller = alive(self);
+        const SelectionWindow* overlay = weakWindow.data();
+        return controller && overlay && controller->m_selectionWindow == overlay ? controller
+                                                                                : nullptr;
     };
-    view->onConfirm = [self, current](const QImage& crop, const Rect& rect,
-                                      const SelectionAction& action) {
-        if (current())
-            self->confirm(crop, rect, action);
+    view->onConfirm = [current](const QImage& crop, const Rect& rect,
+                                const SelectionAction& action) {
+        if (AppController* controller = current())
+            controller->confirm(crop, rect, action);
     };
-    view->onWindowPick = [self, current, weakView](const WindowTarget& target) {
-        if (current() && weakView)
-            self->pickWindow(target);
+    view->onWindowPick = [current, weakView](const WindowTarget& target) {
+        AppController* controller = current();
+        if (controller && weakView)
+            controller->pickWindow(target);
     };
-    view->onCancel = [self, current] {
-        if (current())
-            self->cancelCapture();
+    view->onCancel = [current] {
+        if (AppController* controller = current())
+            controller->cancelCapture();
     };
     m_selectionWindow = window;
     window->present();
-    emit selectionPresented();
+    Q_EMIT selectionPresented();
 }
 
 void AppController::confirm(const QImage& crop, const Rect& rect, const SelectionAction& action)
@@ -332,7 +356,7 @@ void AppController::copyCrop(const QImage& crop, const ScreenshotPresentation& p
 
 void AppController::pickWindow(const WindowTarget& target)
 {
-    if (SelectionView* view = m_selectionWindow->view())
+    if (SelectionView* view = m_selectionWindow ? m_selectionWindow->view() : nullptr)
         view->showWindowStatus(QStringLiteral("正在捕获窗口…"));
     if (m_captureTask.isValid())
         m_captureTask.cancel();
@@ -356,8 +380,8 @@ void AppController::windowCaptured(const WindowCapture::Outcome& outcome, std::i
     if (!m_selectionWindow || generation != m_captureGeneration)
         return;
     auto fail = [this] {
-        if (m_selectionWindow && m_selectionWindow->view())
-            m_selectionWindow->view()->showWindowStatus(windowFailure);
+        if (SelectionView* view = m_selectionWindow ? m_selectionWindow->view() : nullptr)
+            view->showWindowStatus(windowFailure);
     };
     if (!outcome)
         return fail();
@@ -394,27 +418,30 @@ ImageWindow* AppController::showDocument(std::unique_ptr<AnnotationDocument> doc
     const QUuid id = QUuid::createUuid();
     auto* window = new ImageWindow(std::move(document), pinned, preferences, screenshot, pinFrame,
                                    m_clipboard);
-    QPointer<AppController> self(this);
+    const Weak self = m_self;
     QPointer<ImageWindow> weakWindow(window);
     window->onClose = [self, id, weakWindow] {
-        if (self)
-            self->m_imageWindows.erase(id);
-        if (weakWindow)
-            weakWindow->deleteLater();
+        if (AppController* controller = alive(self))
+            controller->m_imageWindows.erase(id);
+        if (ImageWindow* closed = weakWindow.data())
+            closed->deleteLater();
     };
     window->onPin = [self, weakWindow](std::unique_ptr<AnnotationDocument> pinnedDocument) {
-        if (!self)
+        AppController* controller = alive(self);
+        if (!controller)
             return;
-        const std::optional<Rect> frame
-            = weakWindow ? weakWindow->suggestedPinFrame() : std::nullopt;
-        self->showDocument(std::move(pinnedDocument), true, self->m_preferences, std::nullopt,
-                           frame);
+        const ImageWindow* editor = weakWindow.data();
+        const std::optional<Rect> frame = editor ? editor->suggestedPinFrame() : std::nullopt;
+        controller->showDocument(std::move(pinnedDocument), true, controller->m_preferences,
+                                 std::nullopt, frame);
     };
     window->onReselect = [self, id, screenshot, preferences](const Rect& region) {
-        return self && screenshot && self->reselect(id, *screenshot, preferences, region);
+        AppController* controller = alive(self);
+        return controller && screenshot
+            && controller->reselect(id, *screenshot, preferences, region);
     };
     m_imageWindows[id] = window;
-    emit documentShown(window);
+    Q_EMIT documentShown(window);
     return window;
 }
 
@@ -422,12 +449,12 @@ bool AppController::reselect(const QUuid& id, const ScreenshotPresentation& scre
                              const std::shared_ptr<AppPreferences>& preferences, const Rect& region)
 {
     const auto found = m_imageWindows.find(id);
-    if (found == m_imageWindows.end() || !found->second)
+    ImageWindow* window = found == m_imageWindows.end() ? nullptr : found->second.data();
+    if (!window)
         return false;
-    ImageWindow* window = found->second;
     if (!screenshot.allowsAdjustment)
         return false;
-    if (!window->document().state().objects.empty()
+    if (!window->document().state().objects.isEmpty()
         || window->canvas()->model().hasDraft())
         return false;
     if (!screenMatches(screenshot.displayID, screenshot.screenFrame))
@@ -452,12 +479,13 @@ bool AppController::reselect(const QUuid& id, const ScreenshotPresentation& scre
 
 void AppController::pinCurrentOrClipboard()
 {
-    if (m_selectionWindow && m_selectionWindow->view()) {
-        m_selectionWindow->view()->pinSelection();
+    if (SelectionView* view = m_selectionWindow ? m_selectionWindow->view() : nullptr) {
+        view->pinSelection();
         return;
     }
-    for (const auto& [id, window] : m_imageWindows) {
-        if (window && window->window() && window->window()->isActiveWindow()) {
+    for (ImageWindow* window : openWindows()) {
+        const AnnotationWindow* shown = window->window();
+        if (shown && shown->isActiveWindow()) {
             window->pinImage();
             return;
         }
@@ -493,12 +521,10 @@ void AppController::pinClipboard()
 
 void AppController::screenChanged()
 {
-    const bool overlayShown = m_selectionWindow;
+    const bool overlayShown = m_selectionWindow != nullptr;
     cancelCapture();
-    for (const auto& [id, window] : m_imageWindows) {
-        if (window)
-            window->preserveScreenshotAfterScreenChange();
-    }
+    for (ImageWindow* window : openWindows())
+        window->preserveScreenshotAfterScreenChange();
     if (overlayShown)
         m_alerts->inform(QStringLiteral("屏幕已变化"), QStringLiteral("请重新开始截图。"));
 }
@@ -511,9 +537,10 @@ void AppController::openSettings()
     m_captureTask = {};
     if (m_selectionWindow)
         m_selectionWindow->hide();
-    for (const auto& [id, window] : m_imageWindows) {
-        if (!window || !window->isScreenshot() || !window->window()
-            || !window->window()->isVisible())
+    for (const auto& [id, entry] : m_imageWindows) {
+        ImageWindow* window = entry.data();
+        const AnnotationWindow* shown = window ? window->window() : nullptr;
+        if (!shown || !window->isScreenshot() || !shown->isVisible())
             continue;
         if (std::find(m_editorsHiddenForSettings.begin(), m_editorsHiddenForSettings.end(), id)
             == m_editorsHiddenForSettings.end())
@@ -521,30 +548,32 @@ void AppController::openSettings()
         window->suspendScreenshotForSettings();
     }
     if (!m_settings) {
-        QPointer<AppController> self(this);
+        const Weak self = m_self;
         auto apply = [self](const AppShortcut& capture,
                             const AppShortcut& pin) -> std::optional<QString> {
-            if (!self)
+            AppController* controller = alive(self);
+            if (!controller)
                 return QStringLiteral("应用已关闭");
-            std::optional<QString> message = self->m_hotkeys.apply(capture, pin);
-            self->updateHotkeyWarning(message);
+            std::optional<QString> message = controller->m_hotkeys.apply(capture, pin);
+            controller->updateHotkeyWarning(message);
             return message;
         };
-        auto recording = [self](bool recording) -> std::optional<QString> {
-            if (!self)
+        auto recording = [self](bool started) -> std::optional<QString> {
+            AppController* controller = alive(self);
+            if (!controller)
                 return QStringLiteral("应用已关闭");
-            if (recording) {
-                self->m_hotkeys.pause();
+            if (started) {
+                controller->m_hotkeys.pause();
                 return std::nullopt;
             }
-            std::optional<QString> message = self->applyStoredShortcuts();
-            self->updateHotkeyWarning(message);
+            std::optional<QString> message = controller->applyStoredShortcuts();
+            controller->updateHotkeyWarning(message);
             return message;
         };
         m_settings = std::make_unique<SettingsWindow>(m_preferences, apply, recording);
         m_settings->onClose = [self] {
-            if (self)
-                self->settingsClosed();
+            if (AppController* controller = alive(self))
+                controller->settingsClosed();
         };
     }
     m_settings->present();
@@ -554,18 +583,19 @@ void AppController::settingsClosed()
 {
     for (const QUuid& id : m_editorsHiddenForSettings) {
         const auto found = m_imageWindows.find(id);
-        if (found == m_imageWindows.end() || !found->second || !found->second->window())
+        ImageWindow* editor = found == m_imageWindows.end() ? nullptr : found->second.data();
+        QWidget* window = editor ? editor->window() : nullptr;
+        if (!window)
             continue;
-        QWidget* window = found->second->window();
         window->show();
         window->raise();
         window->activateWindow();
     }
     m_editorsHiddenForSettings.clear();
-    if (m_selectionWindow) {
-        m_selectionWindow->present();
-        if (m_selectionWindow->view())
-            m_selectionWindow->view()->setFocus();
+    if (SelectionWindow* overlay = m_selectionWindow) {
+        overlay->present();
+        if (SelectionView* view = overlay->view())
+            view->setFocus();
     }
 }
 
@@ -581,11 +611,11 @@ void AppController::terminate()
     m_terminated = true;
     cancelCapture();
     std::vector<QPointer<ImageWindow>> windows;
-    for (const auto& [id, window] : m_imageWindows)
-        windows.push_back(window);
+    for (ImageWindow* window : openWindows())
+        windows.emplace_back(window);
     for (const QPointer<ImageWindow>& window : windows) {
-        if (window)
-            window->close();
+        if (ImageWindow* open = window.data())
+            open->close();
     }
     if (m_settings)
         m_settings->close();

@@ -3,7 +3,9 @@
 #include "capture/DisplayCapture.h"
 #include "capture/WindowCapture.h"
 #include "geometry/Rect.h"
+#include "editor/ImageWindow.h"
 #include "overlay/SelectionAction.h"
+#include "overlay/SelectionWindow.h"
 #include "settings/HotkeyManager.h"
 
 #include <QFuture>
@@ -28,8 +30,6 @@ class AppAlerts;
 class AppPreferences;
 class AppTray;
 class ImageClipboard;
-class ImageWindow;
-class SelectionWindow;
 class SettingsWindow;
 struct ScreenshotPresentation;
 
@@ -107,6 +107,10 @@ Q_SIGNALS:
     void documentShown(ImageWindow* window);
 
 private:
+    // What callbacks hold instead of the controller: empty once it is gone.
+    using Weak = std::weak_ptr<AppController*>;
+    static AppController* alive(const Weak& self);
+
     void cancelCapture();
     void presentSelection(const QImage& image, QScreen* screen,
                           const std::vector<WindowTarget>& targets);
@@ -123,6 +127,8 @@ private:
     void settingsClosed();
     void watchScreens();
     QScreen* screenUnderPointer() const;
+    // The open editors and pins, in the table's order.
+    std::vector<ImageWindow*> openWindows() const;
     bool screenMatches(std::uint32_t displayID, const Rect& frame) const;
     Rect desktopFrame(const QScreen* screen) const;
 
@@ -135,7 +141,8 @@ private:
     bool m_trayWanted;
 
     std::unique_ptr<AppTray> m_tray;
-    QPointer<SelectionWindow> m_selectionWindow;
+    // Owned; the overlay never closes itself.
+    SelectionWindow* m_selectionWindow = nullptr;
     // The screen frame and display number the overlay was opened for.
     Rect m_selectionFrame;
     std::uint32_t m_selectionDisplay = 0;
@@ -148,6 +155,7 @@ private:
     std::optional<QImage> m_fixture;
     std::int64_t m_captureGeneration = 0;
     bool m_terminated = false;
+    std::shared_ptr<AppController*> m_self;
 };
 
 } // namespace kelpie

@@ -5,21 +5,59 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPalette>
+#include <QTextLayout>
+#include <QTextOption>
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <vector>
 
 namespace kelpie::ClipboardTextImage {
 
 namespace {
-
-constexpr int textFlags = Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop;
 
 QFont textFont()
 {
     QFont font = QApplication::font();
     font.setPointSizeF(fontSize);
     return font;
+}
+
+// The text laid out in lines at most wrapWidth wide: at word boundaries, and
+// inside a word only when the word alone is wider than a line. Each
+// paragraph of the text is one layout.
+struct Laid {
+    std::vector<std::unique_ptr<QTextLayout>> paragraphs;
+    QSizeF size;
+};
+
+Laid layOut(const QString& text, const QFont& font)
+{
+    Laid laid;
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    const QFontMetricsF metrics(font);
+    qreal y = 0;
+    for (const QString& paragraph : text.split(QLatin1Char('\n'))) {
+        auto layout = std::make_unique<QTextLayout>(paragraph, font);
+        layout->setTextOption(option);
+        layout->beginLayout();
+        for (QTextLine line = layout->createLine(); line.isValid(); line = layout->createLine()) {
+            line.setLineWidth(wrapWidth);
+            line.setPosition(QPointF(0, y));
+            y += line.height() + metrics.leading();
+            laid.size.setWidth(std::max(laid.size.width(), line.naturalTextWidth()));
+            if (y > wrapHeight)
+                break;
+        }
+        layout->endLayout();
+        laid.paragraphs.push_back(std::move(layout));
+        if (y > wrapHeight)
+            break;
+    }
+    laid.size.setHeight(std::min<qreal>(y, wrapHeight));
+    return laid;
 }
 
 } // namespace
@@ -36,10 +74,8 @@ QImage render(const QString& text, const QPalette& palette, double devicePixelRa
     if (text.isEmpty() || !(devicePixelRatio > 0))
         return {};
     const QFont font = textFont();
-    const QFontMetricsF metrics(font);
-    const QRectF measured
-        = metrics.boundingRect(QRectF(0, 0, wrapWidth, wrapHeight), textFlags, text);
-    const QSize points = sizeFor(measured.size());
+    const Laid laid = layOut(text, font);
+    const QSize points = sizeFor(laid.size);
     QImage image(points * devicePixelRatio, QImage::Format_ARGB32_Premultiplied);
     if (image.isNull())
         return {};
@@ -47,10 +83,10 @@ QImage render(const QString& text, const QPalette& palette, double devicePixelRa
     image.fill(palette.color(QPalette::Base));
     QPainter painter(&image);
     painter.setRenderHint(QPainter::TextAntialiasing);
-    painter.setFont(font);
     painter.setPen(palette.color(QPalette::Text));
-    painter.drawText(QRectF(QPointF(0, 0), QSizeF(points)).adjusted(margin, margin, -margin, -margin),
-                     textFlags, text);
+    painter.setClipRect(QRectF(QPointF(0, 0), QSizeF(points)).adjusted(margin, margin, -margin, -margin));
+    for (const auto& paragraph : laid.paragraphs)
+        paragraph->draw(&painter, QPointF(margin, margin));
     painter.end();
     return image;
 }

@@ -29,7 +29,6 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QScreen>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -75,9 +74,10 @@ struct FakeClipboard : ImageClipboard {
     QStringList texts;
 };
 
+// A frozen screen: one pixel per point of the offscreen screen.
 QImage filled(QColor color)
 {
-    QImage image(800, 600, QImage::Format_RGB32);
+    QImage image(QGuiApplication::primaryScreen()->geometry().size(), QImage::Format_RGB32);
     image.fill(color);
     return image;
 }
@@ -118,7 +118,7 @@ protected:
         services.clipboard = clipboard;
         services.pointer = [frame] { return frame.center(); };
         services.tray = false;
-        controller = std::make_unique<AppController>(std::move(services), QStringList{"kelpie"});
+        controller = std::make_unique<AppController>(std::move(services), QStringList{QStringLiteral("kelpie")});
         controller->launch();
     }
 
@@ -165,7 +165,8 @@ protected:
 
 TEST_F(AppControllerTest, TwoQuickCapturesShowOnlyTheSecondSnapshotOnce)
 {
-    QSignalSpy presented(controller.get(), &AppController::selectionPresented);
+    int presented = 0;
+    QObject::connect(controller.get(), &AppController::selectionPresented, [&] { ++presented; });
     controller->capture();
     settle();
     controller->capture();
@@ -179,7 +180,7 @@ TEST_F(AppControllerTest, TwoQuickCapturesShowOnlyTheSecondSnapshotOnce)
                                                                                      : first);
     settle();
 
-    EXPECT_EQ(presented.count(), 1);
+    EXPECT_EQ(presented, 1);
     ASSERT_NE(controller->selectionWindow(), nullptr);
     EXPECT_EQ(controller->selectionWindow()->view()->image().cacheKey(), second.cacheKey());
     EXPECT_TRUE(alerts->shown.isEmpty());
@@ -190,7 +191,7 @@ TEST_F(AppControllerTest, CaptureFailuresAlertUnlessStale)
     capture->imageAnswer = CaptureService::Result<QImage>(CaptureError::system, "gone");
     controller->capture();
     settle();
-    EXPECT_EQ(alerts->shown, QStringList{"无法截取屏幕 / 请检查屏幕录制权限后重试。"});
+    EXPECT_EQ(alerts->shown, QStringList{QStringLiteral("无法截取屏幕 / 请检查屏幕录制权限后重试。")});
     EXPECT_EQ(controller->selectionWindow(), nullptr);
 
     alerts->shown.clear();
@@ -261,7 +262,7 @@ TEST_F(AppControllerTest, CopyFromTheOverlayWritesPngAndOpensNothingUnlessRefuse
     view->copy();
     settle();
     EXPECT_EQ(windows().size(), 1u) << "the crop is kept in an editor";
-    EXPECT_EQ(alerts->shown, QStringList{"复制失败 / 截图仍然保留，请重试。"});
+    EXPECT_EQ(alerts->shown, QStringList{QStringLiteral("复制失败 / 截图仍然保留，请重试。")});
 }
 
 TEST_F(AppControllerTest, ThePinKeyPinsTheOverlayThenTheClipboardThenSaysThereIsNothing)
@@ -295,7 +296,7 @@ TEST_F(AppControllerTest, ThePinKeyPinsTheOverlayThenTheClipboardThenSaysThereIs
     controller->pinCurrentOrClipboard();
     settle();
     EXPECT_TRUE(windows().empty());
-    EXPECT_EQ(alerts->shown, QStringList{"剪贴板中没有图片或文字 / 先复制内容，再使用钉图。"});
+    EXPECT_EQ(alerts->shown, QStringList{QStringLiteral("剪贴板中没有图片或文字 / 先复制内容，再使用钉图。")});
 }
 
 TEST_F(AppControllerTest, ClipboardTextPicturesStayWithinTheirBounds)
@@ -351,7 +352,7 @@ TEST_F(AppControllerTest, ADisplayChangeClosesTheOverlayWithAnAlertAndOnlyTellsE
     controller->screenChanged();
     settle();
     EXPECT_EQ(controller->selectionWindow(), nullptr);
-    EXPECT_EQ(alerts->shown, QStringList{"屏幕已变化 / 请重新开始截图。"});
+    EXPECT_EQ(alerts->shown, QStringList{QStringLiteral("屏幕已变化 / 请重新开始截图。")});
 
     alerts->shown.clear();
     controller->screenChanged();
