@@ -1,6 +1,24 @@
+#include "annotation/AnnotationDocument.h"
+#include "app/AppAlerts.h"
+#include "app/AppAppearance.h"
+#include "app/AppController.h"
+#include "app/LaunchOptions.h"
+#include "app/SessionStart.h"
+#include "editor/QtImageClipboard.h"
+#include "platform/DBusSingleInstance.h"
+#include "platform/X11CaptureService.h"
+#include "platform/X11HotkeyService.h"
+#include "settings/AppPreferences.h"
+#include "settings/SettingsPreview.h"
+
 #include <QApplication>
+#include <QCursor>
+#include <QImageReader>
+#include <QTimer>
 
 #include <cstdio>
+
+using namespace kelpie;
 
 namespace {
 
@@ -11,11 +29,59 @@ bool hasDisplayToRunOn()
     return qEnvironmentVariableIsSet("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY");
 }
 
+// The fixture image of "--fixture": the first image in the file, or nothing
+// when the file cannot be read, which gives the ordinary start.
+std::optional<QImage> loadFixture(const LaunchOptions& options)
+{
+    const std::optional<QString> path = options.fixturePath();
+    if (!path)
+        return std::nullopt;
+    QImageReader reader(*path);
+    QImage image = reader.read();
+    if (image.isNull())
+        return std::nullopt;
+    return image;
+}
+
+// The fixture modes this build carries. The verification routines and the
+// renderings that are not here yet are passed over like absent flags.
+bool available(LaunchOptions::FixtureMode mode)
+{
+    using Mode = LaunchOptions::FixtureMode;
+    return mode == Mode::permissionGuide || mode == Mode::renderSettings || mode == Mode::select
+        || mode == Mode::editor;
+}
+
+// Starts the mode a loaded fixture selects. Returns an exit status when the
+// mode has already ended the run.
+std::optional<int> runFixtureMode(AppController& controller, const LaunchOptions& options,
+                                  const QImage& fixture)
+{
+    using Mode = LaunchOptions::FixtureMode;
+    const LaunchOptions::FixtureLaunch launch = options.fixtureLaunch(available);
+    auto openEditor = [&] {
+        controller.showDocument(std::make_unique<AnnotationDocument>(fixture), false,
+                                AppPreferences::shared(), std::nullopt, std::nullopt);
+    };
+    switch (launch.mode) {
+    case Mode::permissionGuide:
+        controller.showPermissionGuide();
+        openEditor();
+        break;
+    case Mode::renderSettings:
+        return SettingsPreview::renderTo(launch.path, launch.settingsError) ? 0 : 1;
+    case Mode::select:
+        controller.capture();
+        break;
+    default:
+        openEditor();
+        break;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
-// The application controller is not built yet: the executable starts the
-// toolkit, so that the build, the libraries and the display connection are
-// exercised end to end, and leaves again.
 int main(int argc, char* argv[])
 {
     if (!hasDisplayToRunOn()) {
@@ -25,5 +91,38 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kelpie"));
     QApplication::setQuitOnLastWindowClosed(false);
-    return 0;
+    const LaunchOptions options(QApplication::arguments());
+
+    DBusSingleInstance instance;
+    const auto role = SessionStart::settle(options, instance);
+    if (!role) {
+        std::fputs("Kelpie is already running but did not take the request; try again.\n", stderr);
+        return 1;
+    }
+    if (role.value() == SessionStart::Role::handedOver)
+        return 0;
+
+    AppAppearance::apply(options.appearance());
+
+    AppController::Services services;
+    services.capture = std::make_shared<X11CaptureService>();
+    services.hotkeys = std::make_unique<X11HotkeyService>();
+    services.preferences = AppPreferences::shared();
+    services.alerts = std::make_shared<MessageBoxAlerts>();
+    services.clipboard = std::make_shared<QtImageClipboard>();
+    services.pointer = [] { return QCursor::pos(); };
+    AppController controller(std::move(services), options.arguments());
+
+    const std::optional<QImage> fixture = loadFixture(options);
+    if (fixture)
+        controller.setFixture(*fixture);
+    controller.launch();
+    instance.onRequest = [&controller](SingleInstance::Request) { controller.capture(); };
+    if (fixture) {
+        if (const std::optional<int> status = runFixtureMode(controller, options, *fixture))
+            return *status;
+    }
+    QObject::connect(&application, &QCoreApplication::aboutToQuit, &controller,
+                     &AppController::terminate);
+    return application.exec();
 }

@@ -1,0 +1,651 @@
+#include "app/AppController.h"
+
+#include "annotation/AnnotationDocument.h"
+#include "app/AppAlerts.h"
+#include "app/AppTray.h"
+#include "app/ClipboardTextImage.h"
+#include "canvas/AnnotationCanvas.h"
+#include "canvas/AnnotationWindow.h"
+#include "capture/CaptureGeometry.h"
+#include "editor/ImageClipboard.h"
+#include "editor/ImageEncoding.h"
+#include "editor/ImageWindow.h"
+#include "editor/ScreenshotPresentation.h"
+#include "overlay/SelectionView.h"
+#include "overlay/SelectionWindow.h"
+#include "settings/AppPreferences.h"
+#include "settings/SettingsWindow.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFutureWatcher>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QPainter>
+#include <QProcess>
+#include <QScreen>
+#include <QUrl>
+
+namespace kelpie {
+
+namespace {
+
+const QString windowFailure = QStringLiteral("窗口已关闭或无法捕获，请重新选择或拖动截图区域");
+const QString retryText = QStringLiteral("截图仍然保留，请重试。");
+
+// The fixture drawn over a screen-sized picture in device pixels, as large
+// as fits, centred on a neutral desk colour.
+QImage fixtureBackground(const QImage& fixture, const QScreen* screen)
+{
+    const QSize pixels = (QSizeF(screen->geometry().size()) * screen->devicePixelRatio()).toSize();
+    QImage background(pixels, QImage::Format_RGB32);
+    background.fill(QColor(0x3a, 0x3f, 0x44));
+    const QSize fitted = fixture.size().scaled(pixels, Qt::KeepAspectRatio)
+                             .boundedTo(fixture.size());
+    QPainter painter(&background);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(QRect(QPoint((pixels.width() - fitted.width()) / 2,
+                                   (pixels.height() - fitted.height()) / 2),
+                            fitted),
+                      fixture);
+    return background;
+}
+
+// Pixel-exact crop of `image`, or a null image when the rectangle does not
+// lie inside it.
+QImage cropOf(const QImage& image, const QRect& pixels)
+{
+    if (pixels.isEmpty() || !image.rect().contains(pixels))
+        return {};
+    return image.copy(pixels);
+}
+
+} // namespace
+
+AppController::AppController(Services services, QStringList arguments)
+    : m_arguments(std::move(arguments)),
+      m_captureService(std::move(services.capture)),
+      m_preferences(std::move(services.preferences)),
+      m_alerts(std::move(services.alerts)),
+      m_clipboard(std::move(services.clipboard)),
+      m_pointer(std::move(services.pointer)),
+      m_trayWanted(services.tray),
+      m_hotkeys(std::move(services.hotkeys)),
+      m_self(std::make_shared<AppController*>(this))
+{
+}
+
+AppController::~AppController()
+{
+    terminate();
+    m_self.reset();
+}
+
+std::optional<QString> AppController::argument(const QString& flag) const
+{
+    const auto found = std::find(m_arguments.begin(), m_arguments.end(), flag);
+    if (found == m_arguments.end() || std::next(found) == m_arguments.end())
+        return std::nullopt;
+    return *std::next(found);
+}
+
+void AppController::launch()
+{
+    m_tray = std::make_unique<AppTray>(m_trayWanted);
+    connect(m_tray.get(), &AppTray::captureRequested, this, &AppController::capture);
+    connect(m_tray.get(), &AppTray::pinRequested, this, &AppController::pinClipboard);
+    connect(m_tray.get(), &AppTray::settingsRequested, this, &AppController::openSettings);
+    connect(m_tray.get(), &AppTray::quitRequested, this, &AppController::quit);
+
+    const Weak self = m_self;
+    m_hotkeys.onAction = [self](HotkeyManager::Action action) {
+        if (AppController* controller = alive(self))
+            controller->hotkeyAction(action);
+    };
+    updateHotkeyWarning(applyStoredShortcuts());
+
+    if (!m_fixture && m_arguments.contains(QStringLiteral("--capture-now")))
+        capture();
+    watchScreens();
+}
+
+std::optional<QString> AppController::applyStoredShortcuts()
+{
+    return m_hotkeys.apply(m_preferences->captureShortcut(), m_preferences->pinShortcut());
+}
+
+void AppController::updateHotkeyWarning(const std::optional<QString>& message)
+{
+    if (m_tray)
+        m_tray->setWarning(message);
+}
+
+void AppController::hotkeyAction(HotkeyManager::Action action)
+{
+    if (action == HotkeyManager::Action::capture)
+        capture();
+    else
+        pinCurrentOrClipboard();
+}
+
+void AppController::watchScreens()
+{
+    auto watch = [this](QScreen* screen) {
+        connect(screen, &QScreen::geometryChanged, this, &AppController::screenChanged);
+        connect(screen, &QScreen::physicalDotsPerInchChanged, this, &AppController::screenChanged);
+    };
+    for (QScreen* screen : QGuiApplication::screens())
+        watch(screen);
+    connect(qApp, &QGuiApplication::screenAdded, this, [this, watch](QScreen* screen) {
+        watch(screen);
+        screenChanged();
+    });
+    connect(qApp, &QGuiApplication::screenRemoved, this, &AppController::screenChanged);
+    connect(qApp, &QGuiApplication::primaryScreenChanged, this, &AppController::screenChanged);
+}
+
+void AppController::cancelCapture()
+{
+    ++m_captureGeneration;
+    if (m_captureTask.isValid())
+        m_captureTask.cancel();
+    m_captureTask = {};
+    if (m_selectionWindow) {
+        SelectionWindow* window = m_selectionWindow;
+        m_selectionWindow = nullptr;
+        window->close();
+        window->deleteLater();
+    }
+}
+
+Rect AppController::desktopFrame(const QScreen* screen) const
+{
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    return SelectionWindow::desktopFrame(screen->geometry(),
+                                         primary ? primary->geometry() : screen->geometry());
+}
+
+AppController* AppController::alive(const Weak& self)
+{
+    const std::shared_ptr<AppController*> held = self.lock();
+    return held ? *held : nullptr;
+}
+
+std::vector<ImageWindow*> AppController::openWindows() const
+{
+    std::vector<ImageWindow*> open;
+    for (const auto& [id, window] : m_imageWindows) {
+        if (ImageWindow* alive = window.data())
+            open.push_back(alive);
+    }
+    return open;
+}
+
+QScreen* AppController::screenUnderPointer() const
+{
+    const QPoint pointer = m_pointer ? m_pointer() : QCursor::pos();
+    // A point on a screen's right or bottom edge belongs to the next screen.
+    for (QScreen* screen : QGuiApplication::screens()) {
+        const QRect frame = screen->geometry();
+        if (pointer.x() >= frame.left() && pointer.x() < frame.left() + frame.width()
+            && pointer.y() >= frame.top() && pointer.y() < frame.top() + frame.height())
+            return screen;
+    }
+    return QGuiApplication::primaryScreen();
+}
+
+bool AppController::screenMatches(std::uint32_t displayID, const Rect& frame) const
+{
+    for (QScreen* screen : QGuiApplication::screens()) {
+        if (m_captureService->displayNumber(screen) == displayID && desktopFrame(screen) == frame)
+            return true;
+    }
+    return false;
+}
+
+void AppController::capture()
+{
+    // An overlay still on screen stops answering at once but stays mapped
+    // until the new image is in, so a compositor fading it out cannot leave
+    // a trace of it in the frozen screen.
+    QPointer<SelectionWindow> previous = m_selectionWindow;
+    m_selectionWindow = nullptr;
+    auto retire = [previous] {
+        if (SelectionWindow* window = previous.data()) {
+            window->close();
+            window->deleteLater();
+        }
+    };
+    cancelCapture();
+    QScreen* screen = screenUnderPointer();
+    if (!screen || m_fixture || !m_captureService->hasAccess()) {
+        retire();
+        if (!screen)
+            return;
+        if (m_fixture)
+            presentSelection(fixtureBackground(*m_fixture, screen), screen, {});
+        else
+            showPermissionGuide();
+        return;
+    }
+    const std::int64_t generation = m_captureGeneration;
+    QFuture<DisplayCapture::Outcome> task = DisplayCapture::capture(m_captureService, screen);
+    m_captureTask = QFuture<void>(task);
+    auto* watcher = new QFutureWatcher<DisplayCapture::Outcome>(this);
+    QPointer<QScreen> target(screen);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation, target, retire] {
+        watcher->deleteLater();
+        retire();
+        const QFuture<DisplayCapture::Outcome> done = watcher->future();
+        if (done.isCanceled() || generation != m_captureGeneration || done.resultCount() == 0)
+            return;
+        m_captureTask = {};
+        const DisplayCapture::Outcome& outcome = done.result();
+        // A screen that went away has made this capture stale already.
+        if (!target)
+            return;
+        if (!outcome) {
+            if (outcome.error() == CaptureError::screenChanged) {
+                m_alerts->inform(QStringLiteral("屏幕已变化"), QStringLiteral("请重新开始截图。"));
+                return;
+            }
+            m_alerts->inform(QStringLiteral("无法截取屏幕"), QStringLiteral("请检查屏幕录制权限后重试。"));
+            return;
+        }
+        presentSelection(outcome.value().image, target, outcome.value().targets);
+    });
+    watcher->setFuture(task);
+}
+
+void AppController::presentSelection(const QImage& image, QScreen* screen,
+                                     const std::vector<WindowTarget>& targets)
+{
+    m_selectionFrame = desktopFrame(screen);
+    m_selectionDisplay = m_captureService->displayNumber(screen);
+    m_selectionImage = image;
+    auto* window = new SelectionWindow(image, screen);
+    window->setWindowTitle(QStringLiteral("Kelpie · 框选"));
+    SelectionView* view = window->view();
+    view->model().windowTargets = targets;
+    view->model().automaticallyEdit = true;
+
+    const Weak self = m_self;
+    QPointer<SelectionWindow> weakWindow(window);
+    QPointer<SelectionView> weakView(view);
+    // The controller while this very overlay is still the current one.
+    auto current = [self, weakWindow]() -> AppController* {
+        AppController* controller = alive(self);
+        const SelectionWindow* overlay = weakWindow.data();
+        return controller && overlay && controller->m_selectionWindow == overlay ? controller
+                                                                                : nullptr;
+    };
+    view->onConfirm = [current](const QImage& crop, const Rect& rect,
+                                const SelectionAction& action) {
+        if (AppController* controller = current())
+            controller->confirm(crop, rect, action);
+    };
+    view->onWindowPick = [current, weakView](const WindowTarget& target) {
+        AppController* controller = current();
+        if (controller && weakView)
+            controller->pickWindow(target);
+    };
+    view->onCancel = [current] {
+        if (AppController* controller = current())
+            controller->cancelCapture();
+    };
+    m_selectionWindow = window;
+    window->present();
+    Q_EMIT selectionPresented();
+}
+
+void AppController::confirm(const QImage& crop, const Rect& rect, const SelectionAction& action)
+{
+    const Rect region = rect.offsetBy(-m_selectionFrame.minX(), -m_selectionFrame.minY());
+    const ScreenshotPresentation presentation{m_selectionImage, m_selectionFrame, region,
+                                              m_selectionDisplay, true};
+    cancelCapture();
+    switch (action.kind()) {
+    case SelectionAction::Kind::edit:
+        openEditor(crop, presentation);
+        break;
+    case SelectionAction::Kind::annotate:
+        if (ImageWindow* editor = openEditor(crop, presentation); editor && action.tool())
+            editor->canvas()->model().chooseTool(*action.tool());
+        break;
+    case SelectionAction::Kind::save:
+        if (ImageWindow* editor = openEditor(crop, presentation))
+            editor->saveImage();
+        break;
+    case SelectionAction::Kind::pin:
+        pinImage(crop);
+        break;
+    case SelectionAction::Kind::copy:
+        copyCrop(crop, presentation);
+        break;
+    }
+}
+
+ImageWindow* AppController::openEditor(const QImage& crop,
+                                       const ScreenshotPresentation& presentation)
+{
+    return showDocument(std::make_unique<AnnotationDocument>(crop), false, m_preferences,
+                        presentation, std::nullopt);
+}
+
+void AppController::pinImage(const QImage& image)
+{
+    showDocument(std::make_unique<AnnotationDocument>(image), true, m_preferences,
+                 std::nullopt, std::nullopt);
+}
+
+void AppController::copyCrop(const QImage& crop, const ScreenshotPresentation& presentation)
+{
+    const std::optional<QByteArray> png = ImageEncoding::data(crop, ImageType::png);
+    if (!png) {
+        openEditor(crop, presentation);
+        m_alerts->inform(QStringLiteral("图片编码失败"), retryText);
+        return;
+    }
+    if (!m_clipboard->writePng(*png)) {
+        openEditor(crop, presentation);
+        m_alerts->inform(QStringLiteral("复制失败"), retryText);
+    }
+}
+
+void AppController::pickWindow(const WindowTarget& target)
+{
+    if (SelectionView* view = m_selectionWindow ? m_selectionWindow->view() : nullptr)
+        view->showWindowStatus(QStringLiteral("正在捕获窗口…"));
+    if (m_captureTask.isValid())
+        m_captureTask.cancel();
+    const std::int64_t generation = m_captureGeneration;
+    QFuture<WindowCapture::Outcome> task
+        = WindowCapture::captureSnapshot(m_captureService, target.id, target.ownerPID);
+    m_captureTask = QFuture<void>(task);
+    auto* watcher = new QFutureWatcher<WindowCapture::Outcome>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation] {
+        watcher->deleteLater();
+        const QFuture<WindowCapture::Outcome> done = watcher->future();
+        if (done.isCanceled() || generation != m_captureGeneration || done.resultCount() == 0)
+            return;
+        windowCaptured(done.result(), generation);
+    });
+    watcher->setFuture(task);
+}
+
+void AppController::windowCaptured(const WindowCapture::Outcome& outcome, std::int64_t generation)
+{
+    if (!m_selectionWindow || generation != m_captureGeneration)
+        return;
+    auto fail = [this] {
+        if (SelectionView* view = m_selectionWindow ? m_selectionWindow->view() : nullptr)
+            view->showWindowStatus(windowFailure);
+    };
+    if (!outcome)
+        return fail();
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    if (screens.isEmpty())
+        return fail();
+    const double primaryTop = desktopFrame(screens.first()).maxY();
+    std::optional<Rect> matched;
+    for (QScreen* screen : screens) {
+        if (m_captureService->displayNumber(screen) == m_selectionDisplay
+            && desktopFrame(screen) == m_selectionFrame) {
+            matched = desktopFrame(screen);
+            break;
+        }
+    }
+    if (!matched)
+        return fail();
+    const std::optional<Rect> region
+        = WindowTarget::editorRect(outcome.value().quartzFrame, *matched, primaryTop);
+    if (!region)
+        return fail();
+    const QImage image = outcome.value().image;
+    const ScreenshotPresentation presentation{image, *matched, *region, m_selectionDisplay, false};
+    cancelCapture();
+    showDocument(std::make_unique<AnnotationDocument>(image), false, m_preferences,
+                 presentation, std::nullopt);
+}
+
+ImageWindow* AppController::showDocument(std::unique_ptr<AnnotationDocument> document, bool pinned,
+                                         std::shared_ptr<AppPreferences> preferences,
+                                         std::optional<ScreenshotPresentation> screenshot,
+                                         std::optional<Rect> pinFrame)
+{
+    const QUuid id = QUuid::createUuid();
+    auto* window = new ImageWindow(std::move(document), pinned, preferences, screenshot, pinFrame,
+                                   m_clipboard);
+    const Weak self = m_self;
+    QPointer<ImageWindow> weakWindow(window);
+    window->onClose = [self, id, weakWindow] {
+        if (AppController* controller = alive(self))
+            controller->m_imageWindows.erase(id);
+        if (ImageWindow* closed = weakWindow.data())
+            closed->deleteLater();
+    };
+    window->onPin = [self, weakWindow](std::unique_ptr<AnnotationDocument> pinnedDocument) {
+        AppController* controller = alive(self);
+        if (!controller)
+            return;
+        const ImageWindow* editor = weakWindow.data();
+        const std::optional<Rect> frame = editor ? editor->suggestedPinFrame() : std::nullopt;
+        controller->showDocument(std::move(pinnedDocument), true, controller->m_preferences,
+                                 std::nullopt, frame);
+    };
+    window->onReselect = [self, id, screenshot, preferences](const Rect& region) {
+        AppController* controller = alive(self);
+        return controller && screenshot
+            && controller->reselect(id, *screenshot, preferences, region);
+    };
+    m_imageWindows[id] = window;
+    Q_EMIT documentShown(window);
+    return window;
+}
+
+bool AppController::reselect(const QUuid& id, const ScreenshotPresentation& screenshot,
+                             const std::shared_ptr<AppPreferences>& preferences, const Rect& region)
+{
+    const auto found = m_imageWindows.find(id);
+    ImageWindow* window = found == m_imageWindows.end() ? nullptr : found->second.data();
+    if (!window)
+        return false;
+    if (!screenshot.allowsAdjustment)
+        return false;
+    if (!window->document().state().objects.isEmpty()
+        || window->canvas()->model().hasDraft())
+        return false;
+    if (!screenMatches(screenshot.displayID, screenshot.screenFrame))
+        return false;
+    const Size capture = screenshot.captureSize();
+    const std::optional<Rect> pixels = CaptureGeometry::pixelRect(
+        region, capture,
+        Size{double(screenshot.background.width()), double(screenshot.background.height())});
+    if (!pixels)
+        return false;
+    const QImage crop = cropOf(screenshot.background,
+                               QRect(int(pixels->minX()), int(pixels->minY()),
+                                     int(pixels->width()), int(pixels->height())));
+    if (crop.isNull())
+        return false;
+    const ScreenshotPresentation next = screenshot.replacingRegion(region);
+    window->close();
+    showDocument(std::make_unique<AnnotationDocument>(crop), false, preferences, next,
+                 std::nullopt);
+    return true;
+}
+
+void AppController::pinCurrentOrClipboard()
+{
+    if (SelectionView* view = m_selectionWindow ? m_selectionWindow->view() : nullptr) {
+        view->pinSelection();
+        return;
+    }
+    for (ImageWindow* window : openWindows()) {
+        const AnnotationWindow* shown = window->window();
+        if (shown && shown->isActiveWindow()) {
+            window->pinImage();
+            return;
+        }
+    }
+    pinClipboard();
+}
+
+void AppController::pinClipboard()
+{
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    if (data) {
+        for (const QString& type : {QStringLiteral("image/png"), QStringLiteral("image/tiff")}) {
+            if (!data->hasFormat(type))
+                continue;
+            QImage image;
+            if (image.loadFromData(data->data(type))) {
+                pinImage(image);
+                return;
+            }
+        }
+        const QString text = data->hasText() ? data->text() : QString();
+        if (!text.isEmpty()) {
+            const QScreen* screen = screenUnderPointer();
+            const QImage image = ClipboardTextImage::render(
+                text, QApplication::palette(), screen ? screen->devicePixelRatio() : 1.0);
+            if (!image.isNull())
+                pinImage(image);
+            return;
+        }
+    }
+    m_alerts->inform(QStringLiteral("剪贴板中没有图片或文字"), QStringLiteral("先复制内容，再使用钉图。"));
+}
+
+void AppController::screenChanged()
+{
+    const bool overlayShown = m_selectionWindow != nullptr;
+    cancelCapture();
+    for (ImageWindow* window : openWindows())
+        window->preserveScreenshotAfterScreenChange();
+    if (overlayShown)
+        m_alerts->inform(QStringLiteral("屏幕已变化"), QStringLiteral("请重新开始截图。"));
+}
+
+void AppController::openSettings()
+{
+    ++m_captureGeneration;
+    if (m_captureTask.isValid())
+        m_captureTask.cancel();
+    m_captureTask = {};
+    if (m_selectionWindow)
+        m_selectionWindow->hide();
+    for (const auto& [id, entry] : m_imageWindows) {
+        ImageWindow* window = entry.data();
+        const AnnotationWindow* shown = window ? window->window() : nullptr;
+        if (!shown || !window->isScreenshot() || !shown->isVisible())
+            continue;
+        if (std::find(m_editorsHiddenForSettings.begin(), m_editorsHiddenForSettings.end(), id)
+            == m_editorsHiddenForSettings.end())
+            m_editorsHiddenForSettings.push_back(id);
+        window->suspendScreenshotForSettings();
+    }
+    if (!m_settings) {
+        const Weak self = m_self;
+        auto apply = [self](const AppShortcut& capture,
+                            const AppShortcut& pin) -> std::optional<QString> {
+            AppController* controller = alive(self);
+            if (!controller)
+                return QStringLiteral("应用已关闭");
+            std::optional<QString> message = controller->m_hotkeys.apply(capture, pin);
+            controller->updateHotkeyWarning(message);
+            return message;
+        };
+        auto recording = [self](bool started) -> std::optional<QString> {
+            AppController* controller = alive(self);
+            if (!controller)
+                return QStringLiteral("应用已关闭");
+            if (started) {
+                controller->m_hotkeys.pause();
+                return std::nullopt;
+            }
+            std::optional<QString> message = controller->applyStoredShortcuts();
+            controller->updateHotkeyWarning(message);
+            return message;
+        };
+        m_settings = std::make_unique<SettingsWindow>(m_preferences, apply, recording);
+        m_settings->onClose = [self] {
+            if (AppController* controller = alive(self))
+                controller->settingsClosed();
+        };
+    }
+    m_settings->present();
+}
+
+void AppController::settingsClosed()
+{
+    for (const QUuid& id : m_editorsHiddenForSettings) {
+        const auto found = m_imageWindows.find(id);
+        ImageWindow* editor = found == m_imageWindows.end() ? nullptr : found->second.data();
+        QWidget* window = editor ? editor->window() : nullptr;
+        if (!window)
+            continue;
+        window->show();
+        window->raise();
+        window->activateWindow();
+    }
+    m_editorsHiddenForSettings.clear();
+    if (SelectionWindow* overlay = m_selectionWindow) {
+        overlay->present();
+        if (SelectionView* view = overlay->view())
+            view->setFocus();
+    }
+}
+
+void AppController::quit()
+{
+    QCoreApplication::quit();
+}
+
+void AppController::terminate()
+{
+    if (m_terminated)
+        return;
+    m_terminated = true;
+    cancelCapture();
+    std::vector<QPointer<ImageWindow>> windows;
+    for (ImageWindow* window : openWindows())
+        windows.emplace_back(window);
+    for (const QPointer<ImageWindow>& window : windows) {
+        if (ImageWindow* open = window.data())
+            open->close();
+    }
+    if (m_settings)
+        m_settings->close();
+    m_hotkeys.shutdown();
+    disconnect(qApp, nullptr, this, nullptr);
+}
+
+void AppController::showPermissionGuide()
+{
+    const int answer = m_alerts->ask(
+        QStringLiteral("需要屏幕录制权限"),
+        QStringLiteral("请允许当前的 Kelpie 录制屏幕。授权后重新打开 Kelpie，再开始截图。"),
+        {QStringLiteral("请求授权"), QStringLiteral("打开系统设置"), QStringLiteral("暂不")});
+    if (answer == 0) {
+        // X11 has no prompt of its own: reading the screen is either allowed
+        // now or not at all.
+        if (m_captureService->hasAccess())
+            capture();
+        return;
+    }
+    if (answer != 1)
+        return;
+    // The desktop's own settings, where the desktop has a settings program.
+    for (const char* program : {"gnome-control-center", "systemsettings", "xfce4-settings-manager",
+                                "mate-control-center", "lxqt-config"}) {
+        if (QProcess::startDetached(QString::fromLatin1(program), {}))
+            return;
+    }
+    m_alerts->inform(QStringLiteral("无法打开系统设置"),
+                     QStringLiteral("请从苹果菜单打开系统设置，进入隐私与安全性。"));
+}
+
+} // namespace kelpie

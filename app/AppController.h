@@ -1,0 +1,161 @@
+#pragma once
+
+#include "capture/DisplayCapture.h"
+#include "capture/WindowCapture.h"
+#include "geometry/Rect.h"
+#include "editor/ImageWindow.h"
+#include "overlay/SelectionAction.h"
+#include "overlay/SelectionWindow.h"
+#include "settings/HotkeyManager.h"
+
+#include <QFuture>
+#include <QImage>
+#include <QObject>
+#include <QPointer>
+#include <QUuid>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QScreen;
+
+namespace kelpie {
+
+class AnnotationDocument;
+class AppAlerts;
+class AppPreferences;
+class AppTray;
+class ImageClipboard;
+class SettingsWindow;
+struct ScreenshotPresentation;
+
+// The spine of the program: the tray menu and the hot keys start a capture
+// of the screen under the pointer, the frozen screen is covered with the
+// overlay, and the overlay's result becomes an editor, a clipboard write, a
+// save or a pin. It owns the one overlay that may be on screen, every open
+// editor and pin, and the settings window. Everything runs on the main
+// thread; capture results are used only while the generation they started
+// under is still current.
+class AppController : public QObject {
+    Q_OBJECT
+public:
+    // What the controller works with; tests stand fakes in for the window
+    // system's services.
+    struct Services {
+        std::shared_ptr<CaptureService> capture;
+        std::unique_ptr<HotkeyService> hotkeys;
+        std::shared_ptr<AppPreferences> preferences;
+        std::shared_ptr<AppAlerts> alerts;
+        std::shared_ptr<ImageClipboard> clipboard;
+        // The pointer in the toolkit's global coordinates.
+        std::function<QPoint()> pointer;
+        // False where no tray can exist (tests on the offscreen platform).
+        bool tray = true;
+    };
+
+    AppController(Services services, QStringList arguments);
+    ~AppController() override;
+
+    // Builds the tray, applies the hot keys, watches the screens, and starts
+    // a capture at once when asked to on the command line.
+    void launch();
+    // Tears everything down; the process may end afterwards.
+    void terminate();
+
+public Q_SLOTS:
+    void capture();
+    void pinClipboard();
+    void openSettings();
+    void quit();
+    void screenChanged();
+
+public:
+    // The pin hot key: the overlay's region, else the focused editor, else
+    // the clipboard.
+    void pinCurrentOrClipboard();
+    // Opens an editor (or a pin) on `document` and keeps it until it closes.
+    ImageWindow* showDocument(std::unique_ptr<AnnotationDocument> document, bool pinned,
+                              std::shared_ptr<AppPreferences> preferences,
+                              std::optional<ScreenshotPresentation> screenshot,
+                              std::optional<Rect> pinFrame);
+    // Shows or removes the disabled warning row of the tray menu.
+    void updateHotkeyWarning(const std::optional<QString>& message);
+    void showPermissionGuide();
+
+    // The value following the first occurrence of `flag`, absent when the
+    // flag is missing or is the last argument.
+    std::optional<QString> argument(const QString& flag) const;
+
+    // Read by tests and the verification routines.
+    SelectionWindow* selectionWindow() const { return m_selectionWindow; }
+    const std::map<QUuid, QPointer<ImageWindow>>& imageWindows() const { return m_imageWindows; }
+    std::int64_t captureGeneration() const { return m_captureGeneration; }
+    AppTray* tray() const { return m_tray.get(); }
+    HotkeyManager& hotkeys() { return m_hotkeys; }
+    SettingsWindow* settings() const { return m_settings.get(); }
+    // A test image that stands in for the live display.
+    void setFixture(const QImage& fixture) { m_fixture = fixture; }
+
+Q_SIGNALS:
+    // A capture's overlay is on screen (after presentSelection).
+    void selectionPresented();
+    // A window from showDocument is open.
+    void documentShown(ImageWindow* window);
+
+private:
+    // What callbacks hold instead of the controller: empty once it is gone.
+    using Weak = std::weak_ptr<AppController*>;
+    static AppController* alive(const Weak& self);
+
+    void cancelCapture();
+    void presentSelection(const QImage& image, QScreen* screen,
+                          const std::vector<WindowTarget>& targets);
+    void confirm(const QImage& crop, const Rect& rect, const SelectionAction& action);
+    void pickWindow(const WindowTarget& target);
+    void windowCaptured(const WindowCapture::Outcome& outcome, std::int64_t generation);
+    void copyCrop(const QImage& crop, const ScreenshotPresentation& presentation);
+    bool reselect(const QUuid& id, const ScreenshotPresentation& screenshot,
+                  const std::shared_ptr<AppPreferences>& preferences, const Rect& region);
+    ImageWindow* openEditor(const QImage& crop, const ScreenshotPresentation& presentation);
+    void pinImage(const QImage& image);
+    void hotkeyAction(HotkeyManager::Action action);
+    std::optional<QString> applyStoredShortcuts();
+    void settingsClosed();
+    void watchScreens();
+    QScreen* screenUnderPointer() const;
+    // The open editors and pins, in the table's order.
+    std::vector<ImageWindow*> openWindows() const;
+    bool screenMatches(std::uint32_t displayID, const Rect& frame) const;
+    Rect desktopFrame(const QScreen* screen) const;
+
+    QStringList m_arguments;
+    std::shared_ptr<CaptureService> m_captureService;
+    std::shared_ptr<AppPreferences> m_preferences;
+    std::shared_ptr<AppAlerts> m_alerts;
+    std::shared_ptr<ImageClipboard> m_clipboard;
+    std::function<QPoint()> m_pointer;
+    bool m_trayWanted;
+
+    std::unique_ptr<AppTray> m_tray;
+    // Owned; the overlay never closes itself.
+    SelectionWindow* m_selectionWindow = nullptr;
+    // The screen frame and display number the overlay was opened for.
+    Rect m_selectionFrame;
+    std::uint32_t m_selectionDisplay = 0;
+    QImage m_selectionImage;
+    std::map<QUuid, QPointer<ImageWindow>> m_imageWindows;
+    HotkeyManager m_hotkeys;
+    std::unique_ptr<SettingsWindow> m_settings;
+    std::vector<QUuid> m_editorsHiddenForSettings;
+    QFuture<void> m_captureTask;
+    std::optional<QImage> m_fixture;
+    std::int64_t m_captureGeneration = 0;
+    bool m_terminated = false;
+    std::shared_ptr<AppController*> m_self;
+};
+
+} // namespace kelpie

@@ -1,0 +1,413 @@
+// The capture flow from request to editor, against a fake capture service,
+// fake hot keys, a fake clipboard and recorded alerts, with the real overlay
+// and editor windows on the offscreen platform.
+
+#include "app/AppController.h"
+
+#include "annotation/AnnotationDocument.h"
+#include "annotation/AnnotationObject.h"
+#include "annotation/AnnotationStyle.h"
+#include "app/AppAlerts.h"
+#include "app/AppTray.h"
+#include "app/ClipboardTextImage.h"
+#include "canvas/AnnotationCanvas.h"
+#include "canvas/AnnotationWindow.h"
+#include "editor/ImageClipboard.h"
+#include "editor/ImageWindow.h"
+#include "overlay/SelectionView.h"
+#include "overlay/SelectionWindow.h"
+#include "settings/AppPreferences.h"
+#include "settings/PreferencesStore.h"
+#include "settings/SettingsWindow.h"
+
+#include "../capture/FakeCaptureService.h"
+#include "../settings/FakeHotkeyService.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMimeData>
+#include <QScreen>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace kelpie;
+using kelpie::testing::FakeCaptureService;
+
+namespace {
+
+constexpr std::uint32_t display = 7;
+
+struct RecordedAlerts : AppAlerts {
+    void inform(const QString& message, const QString& informative) override
+    {
+        shown.append(message + QStringLiteral(" / ") + informative);
+    }
+    int ask(const QString& message, const QString&, const QStringList&) override
+    {
+        shown.append(message);
+        return answer;
+    }
+    QStringList shown;
+    int answer = 2;
+};
+
+struct FakeClipboard : ImageClipboard {
+    Status<ClipboardError> writePng(const QByteArray& png) override
+    {
+        if (refuse)
+            return ClipboardError::refused;
+        pngs.append(png);
+        return Done{};
+    }
+    Status<ClipboardError> writeText(const QString& text) override
+    {
+        if (refuse)
+            return ClipboardError::refused;
+        texts.append(text);
+        return Done{};
+    }
+    bool refuse = false;
+    QList<QByteArray> pngs;
+    QStringList texts;
+};
+
+// A frozen screen: one pixel per point of the offscreen screen.
+QImage filled(QColor color)
+{
+    QImage image(QGuiApplication::primaryScreen()->geometry().size(), QImage::Format_RGB32);
+    image.fill(color);
+    return image;
+}
+
+ShareableContent::Window listedWindow(std::uint32_t id)
+{
+    ShareableContent::Window window;
+    window.windowID = id;
+    window.onScreen = true;
+    window.ownerPID = 100;
+    window.nativeFrame = Rect(100, 100, 300, 200);
+    return window;
+}
+
+class AppControllerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder.isValid());
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        ASSERT_NE(screen, nullptr);
+        const QRect frame = screen->geometry();
+        capture->number = display;
+        capture->currentScreens = {{display, Rect(0, 0, frame.width(), frame.height())}};
+        content.displays = {{display, Rect(0, 0, frame.width(), frame.height()), 1,
+                             Rect(0, 0, frame.width(), frame.height())}};
+        content.windows = {listedWindow(11)};
+        capture->contentAnswer = content;
+
+        auto hotkeyService = std::make_unique<kelpie::test::FakeService>();
+        hotkeys = hotkeyService.get();
+        AppController::Services services;
+        services.capture = capture;
+        services.hotkeys = std::move(hotkeyService);
+        services.preferences = std::make_shared<AppPreferences>(
+            std::make_shared<PreferencesStore>(folder.filePath(QStringLiteral("preferences.json"))));
+        services.alerts = alerts;
+        services.clipboard = clipboard;
+        services.pointer = [frame] { return frame.center(); };
+        services.tray = false;
+        controller = std::make_unique<AppController>(std::move(services), QStringList{QStringLiteral("kelpie")});
+        controller->launch();
+    }
+
+    void TearDown() override
+    {
+        controller.reset();
+        settle();
+    }
+
+    static void settle()
+    {
+        for (int round = 0; round < 50; ++round)
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+    }
+
+    // Starts a capture and answers it with `image`; the overlay, if shown.
+    SelectionView* captureShowing(const QImage& image)
+    {
+        capture->imageAnswer = image;
+        controller->capture();
+        settle();
+        capture->imageAnswer.reset();
+        return controller->selectionWindow() ? controller->selectionWindow()->view() : nullptr;
+    }
+
+    std::vector<ImageWindow*> windows() const
+    {
+        std::vector<ImageWindow*> open;
+        for (const auto& [id, window] : controller->imageWindows()) {
+            if (window)
+                open.push_back(window);
+        }
+        return open;
+    }
+
+    QTemporaryDir folder;
+    std::shared_ptr<FakeCaptureService> capture = std::make_shared<FakeCaptureService>();
+    std::shared_ptr<RecordedAlerts> alerts = std::make_shared<RecordedAlerts>();
+    std::shared_ptr<FakeClipboard> clipboard = std::make_shared<FakeClipboard>();
+    kelpie::test::FakeService* hotkeys = nullptr;
+    ShareableContent content;
+    std::unique_ptr<AppController> controller;
+};
+
+TEST_F(AppControllerTest, TwoQuickCapturesShowOnlyTheSecondSnapshotOnce)
+{
+    int presented = 0;
+    QObject::connect(controller.get(), &AppController::selectionPresented, [&] { ++presented; });
+    controller->capture();
+    settle();
+    controller->capture();
+    settle();
+    const QImage first = filled(Qt::red);
+    const QImage second = filled(Qt::blue);
+    ASSERT_FALSE(capture->displayRequests.empty());
+    // Answer every request, the first (stale) one with the red image.
+    for (std::size_t i = 0; i < capture->displayRequests.size(); ++i)
+        capture->displayRequests[i].answer(i + 1 == capture->displayRequests.size() ? second
+                                                                                     : first);
+    settle();
+
+    EXPECT_EQ(presented, 1);
+    ASSERT_NE(controller->selectionWindow(), nullptr);
+    EXPECT_EQ(controller->selectionWindow()->view()->image().cacheKey(), second.cacheKey());
+    EXPECT_TRUE(alerts->shown.isEmpty());
+}
+
+TEST_F(AppControllerTest, CaptureFailuresAlertUnlessStale)
+{
+    capture->imageAnswer = CaptureService::Result<QImage>(CaptureError::system, "gone");
+    controller->capture();
+    settle();
+    EXPECT_EQ(alerts->shown, QStringList{QStringLiteral("无法截取屏幕 / 请检查屏幕录制权限后重试。")});
+    EXPECT_EQ(controller->selectionWindow(), nullptr);
+
+    alerts->shown.clear();
+    capture->imageAnswer.reset();
+    controller->capture();
+    settle();
+    controller->openSettings(); // makes the running capture stale
+    for (auto& request : capture->displayRequests)
+        if (!request.promise->future().isFinished())
+            request.answer(CaptureService::Result<QImage>(CaptureError::system, "late"));
+    settle();
+    EXPECT_TRUE(alerts->shown.isEmpty()) << "a superseded failure is dropped silently";
+    if (controller->settings())
+        controller->settings()->close();
+}
+
+TEST_F(AppControllerTest, AFailedWindowPickKeepsTheOverlayWithTheFailureText)
+{
+    SelectionView* view = captureShowing(filled(Qt::gray));
+    ASSERT_NE(view, nullptr);
+    capture->imageAnswer = CaptureService::Result<QImage>(CaptureError::missing);
+    view->onWindowPick(WindowTarget{11, 100, Rect(100, 100, 300, 200)});
+    settle();
+
+    ASSERT_NE(controller->selectionWindow(), nullptr) << "the overlay stays open";
+    EXPECT_EQ(view->model().windowStatus(),
+              QStringLiteral("窗口已关闭或无法捕获，请重新选择或拖动截图区域"));
+    EXPECT_TRUE(windows().empty());
+}
+
+TEST_F(AppControllerTest, ARegionConfirmedDuringAWindowPickOpensOnlyTheRegionEditor)
+{
+    SelectionView* view = captureShowing(filled(Qt::gray));
+    ASSERT_NE(view, nullptr);
+    view->onWindowPick(WindowTarget{11, 100, Rect(100, 100, 300, 200)});
+    settle();
+    EXPECT_EQ(view->model().windowStatus(), QStringLiteral("正在捕获窗口…"));
+    view->selectRegion(Rect(10, 10, 200, 100));
+    view->confirm();
+    settle();
+    for (auto& request : capture->windowRequests)
+        if (!request.promise->future().isFinished())
+            request.answer(QImage(300, 200, QImage::Format_RGB32));
+    settle();
+
+    const auto open = windows();
+    ASSERT_EQ(open.size(), 1u);
+    EXPECT_TRUE(open.front()->isScreenshot());
+    EXPECT_EQ(open.front()->document().baseImage().size(), QSize(200, 100));
+}
+
+TEST_F(AppControllerTest, CopyFromTheOverlayWritesPngAndOpensNothingUnlessRefused)
+{
+    SelectionView* view = captureShowing(filled(Qt::darkCyan));
+    ASSERT_NE(view, nullptr);
+    view->selectRegion(Rect(0, 0, 120, 80));
+    view->copy();
+    settle();
+    ASSERT_EQ(clipboard->pngs.size(), 1);
+    EXPECT_EQ(QImage::fromData(clipboard->pngs.front()).size(), QSize(120, 80));
+    EXPECT_TRUE(windows().empty());
+    EXPECT_EQ(controller->selectionWindow(), nullptr);
+
+    clipboard->refuse = true;
+    view = captureShowing(filled(Qt::darkCyan));
+    ASSERT_NE(view, nullptr);
+    view->selectRegion(Rect(0, 0, 120, 80));
+    view->copy();
+    settle();
+    EXPECT_EQ(windows().size(), 1u) << "the crop is kept in an editor";
+    EXPECT_EQ(alerts->shown, QStringList{QStringLiteral("复制失败 / 截图仍然保留，请重试。")});
+}
+
+TEST_F(AppControllerTest, ThePinKeyPinsTheOverlayThenTheClipboardThenSaysThereIsNothing)
+{
+    SelectionView* view = captureShowing(filled(Qt::darkGreen));
+    ASSERT_NE(view, nullptr);
+    view->selectRegion(Rect(20, 20, 100, 50));
+    controller->pinCurrentOrClipboard();
+    settle();
+    auto open = windows();
+    ASSERT_EQ(open.size(), 1u);
+    EXPECT_TRUE(open.front()->isPinned());
+    EXPECT_EQ(open.front()->document().baseImage().size(), QSize(100, 50));
+    EXPECT_EQ(controller->selectionWindow(), nullptr);
+    open.front()->close();
+    settle();
+
+    QGuiApplication::clipboard()->setText(QStringLiteral("abc"));
+    controller->pinCurrentOrClipboard();
+    settle();
+    open = windows();
+    ASSERT_EQ(open.size(), 1u);
+    const QImage pinned = open.front()->document().baseImage();
+    const double ratio = pinned.devicePixelRatio();
+    EXPECT_GE(pinned.width() / ratio, 180);
+    EXPECT_GE(pinned.height() / ratio, 80);
+    open.front()->close();
+    settle();
+
+    QGuiApplication::clipboard()->clear();
+    controller->pinCurrentOrClipboard();
+    settle();
+    EXPECT_TRUE(windows().empty());
+    EXPECT_EQ(alerts->shown, QStringList{QStringLiteral("剪贴板中没有图片或文字 / 先复制内容，再使用钉图。")});
+}
+
+TEST_F(AppControllerTest, ClipboardTextPicturesStayWithinTheirBounds)
+{
+    EXPECT_EQ(ClipboardTextImage::sizeFor({0, 0}), QSize(180, 80));
+    EXPECT_EQ(ClipboardTextImage::sizeFor({300.2, 60}), QSize(341, 100));
+    EXPECT_EQ(ClipboardTextImage::sizeFor({650, 9000}), QSize(690, 4040));
+    EXPECT_EQ(ClipboardTextImage::sizeFor({9000, 10}), QSize(700, 80));
+    const QImage wrapped
+        = ClipboardTextImage::render(QString(400, QLatin1Char('x')), QGuiApplication::palette(), 1);
+    EXPECT_LE(wrapped.width(), 700);
+    EXPECT_GT(wrapped.height(), 80) << "a long line wraps instead of growing wider";
+    EXPECT_TRUE(ClipboardTextImage::render(QString(), QGuiApplication::palette(), 1).isNull());
+}
+
+TEST_F(AppControllerTest, ReCropIsReplacedInPlaceOnlyWhileNothingWasDrawnAndTheScreenIsTheSame)
+{
+    SelectionView* view = captureShowing(filled(Qt::darkYellow));
+    ASSERT_NE(view, nullptr);
+    view->selectRegion(Rect(10, 10, 200, 100));
+    view->confirm();
+    settle();
+    auto open = windows();
+    ASSERT_EQ(open.size(), 1u);
+    ImageWindow* first = open.front();
+    ASSERT_TRUE(first->onReselect);
+    EXPECT_TRUE(first->onReselect(Rect(20, 20, 300, 150)));
+    settle();
+    open = windows();
+    ASSERT_EQ(open.size(), 1u);
+    ImageWindow* second = open.front();
+    EXPECT_NE(second, first);
+    EXPECT_EQ(second->document().baseImage().size(), QSize(300, 150));
+
+    // Once the display arrangement changed the source is no longer there.
+    capture->number = display + 1;
+    EXPECT_FALSE(second->onReselect(Rect(0, 0, 100, 100)));
+    capture->number = display;
+
+    // Nor once anything was drawn.
+    AnnotationState drawn = second->document().state();
+    drawn.objects.append(AnnotationObject(AnnotationTool::rectangle,
+                                          AnnotationStyle::initial(AnnotationTool::rectangle, 1),
+                                          Point{5, 5}, Point{40, 40}));
+    ASSERT_TRUE(second->document().commit(drawn));
+    EXPECT_FALSE(second->onReselect(Rect(0, 0, 100, 100)));
+    EXPECT_EQ(windows().size(), 1u);
+}
+
+TEST_F(AppControllerTest, ADisplayChangeClosesTheOverlayWithAnAlertAndOnlyTellsEditorsOtherwise)
+{
+    ASSERT_NE(captureShowing(filled(Qt::gray)), nullptr);
+    controller->screenChanged();
+    settle();
+    EXPECT_EQ(controller->selectionWindow(), nullptr);
+    EXPECT_EQ(alerts->shown, QStringList{QStringLiteral("屏幕已变化 / 请重新开始截图。")});
+
+    alerts->shown.clear();
+    controller->screenChanged();
+    EXPECT_TRUE(alerts->shown.isEmpty());
+}
+
+TEST_F(AppControllerTest, SettingsHidesTheOverlayAndScreenshotEditorsAndBringsThemBack)
+{
+    SelectionView* view = captureShowing(filled(Qt::gray));
+    ASSERT_NE(view, nullptr);
+    view->selectRegion(Rect(10, 10, 200, 100));
+    view->confirm();
+    settle();
+    ASSERT_EQ(windows().size(), 1u);
+    ImageWindow* editor = windows().front();
+    ASSERT_NE(captureShowing(filled(Qt::gray)), nullptr);
+    SelectionWindow* overlay = controller->selectionWindow();
+    ASSERT_TRUE(overlay->isVisible());
+    ASSERT_TRUE(editor->window()->isVisible());
+
+    controller->openSettings();
+    settle();
+    EXPECT_FALSE(overlay->isVisible());
+    EXPECT_FALSE(editor->window()->isVisible());
+    ASSERT_NE(controller->settings(), nullptr);
+
+    controller->settings()->close();
+    settle();
+    EXPECT_TRUE(overlay->isVisible());
+    EXPECT_TRUE(editor->window()->isVisible());
+    EXPECT_EQ(controller->selectionWindow(), overlay) << "the same overlay comes back";
+}
+
+TEST_F(AppControllerTest, AHotKeyFailureShowsOneWarningRowThatASuccessRemoves)
+{
+    auto warningRows = [this] {
+        int rows = 0;
+        for (QAction* action : controller->tray()->menu()->actions())
+            rows += action->isEnabled() ? 0 : 1;
+        return rows;
+    };
+    EXPECT_EQ(warningRows(), 0);
+    EXPECT_EQ(controller->tray()->menu()->actions().size(), 4);
+
+    const AppShortcut captureKey = controller->hotkeys().bindings().begin()->first;
+    controller->hotkeys().pause();
+    hotkeys->taken.insert({captureKey.keyCode, captureKey.modifiers});
+    for (int attempt = 0; attempt < 2; ++attempt)
+        controller->updateHotkeyWarning(
+            controller->hotkeys().apply(captureKey, AppShortcut::pin()));
+    EXPECT_EQ(warningRows(), 1);
+
+    hotkeys->taken.clear();
+    controller->updateHotkeyWarning(controller->hotkeys().apply(captureKey, AppShortcut::pin()));
+    EXPECT_EQ(warningRows(), 0);
+}
+
+} // namespace
