@@ -237,16 +237,31 @@ double median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
-long residentKiB(qint64 pid)
+// The sum of the named fields of /proc/PID/smaps_rollup, in KiB.
+long memoryKiB(qint64 pid, std::initializer_list<const char*> fields)
 {
     QFile file(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
     if (!file.open(QIODevice::ReadOnly))
         return -1;
+    long total = 0;
     for (const QByteArray& line : file.readAll().split('\n')) {
-        if (line.startsWith("Rss:"))
-            return line.mid(4).trimmed().split(' ').front().toLong();
+        for (const char* field : fields) {
+            if (line.startsWith(QByteArray(field) + ':'))
+                total += line.mid(int(std::strlen(field)) + 1).trimmed().split(' ').front().toLong();
+        }
     }
-    return -1;
+    return total;
+}
+
+struct Memory {
+    long resident = 0;
+    // What the process alone holds: Private_Clean + Private_Dirty + Swap.
+    long footprint = 0;
+};
+
+Memory memoryOf(qint64 pid)
+{
+    return {memoryKiB(pid, {"Rss"}), memoryKiB(pid, {"Private_Clean", "Private_Dirty", "Swap"})};
 }
 
 } // namespace
@@ -279,6 +294,9 @@ int main(int argc, char* argv[])
         return 1;
 
     const std::vector<std::uint32_t> desktop = sample(x);
+    // Idle in the tray: started and settled, nothing captured yet.
+    QThread::msleep(2000);
+    const Memory idle = memoryOf(kelpie.processId());
     // Ready once the capture key shows the overlay.
     bool ready = false;
     for (int attempt = 0; attempt < 100 && !ready; ++attempt) {
@@ -292,7 +310,6 @@ int main(int argc, char* argv[])
     tap(x, XK_Escape);
     until([&] { return sample(x) == desktop; });
     QThread::msleep(500);
-    const long idle = residentKiB(kelpie.processId());
 
     std::vector<double> shown, gone, copied;
     for (int run = 0; run < runs; ++run) {
@@ -335,7 +352,7 @@ int main(int argc, char* argv[])
         until([&] { return sample(x) == desktop; });
     }
     QThread::msleep(1000);
-    const long after = residentKiB(kelpie.processId());
+    const Memory after = memoryOf(kelpie.processId());
 
     std::printf("screen %dx%d, runs %d\n", x.screen->width_in_pixels, x.screen->height_in_pixels,
                 runs);
@@ -346,8 +363,10 @@ int main(int argc, char* argv[])
                 static_cast<std::size_t>(std::count_if(copied.begin(), copied.end(),
                                                        [](double v) { return v >= 0; })),
                 runs);
-    std::printf("resident memory idle %.1f MB, after %d more capture-and-cancel cycles %.1f MB\n",
-                idle / 1024.0, cycles, after / 1024.0);
+    std::printf("memory idle: resident %.1f MB, private %.1f MB\n", idle.resident / 1024.0,
+                idle.footprint / 1024.0);
+    std::printf("memory after %d more capture-and-cancel cycles: resident %.1f MB, private %.1f MB\n",
+                cycles, after.resident / 1024.0, after.footprint / 1024.0);
     kelpie.terminate();
     kelpie.waitForFinished(3000);
     xcb_key_symbols_free(x.symbols);
