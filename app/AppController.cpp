@@ -149,6 +149,8 @@ void AppController::watchScreens()
 void AppController::cancelCapture()
 {
     ++m_captureGeneration;
+    // The frozen screen is only needed while its overlay is up.
+    m_selectionImage = QImage();
     if (m_captureTask.isValid())
         m_captureTask.cancel();
     m_captureTask = {};

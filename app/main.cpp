@@ -17,6 +17,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <malloc.h>
 
 using namespace kelpie;
 
@@ -84,6 +85,10 @@ std::optional<int> runFixtureMode(AppController& controller, const LaunchOptions
 
 int main(int argc, char* argv[])
 {
+    // Frozen screens, composites and encoded files come and go in blocks of
+    // megabytes; keep every such block in its own mapping, so that it goes
+    // back to the system when freed instead of swelling the idle process.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
     if (!hasDisplayToRunOn()) {
         std::fputs("Kelpie needs an X11 display: DISPLAY is not set.\n", stderr);
         return 1;
