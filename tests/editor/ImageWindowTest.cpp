@@ -539,3 +539,31 @@ TEST_F(ImageWindowTest, ScreenshotEditorStepsAsideForTheSettingsWindow)
     window->preserveScreenshotAfterScreenChange();
     EXPECT_TRUE(widget().isVisible());
 }
+
+TEST_F(ImageWindowTest, RecognitionResultsOfAnEarlierRequestOrAfterCloseAreDropped)
+{
+    open(300, 200, false);
+    QWidget layer(window->canvas());
+    window->setOverlay(&layer);
+    ASSERT_TRUE(layer.isVisibleTo(window->canvas()));
+    // No result yet: nothing is claimed about text.
+    EXPECT_EQ(window->statusText(), QStringLiteral("300 × 200 px"));
+    const int asked = window->generation();
+    window->invalidateRecognition();
+    EXPECT_FALSE(window->applyRecognition(asked, QStringLiteral("stale")));
+    EXPECT_EQ(window->statusText(), QStringLiteral("300 × 200 px"));
+    EXPECT_TRUE(window->applyRecognition(window->generation(), QStringLiteral("hello")));
+    EXPECT_EQ(window->statusText(), QStringLiteral("拖选文字后 ⌘C 复制 · 300 × 200 px"));
+    window->recognize();
+    EXPECT_TRUE(window->applyRecognition(window->generation(), QString()));
+    EXPECT_EQ(window->statusText(), QStringLiteral("没有发现文字 · 300 × 200 px"));
+    // The text layer steps aside while a drawing tool is chosen.
+    model().chooseTool(AnnotationTool::rectangle);
+    EXPECT_TRUE(layer.isHidden());
+    model().chooseTool(AnnotationTool::select);
+    EXPECT_FALSE(layer.isHidden());
+    const int beforeClose = window->generation();
+    window->close();
+    EXPECT_FALSE(window->applyRecognition(beforeClose, QStringLiteral("late")));
+    EXPECT_FALSE(window->applyRecognition(window->generation(), QStringLiteral("late")));
+}
