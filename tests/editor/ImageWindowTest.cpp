@@ -567,3 +567,15 @@ TEST_F(ImageWindowTest, RecognitionResultsOfAnEarlierRequestOrAfterCloseAreDropp
     EXPECT_FALSE(window->applyRecognition(beforeClose, QStringLiteral("late")));
     EXPECT_FALSE(window->applyRecognition(window->generation(), QStringLiteral("late")));
 }
+
+TEST_F(ImageWindowTest, DesktopThemeSwitchWithEditorsOpen)
+{
+    openScreenshot(Rect(100, 100, 300, 200));
+    ImageWindow pin(std::make_unique<AnnotationDocument>(image(200, 100)), true, preferences,
+                    std::nullopt, std::nullopt, clipboard, savePanel);
+    const QPalette before = QApplication::palette();
+    QApplication::setPalette(QPalette(QColor(58, 58, 60), QColor(36, 36, 38)));
+    QApplication::setPalette(before);
+    EXPECT_TRUE(widget().isVisible());
+    EXPECT_TRUE(pin.window()->isVisible());
+}
