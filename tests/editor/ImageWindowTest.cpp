@@ -579,3 +579,38 @@ TEST_F(ImageWindowTest, DesktopThemeSwitchWithEditorsOpen)
     EXPECT_TRUE(widget().isVisible());
     EXPECT_TRUE(pin.window()->isVisible());
 }
+
+TEST_F(ImageWindowTest, ButtonsFollowTextTypingAndTheHistory)
+{
+    open(300, 200, false);
+    const auto button = [&](const QString& titleOrTip) -> QAbstractButton* {
+        for (auto* b : widget().findChildren<QAbstractButton*>())
+            if (b->text() == titleOrTip || b->toolTip() == titleOrTip)
+                return b;
+        return nullptr;
+    };
+    QAbstractButton* undo = button(QStringLiteral("撤销（⌘Z）"));
+    QAbstractButton* finish = button(QStringLiteral("完成文字"));
+    QAbstractButton* pin = button(QStringLiteral("钉住"));
+    ASSERT_TRUE(undo && finish && pin);
+    EXPECT_FALSE(undo->isEnabled());
+    addObject();
+    EXPECT_TRUE(undo->isEnabled());
+    beginDrag();
+    EXPECT_FALSE(undo->isEnabled()) << "not mid-drag";
+    model().cancelGesture();
+    EXPECT_TRUE(undo->isEnabled());
+
+    // Typing: the text buttons replace the outputs of the plain editor.
+    model().chooseTool(AnnotationTool::text);
+    const Rect content = model().contentRect();
+    model().pointerDown({content.midX(), content.midY()}, 1);
+    model().pointerUp();
+    ASSERT_TRUE(window->textBeingTyped());
+    EXPECT_TRUE(finish->isVisibleTo(&widget()));
+    EXPECT_FALSE(pin->isVisibleTo(&widget()));
+    window->cancelText();
+    EXPECT_FALSE(window->textBeingTyped());
+    EXPECT_FALSE(finish->isVisibleTo(&widget()));
+    EXPECT_TRUE(pin->isVisibleTo(&widget()));
+}
