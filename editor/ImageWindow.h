@@ -31,12 +31,12 @@ class AppPreferences;
 class CoreSurfaceView;
 class EditorControls;
 class FloatingControls;
-class ImageOutputs;
-class ScreenshotStatus;
-class ScreenshotView;
 class ImageClipboard;
+class ImageOutputs;
 class PinSurface;
 class SavePanel;
+class ScreenshotStatus;
+class ScreenshotView;
 class ToolbarButton;
 
 // The controller of one window that shows an annotation document on a
