@@ -115,7 +115,12 @@ QWidget* makeSeparator(QWidget* parent)
     line->setAutoFillBackground(true);
     CoreAppearance::followAppearance(line, [line] {
         QPalette palette = line->palette();
-        QColor color = CoreAppearance::separator.resolved(CoreAppearance::appearance(line));
+        // The appearance is read from the row, not from the line's own
+        // window colour, which this very refresh replaces: read from the
+        // line, a dark separator reads as light and the two refresh each
+        // other without end.
+        const QWidget* row = line->parentWidget() ? line->parentWidget() : line;
+        QColor color = CoreAppearance::separator.resolved(CoreAppearance::appearance(row));
         color.setAlphaF(std::min(1.0f, color.alphaF() * 2.5f));
         palette.setColor(QPalette::Window, color);
         line->setPalette(palette);

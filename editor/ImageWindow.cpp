@@ -617,8 +617,9 @@ bool ImageWindow::overlayVisible() const
 
 QString ImageWindow::contextualStatus() const
 {
-    // The text layer reports its text once recognition provides one.
-    return S::contextualStatus(overlayVisible(), QString(), imageDimensions());
+    // Whether text was found is said only once a result has arrived.
+    return S::contextualStatus(overlayVisible() && m_recognizedText.has_value(),
+                               m_recognizedText.value_or(QString()), imageDimensions());
 }
 
 bool ImageWindow::hidesRoutineStatus() const
@@ -1004,6 +1005,7 @@ void ImageWindow::pinImage() { m_parts->outputs->pinImage(); }
 void ImageWindow::invalidateRecognition()
 {
     ++m_generation;
+    m_recognizedText.reset();
     // Until a recognition engine is attached nothing is recognised, so the
     // status says what is known instead of promising text.
     if (hasDraft() || inTransaction())
@@ -1014,6 +1016,16 @@ void ImageWindow::invalidateRecognition()
 }
 
 void ImageWindow::recognize() { invalidateRecognition(); }
+
+bool ImageWindow::applyRecognition(int generation, const QString& text)
+{
+    if (m_closed || generation != m_generation)
+        return false;
+    m_recognizedText = text;
+    updateCopyTitle();
+    setStatus(contextualStatus());
+    return true;
+}
 
 // --- display changes -----------------------------------------------------------
 
@@ -1066,6 +1078,7 @@ void ImageWindow::windowWillClose()
     controls().suspendColorWell();
     m_closed = true;
     ++m_generation;
+    m_recognizedText.reset();
     m_overlay = nullptr;
     m_parts->document->onChange = nullptr;
     if (onClose) {

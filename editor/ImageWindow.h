@@ -31,12 +31,12 @@ class AppPreferences;
 class CoreSurfaceView;
 class EditorControls;
 class FloatingControls;
-class ImageOutputs;
-class ScreenshotStatus;
-class ScreenshotView;
 class ImageClipboard;
+class ImageOutputs;
 class PinSurface;
 class SavePanel;
+class ScreenshotStatus;
+class ScreenshotView;
 class ToolbarButton;
 
 // The controller of one window that shows an annotation document on a
@@ -148,9 +148,14 @@ public:
     void suspendScreenshotForSettings();
 
     // Text recognition: raises the generation so that results of an
-    // earlier request are dropped, and leaves an honest status.
+    // earlier request are dropped, and leaves an honest status. No
+    // recognition engine is attached yet, so nothing claims to recognise.
     void recognize();
     void invalidateRecognition();
+    // A recognition result (the full text found) for the request made at
+    // `generation`; dropped, returning false, when a later request or the
+    // window's close has raised the generation since.
+    bool applyRecognition(int generation, const QString& text);
 
     // --- OutputHost ----------------------------------------------------------
     bool isAdjusting() const override;
@@ -255,6 +260,9 @@ private:
 
     QPointer<QWidget> m_overlay;
     double m_opacity = 1;
+    // The text recognised on the current picture; absent until a result of
+    // the current generation arrives.
+    std::optional<QString> m_recognizedText;
     bool m_editing;
     int m_generation = 0;
     bool m_closed = false;

@@ -539,3 +539,78 @@ TEST_F(ImageWindowTest, ScreenshotEditorStepsAsideForTheSettingsWindow)
     window->preserveScreenshotAfterScreenChange();
     EXPECT_TRUE(widget().isVisible());
 }
+
+TEST_F(ImageWindowTest, RecognitionResultsOfAnEarlierRequestOrAfterCloseAreDropped)
+{
+    open(300, 200, false);
+    QWidget layer(window->canvas());
+    window->setOverlay(&layer);
+    ASSERT_TRUE(layer.isVisibleTo(window->canvas()));
+    // No result yet: nothing is claimed about text.
+    EXPECT_EQ(window->statusText(), QStringLiteral("300 × 200 px"));
+    const int asked = window->generation();
+    window->invalidateRecognition();
+    EXPECT_FALSE(window->applyRecognition(asked, QStringLiteral("stale")));
+    EXPECT_EQ(window->statusText(), QStringLiteral("300 × 200 px"));
+    EXPECT_TRUE(window->applyRecognition(window->generation(), QStringLiteral("hello")));
+    EXPECT_EQ(window->statusText(), QStringLiteral("拖选文字后 ⌘C 复制 · 300 × 200 px"));
+    window->recognize();
+    EXPECT_TRUE(window->applyRecognition(window->generation(), QString()));
+    EXPECT_EQ(window->statusText(), QStringLiteral("没有发现文字 · 300 × 200 px"));
+    // The text layer steps aside while a drawing tool is chosen.
+    model().chooseTool(AnnotationTool::rectangle);
+    EXPECT_TRUE(layer.isHidden());
+    model().chooseTool(AnnotationTool::select);
+    EXPECT_FALSE(layer.isHidden());
+    const int beforeClose = window->generation();
+    window->close();
+    EXPECT_FALSE(window->applyRecognition(beforeClose, QStringLiteral("late")));
+    EXPECT_FALSE(window->applyRecognition(window->generation(), QStringLiteral("late")));
+}
+
+TEST_F(ImageWindowTest, DesktopThemeSwitchWithEditorsOpen)
+{
+    openScreenshot(Rect(100, 100, 300, 200));
+    ImageWindow pin(std::make_unique<AnnotationDocument>(image(200, 100)), true, preferences,
+                    std::nullopt, std::nullopt, clipboard, savePanel);
+    const QPalette before = QApplication::palette();
+    QApplication::setPalette(QPalette(QColor(58, 58, 60), QColor(36, 36, 38)));
+    QApplication::setPalette(before);
+    EXPECT_TRUE(widget().isVisible());
+    EXPECT_TRUE(pin.window()->isVisible());
+}
+
+TEST_F(ImageWindowTest, ButtonsFollowTextTypingAndTheHistory)
+{
+    open(300, 200, false);
+    const auto button = [&](const QString& titleOrTip) -> QAbstractButton* {
+        for (auto* b : widget().findChildren<QAbstractButton*>())
+            if (b->text() == titleOrTip || b->toolTip() == titleOrTip)
+                return b;
+        return nullptr;
+    };
+    QAbstractButton* undo = button(QStringLiteral("撤销（⌘Z）"));
+    QAbstractButton* finish = button(QStringLiteral("完成文字"));
+    QAbstractButton* pin = button(QStringLiteral("钉住"));
+    ASSERT_TRUE(undo && finish && pin);
+    EXPECT_FALSE(undo->isEnabled());
+    addObject();
+    EXPECT_TRUE(undo->isEnabled());
+    beginDrag();
+    EXPECT_FALSE(undo->isEnabled()) << "not mid-drag";
+    model().cancelGesture();
+    EXPECT_TRUE(undo->isEnabled());
+
+    // Typing: the text buttons replace the outputs of the plain editor.
+    model().chooseTool(AnnotationTool::text);
+    const Rect content = model().contentRect();
+    model().pointerDown({content.midX(), content.midY()}, 1);
+    model().pointerUp();
+    ASSERT_TRUE(window->textBeingTyped());
+    EXPECT_TRUE(finish->isVisibleTo(&widget()));
+    EXPECT_FALSE(pin->isVisibleTo(&widget()));
+    window->cancelText();
+    EXPECT_FALSE(window->textBeingTyped());
+    EXPECT_FALSE(finish->isVisibleTo(&widget()));
+    EXPECT_TRUE(pin->isVisibleTo(&widget()));
+}

@@ -1,6 +1,6 @@
 // Developer command: renders the editor window in its three presentations
 // (the plain editor, the screenshot editor over a made-up desktop, a pinned
-// image) at 1× and 2×, light and dark, as PNG files to look at.
+// image) at 1×, 1.5× and 2×, light and dark, as PNG files to look at.
 //
 //   render_editor [OUTPUT_DIR]
 //
@@ -227,7 +227,7 @@ int main(int argc, char* argv[])
     // A 1440 × 900 point screen at each scale.
     QTemporaryDir scratch;
     bool ok = scratch.isValid();
-    for (const int scale : {1, 2}) {
+    for (const double scale : {1.0, 1.5, 2.0}) {
         const QString config = scratch.filePath(QStringLiteral("screen-%1.json").arg(scale));
         QFile file(config);
         ok &= file.open(QIODevice::WriteOnly)
@@ -235,8 +235,8 @@ int main(int argc, char* argv[])
                    QStringLiteral("{\"screens\": [{\"name\": \"render\", \"x\": 0, \"y\": 0, "
                                   "\"width\": %1, \"height\": %2, \"logicalDpi\": 96, "
                                   "\"logicalBaseDpi\": 96, \"dpr\": 1}]}")
-                       .arg(1440 * scale)
-                       .arg(900 * scale)
+                       .arg(qRound(1440 * scale))
+                       .arg(qRound(900 * scale))
                        .toUtf8())
                 > 0;
         file.close();
