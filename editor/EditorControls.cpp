@@ -141,6 +141,8 @@ EditorControls::EditorControls(AnnotationCanvas& canvas, AnnotationDocument& doc
     if (!parent)
         m_ownedRoot = std::make_unique<QWidget>();
     m_root = parent ? parent : m_ownedRoot.get();
+    // The controls wait here, hidden, until buildStyles() puts them in their
+    // rows; the floating tool bar leaves the widgets it drops here too.
     m_stash = new QWidget(m_root);
     m_stash->hide();
     m_toolRow = makeRow(m_root, 4);
@@ -160,7 +162,7 @@ EditorControls::~EditorControls() = default;
 
 QPushButton* EditorControls::makePushButton(const QString& title)
 {
-    auto* button = new QPushButton(title, m_root);
+    auto* button = new QPushButton(title, m_stash);
     button->setFont(CoreAppearance::systemFont(14));
     button->setMinimumHeight(28);
     return button;
@@ -174,7 +176,7 @@ void EditorControls::createToolButtons()
         if (m_mode == EditorMode::plain)
             button = makePushButton(name);
         else
-            button = new ToolbarButton(name, m_root);
+            button = new ToolbarButton(name, m_stash);
         button->setCheckable(true);
         button->setProperty(
             tagProperty,
@@ -198,11 +200,11 @@ void EditorControls::createControls()
 {
     createToolButtons();
 
-    m_widthSlider = makeSlider(4, 1, 80, 105, m_root);
-    m_widthTitle = makeLabel(QStringLiteral("粗细"), m_root);
-    m_widthLabel = makeLabel(QStringLiteral("4 px"), m_root);
+    m_widthSlider = makeSlider(4, 1, 80, 105, m_stash);
+    m_widthTitle = makeLabel(QStringLiteral("粗细"), m_stash);
+    m_widthLabel = makeLabel(QStringLiteral("4 px"), m_stash);
     m_widthLabel->setFixedWidth(44);
-    m_strokeWidthField = makeField(QStringLiteral("4"), 50, m_root);
+    m_strokeWidthField = makeField(QStringLiteral("4"), 50, m_stash);
     m_strokeWidthField->setToolTip(QStringLiteral("线宽：1–80 px"));
     m_strokeWidthField->setAccessibleName(QStringLiteral("线宽（像素）"));
     connectSlider(m_widthSlider, &EditorControlsModel::changeWidth);
@@ -226,40 +228,40 @@ void EditorControls::createControls()
     }
 
     m_maskPicker = new SegmentedControl(
-        {QStringLiteral("实心"), QStringLiteral("马赛克"), QStringLiteral("模糊")}, m_root);
-    m_maskMode = new SegmentedControl({QStringLiteral("框选"), QStringLiteral("涂抹")}, m_root);
+        {QStringLiteral("实心"), QStringLiteral("马赛克"), QStringLiteral("模糊")}, m_stash);
+    m_maskMode = new SegmentedControl({QStringLiteral("框选"), QStringLiteral("涂抹")}, m_stash);
     connect(m_maskPicker, &SegmentedControl::segmentChosen, this,
             [this](int index) { act([this, index] { m_model.changeMaskEffect(index); }); });
     connect(m_maskMode, &SegmentedControl::segmentChosen, this,
             [this](int index) { act([this, index] { m_model.changeMaskMode(index); }); });
 
-    m_brushWidth = makeSlider(32, 1, 80, 90, m_root);
-    m_brushLabel = makeLabel(QStringLiteral("笔宽"), m_root);
+    m_brushWidth = makeSlider(32, 1, 80, 90, m_stash);
+    m_brushLabel = makeLabel(QStringLiteral("笔宽"), m_stash);
     connectSlider(m_brushWidth, &EditorControlsModel::changeBrush);
 
-    m_colorWell = new ScreenshotColorWell(m_root);
+    m_colorWell = new ScreenshotColorWell(m_stash);
     m_colorWell->setFixedWidth(40);
     connect(m_colorWell, &ScreenshotColorWell::colorChanged, this, [this](const QColor& color) {
         act([this, color] { m_model.changeColor(AnnotationColor::fromQColor(color)); });
     });
 
     m_fillButton = new SegmentedControl(
-        {QStringLiteral("描边"), QStringLiteral("半透明"), QStringLiteral("实心")}, m_root);
-    m_dashButton = new SegmentedControl({QStringLiteral("实线"), QStringLiteral("虚线")}, m_root);
-    m_lineTitle = makeLabel(QStringLiteral("线型"), m_root);
-    m_fillTitle = makeLabel(QStringLiteral("填充"), m_root);
+        {QStringLiteral("描边"), QStringLiteral("半透明"), QStringLiteral("实心")}, m_stash);
+    m_dashButton = new SegmentedControl({QStringLiteral("实线"), QStringLiteral("虚线")}, m_stash);
+    m_lineTitle = makeLabel(QStringLiteral("线型"), m_stash);
+    m_fillTitle = makeLabel(QStringLiteral("填充"), m_stash);
     connect(m_fillButton, &SegmentedControl::segmentChosen, this,
             [this](int index) { act([this, index] { m_model.changeFill(index); }); });
     connect(m_dashButton, &SegmentedControl::segmentChosen, this,
             [this](int index) { act([this, index] { m_model.changeDash(index); }); });
 
-    m_cornerSlider = makeSlider(0, 0, 80, 90, m_root);
-    m_cornerLabel = makeLabel(QStringLiteral("圆角"), m_root);
+    m_cornerSlider = makeSlider(0, 0, 80, 90, m_stash);
+    m_cornerLabel = makeLabel(QStringLiteral("圆角"), m_stash);
     connectSlider(m_cornerSlider, &EditorControlsModel::changeCorner);
 
     m_arrowPicker = new SegmentedControl(
-        {QStringLiteral("实心"), QStringLiteral("开口"), QStringLiteral("双头")}, m_root);
-    m_arrowTitle = makeLabel(QStringLiteral("箭头样式"), m_root);
+        {QStringLiteral("实心"), QStringLiteral("开口"), QStringLiteral("双头")}, m_stash);
+    m_arrowTitle = makeLabel(QStringLiteral("箭头样式"), m_stash);
     connect(m_arrowPicker, &SegmentedControl::segmentChosen, this,
             [this](int index) { act([this, index] { m_model.changeArrowHead(index); }); });
 
@@ -284,8 +286,8 @@ void EditorControls::createControls()
         {QStringLiteral("filled"), QStringLiteral("open"), QStringLiteral("double")},
         {QStringLiteral("实心箭头"), QStringLiteral("开口箭头"), QStringLiteral("双头箭头")});
 
-    m_numberLabel = makeLabel(QStringLiteral("下一号"), m_root);
-    m_numberField = makeField(QStringLiteral("1"), 62, m_root);
+    m_numberLabel = makeLabel(QStringLiteral("下一号"), m_stash);
+    m_numberField = makeField(QStringLiteral("1"), 62, m_stash);
     connectField(m_numberField, StyleField::number);
 
     m_boldButton = makePushButton(QStringLiteral("B"));
@@ -305,12 +307,12 @@ void EditorControls::createControls()
             });
         });
 
-    m_fontSizeField = makeField(QStringLiteral("24"), 56, m_root);
+    m_fontSizeField = makeField(QStringLiteral("24"), 56, m_stash);
     m_fontSizeField->setAccessibleName(QStringLiteral("字号"));
     m_fontSizeField->setToolTip(QStringLiteral("字号：8–200"));
     connectField(m_fontSizeField, StyleField::fontSize);
 
-    m_paletteTray = makeRow(m_root, 4);
+    m_paletteTray = makeRow(m_stash, 4);
     m_paletteTray->setObjectName(QStringLiteral("paletteTray"));
     m_paletteTray->setAttribute(Qt::WA_StyledBackground);
     rowLayout(m_paletteTray)->setContentsMargins(4, 2, 4, 2);

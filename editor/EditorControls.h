@@ -136,7 +136,8 @@ private:
     // Owns the rows when no parent was given.
     std::unique_ptr<QWidget> m_ownedRoot;
     QWidget* m_root = nullptr;
-    // Holds, hidden, the widgets the floating tool bar drops.
+    // Holds, hidden, the controls until buildStyles() places them, and the
+    // widgets the floating tool bar drops.
     QWidget* m_stash = nullptr;
 
     QWidget* m_toolRow = nullptr;

@@ -85,6 +85,24 @@ protected:
 
 } // namespace
 
+TEST_F(Controls, NothingShowsBeforeItIsPlaced)
+{
+    QImage image(40, 30, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::gray);
+    AnnotationDocument bare(image);
+    QWidget host;
+    auto* view = new AnnotationCanvas(bare, styles, false, &host);
+    EditorControls unbuilt(*view, bare, EditorMode::plain, {}, &host);
+    host.show();
+    for (QWidget* child : host.findChildren<QWidget*>())
+        if (child != view && child != unbuilt.toolRow()) {
+            EXPECT_FALSE(child->isVisible()) << child->metaObject()->className();
+        }
+    unbuilt.buildStyles();
+    QApplication::processEvents();
+    EXPECT_TRUE(unbuilt.toolButton(AnnotationTool::select)->isVisible());
+}
+
 TEST_F(Controls, OneSliderDragOnASelectedObjectIsOneUndoStep)
 {
     open(EditorMode::plain);
