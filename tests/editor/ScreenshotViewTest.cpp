@@ -1,5 +1,6 @@
 #include "editor/ScreenshotView.h"
 
+#include "ScreenshotEditorFixture.h"
 #include "editor/CoreAppearance.h"
 #include "editor/CoreSurfaceView.h"
 #include "editor/FloatingControls.h"
@@ -22,77 +23,8 @@ using namespace kelpie;
 
 namespace {
 
-const QColor screenColor(200, 100, 50);
-
-QWidget* fixedRow(int width, int height)
-{
-    auto* row = new QWidget;
-    row->setFixedSize(width, height);
-    return row;
-}
-
-// A screenshot editor's content as the editor builds it: the view over a
-// 1440 × 900 screen, a canvas over the crop, the two panels with real
-// floating controls, the status, and the layout wired to the view.
-struct Editor {
-    explicit Editor(Rect region = Rect(100, 100, 400, 300), bool allowsAdjustment = true)
-    {
-        QImage screen(1440, 900, QImage::Format_RGB32);
-        screen.fill(screenColor);
-        ScreenshotPresentation presentation{screen, Rect(0, 0, 1440, 900), region, 7,
-                                            allowsAdjustment};
-        view = new ScreenshotView(presentation, Size{region.width(), region.height()});
-        view->setAttribute(Qt::WA_DontShowOnScreen);
-        canvas = new QWidget(view);
-        view->setImageView(canvas);
-        view->installBorder();
-        parts.canvas = canvas;
-        parts.toolbarPanel = new CoreSurfaceView(view);
-        parts.toolbarContent = new FloatingControls(
-            {fixedRow(400, 30)}, FloatingControls::Kind::primaryToolbar, parts.toolbarPanel);
-        parts.parametersPanel = new CoreSurfaceView(view);
-        parts.parametersContent = new FloatingControls(
-            {fixedRow(300, 24)}, FloatingControls::Kind::panel, parts.parametersPanel);
-        parts.status = new ScreenshotStatus(view);
-        view->setChrome({parts.toolbarPanel, parts.parametersPanel, parts.status});
-        view->onLayout = [this] { layout(); };
-        view->onAdjustmentBegin = [this] { events.push_back("begin"); };
-        view->onAdjustmentCancel = [this] { events.push_back("cancel"); };
-        view->onRegionChange = [this](const Rect& r) {
-            asked.push_back(r);
-            return accept;
-        };
-        parts.status->onChange = [this] { layout(); };
-        view->resize(1440, 900);
-        view->show();
-        layout();
-    }
-    ~Editor() { delete view; }
-
-    void layout() { layoutScreenshot(*view, parts); }
-
-    QRect widgetRect(const Rect& r) const
-    {
-        return ScreenshotSpace::widgetRect(r, view->height()).toAlignedRect();
-    }
-    // A mouse event at a point of `target`, given in view (widget) coordinates.
-    bool mouse(QWidget* target, QEvent::Type type, QPointF at,
-               Qt::MouseButtons buttons = Qt::LeftButton)
-    {
-        const QPointF local = target->mapFrom(view, at);
-        QMouseEvent event(type, local, target->mapToGlobal(local), Qt::LeftButton, buttons,
-                          Qt::NoModifier);
-        QApplication::sendEvent(target, &event);
-        return event.isAccepted();
-    }
-
-    ScreenshotView* view;
-    QWidget* canvas;
-    ScreenshotChromeParts parts;
-    bool accept = false;
-    std::vector<std::string> events;
-    std::vector<Rect> asked;
-};
+using Editor = test::ScreenshotEditorFixture;
+const QColor screenColor = Editor::screenColor;
 
 QImage renderAlone(QWidget& widget)
 {
