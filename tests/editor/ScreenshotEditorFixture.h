@@ -16,7 +16,7 @@
 namespace kelpie::test {
 
 // A screenshot editor's content as the editor builds it: the view over a
-// frozen screen of one colour at the application's device pixel ratio, a
+// frozen screen (of one colour unless given) at the application's device pixel ratio, a
 // canvas over the crop, the two panels with real floating controls, the
 // status, and the layout wired to the view, with recording callbacks.
 struct ScreenshotEditorFixture {
@@ -24,12 +24,14 @@ struct ScreenshotEditorFixture {
 
     explicit ScreenshotEditorFixture(Rect region = Rect(100, 100, 400, 300),
                                      bool allowsAdjustment = true, Size capture = {1440, 900},
-                                     bool onScreen = false)
+                                     bool onScreen = false, QImage screen = {})
     {
         const double ratio = qApp->devicePixelRatio();
-        QImage screen(qRound(capture.width * ratio), qRound(capture.height * ratio),
-                      QImage::Format_RGB32);
-        screen.fill(screenColor);
+        if (screen.isNull()) {
+            screen = QImage(qRound(capture.width * ratio), qRound(capture.height * ratio),
+                            QImage::Format_RGB32);
+            screen.fill(screenColor);
+        }
         ScreenshotPresentation presentation{screen, Rect(0, 0, capture.width, capture.height),
                                             region, 7, allowsAdjustment};
         view = new ScreenshotView(presentation,

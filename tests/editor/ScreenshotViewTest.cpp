@@ -10,6 +10,7 @@
 #include "editor/ScreenshotStatus.h"
 
 #include <QApplication>
+#include <QBackingStore>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWindow>
@@ -297,4 +298,56 @@ TEST(ScreenshotView, RecropThroughTheWindowsOwnPointerRouting)
     send(QEvent::MouseButtonRelease, QPointF(104, 560), Qt::NoButton);
     EXPECT_EQ(pressed, e.canvas);
     EXPECT_FALSE(e.view->isAdjusting());
+}
+
+namespace {
+
+void flush()
+{
+    for (int i = 0; i < 3; ++i) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+        QCoreApplication::processEvents();
+    }
+}
+
+QImage shown(QWidget& window)
+{
+    QPaintDevice* device = window.backingStore()->paintDevice();
+    if (!device || device->devType() != QInternal::Image)
+        return {};
+    return static_cast<QImage*>(device)->copy();
+}
+
+} // namespace
+
+// What a re-crop repaints piece by piece must be what a full repaint shows.
+TEST(ScreenshotRepaint, RecropRepaintsMatchAFullRepaint)
+{
+    // A screen with detail everywhere, so a stale pixel shows.
+    const double ratio = qApp->devicePixelRatio();
+    QImage detailed(qRound(1000 * ratio), qRound(700 * ratio), QImage::Format_RGB32);
+    for (int y = 0; y < detailed.height(); ++y)
+        for (int x = 0; x < detailed.width(); ++x)
+            detailed.setPixel(x, y, qRgb(x * 7 % 256, y * 5 % 256, (x ^ y) % 256));
+    Editor e(Rect(200, 150, 500, 400), true, Size{1000, 700}, true, detailed);
+    flush();
+
+    const std::vector<QPointF> path{{705, 147}, {733, 131}, {760, 101}, {640, 260},
+                                    {300, 600}, {150, 650}, {170, 80}};
+    e.mouse(e.view, QEvent::MouseButtonPress, QPointF(701, 149));
+    flush();
+    for (const QPointF& p : path) {
+        e.mouse(e.view, QEvent::MouseMove, p);
+        flush();
+        const QImage partial = shown(*e.view);
+        e.view->repaint();
+        const QImage full = shown(*e.view);
+        ASSERT_FALSE(full.isNull());
+        ASSERT_EQ(partial, full) << "after moving to " << p.x() << ", " << p.y();
+    }
+    e.mouse(e.view, QEvent::MouseButtonRelease, path.back(), Qt::NoButton);
+    flush();
+    const QImage partial = shown(*e.view);
+    e.view->repaint();
+    EXPECT_EQ(partial, shown(*e.view));
 }
