@@ -89,8 +89,7 @@ QRegion ScreenshotBorder::paintedArea(const State& state) const
     QRegion area;
     if (state.selection.isEmpty())
         return area;
-    const QRect outline = ScreenshotSpace::widgetRect(state.selection, height()).toAlignedRect();
-    area += outline.adjusted(-outlineMargin, -outlineMargin, outlineMargin, outlineMargin);
+    area += ScreenshotSpace::outlineArea(state.selection, height(), outlineMargin);
     if (const auto badge = badgeFor(state))
         area
             += ScreenshotSpace::widgetRect(*badge, height()).toAlignedRect().adjusted(-1, -1, 1, 1);

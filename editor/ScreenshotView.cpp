@@ -92,7 +92,6 @@ void ScreenshotView::setPlacement(const std::optional<ScreenshotPlacement>& plac
     repaintCrop(before);
 }
 
-// Only the crop's old and new areas change, unless the screen itself moved.
 void ScreenshotView::repaintCrop(const std::optional<ScreenshotPlacement>& before)
 {
     const auto& now = m_adjustment.placement();
@@ -101,11 +100,13 @@ void ScreenshotView::repaintCrop(const std::optional<ScreenshotPlacement>& befor
         return;
     }
     const double h = height();
-    QRegion dirty;
-    for (const Rect& crop : {before->image, now->image})
-        dirty += ScreenshotSpace::widgetRect(crop, h).toAlignedRect().adjusted(
-            -cropMargin, -cropMargin, cropMargin, cropMargin);
-    update(dirty);
+    // Inside both crops the screen shows undimmed before and after, outside
+    // both it is dimmed before and after; everything else may change.
+    const QRegion bounds = QRegion(ScreenshotSpace::outlineBounds(before->image, h, cropMargin))
+        + ScreenshotSpace::outlineBounds(now->image, h, cropMargin);
+    update(bounds
+           - (ScreenshotSpace::outlineInterior(before->image, h, cropMargin)
+              & ScreenshotSpace::outlineInterior(now->image, h, cropMargin)));
 }
 
 void ScreenshotView::setCanAdjust(bool canAdjust) { m_adjustment.canAdjust = canAdjust; }

@@ -1,5 +1,6 @@
 #include "editor/ScreenshotView.h"
 
+#include "ScreenshotEditorFixture.h"
 #include "editor/CoreAppearance.h"
 #include "editor/CoreSurfaceView.h"
 #include "editor/FloatingControls.h"
@@ -9,6 +10,7 @@
 #include "editor/ScreenshotStatus.h"
 
 #include <QApplication>
+#include <QBackingStore>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWindow>
@@ -22,77 +24,8 @@ using namespace kelpie;
 
 namespace {
 
-const QColor screenColor(200, 100, 50);
-
-QWidget* fixedRow(int width, int height)
-{
-    auto* row = new QWidget;
-    row->setFixedSize(width, height);
-    return row;
-}
-
-// A screenshot editor's content as the editor builds it: the view over a
-// 1440 × 900 screen, a canvas over the crop, the two panels with real
-// floating controls, the status, and the layout wired to the view.
-struct Editor {
-    explicit Editor(Rect region = Rect(100, 100, 400, 300), bool allowsAdjustment = true)
-    {
-        QImage screen(1440, 900, QImage::Format_RGB32);
-        screen.fill(screenColor);
-        ScreenshotPresentation presentation{screen, Rect(0, 0, 1440, 900), region, 7,
-                                            allowsAdjustment};
-        view = new ScreenshotView(presentation, Size{region.width(), region.height()});
-        view->setAttribute(Qt::WA_DontShowOnScreen);
-        canvas = new QWidget(view);
-        view->setImageView(canvas);
-        view->installBorder();
-        parts.canvas = canvas;
-        parts.toolbarPanel = new CoreSurfaceView(view);
-        parts.toolbarContent = new FloatingControls(
-            {fixedRow(400, 30)}, FloatingControls::Kind::primaryToolbar, parts.toolbarPanel);
-        parts.parametersPanel = new CoreSurfaceView(view);
-        parts.parametersContent = new FloatingControls(
-            {fixedRow(300, 24)}, FloatingControls::Kind::panel, parts.parametersPanel);
-        parts.status = new ScreenshotStatus(view);
-        view->setChrome({parts.toolbarPanel, parts.parametersPanel, parts.status});
-        view->onLayout = [this] { layout(); };
-        view->onAdjustmentBegin = [this] { events.push_back("begin"); };
-        view->onAdjustmentCancel = [this] { events.push_back("cancel"); };
-        view->onRegionChange = [this](const Rect& r) {
-            asked.push_back(r);
-            return accept;
-        };
-        parts.status->onChange = [this] { layout(); };
-        view->resize(1440, 900);
-        view->show();
-        layout();
-    }
-    ~Editor() { delete view; }
-
-    void layout() { layoutScreenshot(*view, parts); }
-
-    QRect widgetRect(const Rect& r) const
-    {
-        return ScreenshotSpace::widgetRect(r, view->height()).toAlignedRect();
-    }
-    // A mouse event at a point of `target`, given in view (widget) coordinates.
-    bool mouse(QWidget* target, QEvent::Type type, QPointF at,
-               Qt::MouseButtons buttons = Qt::LeftButton)
-    {
-        const QPointF local = target->mapFrom(view, at);
-        QMouseEvent event(type, local, target->mapToGlobal(local), Qt::LeftButton, buttons,
-                          Qt::NoModifier);
-        QApplication::sendEvent(target, &event);
-        return event.isAccepted();
-    }
-
-    ScreenshotView* view;
-    QWidget* canvas;
-    ScreenshotChromeParts parts;
-    bool accept = false;
-    std::vector<std::string> events;
-    std::vector<Rect> asked;
-};
+using Editor = test::ScreenshotEditorFixture;
+const QColor screenColor = Editor::screenColor;
 
 QImage renderAlone(QWidget& widget)
 {
@@ -365,4 +298,56 @@ TEST(ScreenshotView, RecropThroughTheWindowsOwnPointerRouting)
     send(QEvent::MouseButtonRelease, QPointF(104, 560), Qt::NoButton);
     EXPECT_EQ(pressed, e.canvas);
     EXPECT_FALSE(e.view->isAdjusting());
+}
+
+namespace {
+
+void flush()
+{
+    for (int i = 0; i < 3; ++i) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+        QCoreApplication::processEvents();
+    }
+}
+
+QImage shown(QWidget& window)
+{
+    QPaintDevice* device = window.backingStore()->paintDevice();
+    if (!device || device->devType() != QInternal::Image)
+        return {};
+    return static_cast<QImage*>(device)->copy();
+}
+
+} // namespace
+
+// What a re-crop repaints piece by piece must be what a full repaint shows.
+TEST(ScreenshotRepaint, RecropRepaintsMatchAFullRepaint)
+{
+    // A screen with detail everywhere, so a stale pixel shows.
+    const double ratio = qApp->devicePixelRatio();
+    QImage detailed(qRound(1000 * ratio), qRound(700 * ratio), QImage::Format_RGB32);
+    for (int y = 0; y < detailed.height(); ++y)
+        for (int x = 0; x < detailed.width(); ++x)
+            detailed.setPixel(x, y, qRgb(x * 7 % 256, y * 5 % 256, (x ^ y) % 256));
+    Editor e(Rect(200, 150, 500, 400), true, Size{1000, 700}, true, detailed);
+    flush();
+
+    const std::vector<QPointF> path{{705, 147}, {733, 131}, {760, 101}, {640, 260},
+                                    {300, 600}, {150, 650}, {170, 80}};
+    e.mouse(e.view, QEvent::MouseButtonPress, QPointF(701, 149));
+    flush();
+    for (const QPointF& p : path) {
+        e.mouse(e.view, QEvent::MouseMove, p);
+        flush();
+        const QImage partial = shown(*e.view);
+        e.view->repaint();
+        const QImage full = shown(*e.view);
+        ASSERT_FALSE(full.isNull());
+        ASSERT_EQ(partial, full) << "after moving to " << p.x() << ", " << p.y();
+    }
+    e.mouse(e.view, QEvent::MouseButtonRelease, path.back(), Qt::NoButton);
+    flush();
+    const QImage partial = shown(*e.view);
+    e.view->repaint();
+    EXPECT_EQ(partial, shown(*e.view));
 }
