@@ -4,6 +4,9 @@
 #include "editor/SaveFormatAccessory.h"
 #include "settings/AppPreferences.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 namespace kelpie {
 
 const QString ImageOutputs::unfinishedEditMessage = QStringLiteral("请先完成当前编辑");
@@ -127,12 +130,7 @@ void ImageOutputs::saveImage()
         return;
 
     SavePanel::Request request;
-    std::optional<QUrl> directory
-        = m_preferences ? m_preferences->usableSaveDirectory() : std::nullopt;
-    if (!directory)
-        directory = AppPreferences::defaultSaveDirectory();
-    if (directory)
-        request.directory = directory->toLocalFile();
+    request.directory = saveDirectory();
     request.fileName = SaveFormatAccessory::proposedFileName(m_now());
 
     m_saveDialogOpen = true;
@@ -146,6 +144,18 @@ void ImageOutputs::saveImage()
         if (choice)
             outputs.finishSave(*choice);
     });
+}
+
+QString ImageOutputs::saveDirectory() const
+{
+    if (auto configured = m_preferences ? m_preferences->usableSaveDirectory() : std::nullopt)
+        return configured->toLocalFile();
+    // Not every desktop has a Desktop folder: a dialog opened on a missing
+    // one would write nowhere, so the home folder stands in for it.
+    const std::optional<QUrl> fallback = AppPreferences::defaultSaveDirectory();
+    if (fallback && QFileInfo(fallback->toLocalFile()).isDir())
+        return fallback->toLocalFile();
+    return QDir::homePath();
 }
 
 void ImageOutputs::finishSave(const SavePanel::Choice& choice)

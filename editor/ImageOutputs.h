@@ -70,6 +70,9 @@ private:
     // Puts text on the clipboard with its status; true when it got there.
     bool writeTextToClipboard(const QString& text);
     void finishSave(const SavePanel::Choice& choice);
+    // The configured folder when usable, else the Desktop when it exists,
+    // else the home folder.
+    QString saveDirectory() const;
 
     OutputHost& m_host;
     std::shared_ptr<ImageClipboard> m_clipboard;

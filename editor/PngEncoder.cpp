@@ -1,5 +1,7 @@
 #include "editor/PngEncoder.h"
 
+#include <QThread>
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -8,6 +10,7 @@
 #include <isa-l/crc.h>
 #include <isa-l/igzip_lib.h>
 #include <limits>
+#include <thread>
 #include <vector>
 
 namespace kelpie {
@@ -106,82 +109,75 @@ quint32 packRgb(const quint32* pixels, size_t width, unsigned char* out)
     return alpha >> 24;
 }
 
-// Every row filtered into one buffer, ready for compression.
-struct FilteredRows {
-    std::vector<unsigned char> bytes;
-    bool opaque = true;
+// Where a slice's rows come from: packed out of 0xAARRGGBB words (the
+// usual composite, read once with no converted copy), or straight from an
+// image already in PNG byte order.
+struct RowSource {
+    const QImage* image = nullptr;
+    bool packFromRgb32 = false;
+    size_t rowLength = 0;
+    size_t bytesPerPixel = 3;
+
+    // The row's bytes in PNG order; `scratch` holds them when packing.
+    // Sets `opaque` to false when a packed row has a pixel that is not.
+    const unsigned char* row(int y, unsigned char* scratch, bool& opaque) const
+    {
+        if (!packFromRgb32)
+            return image->constScanLine(y);
+        const quint32 alpha = packRgb(reinterpret_cast<const quint32*>(image->constScanLine(y)),
+                                      static_cast<size_t>(image->width()), scratch);
+        if (image->hasAlphaChannel() && alpha != 0xff)
+            opaque = false;
+        return scratch;
+    }
 };
 
-// One pass over an RGB32/ARGB32 image: packed into RGB bytes and filtered
-// row by row, so no converted copy is made. Absent as soon as a pixel turns
-// out not to be opaque.
-std::optional<FilteredRows> filterOpaqueRgb32(const QImage& image, PngEncoder::Filter filter)
-{
-    const bool checkAlpha = image.hasAlphaChannel();
-    const size_t width = static_cast<size_t>(image.width());
-    const size_t rowLength = width * 3;
-    FilteredRows rows;
-    rows.bytes.resize((rowLength + 1) * static_cast<size_t>(image.height()));
-    std::vector<unsigned char> packed[2]
-        = {std::vector<unsigned char>(rowLength), std::vector<unsigned char>(rowLength)};
-    for (int y = 0; y < image.height(); ++y) {
-        unsigned char* row = packed[y % 2].data();
-        const quint32 alpha
-            = packRgb(reinterpret_cast<const quint32*>(image.constScanLine(y)), width, row);
-        if (checkAlpha && alpha != 0xff)
-            return std::nullopt;
-        const unsigned char* above = y > 0 ? packed[(y + 1) % 2].data() : nullptr;
-        filterRow(filter, row, above, rowLength, 3,
-                  rows.bytes.data() + static_cast<size_t>(y) * (rowLength + 1));
-    }
-    return rows;
-}
+// A band of rows filtered and deflated on its own, so bands can be worked
+// on in parallel. Each band but the last ends with a full flush: byte
+// aligned and with no back references into it, so the bands' deflate
+// streams join into one.
+struct Band {
+    int firstRow = 0;
+    int endRow = 0;
+    bool last = false;
+    std::vector<unsigned char> filtered;
+    std::vector<unsigned char> deflated;
+    bool opaque = true;
+    bool ok = false;
+};
 
-// Any format: converted by Qt to RGB888 (opaque) or RGBA8888 (straight
-// alpha, 8 bits per channel), then filtered.
-FilteredRows filterConverted(const QImage& image, PngEncoder::Filter filter, bool opaque)
-{
-    const QImage::Format wanted = opaque ? QImage::Format_RGB888 : QImage::Format_RGBA8888;
-    const QImage pixels = image.format() == wanted ? image : image.convertToFormat(wanted);
-    FilteredRows rows;
-    rows.opaque = opaque;
-    if (pixels.isNull())
-        return rows;
-    const size_t bytesPerPixel = opaque ? 3 : 4;
-    const size_t rowLength = static_cast<size_t>(pixels.width()) * bytesPerPixel;
-    rows.bytes.resize((rowLength + 1) * static_cast<size_t>(pixels.height()));
-    for (int y = 0; y < pixels.height(); ++y) {
-        const unsigned char* above = y > 0 ? pixels.constScanLine(y - 1) : nullptr;
-        filterRow(filter, pixels.constScanLine(y), above, rowLength, bytesPerPixel,
-                  rows.bytes.data() + static_cast<size_t>(y) * (rowLength + 1));
-    }
-    return rows;
-}
-
-// The zlib stream of the filtered rows; empty when compression fails.
-std::vector<unsigned char> compress(const std::vector<unsigned char>& input, int level)
+// Raw DEFLATE of `input` into `output`; false on failure.
+bool deflateBand(const std::vector<unsigned char>& input, bool last, int level,
+                 std::vector<unsigned char>& output)
 {
     static constexpr std::array<size_t, 4> levelBufferSizes{
         ISAL_DEF_LVL0_DEFAULT, ISAL_DEF_LVL1_DEFAULT, ISAL_DEF_LVL2_DEFAULT, ISAL_DEF_LVL3_DEFAULT};
     level = std::clamp(level, 0, 3);
     std::vector<uint8_t> levelBuffer(levelBufferSizes[static_cast<size_t>(level)]);
     // Screenshots shrink well; the buffer grows when they do not.
-    std::vector<unsigned char> output(input.size() / 2 + 1024);
+    output.resize(input.size() / 2 + 1024);
 
     isal_zstream stream;
     isal_deflate_init(&stream);
     stream.level = static_cast<uint32_t>(level);
     stream.level_buf = levelBuffer.data();
     stream.level_buf_size = static_cast<uint32_t>(levelBuffer.size());
-    stream.gzip_flag = IGZIP_ZLIB;
-    stream.flush = NO_FLUSH;
+    stream.gzip_flag = IGZIP_DEFLATE;
+    stream.flush = last ? NO_FLUSH : FULL_FLUSH;
     stream.avail_in = 0;
     stream.avail_out = 0;
     size_t fed = 0;
     size_t written = 0;
     // The stream's counts are 32-bit: input and output go in pieces.
     constexpr size_t piece = size_t{1} << 30;
-    while (stream.internal_state.state != ZSTATE_END) {
+    for (;;) {
+        const bool inputDone = fed == input.size() && stream.avail_in == 0;
+        // The last band ends the stream; the others end once the flush has
+        // written everything out (output room left over after the call).
+        if (last ? stream.internal_state.state == ZSTATE_END
+                 : inputDone && stream.avail_out > 0 && written > 0
+                    && stream.internal_state.state == ZSTATE_NEW_HDR)
+            break;
         if (stream.avail_out == 0) {
             if (written == output.size())
                 output.resize(output.size() * 2);
@@ -193,20 +189,101 @@ std::vector<unsigned char> compress(const std::vector<unsigned char>& input, int
             stream.next_in = const_cast<uint8_t*>(input.data() + fed);
             stream.avail_in = static_cast<uint32_t>(length);
             fed += length;
-            stream.end_of_stream = fed == input.size() ? 1 : 0;
+            stream.end_of_stream = last && fed == input.size() ? 1 : 0;
         }
         const uint32_t outputBefore = stream.avail_out;
         const uint32_t inputBefore = stream.avail_in;
         if (isal_deflate(&stream) != COMP_OK)
-            return {};
+            return false;
         written += outputBefore - stream.avail_out;
         const bool stalled = stream.avail_out == outputBefore && stream.avail_in == inputBefore
-            && stream.avail_out > 0 && stream.internal_state.state != ZSTATE_END;
+            && stream.avail_out > 0;
+        if (stalled && (last || stream.internal_state.state != ZSTATE_NEW_HDR))
+            return false;
         if (stalled)
-            return {};
+            break;
     }
     output.resize(written);
-    return output;
+    return true;
+}
+
+void workOnBand(const RowSource& source, PngEncoder::Filter filter, int level, Band& band)
+{
+    const size_t stride = source.rowLength + 1;
+    band.filtered.resize(stride * static_cast<size_t>(band.endRow - band.firstRow));
+    std::vector<unsigned char> scratch[2] = {std::vector<unsigned char>(source.rowLength),
+                                             std::vector<unsigned char>(source.rowLength)};
+    // Packed rows alternate between the two scratch rows; the row above
+    // the band starts in the second.
+    const unsigned char* above = nullptr;
+    if (band.firstRow > 0)
+        above = source.row(band.firstRow - 1, scratch[1].data(), band.opaque);
+    size_t current = 0;
+    for (int y = band.firstRow; y < band.endRow; ++y, current ^= 1) {
+        const unsigned char* row = source.row(y, scratch[current].data(), band.opaque);
+        if (!band.opaque)
+            return;
+        filterRow(filter, row, above, source.rowLength, source.bytesPerPixel,
+                  band.filtered.data() + static_cast<size_t>(y - band.firstRow) * stride);
+        above = row;
+    }
+    band.ok = deflateBand(band.filtered, band.last, level, band.deflated);
+}
+
+// The bands for `height` rows of `rowBytes` each: about 2 MB of pixels per
+// band, no more bands than threads (or than `requested`, when given).
+std::vector<Band> bandsFor(int height, size_t rowBytes, int requested)
+{
+    int count = requested;
+    if (count <= 0) {
+        const size_t total = rowBytes * static_cast<size_t>(height);
+        const size_t bySize = std::max<size_t>(1, total / (size_t{2} << 20));
+        count
+            = static_cast<int>(std::min<size_t>(bySize, std::max(1, QThread::idealThreadCount())));
+    }
+    count = std::clamp(count, 1, std::max(1, height));
+    std::vector<Band> bands;
+    for (int i = 0; i < count; ++i) {
+        Band band;
+        band.firstRow = static_cast<int>(qint64(height) * i / count);
+        band.endRow = static_cast<int>(qint64(height) * (i + 1) / count);
+        band.last = i == count - 1;
+        bands.push_back(std::move(band));
+    }
+    return bands;
+}
+
+// Filters and deflates all rows of `source`, the bands in parallel; the
+// zlib stream of the whole, or absent when a band failed or a packed row
+// turned out not to be opaque (`opaque` tells which).
+std::optional<std::vector<unsigned char>> zlibStream(const RowSource& source, int height,
+                                                     const PngEncoder::Options& options,
+                                                     bool& opaque)
+{
+    std::vector<Band> bands = bandsFor(height, source.rowLength, options.bands);
+    std::vector<std::thread> helpers;
+    for (size_t i = 1; i < bands.size(); ++i)
+        helpers.emplace_back(workOnBand, std::cref(source), options.filter, options.level,
+                             std::ref(bands[i]));
+    workOnBand(source, options.filter, options.level, bands[0]);
+    for (std::thread& helper : helpers)
+        helper.join();
+
+    opaque = std::all_of(bands.begin(), bands.end(), [](const Band& b) { return b.opaque; });
+    if (!opaque || !std::all_of(bands.begin(), bands.end(), [](const Band& b) { return b.ok; }))
+        return std::nullopt;
+
+    // zlib header (deflate, 32 KB window, fastest), the bands, and the
+    // Adler-32 of everything that was compressed.
+    std::vector<unsigned char> stream{0x78, 0x01};
+    uint32_t adler = 1;
+    for (const Band& band : bands) {
+        stream.insert(stream.end(), band.deflated.begin(), band.deflated.end());
+        adler = isal_adler32(adler, band.filtered.data(), band.filtered.size());
+    }
+    for (const int shift : {24, 16, 8, 0})
+        stream.push_back(static_cast<unsigned char>(adler >> shift));
+    return stream;
 }
 
 } // namespace
@@ -237,22 +314,36 @@ std::optional<QByteArray> PngEncoder::encode(const QImage& image, const Options&
 {
     if (image.isNull())
         return std::nullopt;
-    // The filtered rows must fit one buffer with room to spare for the
+    // The filtered rows must fit in memory with room to spare for the
     // compressor (captures are at most 32768 pixels a side anyway).
     const double filteredSize = (image.width() * 4.0 + 1.0) * image.height();
     if (filteredSize > double(std::numeric_limits<qsizetype>::max()) / 2)
         return std::nullopt;
 
-    std::optional<FilteredRows> rows;
-    if (isRgb32(image.format()))
-        rows = filterOpaqueRgb32(image, options.filter);
-    if (!rows)
-        rows = filterConverted(image, options.filter, isOpaque(image));
-    if (rows->bytes.empty())
-        return std::nullopt;
-    const std::vector<unsigned char> compressed = compress(rows->bytes, options.level);
-    if (compressed.empty())
-        return std::nullopt;
+    std::optional<std::vector<unsigned char>> compressed;
+    bool opaque = true;
+    if (isRgb32(image.format())) {
+        // Assumed opaque, packed straight from the composite; a pixel that
+        // is not sends the image down the general road below.
+        const RowSource packed{&image, true, static_cast<size_t>(image.width()) * 3, 3};
+        compressed = zlibStream(packed, image.height(), options, opaque);
+        if (!compressed && opaque)
+            return std::nullopt;
+    }
+    if (!compressed) {
+        opaque = isOpaque(image);
+        const QImage::Format wanted = opaque ? QImage::Format_RGB888 : QImage::Format_RGBA8888;
+        const QImage pixels = image.format() == wanted ? image : image.convertToFormat(wanted);
+        if (pixels.isNull())
+            return std::nullopt;
+        const size_t bytesPerPixel = opaque ? 3 : 4;
+        const RowSource converted{
+            &pixels, false, static_cast<size_t>(pixels.width()) * bytesPerPixel, bytesPerPixel};
+        bool unused = true;
+        compressed = zlibStream(converted, pixels.height(), options, unused);
+        if (!compressed)
+            return std::nullopt;
+    }
 
     const quint32 w = static_cast<quint32>(image.width());
     const quint32 h = static_cast<quint32>(image.height());
@@ -265,21 +356,22 @@ std::optional<QByteArray> PngEncoder::encode(const QImage& image, const Options&
            static_cast<unsigned char>(h >> 16),
            static_cast<unsigned char>(h >> 8),
            static_cast<unsigned char>(h),
-           8,                                                // bits per channel
-           static_cast<unsigned char>(rows->opaque ? 2 : 6), // truecolour, with alpha or not
-           0,                                                // deflate
-           0,                                                // adaptive filtering
-           0};                                               // not interlaced
+           8,                                          // bits per channel
+           static_cast<unsigned char>(opaque ? 2 : 6), // truecolour, with alpha or not
+           0,                                          // deflate
+           0,                                          // adaptive filtering
+           0};                                         // not interlaced
 
     QByteArray out;
-    out.reserve(static_cast<qsizetype>(compressed.size() + 64));
+    const std::vector<unsigned char>& zlib = *compressed;
+    out.reserve(static_cast<qsizetype>(zlib.size() + 64));
     out.append(reinterpret_cast<const char*>(signature.data()), signature.size());
     appendChunk(out, "IHDR", header, sizeof header);
     // A chunk holds less than 2^31 bytes; long streams are split.
     constexpr size_t maximumChunk = 1u << 30;
-    for (size_t offset = 0; offset < compressed.size(); offset += maximumChunk)
-        appendChunk(out, "IDAT", compressed.data() + offset,
-                    std::min(maximumChunk, compressed.size() - offset));
+    for (size_t offset = 0; offset < zlib.size(); offset += maximumChunk)
+        appendChunk(out, "IDAT", zlib.data() + offset,
+                    std::min(maximumChunk, zlib.size() - offset));
     appendChunk(out, "IEND", nullptr, 0);
     return out;
 }

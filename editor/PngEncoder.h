@@ -9,8 +9,9 @@ namespace kelpie {
 
 // A PNG writer tuned for screenshots on the copy and save paths: 8-bit RGB,
 // or RGBA only when some pixel is not opaque, one cheap filter for every
-// row and ISA-L's fast DEFLATE. Decoding the bytes gives back the image's
-// pixels exactly (as 8-bit straight-alpha colour).
+// row and ISA-L's fast DEFLATE, large images in bands on several threads.
+// Decoding the bytes gives back the image's pixels exactly (as 8-bit
+// straight-alpha colour).
 class PngEncoder {
 public:
     // How each row is predicted before compression (PNG's filter types).
@@ -20,6 +21,9 @@ public:
         Filter filter = Filter::up;
         // ISA-L's level, 0 (fastest) to 3 (smallest).
         int level = 1;
+        // Bands of rows filtered and compressed in parallel; 0 picks about
+        // one per 2 MB of pixels, at most one per processor.
+        int bands = 0;
     };
 
     // Absent for a null image, an image too large for one buffer, or when

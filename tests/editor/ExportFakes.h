@@ -9,7 +9,14 @@
 
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <vector>
+
+// Readable failure messages for Qt strings.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace kelpie::test {
 

@@ -231,12 +231,29 @@ TEST_F(ImageOutputsTest, SaveProposesATimedNameInTheConfiguredFolder)
     EXPECT_FALSE(outputs->saveDialogOpen());
     EXPECT_TRUE(QDir(folder.path()).isEmpty());
     EXPECT_EQ(host.statuses, QStringList());
+}
 
-    // An unusable configured folder falls back to the default one.
-    preferences->setSaveDirectory(QUrl::fromLocalFile(folder.filePath(QStringLiteral("gone"))));
+TEST_F(ImageOutputsTest, WithoutAUsableFolderSaveOpensOnTheDesktopOrElseHome)
+{
+    QTemporaryDir folder;
+    preferences->setSaveDirectory(QUrl::fromLocalFile(folder.filePath(u"gone"_s)));
+    const QByteArray home = qgetenv("HOME");
+    const QByteArray configHome = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", QFile::encodeName(folder.path()));
+    qunsetenv("XDG_CONFIG_HOME");
+
+    outputs->saveImage(); // no Desktop folder in this home
+    panel->answer(std::nullopt);
+    QDir(folder.path()).mkdir(u"Desktop"_s);
     outputs->saveImage();
+    panel->answer(std::nullopt);
+
+    qputenv("HOME", home);
+    if (!configHome.isNull())
+        qputenv("XDG_CONFIG_HOME", configHome);
     ASSERT_EQ(panel->requests.size(), 2u);
-    EXPECT_EQ(panel->requests[1].directory, AppPreferences::defaultSaveDirectory()->toLocalFile());
+    EXPECT_EQ(panel->requests[0].directory, folder.path());
+    EXPECT_EQ(panel->requests[1].directory, folder.filePath(u"Desktop"_s));
 }
 
 TEST_F(ImageOutputsTest, SaveIsIgnoredWithAnotherSheetOrNoWindow)

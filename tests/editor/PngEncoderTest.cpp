@@ -74,23 +74,37 @@ TEST(PngEncoder, GivesBackEveryPixelOfEachCompositeFormat)
     }
 }
 
-TEST(PngEncoder, OddSizesAndEveryFilterDecodeExactly)
+TEST(PngEncoder, OddSizesEveryFilterAndAnyBandingDecodeExactly)
 {
     const QSize sizes[] = {QSize(1, 1), QSize(1, 40), QSize(40, 1), QSize(3, 7), QSize(257, 129)};
     const PngEncoder::Filter filters[] = {PngEncoder::Filter::none, PngEncoder::Filter::sub,
                                           PngEncoder::Filter::up, PngEncoder::Filter::paeth};
+    // One band, a few, and more bands than rows (one row each).
+    const int bandCounts[] = {1, 3, 1000};
     for (const QSize size : sizes)
         for (const bool translucent : {false, true})
-            for (const auto filter : filters) {
-                SCOPED_TRACE(testing::Message()
-                             << size.width() << "x" << size.height() << " filter " << int(filter)
-                             << " translucent " << translucent);
-                const QImage image
-                    = noise(size, QImage::Format_ARGB32_Premultiplied, translucent, 11);
-                const auto png = PngEncoder::encode(image, {filter, 1});
-                ASSERT_TRUE(png.has_value());
-                EXPECT_EQ(straight(decodePng(*png)), straight(image));
-            }
+            for (const auto filter : filters)
+                for (const int bands : bandCounts) {
+                    SCOPED_TRACE(testing::Message() << size.width() << "x" << size.height()
+                                                    << " filter " << int(filter) << " translucent "
+                                                    << translucent << " bands " << bands);
+                    const QImage image
+                        = noise(size, QImage::Format_ARGB32_Premultiplied, translucent, 11);
+                    const auto png = PngEncoder::encode(image, {filter, 1, bands});
+                    ASSERT_TRUE(png.has_value());
+                    EXPECT_EQ(straight(decodePng(*png)), straight(image));
+                }
+}
+
+TEST(PngEncoder, ATranslucentPixelInTheLastBandKeepsAlpha)
+{
+    QImage image = test::screenshotComposite(QSize(200, 120));
+    image.setPixel(199, 119, qRgba(0, 0, 0, 0));
+    const auto png = PngEncoder::encode(image, {PngEncoder::Filter::up, 1, 4});
+    ASSERT_TRUE(png.has_value());
+    const QImage read = decodePng(*png);
+    EXPECT_TRUE(read.hasAlphaChannel());
+    EXPECT_EQ(straight(read), straight(image));
 }
 
 TEST(PngEncoder, DropsAlphaOnlyWhenEveryPixelIsOpaque)
