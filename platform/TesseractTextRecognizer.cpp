@@ -1,6 +1,7 @@
 #include "platform/TesseractTextRecognizer.h"
 
 #include "platform/TesseractEngine.h"
+#include "text/TerminalCells.h"
 #include "text/TextLayout.h"
 
 #include <QCryptographicHash>
@@ -344,8 +345,11 @@ bool plausible(const TesseractEngine::Result& result)
 // is part of its cell, not a space.
 constexpr double cellBlank = 0.25;
 
-TextAnalysis::Line toLine(const Recognized& recognized, const QRect& box, bool grid)
+TextAnalysis::Line toLine(const Recognized& recognized, const TextLayout::Line& found,
+                          const QImage& normalized)
 {
+    const QRect& box = found.box;
+    const bool grid = found.grid;
     const TextLayout::LineImage& image = recognized.image;
     const auto toImageX = [&image](double x) { return image.origin.x() + x / image.scale; };
     const auto toImageY = [&image](double y) { return image.origin.y() + y / image.scale; };
@@ -371,6 +375,16 @@ TextAnalysis::Line toLine(const Recognized& recognized, const QRect& box, bool g
             = TextLayout::blankWidth(image.image, top, bottom, from, to) / image.scale;
         return grid ? std::max(0.0, width - cellBlank * box.height()) : width;
     };
+    // On a terminal's lattice the cells say where characters and spaces
+    // are, and what the small marks are.
+    if (const auto fitted = TerminalCells::fit(normalized, box, found.cells, glyphs)) {
+        const TerminalCells::Lattice& cells = found.cells;
+        const auto blankCells = [&cells](double fromX, double toX) {
+            return double(std::max(0, cells.cellOf(toX) - cells.cellOf(fromX) - 1) * cells.width);
+        };
+        return TextAnalysis::assembleLine(*fitted, recognized.result.confidence, box.height(),
+                                          blankCells);
+    }
     return TextAnalysis::assembleLine(glyphs, recognized.result.confidence, box.height(), blank);
 }
 
@@ -745,7 +759,7 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
     for (std::size_t i = 0; i < boxes.size(); ++i) {
         if (!results[i] || !plausible(results[i]->result))
             continue;
-        TextAnalysis::Line line = toLine(*results[i], boxes[i], found[i].grid);
+        TextAnalysis::Line line = toLine(*results[i], found[i], normalized);
         if (!line.words.empty())
             analysis.lines.push_back(std::move(line));
     }
