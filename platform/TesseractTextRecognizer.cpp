@@ -349,7 +349,10 @@ TextAnalysis::Line toLine(const Recognized& recognized, const TextLayout::Line& 
                           const QImage& normalized)
 {
     const QRect& box = found.box;
-    const bool grid = found.grid;
+    // Only a terminal's cells leave such blank; the rows of a list or a
+    // table in proportional type are a grid too, but their blanks are
+    // spaces.
+    const bool inCells = found.grid && found.cells.isValid();
     const TextLayout::LineImage& image = recognized.image;
     const auto toImageX = [&image](double x) { return image.origin.x() + x / image.scale; };
     const auto toImageY = [&image](double y) { return image.origin.y() + y / image.scale; };
@@ -373,7 +376,7 @@ TextAnalysis::Line toLine(const Recognized& recognized, const TextLayout::Line& 
         const int to = int(std::lround((toX - image.origin.x()) * image.scale));
         const double width
             = TextLayout::blankWidth(image.image, top, bottom, from, to) / image.scale;
-        return grid ? std::max(0.0, width - cellBlank * box.height()) : width;
+        return inCells ? std::max(0.0, width - cellBlank * box.height()) : width;
     };
     // On a terminal's lattice the cells say where characters and spaces
     // are, and what the small marks are.

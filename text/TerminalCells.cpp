@@ -13,7 +13,7 @@ namespace {
 
 // Components that cross a boundary of the true lattice are rare (bold
 // overhangs, underlines, frames): at most this share of them.
-constexpr double crossingShare = 0.04;
+constexpr double crossingShare = 0.06;
 // Fewer components than this cannot tell a lattice from chance.
 constexpr std::size_t minimumComponents = 24;
 // A dot of a colon or a full stop is at most this share of the row's ink
@@ -87,9 +87,16 @@ TerminalCells::Lattice TerminalCells::find(const std::vector<QRect>& glyphs, int
         return {};
     const int narrowest = std::max(3, rowHeight / 5);
     const int widest = std::max(narrowest, rowHeight * 6 / 5);
-    const auto crossings = [&glyphs](int width, int origin) {
+    // Components wider than a cell or than most Latin letters (a wide
+    // character or the larger parts of one, an underline) cross boundaries on
+    // any lattice and are not counted; most components must be narrower.
+    const auto crossings = [&glyphs, rowHeight](int width, int origin, std::size_t* counted) {
         std::size_t count = 0;
+        *counted = 0;
         for (const QRect& glyph : glyphs) {
+            if (glyph.width() > width || 10 * glyph.width() > 6 * rowHeight)
+                continue;
+            ++*counted;
             count += floorDiv(glyph.left() - origin, width)
                 != floorDiv(glyph.right() - origin, width);
         }
@@ -97,19 +104,23 @@ TerminalCells::Lattice TerminalCells::find(const std::vector<QRect>& glyphs, int
     };
     // Any multiple of the true width fits as well as the true width; the
     // narrowest width that fits is the cell.
-    const auto allowed = std::size_t(std::ceil(crossingShare * double(glyphs.size())));
     for (int width = narrowest; width <= widest; ++width) {
         std::size_t best = glyphs.size() + 1;
+        std::size_t bestCounted = 0;
         int bestOrigin = 0;
         for (int origin = 0; origin < width; ++origin) {
-            const std::size_t count = crossings(width, origin);
+            std::size_t counted = 0;
+            const std::size_t count = crossings(width, origin, &counted);
             if (count < best) {
                 best = count;
+                bestCounted = counted;
                 bestOrigin = origin;
             }
         }
-        if (best <= allowed)
+        if (10 * bestCounted >= 6 * glyphs.size() && bestCounted >= minimumComponents
+            && double(best) <= crossingShare * double(bestCounted)) {
             return Lattice{width, bestOrigin};
+        }
     }
     return {};
 }

@@ -36,8 +36,9 @@ public:
     // The lattice that the ink components (`glyphs`, boxes of a normalised
     // image) of text rows `rowHeight` pixels high sit on, when there is one:
     // the narrowest cell width, not below a fifth of the row height, for which
-    // nearly no component crosses a cell boundary. Invalid for proportional
-    // type or too little ink to tell.
+    // nearly no narrow component crosses a cell boundary (wide characters take
+    // two cells and are not counted). Invalid for proportional type or too
+    // little ink to tell.
     static Lattice find(const std::vector<QRect>& glyphs, int rowHeight);
 
     // A recogniser's reading of one terminal row, fitted to its cells:

@@ -144,13 +144,34 @@ TEST(TerminalCells, FindsTheLatticeOfMonospacedInkAndNoneOfProportionalInk)
         EXPECT_EQ(lattice.cellOf(ink.right()), lattice.cellOf(ink.left()));
     }
 
+    // Wide characters over two cells, some of them in parts, do not hide
+    // the lattice.
+    std::vector<QRect> mixed = row.boxes;
+    for (int i = 0; i < 12; ++i) {
+        const int left = Row::origin + (60 + 2 * i) * Row::cell;
+        // A whole character, or a narrow radical and the rest, now and then
+        // a stroke across the middle of its two cells.
+        if (i % 2 == 0) {
+            mixed.push_back(QRect(left, 1, 2 * Row::cell - 1, 12));
+        } else {
+            mixed.push_back(QRect(left, 1, 3, 12));
+            mixed.push_back(QRect(left + 4, 1, 7, 12));
+        }
+        if (i % 6 == 0)
+            mixed.push_back(QRect(left + Row::cell - 2, 5, 4, 1));
+    }
+    const TerminalCells::Lattice wide = TerminalCells::find(mixed, 13);
+    EXPECT_EQ(wide.width, Row::cell);
+
     // Glyphs of varying widths set one after the other: no lattice.
     std::vector<QRect> proportional;
     int x = 0;
-    for (int i = 0; i < 60; ++i) {
-        const int width = 2 + (i * 7) % 6;
+    unsigned seed = 7;
+    for (int i = 0; i < 80; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        const int width = 2 + int((seed >> 16) % 6);
         proportional.push_back(QRect(x, 0, width, 10));
-        x += width + 1 + (i % 3 == 0);
+        x += width + 1 + int((seed >> 20) % 2);
     }
     EXPECT_FALSE(TerminalCells::find(proportional, 13).isValid());
     // Too few glyphs to tell.
