@@ -59,6 +59,9 @@ constexpr double runTolerance = 0;
 // surer; a reading without Han characters by another model must be surer
 // than the English one by the second figure.
 constexpr double latinOverHan = 15;
+// A Chinese reading in which fewer than this share of the glyphs are Han
+// characters is checked against the English one.
+constexpr double fewHan = 0.25;
 constexpr double latinPreference = 10;
 // After an analysis, idle models are freed when less memory than this is
 // available to the system.
@@ -288,6 +291,18 @@ TesseractEngine::Result withLatinRuns(TesseractEngine& engine, int latinModel, c
     return han;
 }
 
+// The share of a reading's glyphs that are Han characters or other CJK
+// text.
+double hanShare(const TesseractEngine::Result& result)
+{
+    if (result.glyphs.empty())
+        return 0;
+    std::size_t han = 0;
+    for (const TextAnalysis::Glyph& glyph : result.glyphs)
+        han += hasCjk(glyph.text);
+    return double(han) / double(result.glyphs.size());
+}
+
 // Recognises one line with the model that suits it (see the constants
 // above); of the Chinese languages the caller's first.
 TesseractEngine::Result recognizeLine(TesseractEngine& engine, const Models& models,
@@ -317,6 +332,16 @@ TesseractEngine::Result recognizeLine(TesseractEngine& engine, const Models& mod
     if (other && other->confidence >= han.confidence + latinOverHan
         && other->weakestWord >= latinWeakestWord - latinOverHan)
         return *other;
+    // Rows of digits and capitals fill their height like Han text and reach
+    // the Chinese model first, which reads a few of their letters as Han
+    // characters ("alice" as "引ice"). Where Han characters are few among
+    // the glyphs, the English reading is taken when it is clear and surer.
+    if (!other && hanShare(han) < fewHan) {
+        other = latin();
+        if (other->confidence >= latinAcceptance
+            && other->confidence >= han.confidence + latinPreference)
+            return *other;
+    }
     return withLatinRuns(engine, models.latin, line, std::move(han), cancellation);
 }
 
