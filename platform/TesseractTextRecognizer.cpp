@@ -303,10 +303,17 @@ double hanShare(const TesseractEngine::Result& result)
     return double(han) / double(result.glyphs.size());
 }
 
+// What the layout tells of a line's script before it is read.
+enum class Script {
+    looksLatin, // ink mostly between the baseline and the x-height
+    looksHan,   // ink filling the line's height, as Han characters do
+    latinOnly,  // a terminal row of narrow characters only: no Han there
+};
+
 // Recognises one line with the model that suits it (see the constants
 // above); of the Chinese languages the caller's first.
 TesseractEngine::Result recognizeLine(TesseractEngine& engine, const Models& models,
-                                      const QImage& line, bool looksHan,
+                                      const QImage& line, Script script,
                                       const RecognitionCancellation& cancellation)
 {
     if (models.combined)
@@ -317,11 +324,16 @@ TesseractEngine::Result recognizeLine(TesseractEngine& engine, const Models& mod
         return chinese();
     if (models.chinese.empty())
         return latin();
+    const bool looksHan = script == Script::looksHan;
 
     std::optional<TesseractEngine::Result> other;
     if (!looksHan) {
         other = latin();
         if (other->confidence >= latinAcceptance && other->weakestWord >= latinWeakestWord)
+            return *other;
+        // Where no Han character can be, any sure reading will do; only
+        // a line the English model cannot read goes to the Chinese one.
+        if (script == Script::latinOnly && other->confidence >= minimumConfidence)
             return *other;
     }
     TesseractEngine::Result han = chinese();
@@ -428,13 +440,13 @@ public:
 
     // A digest of the line's pixels, size and script guess; two different
     // lines do not share one.
-    static QByteArray keyOf(const QImage& line, bool looksHan)
+    static QByteArray keyOf(const QImage& line, Script script)
     {
         QCryptographicHash hash(QCryptographicHash::Sha256);
         hash.addData(
             QByteArrayView(reinterpret_cast<const char*>(line.constBits()), line.sizeInBytes()));
         hash.addData(QByteArray::number(line.width()) + 'x' + QByteArray::number(line.height())
-                     + (looksHan ? 'h' : 'l'));
+                     + char('0' + int(script)));
         return hash.result();
     }
 
@@ -764,13 +776,17 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
             recognized.image = TextLayout::lineImage(grey, boxes[index], minimumHeight);
             if (recognized.image.image.isNull())
                 return;
-            const bool looksHan = TextLayout::inkSpan(normalized, boxes[index]) > hanInkSpan;
-            const QByteArray key = LineMemory::keyOf(recognized.image.image, looksHan);
+            // A terminal draws a Han character over two cells; a row whose
+            // ink keeps to single cells holds none.
+            const Script script = found[index].narrow                        ? Script::latinOnly
+                : TextLayout::inkSpan(normalized, boxes[index]) > hanInkSpan ? Script::looksHan
+                                                                             : Script::looksLatin;
+            const QByteArray key = LineMemory::keyOf(recognized.image.image, script);
             if (std::optional<TesseractEngine::Result> known = pool->memory->find(key)) {
                 recognized.result = std::move(*known);
             } else {
                 recognized.result = recognizeLine(engine, pool->models, recognized.image.image,
-                                                  looksHan, cancellation);
+                                                  script, cancellation);
                 pool->memory->remember(key, recognized.result);
             }
             results[index] = std::move(recognized);

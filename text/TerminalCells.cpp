@@ -76,6 +76,11 @@ bool singleCharacter(const QString& text) { return text.toUcs4().size() == 1; }
 
 int TerminalCells::Lattice::cellOf(double x) const { return int(std::floor((x - origin) / width)); }
 
+bool TerminalCells::Lattice::crosses(const QRect& box) const
+{
+    return floorDiv(box.left() - origin, width) != floorDiv(box.right() - origin, width);
+}
+
 QRect TerminalCells::Lattice::cell(int index, const QRect& line) const
 {
     return QRect(origin + index * width, line.top(), width, line.height());
@@ -97,8 +102,7 @@ TerminalCells::Lattice TerminalCells::find(const std::vector<QRect>& glyphs, int
             if (glyph.width() > width || 10 * glyph.width() > 6 * rowHeight)
                 continue;
             ++*counted;
-            count += floorDiv(glyph.left() - origin, width)
-                != floorDiv(glyph.right() - origin, width);
+            count += Lattice{width, origin}.crosses(glyph);
         }
         return count;
     };

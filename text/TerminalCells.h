@@ -30,6 +30,8 @@ public:
 
         bool isValid() const { return width > 0; }
         int cellOf(double x) const;
+        // Whether ink spanning `box` runs over a cell boundary.
+        bool crosses(const QRect& box) const;
         QRect cell(int index, const QRect& line) const;
     };
 

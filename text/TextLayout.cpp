@@ -879,9 +879,14 @@ std::vector<Line> analyse(const QImage& normalized, const RecognitionCancellatio
     std::vector<Line> result;
     result.reserve(found.size());
     for (Run& run : found) {
-        const bool grid = run.grid;
-        result.push_back(Line{run.box.rect(), wordsOf(std::move(run.glyphs)), grid,
-                              grid ? cells : TerminalCells::Lattice{}});
+        const bool onCells = run.grid && cells.isValid();
+        // Cells as wide as the row is high are the pairs that hold Han
+        // characters, not the cells of narrow ones.
+        const bool narrow = onCells && 10 * cells.width <= 9 * run.box.height()
+            && std::none_of(run.glyphs.begin(), run.glyphs.end(),
+                            [&cells](const Box& glyph) { return cells.crosses(glyph.rect()); });
+        result.push_back(Line{run.box.rect(), wordsOf(std::move(run.glyphs)), run.grid,
+                              onCells ? cells : TerminalCells::Lattice{}, narrow});
     }
     return result;
 }

@@ -51,6 +51,9 @@ struct Line {
     // The cells of the terminal the row belongs to, when its characters
     // sit on one lattice of fixed-width cells; invalid otherwise.
     TerminalCells::Lattice cells;
+    // On such a lattice, no ink of the row runs over a cell boundary: every
+    // character is a narrow one, none of a wide (Chinese) script.
+    bool narrow = false;
 };
 
 // The text lines of a normalised image in reading order: blocks of lines
