@@ -22,6 +22,10 @@ constexpr double dotHeight = 0.3;
 constexpr double dotWidth = 0.6;
 // A comma is at most this share of the row's ink height high.
 constexpr double commaHeight = 0.45;
+// A tilde is at most the first share of the row's ink height high, and at
+// least the second above the baseline.
+constexpr double tildeHeight = 0.35;
+constexpr double tildeClearance = 0.25;
 // Ink wider than this many cells is no character of a narrow script.
 constexpr double widestInk = 1.6;
 
@@ -129,6 +133,29 @@ TerminalCells::Lattice TerminalCells::find(const std::vector<QRect>& glyphs, int
     return {};
 }
 
+bool TerminalCells::isTilde(const QImage& normalized, const QRect& part, int baseline, int height,
+                            int cellWidth)
+{
+    // Runs of ink along one row of the component.
+    const auto runs = [&](int y) {
+        int count = 0;
+        bool inside = false;
+        for (int x = part.left(); x <= part.right(); ++x) {
+            const bool ink = normalized.valid(x, y)
+                && normalized.constScanLine(y)[x] < TextLayout::inkThreshold;
+            count += ink && !inside;
+            inside = ink;
+        }
+        return count;
+    };
+    // A low wave across most of the cell, clear of the baseline: its top
+    // and bottom rows are broken (a dash or a bar is solid, a caret's top
+    // is one point).
+    return part.height() >= 2 && part.height() <= tildeHeight * height
+        && 2 * part.width() >= cellWidth && part.bottom() + 1 <= baseline - tildeClearance * height
+        && runs(part.top()) >= 2 && runs(part.bottom()) >= 2;
+}
+
 double TerminalCells::slantOf(const QImage& normalized, const QRect& part)
 {
     const auto middleOfRow = [&](int y) {
@@ -172,6 +199,8 @@ char32_t TerminalCells::markOf(const QImage& normalized, const std::vector<QRect
             return U'.';
         if (isComma(only))
             return U',';
+        if (isTilde(normalized, only, baseline, height, cellWidth))
+            return U'~';
         return 0;
     }
     if (parts.size() != 2)

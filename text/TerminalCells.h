@@ -48,7 +48,7 @@ public:
     // are paired in order with the cells that hold ink in `line`; each takes
     // its cell as its box, starts a word exactly when a blank cell comes
     // before it, and is replaced by the mark its cell's ink plainly shows
-    // (colon, semicolon, full stop, comma). Empty when the reading does not
+    // (colon, semicolon, full stop, comma, tilde). Empty when the reading does not
     // fit the cells: a different count of characters and inked cells, a
     // character of a wide script, or ink wider than a cell and a half (an
     // underline, a frame).
@@ -62,6 +62,11 @@ public:
     // of the row's ink.
     static char32_t markOf(const QImage& normalized, const std::vector<QRect>& parts, int baseline,
                            int height, int cellWidth);
+
+    // Whether a component of a cell is a tilde as small bitmap fonts draw
+    // it: a low broken wave above the baseline.
+    static bool isTilde(const QImage& normalized, const QRect& part, int baseline, int height,
+                        int cellWidth);
 
     // How far the middle of a component's top ink row lies to the right of
     // its bottom row's, in pixels: a comma leans, a dot does not.

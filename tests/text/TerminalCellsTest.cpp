@@ -78,6 +78,26 @@ private:
             dot(x + 2, baseline);
             dot(x + 1, baseline + 1);
             break;
+        case '~':
+            dot(x + 1, baseline - 7);
+            dot(x + 4, baseline - 7);
+            dot(x, baseline - 6);
+            dot(x + 2, baseline - 6);
+            dot(x + 4, baseline - 6);
+            dot(x, baseline - 5);
+            dot(x + 3, baseline - 5);
+            break;
+        case '^':
+            dot(x + 2, baseline - 9);
+            dot(x + 1, baseline - 8);
+            dot(x + 3, baseline - 8);
+            dot(x, baseline - 7);
+            dot(x + 4, baseline - 7);
+            break;
+        case '-':
+            for (int i = 0; i < 5; ++i)
+                dot(x + i, baseline - 4);
+            break;
         case '=':
             for (int i = 0; i < 5; ++i) {
                 dot(x + i, baseline - 6);
@@ -180,13 +200,14 @@ TEST(TerminalCells, FindsTheLatticeOfMonospacedInkAndNoneOfProportionalInk)
 
 TEST(TerminalCells, MarksAreReadFromTheirCells)
 {
-    const QString truth = QStringLiteral("14:03:11 a.b c,d e;f");
+    const QString truth = QStringLiteral("14:03:11 a.b c,d e;f ~/x");
     const Row row(truth);
     const TerminalCells::Lattice lattice{Row::cell, Row::origin};
     // The misreadings seen on bitmap terminals: a colon between digits as 3,
-    // a full stop as a comma and back, a semicolon as a colon.
-    const auto fitted = TerminalCells::fit(row.image, row.line(), lattice,
-                                           reading(QStringLiteral("14303311 a,b c.d e:f")));
+    // a full stop as a comma and back, a semicolon as a colon, a tilde as a
+    // quotation mark.
+    const auto fitted = TerminalCells::fit(
+        row.image, row.line(), lattice, reading(QStringLiteral("14303311 a,b c.d e:f \u201c/x")));
     ASSERT_TRUE(fitted.has_value());
     EXPECT_EQ(textOf(*fitted), truth);
     // Boxes are the cells.
@@ -196,13 +217,13 @@ TEST(TerminalCells, MarksAreReadFromTheirCells)
 
 TEST(TerminalCells, OtherSmallShapesAreNotMarks)
 {
-    // Two bars are an equals sign, a dot over a stem an i; a letter stays
-    // what the recogniser read.
-    const Row row(QStringLiteral("=i3"));
+    // Two bars are an equals sign, a dot over a stem an i, a high point a
+    // caret, a solid bar a dash; a letter stays what the recogniser read.
+    const Row row(QStringLiteral("=i3^-"));
     const auto fitted = TerminalCells::fit(row.image, row.line(), {Row::cell, Row::origin},
-                                           reading(QStringLiteral("=i3")));
+                                           reading(QStringLiteral("=i3^-")));
     ASSERT_TRUE(fitted.has_value());
-    EXPECT_EQ(textOf(*fitted), QStringLiteral("=i3"));
+    EXPECT_EQ(textOf(*fitted), QStringLiteral("=i3^-"));
 }
 
 TEST(TerminalCells, SpacesAreBlankCells)
