@@ -1,6 +1,7 @@
 #include "platform/TesseractTextRecognizer.h"
 
 #include "platform/TesseractEngine.h"
+#include "text/TerminalCells.h"
 #include "text/TextLayout.h"
 
 #include <QCryptographicHash>
@@ -58,6 +59,9 @@ constexpr double runTolerance = 0;
 // surer; a reading without Han characters by another model must be surer
 // than the English one by the second figure.
 constexpr double latinOverHan = 15;
+// A Chinese reading in which fewer than this share of the glyphs are Han
+// characters is checked against the English one.
+constexpr double fewHan = 0.25;
 constexpr double latinPreference = 10;
 // After an analysis, idle models are freed when less memory than this is
 // available to the system.
@@ -287,10 +291,29 @@ TesseractEngine::Result withLatinRuns(TesseractEngine& engine, int latinModel, c
     return han;
 }
 
+// The share of a reading's glyphs that are Han characters or other CJK
+// text.
+double hanShare(const TesseractEngine::Result& result)
+{
+    if (result.glyphs.empty())
+        return 0;
+    std::size_t han = 0;
+    for (const TextAnalysis::Glyph& glyph : result.glyphs)
+        han += hasCjk(glyph.text);
+    return double(han) / double(result.glyphs.size());
+}
+
+// What the layout tells of a line's script before it is read.
+enum class Script {
+    looksLatin, // ink mostly between the baseline and the x-height
+    looksHan,   // ink filling the line's height, as Han characters do
+    latinOnly,  // a terminal row of narrow characters only: no Han there
+};
+
 // Recognises one line with the model that suits it (see the constants
 // above); of the Chinese languages the caller's first.
 TesseractEngine::Result recognizeLine(TesseractEngine& engine, const Models& models,
-                                      const QImage& line, bool looksHan,
+                                      const QImage& line, Script script,
                                       const RecognitionCancellation& cancellation)
 {
     if (models.combined)
@@ -301,11 +324,16 @@ TesseractEngine::Result recognizeLine(TesseractEngine& engine, const Models& mod
         return chinese();
     if (models.chinese.empty())
         return latin();
+    const bool looksHan = script == Script::looksHan;
 
     std::optional<TesseractEngine::Result> other;
     if (!looksHan) {
         other = latin();
         if (other->confidence >= latinAcceptance && other->weakestWord >= latinWeakestWord)
+            return *other;
+        // Where no Han character can be, any sure reading will do; only
+        // a line the English model cannot read goes to the Chinese one.
+        if (script == Script::latinOnly && other->confidence >= minimumConfidence)
             return *other;
     }
     TesseractEngine::Result han = chinese();
@@ -316,6 +344,16 @@ TesseractEngine::Result recognizeLine(TesseractEngine& engine, const Models& mod
     if (other && other->confidence >= han.confidence + latinOverHan
         && other->weakestWord >= latinWeakestWord - latinOverHan)
         return *other;
+    // Rows of digits and capitals fill their height like Han text and reach
+    // the Chinese model first, which reads a few of their letters as Han
+    // characters ("alice" as "引ice"). Where Han characters are few among
+    // the glyphs, the English reading is taken when it is clear and surer.
+    if (!other && hanShare(han) < fewHan) {
+        other = latin();
+        if (other->confidence >= latinAcceptance
+            && other->confidence >= han.confidence + latinPreference)
+            return *other;
+    }
     return withLatinRuns(engine, models.latin, line, std::move(han), cancellation);
 }
 
@@ -344,8 +382,14 @@ bool plausible(const TesseractEngine::Result& result)
 // is part of its cell, not a space.
 constexpr double cellBlank = 0.25;
 
-TextAnalysis::Line toLine(const Recognized& recognized, const QRect& box, bool grid)
+TextAnalysis::Line toLine(const Recognized& recognized, const TextLayout::Line& found,
+                          const QImage& normalized)
 {
+    const QRect& box = found.box;
+    // Only a terminal's cells leave such blank; the rows of a list or a
+    // table in proportional type are a grid too, but their blanks are
+    // spaces.
+    const bool inCells = found.grid && found.cells.isValid();
     const TextLayout::LineImage& image = recognized.image;
     const auto toImageX = [&image](double x) { return image.origin.x() + x / image.scale; };
     const auto toImageY = [&image](double y) { return image.origin.y() + y / image.scale; };
@@ -369,8 +413,18 @@ TextAnalysis::Line toLine(const Recognized& recognized, const QRect& box, bool g
         const int to = int(std::lround((toX - image.origin.x()) * image.scale));
         const double width
             = TextLayout::blankWidth(image.image, top, bottom, from, to) / image.scale;
-        return grid ? std::max(0.0, width - cellBlank * box.height()) : width;
+        return inCells ? std::max(0.0, width - cellBlank * box.height()) : width;
     };
+    // On a terminal's lattice the cells say where characters and spaces
+    // are, and what the small marks are.
+    if (const auto fitted = TerminalCells::fit(normalized, box, found.cells, glyphs)) {
+        const TerminalCells::Lattice& cells = found.cells;
+        const auto blankCells = [&cells](double fromX, double toX) {
+            return double(std::max(0, cells.cellOf(toX) - cells.cellOf(fromX) - 1) * cells.width);
+        };
+        return TextAnalysis::assembleLine(*fitted, recognized.result.confidence, box.height(),
+                                          blankCells);
+    }
     return TextAnalysis::assembleLine(glyphs, recognized.result.confidence, box.height(), blank);
 }
 
@@ -386,13 +440,13 @@ public:
 
     // A digest of the line's pixels, size and script guess; two different
     // lines do not share one.
-    static QByteArray keyOf(const QImage& line, bool looksHan)
+    static QByteArray keyOf(const QImage& line, Script script)
     {
         QCryptographicHash hash(QCryptographicHash::Sha256);
         hash.addData(
             QByteArrayView(reinterpret_cast<const char*>(line.constBits()), line.sizeInBytes()));
         hash.addData(QByteArray::number(line.width()) + 'x' + QByteArray::number(line.height())
-                     + (looksHan ? 'h' : 'l'));
+                     + char('0' + int(script)));
         return hash.result();
     }
 
@@ -722,13 +776,17 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
             recognized.image = TextLayout::lineImage(grey, boxes[index], minimumHeight);
             if (recognized.image.image.isNull())
                 return;
-            const bool looksHan = TextLayout::inkSpan(normalized, boxes[index]) > hanInkSpan;
-            const QByteArray key = LineMemory::keyOf(recognized.image.image, looksHan);
+            // A terminal draws a Han character over two cells; a row whose
+            // ink keeps to single cells holds none.
+            const Script script = found[index].narrow                        ? Script::latinOnly
+                : TextLayout::inkSpan(normalized, boxes[index]) > hanInkSpan ? Script::looksHan
+                                                                             : Script::looksLatin;
+            const QByteArray key = LineMemory::keyOf(recognized.image.image, script);
             if (std::optional<TesseractEngine::Result> known = pool->memory->find(key)) {
                 recognized.result = std::move(*known);
             } else {
                 recognized.result = recognizeLine(engine, pool->models, recognized.image.image,
-                                                  looksHan, cancellation);
+                                                  script, cancellation);
                 pool->memory->remember(key, recognized.result);
             }
             results[index] = std::move(recognized);
@@ -745,7 +803,7 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
     for (std::size_t i = 0; i < boxes.size(); ++i) {
         if (!results[i] || !plausible(results[i]->result))
             continue;
-        TextAnalysis::Line line = toLine(*results[i], boxes[i], found[i].grid);
+        TextAnalysis::Line line = toLine(*results[i], found[i], normalized);
         if (!line.words.empty())
             analysis.lines.push_back(std::move(line));
     }

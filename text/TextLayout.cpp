@@ -554,6 +554,25 @@ std::vector<QRect> wordsOf(std::vector<Box> glyphs)
     return words;
 }
 
+// The cells of a terminal: the lattice its grid rows' glyphs sit on.
+TerminalCells::Lattice latticeOf(const std::vector<Run>& lines)
+{
+    std::vector<QRect> glyphs;
+    std::vector<int> heights;
+    for (const Run& line : lines) {
+        if (!line.grid)
+            continue;
+        heights.push_back(line.box.height());
+        for (const Box& glyph : line.glyphs)
+            glyphs.push_back(glyph.rect());
+    }
+    if (heights.empty())
+        return {};
+    std::nth_element(heights.begin(), heights.begin() + std::ptrdiff_t(heights.size() / 2),
+                     heights.end());
+    return TerminalCells::find(glyphs, heights[heights.size() / 2]);
+}
+
 } // namespace
 
 QImage inSrgb(const QImage& image)
@@ -856,10 +875,19 @@ std::vector<Line> analyse(const QImage& normalized, const RecognitionCancellatio
     // A terminal reads row by row, as joinGridRows leaves it.
     if (!terminal)
         found = readingOrder(std::move(found));
+    const TerminalCells::Lattice cells = terminal ? latticeOf(found) : TerminalCells::Lattice{};
     std::vector<Line> result;
     result.reserve(found.size());
-    for (Run& run : found)
-        result.push_back(Line{run.box.rect(), wordsOf(std::move(run.glyphs)), run.grid});
+    for (Run& run : found) {
+        const bool onCells = run.grid && cells.isValid();
+        // Cells as wide as the row is high are the pairs that hold Han
+        // characters, not the cells of narrow ones.
+        const bool narrow = onCells && 10 * cells.width <= 9 * run.box.height()
+            && std::none_of(run.glyphs.begin(), run.glyphs.end(),
+                            [&cells](const Box& glyph) { return cells.crosses(glyph.rect()); });
+        result.push_back(Line{run.box.rect(), wordsOf(std::move(run.glyphs)), run.grid,
+                              onCells ? cells : TerminalCells::Lattice{}, narrow});
+    }
     return result;
 }
 

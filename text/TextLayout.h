@@ -1,6 +1,7 @@
 #pragma once
 
 #include "text/RecognitionCancellation.h"
+#include "text/TerminalCells.h"
 
 #include <QImage>
 #include <QRect>
@@ -47,6 +48,12 @@ struct Line {
     // cells (a terminal): a wide character leaves blank in its cells that
     // is no space.
     bool grid = false;
+    // The cells of the terminal the row belongs to, when its characters
+    // sit on one lattice of fixed-width cells; invalid otherwise.
+    TerminalCells::Lattice cells;
+    // On such a lattice, no ink of the row runs over a cell boundary: every
+    // character is a narrow one, none of a wide (Chinese) script.
+    bool narrow = false;
 };
 
 // The text lines of a normalised image in reading order: blocks of lines

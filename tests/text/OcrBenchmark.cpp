@@ -29,9 +29,12 @@
 // by these modes instead of the generated fixtures:
 //
 //   bench_ocr --corpus [--turns N] [--screen NAME]... [--show_lines]
+//                      [--without-tool] [--line-height N]
 //       every screen, the recogniser against the tool, interleaved; rows
 //       read exactly, character accuracy, junk lines, reading order and
-//       times, tuning and held-out screens apart (OcrCorpusBench::compare)
+//       times, tuning and held-out screens apart (OcrCorpusBench::compare).
+//       --without-tool reads with the recogniser alone (reading figures
+//       only); --line-height sets its minimum line height
 //   bench_ocr --cold [--turns N] [--screen NAME]...
 //       the first analysis in a fresh process against the tool
 //   bench_ocr --memory
@@ -344,6 +347,10 @@ int main(int argc, char** argv)
             image = value();
         } else if (std::strcmp(argv[i], "--screen") == 0) {
             corpusOptions.screens.append(value());
+        } else if (std::strcmp(argv[i], "--without-tool") == 0) {
+            corpusOptions.withoutTool = true;
+        } else if (std::strcmp(argv[i], "--line-height") == 0) {
+            corpusOptions.lineHeight = value().toInt();
         } else if (std::strcmp(argv[i], "--turns") == 0) {
             corpusOptions.iterations = std::max(1, value().toInt());
         } else {

@@ -52,10 +52,12 @@ bool loadCorpus(OcrCorpus* corpus)
 
 // The recogniser as the application sets it up, but without remembered
 // lines: every turn reads the image afresh.
-TesseractTextRecognizer::Options freshReading()
+TesseractTextRecognizer::Options freshReading(const Options& bench)
 {
     TesseractTextRecognizer::Options options;
     options.rememberedLines = 0;
+    if (bench.lineHeight > 0)
+        options.minimumLineHeight = bench.lineHeight;
     return options;
 }
 
@@ -73,7 +75,11 @@ struct ScreenResult {
     // taken out (the recogniser never writes them).
     OcrScore toolJoined;
 
-    double ratio() const { return median(engine.times) / median(tool.times); }
+    double ratio() const
+    {
+        const double toolTime = median(tool.times);
+        return toolTime > 0 ? median(engine.times) / toolTime : 0;
+    }
 };
 
 void printLines(const char* who, const OcrScore& score, const QStringList& read)
@@ -170,7 +176,7 @@ int compare(const Options& options)
     OcrCorpus corpus;
     if (!loadCorpus(&corpus))
         return 1;
-    TesseractTextRecognizer recognizer(TextRecognizer::languages(), freshReading());
+    TesseractTextRecognizer recognizer(TextRecognizer::languages(), freshReading(options));
     recognizer.prewarm();
 
     std::printf("bench_ocr --corpus: the recogniser (warm, lines not remembered) against\n"
@@ -194,7 +200,7 @@ int compare(const Options& options)
             const bool toolFirst = turn % 2 == 1;
             double toolMs = 0;
             double toolCpu = 0;
-            if (toolFirst)
+            if (toolFirst && !options.withoutTool)
                 toolRead = runTool(screen.imagePath, &toolMs, &toolCpu);
             const double cpu = cpuMilliseconds(RUSAGE_SELF);
             QElapsedTimer timer;
@@ -202,7 +208,7 @@ int compare(const Options& options)
             const TextAnalysis analysis = recognizer.analyze(image, RecognitionCancellation());
             result.engine.times.push_back(double(timer.nsecsElapsed()) / 1e6);
             result.engine.cpu.push_back(cpuMilliseconds(RUSAGE_SELF) - cpu);
-            if (!toolFirst)
+            if (!toolFirst && !options.withoutTool)
                 toolRead = runTool(screen.imagePath, &toolMs, &toolCpu);
             result.tool.times.push_back(toolMs);
             result.tool.cpu.push_back(toolCpu);

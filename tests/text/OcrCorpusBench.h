@@ -24,6 +24,11 @@ struct Options {
     QString imageDirectory;
     // This executable, started again for fresh-process measurements.
     QString program;
+    // Read the screens with the recogniser alone, without the tool's turns
+    // (reading figures only; the time columns of the tool stay empty).
+    bool withoutTool = false;
+    // The recogniser's minimum line height; 0 keeps its default.
+    int lineHeight = 0;
 };
 
 // Every screen: the warm recogniser against the tool, interleaved; rows

@@ -381,10 +381,11 @@ TEST_F(MaskedReading, WordsWithinReachOfAMaskAreNotFar)
     }
 }
 
-// --- floors on two tuning screens ---
+// --- floors on three tuning screens ---
 
-// Two plain pages the recogniser already reads fairly well: a manual page
-// in a terminal and a documentation page in a Qt text browser. The floors
+// Plain pages the recogniser already reads fairly well: a manual page in a
+// terminal, a documentation page in a Qt text browser and a log in a
+// terminal's bitmap font (colons and full stops between digits). The floors
 // sit below today's readings and catch a recogniser that stops reading
 // screenshots of real programs (bench_ocr --corpus measures the rest).
 TEST(OcrCorpusFloors, PlainPagesReadInOrderWithoutJunk)
@@ -398,7 +399,8 @@ TEST(OcrCorpusFloors, PlainPagesReadInOrderWithoutJunk)
         int backwardSteps;
     };
     for (const Floor& floor :
-         {Floor{"term-dejavu-light-man", 12, 0.75, 2}, Floor{"qt-doc-dense", 9, 0.72, 0}}) {
+         {Floor{"term-dejavu-light-man", 12, 0.75, 2}, Floor{"qt-doc-dense", 9, 0.72, 0},
+          Floor{"term-bitmap-dark-log", 20, 0.97, 0}}) {
         SCOPED_TRACE(floor.screen);
         const OcrCorpus::Screen* screen = corpus.find(QString::fromUtf8(floor.screen));
         ASSERT_NE(screen, nullptr);

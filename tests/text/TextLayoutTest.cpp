@@ -240,3 +240,25 @@ TEST(TextLayout, TerminalRowsAreWholeLinesInRowOrder)
 }
 
 } // namespace
+
+// A terminal's rows sit on its cells; rows of narrow characters only are
+// told from a row holding a Chinese character, which spans two cells.
+TEST(TextLayout, TerminalRowsKnowTheirCellsAndWhetherTheyHoldWideCharacters)
+{
+    const QStringList rows{
+        QStringLiteral("alice@desk:~$ ls -l /var/log"),
+        QStringLiteral("total 52 drwxr-xr-x 2 alice 4096"),
+        QString::fromUtf8("会议纪要 2024-05-12 14:03 notes"),
+        QStringLiteral("-rw-r--r-- 1 alice 35149 LICENSE"),
+        QStringLiteral("-rwxr-xr-x 1 alice 918 setup.sh"),
+    };
+    const TerminalScreen screen = TerminalScreen::drawInCells(rows, false, 17, 9);
+    const std::vector<TextLayout::Line> found = TextLayout::analyse(
+        TextLayout::normalized(TextLayout::grey(screen.image)), RecognitionCancellation());
+    ASSERT_EQ(found.size(), std::size_t(rows.size()));
+    for (std::size_t r = 0; r < found.size(); ++r) {
+        SCOPED_TRACE(r);
+        EXPECT_EQ(found[r].cells.width, 9);
+        EXPECT_EQ(found[r].narrow, r != 2);
+    }
+}

@@ -1,0 +1,262 @@
+#include "text/TerminalCells.h"
+
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace kelpie;
+
+// A terminal row in a 6 × 13 bitmap font, drawn straight into a normalised
+// image (black ink on white): cells 6 pixels wide from x = 4, letters 5 × 9
+// standing on the baseline at y = 11, and the small marks as the font draws
+// them: a full stop is a diamond on the baseline, a colon two diamonds, a
+// comma a three-pixel stroke leaning to the left below the baseline.
+class Row {
+public:
+    static constexpr int cell = 6;
+    static constexpr int origin = 4;
+    static constexpr int baseline = 11;
+
+    explicit Row(const QString& text)
+        : image(origin + cell * int(text.size()) + 8, 16, QImage::Format_Grayscale8)
+    {
+        image.fill(255);
+        for (int i = 0; i < text.size(); ++i) {
+            ink = QRect();
+            draw(text[i], origin + i * cell);
+            if (!ink.isNull())
+                boxes.push_back(ink);
+        }
+    }
+
+    QRect line() const { return QRect(origin, 1, image.width() - origin - 8, 13); }
+
+    QImage image;
+    // The ink of each character that has some.
+    std::vector<QRect> boxes;
+
+private:
+    QRect ink;
+
+    void dot(int x, int y)
+    {
+        image.scanLine(y)[x] = 0;
+        ink = ink.united(QRect(x, y, 1, 1));
+    }
+
+    // A diamond whose lowest pixel is on row `bottom`.
+    void diamond(int x, int bottom)
+    {
+        dot(x + 1, bottom - 2);
+        dot(x, bottom - 1);
+        dot(x + 1, bottom - 1);
+        dot(x + 2, bottom - 1);
+        dot(x + 1, bottom);
+    }
+
+    void draw(QChar c, int x)
+    {
+        switch (c.unicode()) {
+        case ' ': break;
+        case '.': diamond(x + 1, baseline); break;
+        case ':':
+            diamond(x + 1, baseline - 5);
+            diamond(x + 1, baseline);
+            break;
+        case ',':
+            dot(x + 2, baseline - 1);
+            dot(x + 3, baseline - 1);
+            dot(x + 2, baseline);
+            dot(x + 1, baseline + 1);
+            break;
+        case ';':
+            diamond(x + 1, baseline - 5);
+            dot(x + 2, baseline - 1);
+            dot(x + 3, baseline - 1);
+            dot(x + 2, baseline);
+            dot(x + 1, baseline + 1);
+            break;
+        case '~':
+            dot(x + 1, baseline - 7);
+            dot(x + 4, baseline - 7);
+            dot(x, baseline - 6);
+            dot(x + 2, baseline - 6);
+            dot(x + 4, baseline - 6);
+            dot(x, baseline - 5);
+            dot(x + 3, baseline - 5);
+            break;
+        case '^':
+            dot(x + 2, baseline - 9);
+            dot(x + 1, baseline - 8);
+            dot(x + 3, baseline - 8);
+            dot(x, baseline - 7);
+            dot(x + 4, baseline - 7);
+            break;
+        case '-':
+            for (int i = 0; i < 5; ++i)
+                dot(x + i, baseline - 4);
+            break;
+        case '=':
+            for (int i = 0; i < 5; ++i) {
+                dot(x + i, baseline - 6);
+                dot(x + i, baseline - 3);
+            }
+            break;
+        case 'i':
+            dot(x + 2, baseline - 8);
+            for (int y = baseline - 6; y < baseline; ++y)
+                dot(x + 2, y);
+            break;
+        case '_':
+            for (int i = -1; i < 3 * cell; ++i)
+                dot(x + i, baseline + 1);
+            break;
+        default:
+            // Any letter or digit: a 5 × 9 ring.
+            for (int i = 0; i < 5; ++i) {
+                dot(x + i, baseline - 9);
+                dot(x + i, baseline - 1);
+            }
+            for (int y = baseline - 9; y < baseline; ++y) {
+                dot(x, y);
+                dot(x + 4, y);
+            }
+        }
+    }
+};
+
+// What a recogniser read: one glyph per character, boxes roughly where the
+// characters are.
+std::vector<TextAnalysis::Glyph> reading(const QString& text)
+{
+    std::vector<TextAnalysis::Glyph> glyphs;
+    for (int i = 0; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char(' '))
+            continue;
+        glyphs.push_back(TextAnalysis::Glyph{
+            QString(text[i]), Rect(Row::origin + i * Row::cell + 1, 2, 5, 10), false});
+    }
+    return glyphs;
+}
+
+QString textOf(const std::vector<TextAnalysis::Glyph>& glyphs)
+{
+    QString text;
+    for (const TextAnalysis::Glyph& glyph : glyphs)
+        text += (glyph.startsWord ? QStringLiteral(" ") : QString()) + glyph.text;
+    return text;
+}
+
+TEST(TerminalCells, FindsTheLatticeOfMonospacedInkAndNoneOfProportionalInk)
+{
+    const Row row(QStringLiteral("alice@desk:~/projects/kelpie$ ls -l total 52 drwx"));
+    const TerminalCells::Lattice lattice = TerminalCells::find(row.boxes, 13);
+    ASSERT_TRUE(lattice.isValid());
+    EXPECT_EQ(lattice.width, Row::cell);
+    // Every character's ink lies in a cell of its own, the next one's in the
+    // next cell.
+    const QString text = QStringLiteral("alice@desk:~/projects/kelpie$");
+    for (int i = 0; i < text.size(); ++i) {
+        const QRect& ink = row.boxes[std::size_t(i)];
+        EXPECT_EQ(lattice.cellOf(ink.left()), lattice.cellOf(row.boxes[0].left()) + i);
+        EXPECT_EQ(lattice.cellOf(ink.right()), lattice.cellOf(ink.left()));
+    }
+
+    // Wide characters over two cells, some of them in parts, do not hide
+    // the lattice.
+    std::vector<QRect> mixed = row.boxes;
+    for (int i = 0; i < 12; ++i) {
+        const int left = Row::origin + (60 + 2 * i) * Row::cell;
+        // A whole character, or a narrow radical and the rest, now and then
+        // a stroke across the middle of its two cells.
+        if (i % 2 == 0) {
+            mixed.push_back(QRect(left, 1, 2 * Row::cell - 1, 12));
+        } else {
+            mixed.push_back(QRect(left, 1, 3, 12));
+            mixed.push_back(QRect(left + 4, 1, 7, 12));
+        }
+        if (i % 6 == 0)
+            mixed.push_back(QRect(left + Row::cell - 2, 5, 4, 1));
+    }
+    const TerminalCells::Lattice wide = TerminalCells::find(mixed, 13);
+    EXPECT_EQ(wide.width, Row::cell);
+
+    // Glyphs of varying widths set one after the other: no lattice.
+    std::vector<QRect> proportional;
+    int x = 0;
+    unsigned seed = 7;
+    for (int i = 0; i < 80; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        const int width = 2 + int((seed >> 16) % 6);
+        proportional.push_back(QRect(x, 0, width, 10));
+        x += width + 1 + int((seed >> 20) % 2);
+    }
+    EXPECT_FALSE(TerminalCells::find(proportional, 13).isValid());
+    // Too few glyphs to tell.
+    EXPECT_FALSE(TerminalCells::find({QRect(0, 0, 4, 10), QRect(6, 0, 4, 10)}, 13).isValid());
+}
+
+TEST(TerminalCells, MarksAreReadFromTheirCells)
+{
+    const QString truth = QStringLiteral("14:03:11 a.b c,d e;f ~/x");
+    const Row row(truth);
+    const TerminalCells::Lattice lattice{Row::cell, Row::origin};
+    // The misreadings seen on bitmap terminals: a colon between digits as 3,
+    // a full stop as a comma and back, a semicolon as a colon, a tilde as a
+    // quotation mark.
+    const auto fitted = TerminalCells::fit(
+        row.image, row.line(), lattice, reading(QStringLiteral("14303311 a,b c.d e:f \u201c/x")));
+    ASSERT_TRUE(fitted.has_value());
+    EXPECT_EQ(textOf(*fitted), truth);
+    // Boxes are the cells.
+    EXPECT_EQ(fitted->front().box, Rect(Row::origin, 1, Row::cell, 13));
+    EXPECT_EQ((*fitted)[2].box, Rect(Row::origin + 2 * Row::cell, 1, Row::cell, 13));
+}
+
+TEST(TerminalCells, OtherSmallShapesAreNotMarks)
+{
+    // Two bars are an equals sign, a dot over a stem an i, a high point a
+    // caret, a solid bar a dash; a letter stays what the recogniser read.
+    const Row row(QStringLiteral("=i3^-"));
+    const auto fitted = TerminalCells::fit(row.image, row.line(), {Row::cell, Row::origin},
+                                           reading(QStringLiteral("=i3^-")));
+    ASSERT_TRUE(fitted.has_value());
+    EXPECT_EQ(textOf(*fitted), QStringLiteral("=i3^-"));
+}
+
+TEST(TerminalCells, SpacesAreBlankCells)
+{
+    const Row row(QStringLiteral("ab  c d"));
+    const auto fitted = TerminalCells::fit(row.image, row.line(), {Row::cell, Row::origin},
+                                           reading(QStringLiteral("abcd")));
+    ASSERT_TRUE(fitted.has_value());
+    EXPECT_EQ(textOf(*fitted), QStringLiteral("ab c d"));
+}
+
+TEST(TerminalCells, ReadingsThatDoNotFitTheCellsAreLeftAlone)
+{
+    const TerminalCells::Lattice lattice{Row::cell, Row::origin};
+    const Row row(QStringLiteral("ab:cd"));
+    // A character missed or one too many.
+    EXPECT_FALSE(TerminalCells::fit(row.image, row.line(), lattice, reading(QStringLiteral("ab:c")))
+                     .has_value());
+    EXPECT_FALSE(
+        TerminalCells::fit(row.image, row.line(), lattice, reading(QStringLiteral("ab:cde")))
+            .has_value());
+    // A wide character.
+    std::vector<TextAnalysis::Glyph> wide = reading(QStringLiteral("ab:cd"));
+    wide[3].text = QString::fromUtf8("中");
+    EXPECT_FALSE(TerminalCells::fit(row.image, row.line(), lattice, wide).has_value());
+    // Ink running over several cells (an underline).
+    const Row underlined(QStringLiteral("a_bcd"));
+    EXPECT_FALSE(TerminalCells::fit(underlined.image, underlined.line(), lattice,
+                                    reading(QStringLiteral("a_bcd")))
+                     .has_value());
+    // No lattice.
+    EXPECT_FALSE(TerminalCells::fit(row.image, row.line(), {}, reading(QStringLiteral("ab:cd")))
+                     .has_value());
+}
+
+} // namespace

@@ -1,0 +1,274 @@
+#include "text/TerminalCells.h"
+
+#include "text/TextLayout.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <map>
+
+namespace kelpie {
+
+namespace {
+
+// Components that cross a boundary of the true lattice are rare (bold
+// overhangs, underlines, frames): at most this share of them.
+constexpr double crossingShare = 0.06;
+// Fewer components than this cannot tell a lattice from chance.
+constexpr std::size_t minimumComponents = 24;
+// A dot of a colon or a full stop is at most this share of the row's ink
+// height high and this share of a cell wide.
+constexpr double dotHeight = 0.3;
+constexpr double dotWidth = 0.6;
+// A comma is at most this share of the row's ink height high.
+constexpr double commaHeight = 0.45;
+// A tilde is at most the first share of the row's ink height high, and at
+// least the second above the baseline.
+constexpr double tildeHeight = 0.35;
+constexpr double tildeClearance = 0.25;
+// Ink wider than this many cells is no character of a narrow script.
+constexpr double widestInk = 1.6;
+
+int floorDiv(int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+
+// Ink components (8-connected) of the normalised image inside `area`.
+std::vector<QRect> componentsIn(const QImage& normalized, const QRect& area)
+{
+    const QRect box = area.intersected(normalized.rect());
+    std::vector<QRect> found;
+    if (box.isEmpty())
+        return found;
+    const int width = box.width();
+    std::vector<std::uint8_t> seen(std::size_t(width) * std::size_t(box.height()), 0);
+    const auto ink
+        = [&](int x, int y) { return normalized.constScanLine(y)[x] < TextLayout::inkThreshold; };
+    const auto index = [&](int x, int y) {
+        return std::size_t(y - box.top()) * std::size_t(width) + std::size_t(x - box.left());
+    };
+    std::vector<QPoint> stack;
+    for (int y = box.top(); y <= box.bottom(); ++y) {
+        for (int x = box.left(); x <= box.right(); ++x) {
+            if (seen[index(x, y)] || !ink(x, y))
+                continue;
+            QRect part(x, y, 1, 1);
+            seen[index(x, y)] = 1;
+            stack.assign(1, QPoint(x, y));
+            while (!stack.empty()) {
+                const QPoint p = stack.back();
+                stack.pop_back();
+                part = part.united(QRect(p, QSize(1, 1)));
+                for (int dy = -1; dy <= 1; ++dy) {
+                    for (int dx = -1; dx <= 1; ++dx) {
+                        const int nx = p.x() + dx;
+                        const int ny = p.y() + dy;
+                        if (!box.contains(nx, ny) || seen[index(nx, ny)] || !ink(nx, ny))
+                            continue;
+                        seen[index(nx, ny)] = 1;
+                        stack.emplace_back(nx, ny);
+                    }
+                }
+            }
+            found.push_back(part);
+        }
+    }
+    return found;
+}
+
+bool singleCharacter(const QString& text) { return text.toUcs4().size() == 1; }
+
+} // namespace
+
+int TerminalCells::Lattice::cellOf(double x) const { return int(std::floor((x - origin) / width)); }
+
+bool TerminalCells::Lattice::crosses(const QRect& box) const
+{
+    return floorDiv(box.left() - origin, width) != floorDiv(box.right() - origin, width);
+}
+
+QRect TerminalCells::Lattice::cell(int index, const QRect& line) const
+{
+    return QRect(origin + index * width, line.top(), width, line.height());
+}
+
+TerminalCells::Lattice TerminalCells::find(const std::vector<QRect>& glyphs, int rowHeight)
+{
+    if (glyphs.size() < minimumComponents || rowHeight <= 0)
+        return {};
+    const int narrowest = std::max(3, rowHeight / 5);
+    const int widest = std::max(narrowest, rowHeight * 6 / 5);
+    // Components wider than a cell or than most Latin letters (a wide
+    // character or the larger parts of one, an underline) cross boundaries on
+    // any lattice and are not counted; most components must be narrower.
+    const auto crossings = [&glyphs, rowHeight](int width, int origin, std::size_t* counted) {
+        std::size_t count = 0;
+        *counted = 0;
+        for (const QRect& glyph : glyphs) {
+            if (glyph.width() > width || 10 * glyph.width() > 6 * rowHeight)
+                continue;
+            ++*counted;
+            count += Lattice{width, origin}.crosses(glyph);
+        }
+        return count;
+    };
+    // Any multiple of the true width fits as well as the true width; the
+    // narrowest width that fits is the cell.
+    for (int width = narrowest; width <= widest; ++width) {
+        std::size_t best = glyphs.size() + 1;
+        std::size_t bestCounted = 0;
+        int bestOrigin = 0;
+        for (int origin = 0; origin < width; ++origin) {
+            std::size_t counted = 0;
+            const std::size_t count = crossings(width, origin, &counted);
+            if (count < best) {
+                best = count;
+                bestCounted = counted;
+                bestOrigin = origin;
+            }
+        }
+        if (10 * bestCounted >= 6 * glyphs.size() && bestCounted >= minimumComponents
+            && double(best) <= crossingShare * double(bestCounted)) {
+            return Lattice{width, bestOrigin};
+        }
+    }
+    return {};
+}
+
+bool TerminalCells::isTilde(const QImage& normalized, const QRect& part, int baseline, int height,
+                            int cellWidth)
+{
+    // Runs of ink along one row of the component.
+    const auto runs = [&](int y) {
+        int count = 0;
+        bool inside = false;
+        for (int x = part.left(); x <= part.right(); ++x) {
+            const bool ink = normalized.valid(x, y)
+                && normalized.constScanLine(y)[x] < TextLayout::inkThreshold;
+            count += ink && !inside;
+            inside = ink;
+        }
+        return count;
+    };
+    // A low wave across most of the cell, clear of the baseline: its top
+    // and bottom rows are broken (a dash or a bar is solid, a caret's top
+    // is one point).
+    return part.height() >= 2 && part.height() <= tildeHeight * height
+        && 2 * part.width() >= cellWidth && part.bottom() + 1 <= baseline - tildeClearance * height
+        && runs(part.top()) >= 2 && runs(part.bottom()) >= 2;
+}
+
+double TerminalCells::slantOf(const QImage& normalized, const QRect& part)
+{
+    const auto middleOfRow = [&](int y) {
+        double sum = 0;
+        int count = 0;
+        for (int x = part.left(); x <= part.right(); ++x) {
+            if (normalized.valid(x, y)
+                && normalized.constScanLine(y)[x] < TextLayout::inkThreshold) {
+                sum += x;
+                ++count;
+            }
+        }
+        return count ? sum / count : 0.0;
+    };
+    return middleOfRow(part.top()) - middleOfRow(part.bottom());
+}
+
+char32_t TerminalCells::markOf(const QImage& normalized, const std::vector<QRect>& parts,
+                               int baseline, int height, int cellWidth)
+{
+    // A dot is small, no taller than wide and upright (a square, a round
+    // dot, a diamond); a comma is taller than wide or leans, its foot to the
+    // left of its head, and reaches below the baseline.
+    const auto isDot = [&](const QRect& r) {
+        return r.height() <= std::max(2.0, dotHeight * height)
+            && r.width() <= std::max(2.0, dotWidth * cellWidth) && r.height() <= r.width()
+            && std::abs(slantOf(normalized, r)) < 1;
+    };
+    // On the baseline: its lowest ink row is the letters' lowest, give or
+    // take a pixel.
+    const auto onBaseline
+        = [&](const QRect& r) { return std::abs(r.bottom() + 1 - baseline) <= 1; };
+    const auto isComma = [&](const QRect& r) {
+        return r.height() <= commaHeight * height && r.width() <= dotWidth * cellWidth + 1
+            && r.bottom() + 1 >= baseline + 1 && r.top() <= baseline
+            && (r.height() > r.width() || slantOf(normalized, r) >= 1);
+    };
+    if (parts.size() == 1) {
+        const QRect& only = parts.front();
+        if (isDot(only) && onBaseline(only))
+            return U'.';
+        if (isComma(only))
+            return U',';
+        if (isTilde(normalized, only, baseline, height, cellWidth))
+            return U'~';
+        return 0;
+    }
+    if (parts.size() != 2)
+        return 0;
+    QRect upper = parts[0];
+    QRect lower = parts[1];
+    if (lower.top() < upper.top())
+        std::swap(upper, lower);
+    const bool stacked = upper.bottom() < lower.top() && upper.left() <= lower.right()
+        && lower.left() <= upper.right();
+    if (!stacked || !isDot(upper) || upper.bottom() + 1 >= baseline - 1)
+        return 0;
+    if (isDot(lower) && onBaseline(lower))
+        return U':';
+    if (isComma(lower))
+        return U';';
+    return 0;
+}
+
+std::optional<std::vector<TextAnalysis::Glyph>> TerminalCells::fit(
+    const QImage& normalized, const QRect& line, const Lattice& lattice,
+    const std::vector<TextAnalysis::Glyph>& glyphs)
+{
+    if (!lattice.isValid() || glyphs.empty() || line.isEmpty())
+        return std::nullopt;
+    for (const TextAnalysis::Glyph& glyph : glyphs) {
+        if (!singleCharacter(glyph.text) || TextAnalysis::isCjk(glyph.text.toUcs4().front()))
+            return std::nullopt;
+    }
+    const std::vector<QRect> parts = componentsIn(normalized, line);
+    std::map<int, std::vector<QRect>> cells;
+    std::map<int, int> bottoms; // lowest ink row of tall components, by count
+    for (const QRect& part : parts) {
+        if (part.width() > widestInk * lattice.width)
+            return std::nullopt;
+        cells[lattice.cellOf(part.left() + part.width() / 2.0)].push_back(part);
+        if (2 * part.height() >= line.height())
+            ++bottoms[part.bottom() + 1];
+    }
+    if (cells.size() != glyphs.size())
+        return std::nullopt;
+    int baseline = line.bottom() + 1;
+    int most = 0;
+    for (const auto& [bottom, count] : bottoms) {
+        if (count > most) {
+            most = count;
+            baseline = bottom;
+        }
+    }
+
+    std::vector<TextAnalysis::Glyph> fitted;
+    fitted.reserve(glyphs.size());
+    int previous = 0;
+    auto cell = cells.begin();
+    for (const TextAnalysis::Glyph& glyph : glyphs) {
+        const int index = cell->first;
+        TextAnalysis::Glyph placed = glyph;
+        if (const char32_t mark
+            = markOf(normalized, cell->second, baseline, line.height(), lattice.width))
+            placed.text = QString::fromUcs4(&mark, 1);
+        const QRect box = lattice.cell(index, line);
+        placed.box = Rect(box.x(), box.y(), box.width(), box.height());
+        placed.startsWord = !fitted.empty() && index > previous + 1;
+        fitted.push_back(std::move(placed));
+        previous = index;
+        ++cell;
+    }
+    return fitted;
+}
+
+} // namespace kelpie
