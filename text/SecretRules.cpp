@@ -517,10 +517,7 @@ Ranges labelledValues(const SecretText& text)
 {
     const QString& s = text.plain();
     Ranges ranges;
-    const auto take = [&](SecretRange value) {
-        if (ranges.empty() || ranges.back().end <= value.begin)
-            ranges.push_back(value);
-    };
+    const auto take = [&](SecretRange value) { ranges.push_back(value); };
 
     static const QRegularExpression identifiers = pattern("[A-Za-z0-9_.-]+");
     QRegularExpressionMatchIterator it = identifiers.globalMatch(s);
@@ -552,9 +549,16 @@ Ranges labelledValues(const SecretText& text)
         if (value.end > value.begin && acceptedValue(view, separator.explicitMark, code))
             take(value);
     }
+    // Labels in English and in Chinese are found apart; keep the first of
+    // two values that overlap.
     std::sort(ranges.begin(), ranges.end(),
               [](const SecretRange& a, const SecretRange& b) { return a.begin < b.begin; });
-    return ranges;
+    Ranges kept;
+    for (const SecretRange& range : ranges) {
+        if (kept.empty() || kept.back().end <= range.begin)
+            kept.push_back(range);
+    }
+    return kept;
 }
 
 // ---- random-looking strings ------------------------------------------------

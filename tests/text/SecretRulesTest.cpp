@@ -242,6 +242,9 @@ TEST(SecretRules, ValuesAfterLabels)
     EXPECT_EQ(found(SecretRule::labelledValue, "您的验证码是 482913，5分钟内有效"),
               list({"482913"}));
     EXPECT_EQ(found(SecretRule::labelledValue, "验证码：８２７３"), list({"８２７３"}));
+    // Chinese labels before English ones later in the text.
+    EXPECT_EQ(found(SecretRule::labelledValue, "口令 tiger88\nDB_PASSWORD=hunter2"),
+              list({"tiger88", "hunter2"}));
     EXPECT_EQ(found(SecretRule::labelledValue, "WiFi密码：Tp-Link@2024。口令 tiger88"),
               list({"Tp-Link@2024", "tiger88"}));
 }
