@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QList>
+#include <QRegularExpression>
 
 #include <cmath>
 #include <map>
@@ -189,44 +190,17 @@ bool looksRandom(QStringView text, qsizetype minimumLength)
         return false;
     bool upper = false;
     bool lower = false;
-    bool digit = false;
+    int digitRuns = 0;
     std::map<char16_t, int> counts;
-    qsizetype wordy = 0;
-    qsizetype lowerRun = 0;
-    qsizetype upperRun = 0;
-    const auto closeRuns = [&] {
-        if (lowerRun >= 4)
-            wordy += lowerRun;
-        if (upperRun >= 5)
-            wordy += upperRun;
-        lowerRun = upperRun = 0;
-    };
-    for (QChar c : text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
         ++counts[c.unicode()];
-        if (c.isLower() && c.unicode() < 0x80) {
-            lower = true;
-            if (upperRun > 0) {
-                // "Word", "HTTPServer": the last capital starts the
-                // lower-case run.
-                if (upperRun >= 6)
-                    wordy += upperRun - 1;
-                upperRun = 0;
-                lowerRun = 1;
-            }
-            ++lowerRun;
-        } else if (c.isUpper() && c.unicode() < 0x80) {
-            upper = true;
-            if (lowerRun >= 4)
-                wordy += lowerRun;
-            lowerRun = 0;
-            ++upperRun;
-        } else {
-            digit = digit || isDigit(c);
-            closeRuns();
-        }
+        upper = upper || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
+        lower = lower || (c >= QLatin1Char('a') && c <= QLatin1Char('z'));
+        if (isDigit(c) && (i == 0 || !isDigit(text[i - 1])))
+            ++digitRuns;
     }
-    closeRuns();
-    if (!upper || !lower || !digit)
+    if (!upper || !lower || digitRuns == 0)
         return false;
     double entropy = 0;
     const double n = double(text.size());
@@ -234,7 +208,18 @@ bool looksRandom(QStringView text, qsizetype minimumLength)
         const double p = count / n;
         entropy -= p * std::log2(p);
     }
-    return entropy >= 3.5 && double(wordy) <= 0.3 * n;
+    if (entropy < 3.5)
+        return false;
+    // Words: a capital and three lower-case letters, four lower-case
+    // letters, five capitals. Random strings of this alphabet seldom give
+    // them more than two fifths of their length; identifiers give them most
+    // of it, with their digits together in one or two places.
+    static const QRegularExpression words(QStringLiteral("[A-Z][a-z]{3,}|[a-z]{4,}|[A-Z]{5,}"));
+    qsizetype wordy = 0;
+    QRegularExpressionMatchIterator it = words.globalMatch(text);
+    while (it.hasNext())
+        wordy += it.next().capturedLength();
+    return double(wordy) <= 0.4 * n || (digitRuns >= 3 && double(wordy) <= 0.6 * n);
 }
 
 } // namespace kelpie::SecretChecks

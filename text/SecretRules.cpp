@@ -439,10 +439,12 @@ Separator separatorAfter(const QString& s, qsizetype end, bool chinese)
         ++i;
     Separator separator;
     const QChar c = at(s, i);
-    if (c == QLatin1Char(':') || c == QLatin1Char('=')) {
+    if (c == QLatin1Char(':') || c == QLatin1Char('=') || c == QLatin1Char(';')) {
+        // ":", "=", ":=", "=>", and the ";" or ";:" a recogniser reads for
+        // a full-width colon.
         separator.explicitMark = true;
         ++i;
-        if (at(s, i) == QLatin1Char('=') || at(s, i) == QLatin1Char('>'))
+        if (QStringLiteral(":=>").contains(at(s, i)))
             ++i;
     } else if (chinese && (c == QChar(u'是') || c == QChar(u'为'))) {
         separator.explicitMark = true;
@@ -464,7 +466,7 @@ Separator separatorAfter(const QString& s, qsizetype end, bool chinese)
 bool inValue(const SecretText& text, qsizetype i, bool quoted)
 {
     const QChar c = text.plain()[i];
-    if (text.original()[i] != c && !isAlnum(c))
+    if (text.source()[i] != c && !isAlnum(c))
         return false;
     return isPrintableAscii(c) || (quoted && c == QLatin1Char(' '));
 }
@@ -580,25 +582,129 @@ bool looksLikePath(QStringView token)
     return false;
 }
 
+// A UUID (8-4-4-4-12) names a thing, it is no secret.
+bool looksLikeUuid(QStringView token)
+{
+    const QList<QStringView> parts = token.split(QLatin1Char('-'));
+    static constexpr qsizetype sizes[5] = {8, 4, 4, 4, 12};
+    if (parts.size() != 5)
+        return false;
+    for (int i = 0; i < 5; ++i) {
+        if (parts[i].size() != sizes[i])
+            return false;
+    }
+    return true;
+}
+
+bool isTokenCharacter(QChar c)
+{
+    return isAlnum(c) || c == QLatin1Char('+') || c == QLatin1Char('/') || c == QLatin1Char('_')
+        || c == QLatin1Char('-');
+}
+
+// A piece of a random string that a recogniser split off: at least four
+// token characters with a digit, "/" or "+" in them.
+bool randomPiece(QStringView piece)
+{
+    if (piece.size() < 4 || looksLikePath(piece))
+        return false;
+    return std::any_of(piece.begin(), piece.end(), [](QChar c) {
+        return isDigit(c) || c == QLatin1Char('/') || c == QLatin1Char('+');
+    });
+}
+
+// What a recogniser breaks a long string with: a blank, or one stray mark
+// read for a narrow letter ("]", "|", "!", "."), never a mark that
+// separates a label from its value.
+bool isBreak(QChar c)
+{
+    if (c == QLatin1Char(' '))
+        return true;
+    return c.unicode() > 0x20 && c.unicode() < 0x7F && !isTokenCharacter(c)
+        && !QStringLiteral("=:;,\"'<>([{@").contains(c);
+}
+
+// The piece of token characters next to a break at `at`, going in
+// `direction` (+1 rightwards, -1 leftwards), as [begin, end).
+SecretRange pieceBeside(const QString& s, qsizetype at, int direction)
+{
+    if (direction > 0) {
+        qsizetype stop = at + 1;
+        while (stop < s.size() && isTokenCharacter(s[stop]))
+            ++stop;
+        return {at + 1, stop};
+    }
+    qsizetype start = at;
+    while (start > 0 && isTokenCharacter(s[start - 1]))
+        --start;
+    return {start, at};
+}
+
+// How far a random string reaches in `direction` from `edge` over the
+// breaks a recogniser put into it: up to the next random-looking piece,
+// across at most one fragment of one or two characters ("GAkWv j 7FAc9").
+// -1 when nothing more belongs to it.
+qsizetype reach(const QString& s, qsizetype edge, int direction)
+{
+    qsizetype at = direction > 0 ? edge : edge - 1;
+    for (int hop = 0; hop < 2; ++hop) {
+        if (at < 0 || at >= s.size() || !isBreak(s[at]))
+            return -1;
+        const SecretRange piece = pieceBeside(s, at, direction);
+        const QStringView text = QStringView(s).mid(piece.begin, piece.end - piece.begin);
+        if (randomPiece(text))
+            return direction > 0 ? piece.end : piece.begin;
+        if (text.isEmpty() || text.size() > 2)
+            return -1;
+        at = direction > 0 ? piece.end : piece.begin - 1;
+    }
+    return -1;
+}
+
+// Widens a random string or a token over the breaks a recogniser put into
+// it, to the pieces that still belong to it.
+SecretRange widened(const QString& s, SecretRange range)
+{
+    for (qsizetype end = reach(s, range.end, 1); end >= 0; end = reach(s, range.end, 1))
+        range.end = end;
+    for (qsizetype begin = reach(s, range.begin, -1); begin >= 0; begin = reach(s, range.begin, -1))
+        range.begin = begin;
+    return range;
+}
+
+// Widens every range and merges those that come to overlap.
+Ranges widenedAll(const QString& s, const Ranges& ranges)
+{
+    Ranges result;
+    for (const SecretRange& range : ranges) {
+        const SecretRange wide = widened(s, range);
+        if (!result.empty() && wide.begin < result.back().end)
+            result.back().end = std::max(result.back().end, wide.end);
+        else
+            result.push_back(wide);
+    }
+    return result;
+}
+
 Ranges highEntropyStrings(const SecretText& text)
 {
     static const QRegularExpression tokens
         = pattern("(?<![A-Za-z0-9+/_-])[A-Za-z0-9+/_-]{20,}={0,2}(?![A-Za-z0-9+/_=-])");
-    return matchesOf(tokens, text.plain(), [](const QRegularExpressionMatch& match) {
-        QStringView token = match.capturedView();
-        while (token.endsWith(QLatin1Char('=')))
-            token.chop(1);
-        return !looksLikePath(token) && SecretChecks::looksRandom(token);
-    });
+    const QString& s = text.plain();
+    return widenedAll(s, matchesOf(tokens, s, [](const QRegularExpressionMatch& match) {
+                          QStringView token = match.capturedView();
+                          while (token.endsWith(QLatin1Char('=')))
+                              token.chop(1);
+                          return !looksLikePath(token) && !looksLikeUuid(token)
+                              && SecretChecks::looksRandom(token);
+                      }));
 }
 
-} // namespace
-
-std::vector<SecretRange> find(SecretRule rule, const SecretText& text)
+Ranges findCompact(SecretRule rule, const SecretText& text)
 {
     switch (rule) {
     case SecretRule::privateKey: return privateKeys(text);
-    case SecretRule::accessToken: return accessTokens(text);
+    case SecretRule::accessToken: return widenedAll(text.plain(), accessTokens(text));
     case SecretRule::residentId: return residentIds(text);
     case SecretRule::cardNumber: return cardNumbers(text);
     case SecretRule::phoneNumber: return phoneNumbers(text);
@@ -608,6 +714,16 @@ std::vector<SecretRange> find(SecretRule rule, const SecretText& text)
     case SecretRule::highEntropy: return highEntropyStrings(text);
     }
     return {};
+}
+
+} // namespace
+
+std::vector<SecretRange> find(SecretRule rule, const SecretText& text)
+{
+    Ranges ranges = findCompact(rule, text);
+    for (SecretRange& range : ranges)
+        range = text.originalRange(range);
+    return ranges;
 }
 
 } // namespace kelpie::SecretRules

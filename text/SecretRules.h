@@ -7,14 +7,6 @@
 
 namespace kelpie {
 
-// A half-open range [begin, end) of UTF-16 code units of a text.
-struct SecretRange {
-    qsizetype begin = 0;
-    qsizetype end = 0;
-
-    friend bool operator==(const SecretRange&, const SecretRange&) = default;
-};
-
 // The detection rules. Each finds the secrets of its kind in a recognised
 // text, precisely rather than greedily: a match covers the secret itself
 // (never its label) and only strings whose shape or check digits make them
@@ -25,7 +17,8 @@ struct SecretRange {
 // Only a private key block reaches over a line break.
 namespace SecretRules {
 
-// The ranges of `text` that `rule` finds, in text order, not overlapping.
+// The ranges of the original text that `rule` finds, in text order, not
+// overlapping.
 std::vector<SecretRange> find(SecretRule rule, const SecretText& text);
 
 } // namespace SecretRules

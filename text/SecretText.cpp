@@ -118,12 +118,42 @@ void markNumeric(std::vector<Run>& runs, const QString& text)
     }
 }
 
+bool isJoiningMark(QChar c) { return QStringLiteral(".:-/@_").contains(c); }
+
+// Whether the blank at `i` of the normalised original, with `kept` the
+// compact text so far, is one a recogniser put inside a token.
+bool droppedBlank(const QString& normalised, qsizetype i, const QString& kept)
+{
+    if (normalised[i] != QLatin1Char(' ') || kept.isEmpty() || i + 1 >= normalised.size())
+        return false;
+    const QChar previous = kept.back();
+    const QChar beforePrevious = kept.size() >= 2 ? kept[kept.size() - 2] : QChar();
+    const QChar next = normalised[i + 1];
+    const QChar afterNext = i + 2 < normalised.size() ? normalised[i + 2] : QChar();
+    const auto tokenPart
+        = [](QChar c) { return c.unicode() < 0x80 && (c.isLetterOrNumber() || isJoiningMark(c)); };
+    if (isJoiningMark(previous) && tokenPart(beforePrevious) && tokenPart(next))
+        return true;
+    return (next == QLatin1Char('-') || next == QLatin1Char('.')) && previous.unicode() < 0x80
+        && previous.isLetterOrNumber()
+        && (afterNext == QLatin1Char(' ')
+            || (afterNext.unicode() < 0x80 && afterNext.isLetterOrNumber()));
+}
+
 } // namespace
 
-SecretText::SecretText(const QString& original) : m_original(original), m_plain(original)
+SecretText::SecretText(const QString& original) : m_original(original)
 {
-    for (QChar& c : m_plain)
+    QString normalised = original;
+    for (QChar& c : normalised)
         c = plainForm(c);
+    for (qsizetype i = 0; i < normalised.size(); ++i) {
+        if (droppedBlank(normalised, i, m_plain))
+            continue;
+        m_plain.append(normalised[i]);
+        m_source.append(original[i]);
+        m_origin.push_back(i);
+    }
     m_digits = m_plain;
     std::vector<Run> runs = runsOf(m_plain);
     markNumeric(runs, m_plain);
@@ -136,6 +166,18 @@ SecretText::SecretText(const QString& original) : m_original(original), m_plain(
                 m_digits[k] = digit;
         }
     }
+}
+
+} // namespace kelpie
+
+namespace kelpie {
+
+SecretRange SecretText::originalRange(SecretRange compact) const
+{
+    if (compact.end <= compact.begin || compact.begin < 0
+        || compact.end > qsizetype(m_origin.size()))
+        return {};
+    return {m_origin[std::size_t(compact.begin)], m_origin[std::size_t(compact.end - 1)] + 1};
 }
 
 } // namespace kelpie

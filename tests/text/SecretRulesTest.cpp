@@ -43,6 +43,34 @@ TEST(SecretText, NormalisedCopiesKeepEveryPlace)
     EXPECT_EQ(text.digits(), QString::fromUtf8("电话:138 0013 8000,IP 192.168.1.1 Oil"));
 }
 
+TEST(SecretText, BlanksARecogniserPutInsideTokensAreDropped)
+{
+    const SecretText text(QStringLiteral("ip 10. 20.30.41 / fe80: :1a - b, 138 0013 end."));
+    EXPECT_EQ(text.source(), QStringLiteral("ip 10.20.30.41 / fe80::1a-b, 138 0013 end."));
+    ASSERT_EQ(text.plain().size(), text.source().size());
+    // "20.30.41" in the compact copy came from "20.30.41" of the original,
+    // "10.20" from "10. 20".
+    EXPECT_EQ(text.originalRange({6, 14}), (SecretRange{7, 15}));
+    EXPECT_EQ(text.originalRange({3, 8}), (SecretRange{3, 9}));
+    EXPECT_EQ(text.originalRange({3, 3}), (SecretRange{}));
+}
+
+TEST(SecretRules, SplitTokensAreFoundWholeInTheOriginal)
+{
+    EXPECT_EQ(found(SecretRule::ipAddress, "DB_HOST=10. 20.30.41"), list({"10. 20.30.41"}));
+    EXPECT_EQ(found(SecretRule::ipAddress, "PEER=2001: db8: 85a3: : 8a2e: 370: 7334"),
+              list({"2001: db8: 85a3: : 8a2e: 370: 7334"}));
+    EXPECT_EQ(found(SecretRule::emailAddress, "user wang. fang@example.net phone"),
+              list({"wang. fang@example.net"}));
+    EXPECT_EQ(found(SecretRule::accessToken, "KEY=sk- proj - IBXuDL7DxtpYlSXpfKtHF4vUCsMeh"),
+              list({"sk- proj - IBXuDL7DxtpYlSXpfKtHF4vUCsMeh"}));
+    // A random string split at a blank is covered whole, a word beside it is not.
+    EXPECT_EQ(found(SecretRule::highEntropy, "KEY=tkwtDDb/xHKas 1VOqg6YYZYn9ZhyiA4uoRgnatmU"),
+              list({"tkwtDDb/xHKas 1VOqg6YYZYn9ZhyiA4uoRgnatmU"}));
+    EXPECT_EQ(found(SecretRule::highEntropy, "Bearer Zx8Qk2Lp9Wm4Rt7Yv1Bn6Hc3 sent"),
+              list({"Zx8Qk2Lp9Wm4Rt7Yv1Bn6Hc3"}));
+}
+
 TEST(SecretText, LookAlikesBecomeDigitsOnlyInsideNumbers)
 {
     EXPECT_EQ(SecretText(QStringLiteral("l38OOl38OOO")).digits(), QStringLiteral("13800138000"));
@@ -140,6 +168,20 @@ TEST(SecretRules, ResidentIdNumbers)
     EXPECT_TRUE(found(SecretRule::residentId, "110105194902300020").isEmpty());
     EXPECT_TRUE(found(SecretRule::residentId, "910105194912310029").isEmpty());
     EXPECT_TRUE(found(SecretRule::residentId, "11010519491231002X9").isEmpty());
+}
+
+TEST(SecretChecks, RandomStringsPassAndIdentifiersDoNot)
+{
+    // Random strings of the base-62 alphabet with runs of lower-case letters.
+    for (const char16_t* text : {u"1VOqg6YYZYn9ZhyiA4uoRgnatmU", u"q9XvB27LmK4pZt8R0aWx",
+                                 u"ibaZUPgHV7iB3m03nbqnsGpWLuqIA1id"}) {
+        EXPECT_TRUE(SecretChecks::looksRandom(text)) << QString::fromUtf16(text).toStdString();
+    }
+    for (const char16_t* text : {u"AbstractSingletonProxyFactoryBean2", u"getUserById2024Handler",
+                                 u"ThisIsNotASecretAtAll123", u"MyApplication2Controller",
+                                 u"q9XvB27LmK4pZt8R0aW", u"aaaaaaaaaaBBBBBBBBBB11111"}) {
+        EXPECT_FALSE(SecretChecks::looksRandom(text)) << QString::fromUtf16(text).toStdString();
+    }
 }
 
 TEST(SecretChecks, ResidentIdCheckDigit)
@@ -242,6 +284,8 @@ TEST(SecretRules, ValuesAfterLabels)
     EXPECT_EQ(found(SecretRule::labelledValue, "您的验证码是 482913，5分钟内有效"),
               list({"482913"}));
     EXPECT_EQ(found(SecretRule::labelledValue, "验证码：８２７３"), list({"８２７３"}));
+    // A full-width colon read as ";:" or ";".
+    EXPECT_EQ(found(SecretRule::labelledValue, "新密码;: Qw3rty!2024"), list({"Qw3rty!2024"}));
     // Chinese labels before English ones later in the text.
     EXPECT_EQ(found(SecretRule::labelledValue, "口令 tiger88\nDB_PASSWORD=hunter2"),
               list({"tiger88", "hunter2"}));
@@ -276,9 +320,10 @@ TEST(SecretRules, RandomLookingStrings)
     // Hashes, UUIDs, paths, identifiers, words.
     for (const char* text :
          {"commit 9fceb02d0ae598e95dc970b74767f19372d61af8",
-          "id 123e4567-e89b-12d3-a456-426614174000", "/usr/lib/x86_64-linux-gnu/libQt6Core.so",
-          "AbstractSingletonProxyFactoryBean2", "HTTPServerConfigurationManager2024",
-          "src/main/java/com/Example2Service/Impl", "ThisIsNotASecretAtAll123"}) {
+          "request 9b2c4e7a-1f3d-4a5b-8c6d-Gelf2a3b4c5d", "id 123e4567-e89b-12d3-a456-426614174000",
+          "/usr/lib/x86_64-linux-gnu/libQt6Core.so", "AbstractSingletonProxyFactoryBean2",
+          "HTTPServerConfigurationManager2024", "src/main/java/com/Example2Service/Impl",
+          "ThisIsNotASecretAtAll123"}) {
         EXPECT_TRUE(found(SecretRule::highEntropy, text).isEmpty()) << text;
     }
 }
