@@ -71,23 +71,6 @@ Rect grown(const Rect& rect, double by)
     return Rect(rect.minX() - by, rect.minY() - by, rect.width() + 2 * by, rect.height() + 2 * by);
 }
 
-// A blank this wide for the line's height is more than a space: a
-// character the recogniser dropped may stand there.
-constexpr double droppedBlank = 0.9;
-
-// The box of the nearest character before `from` (direction −1) or from
-// `from` on (+1) on the same line, or null.
-const Rect* neighbour(const PlacedText& placedText, qsizetype from, int direction, int line)
-{
-    for (qsizetype i = from; i >= 0 && i < qsizetype(placedText.box.size()); i += direction) {
-        if (placedText.line[std::size_t(i)] != line)
-            return nullptr;
-        if (placedText.box[std::size_t(i)])
-            return placedText.box[std::size_t(i)];
-    }
-    return nullptr;
-}
-
 std::vector<Rect> rectsOf(const SecretRange& range, const TextAnalysis& analysis,
                           const PlacedText& placedText)
 {
@@ -104,26 +87,12 @@ std::vector<Rect> rectsOf(const SecretRange& range, const TextAnalysis& analysis
         const int lineIndex = placedText.line[std::size_t(i)];
         if (segments.empty() || segments.back().line != lineIndex)
             segments.push_back({lineIndex, box->minX(), box->maxX()});
-        segments.back().left = std::min(segments.back().left, box->minX());
-        segments.back().right = std::max(segments.back().right, box->maxX());
+        Segment& segment = segments.back();
+        segment.left = std::min(segment.left, box->minX());
+        segment.right = std::max(segment.right, box->maxX());
     }
     if (segments.empty())
         return {};
-
-    // Where the secret meets a wide blank on its line, the blank is covered
-    // up to the neighbouring character: a character of the secret the
-    // recogniser did not read may stand there ("H" of "Hunter2024" read as
-    // "unter2024").
-    Segment& first = segments.front();
-    Segment& last = segments.back();
-    const double firstHeight = analysis.lines[std::size_t(first.line)].box.height();
-    const double lastHeight = analysis.lines[std::size_t(last.line)].box.height();
-    if (const Rect* before = neighbour(placedText, range.begin - 1, -1, first.line);
-        before && first.left - before->maxX() > droppedBlank * firstHeight)
-        first.left = before->maxX() + 1 + margin;
-    if (const Rect* after = neighbour(placedText, range.end, 1, last.line);
-        after && after->minX() - last.right > droppedBlank * lastHeight)
-        last.right = after->minX() - 1 - margin;
 
     std::vector<Rect> rects;
     for (const Segment& segment : segments) {

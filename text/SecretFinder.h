@@ -19,10 +19,7 @@ struct SecretMatch {
     // One rectangle per line the secret touches, in the image's pixel space
     // (origin at the top-left, y down, as in TextAnalysis): across, from its
     // first character's box to its last one's; down, the line's box; grown
-    // by SecretFinder::margin on every side. Where a blank wider than 0.9 of
-    // the line's height separates the secret from the next character on its
-    // line, the rectangle reaches over the blank up to that character (and
-    // leaves it clear): a character the recogniser dropped may stand there.
+    // by SecretFinder::margin on every side.
     std::vector<Rect> rects;
 
     friend bool operator==(const SecretMatch&, const SecretMatch&) = default;

@@ -258,9 +258,12 @@ Ranges phoneNumbers(const SecretText& text)
     static const QRegularExpression mainland
         = pattern("(?<![0-9A-Za-z_.+-])(?:(?:\\+|00)?86[ -]?|\\(\\+?86\\) ?)?"
                   "1[3-9]\\d(?:\\d{8}|([ -])\\d{4}\\1\\d{4})(?![0-9A-Za-z_]|[.-]\\d)");
-    // International numbers: +CC and groups, 8 to 15 digits in all.
+    // International numbers: +CC and groups, 8 to 15 digits in all. Only
+    // the first group may follow the code without a separator, so that a
+    // long run of digits has one reading, not thousands.
     static const QRegularExpression international
-        = pattern("(?<![0-9A-Za-z_+])\\+[1-9]\\d{0,2}(?:[ .-]?(?:\\(\\d{1,4}\\)|\\d{1,5})){1,6}"
+        = pattern("(?<![0-9A-Za-z_+])\\+[1-9]\\d{0,2}(?:[ .-]?\\(\\d{1,4}\\))?[ .-]?\\d{1,14}"
+                  "(?:(?:[ .-]|[ .-]?\\(\\d{1,4}\\)[ .-]?)\\d{1,8}){0,5}"
                   "(?![0-9A-Za-z_]|[ .-]\\d)");
     Ranges ranges = matchesOf(mainland, s, [](const QRegularExpressionMatch&) { return true; });
     const Ranges other = matchesOf(international, s, [](const QRegularExpressionMatch& match) {

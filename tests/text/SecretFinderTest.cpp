@@ -46,27 +46,6 @@ TEST(SecretFinder, RectanglesFollowCharactersAfterWideCodePoints)
     EXPECT_EQ(found[0].rects[0].maxX(), 8 * 8 + 17 * 8 - 1 + m);
 }
 
-TEST(SecretFinder, WideBlankBesideASecretIsCoveredUpToItsNeighbour)
-{
-    // "H" of "Hunter2024" was not read: its place is a blank of 20 pixels
-    // (more than 0.9 of the line's 14) between the label and the value.
-    TextAnalysis analysis;
-    TextAnalysis::Line line = SecretFixture::line(QStringLiteral("pwd: unter2024 ok"), 0, 0);
-    for (std::size_t w = 1; w < line.words.size(); ++w) {
-        for (TextAnalysis::Character& character : line.words[w].characters)
-            character.box = character.box.offsetBy(12, 0);
-        line.words[w].box = line.words[w].box.offsetBy(12, 0);
-    }
-    analysis.lines.push_back(line);
-    const std::vector<SecretMatch> found = SecretFinder::find(analysis);
-    ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(textOf(analysis, found[0]), QStringLiteral("unter2024"));
-    // ":" ends at x 31: the mask starts one pixel after it. On the right the
-    // ordinary space stays a space.
-    EXPECT_EQ(found[0].rects[0].minX(), 32);
-    EXPECT_EQ(found[0].rects[0].maxX(), 12 + 5 * 8 + 9 * 8 - 1 + m);
-}
-
 TEST(SecretFinder, OverlappingMatchesMergeUnderTheStrongestRule)
 {
     // A token shape, a labelled value and a random string at once.

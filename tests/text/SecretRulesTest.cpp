@@ -122,6 +122,8 @@ TEST(SecretRules, InternationalNumbers)
     // Too few or too many digits, scores and versions.
     EXPECT_TRUE(found(SecretRule::phoneNumber, "+1 555 +10 points +1.2.3").isEmpty());
     EXPECT_TRUE(found(SecretRule::phoneNumber, "+12 3456 7890 1234 5678").isEmpty());
+    EXPECT_TRUE(
+        found(SecretRule::phoneNumber, "+1234567890123456789012345678901234567890").isEmpty());
 }
 
 TEST(SecretRules, CardNumbersPassLuhnAndBelongToAnIssuer)
