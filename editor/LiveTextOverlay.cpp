@@ -3,8 +3,8 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QRegion>
 #include <QStyleHints>
 

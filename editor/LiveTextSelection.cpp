@@ -86,8 +86,8 @@ void LiveTextSelection::setSelectedRanges(const QList<Range>& ranges)
         // A range reaching before the text keeps only its part inside.
         const qsizetype before = std::min<qsizetype>(range.location, 0);
         const qsizetype start = std::clamp<qsizetype>(range.location, 0, m_text.size());
-        const qsizetype length
-            = std::clamp<qsizetype>(std::max<qsizetype>(range.length, 0) + before, 0, m_text.size());
+        const qsizetype length = std::clamp<qsizetype>(
+            std::max<qsizetype>(range.length, 0) + before, 0, m_text.size());
         const qsizetype end = std::min(start + length, m_text.size());
         if (end > start)
             cut.append({start, end - start});
@@ -96,8 +96,7 @@ void LiveTextSelection::setSelectedRanges(const QList<Range>& ranges)
               [](const Range& a, const Range& b) { return a.location < b.location; });
     QList<Range> merged;
     for (const Range& range : cut) {
-        if (!merged.isEmpty()
-            && range.location <= merged.back().location + merged.back().length) {
+        if (!merged.isEmpty() && range.location <= merged.back().location + merged.back().length) {
             Range& last = merged.back();
             last.length = std::max(last.location + last.length, range.location + range.length)
                 - last.location;
@@ -144,19 +143,26 @@ const LiveTextSelection::Line* LiveTextSelection::lineAt(Point image) const
     return best;
 }
 
-// Before a character when the point lies left of its middle, else after it.
+// Before a character when the point lies left of its middle, else after
+// it; in the blank of a space, on the nearer side of the space.
 qsizetype LiveTextSelection::caretAt(const Line& line, double x) const
 {
-    for (const Glyph& glyph : line.glyphs) {
-        if (x < glyph.box.midX())
-            return glyph.start;
+    for (size_t i = 0; i < line.glyphs.size(); ++i) {
+        const Glyph& glyph = line.glyphs[i];
+        if (x >= glyph.box.midX())
+            continue;
+        if (i > 0) {
+            const Glyph& before = line.glyphs[i - 1];
+            if (before.end < glyph.start && x < (before.box.maxX() + glyph.box.minX()) / 2)
+                return before.end;
+        }
+        return glyph.start;
     }
     return line.end;
 }
 
 // The x of a caret: the left edge of the character it precedes, or the
-// right edge of the character it follows (a caret after a space sits at the
-// next character).
+// right edge of the character it follows when a space comes next.
 double LiveTextSelection::xAt(const Line& line, qsizetype caret) const
 {
     if (line.glyphs.empty())
@@ -165,11 +171,11 @@ double LiveTextSelection::xAt(const Line& line, qsizetype caret) const
                                    [&](const Glyph& g) { return g.end > caret; });
     if (next == line.glyphs.end())
         return line.glyphs.back().box.maxX();
-    if (caret <= next->start) {
-        const bool inGap = next != line.glyphs.begin() && caret > std::prev(next)->end;
-        return inGap && caret < next->start ? std::prev(next)->box.maxX() : next->box.minX();
-    }
-    return next->box.maxX();
+    if (caret > next->start)
+        return next->box.maxX(); // inside a character of several code units
+    if (caret == next->start || next == line.glyphs.begin())
+        return next->box.minX();
+    return std::prev(next)->box.maxX();
 }
 
 std::pair<qsizetype, qsizetype> LiveTextSelection::unitAt(Point image, Unit unit) const

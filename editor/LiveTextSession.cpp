@@ -188,14 +188,14 @@ void LiveTextSession::startBaseRegions()
         return;
     const std::int64_t id = base.id;
     m_base = std::move(base);
-    m_base->watcher = watch(
-        runStep<QList<Rect>>([textRegions, image, cancellation] {
-            cancellation.throwIfCancelled();
-            return textRegions(image, cancellation);
-        }),
-        [this, id](const StepResult<QList<Rect>>& result) {
-            baseRegionsFound(id, result.ok() ? std::optional(result.value()) : std::nullopt);
-        });
+    m_base->watcher = watch(runStep<QList<Rect>>([textRegions, image, cancellation] {
+                                cancellation.throwIfCancelled();
+                                return textRegions(image, cancellation);
+                            }),
+                            [this, id](const StepResult<QList<Rect>>& result) {
+                                baseRegionsFound(
+                                    id, result.ok() ? std::optional(result.value()) : std::nullopt);
+                            });
 }
 
 void LiveTextSession::baseRegionsFound(std::int64_t id, std::optional<QList<Rect>> regions)
@@ -227,19 +227,19 @@ void LiveTextSession::prepare()
         return;
     }
     const std::int64_t generation = job.generation;
-    m_step = watch(
-        runStep<QImage>([prepareImage, image = job.image, base = *m_base->regions,
-                         occlusions = job.occlusions, cancellation = job.cancellation] {
-            cancellation.throwIfCancelled();
-            QImage prepared = prepareImage(image, base, occlusions, cancellation);
-            if (prepared.isNull())
-                throw std::bad_alloc();
-            return prepared;
-        }),
-        [this, generation](const StepResult<QImage>& result) {
-            prepared(generation, result.ok() ? std::optional(result.value()) : std::nullopt,
-                     cancelled(result));
-        });
+    m_step
+        = watch(runStep<QImage>([prepareImage, image = job.image, base = *m_base->regions,
+                                 occlusions = job.occlusions, cancellation = job.cancellation] {
+                    cancellation.throwIfCancelled();
+                    QImage prepared = prepareImage(image, base, occlusions, cancellation);
+                    if (prepared.isNull())
+                        throw std::bad_alloc();
+                    return prepared;
+                }),
+                [this, generation](const StepResult<QImage>& result) {
+                    prepared(generation, result.ok() ? std::optional(result.value()) : std::nullopt,
+                             cancelled(result));
+                });
 }
 
 // Back on the main thread: the text annotations still visible on the
@@ -271,18 +271,18 @@ void LiveTextSession::analyse(const QImage& image)
     if (job.cancellation.isCancelled())
         return;
     const std::int64_t generation = job.generation;
-    m_step = watch(
-        runStep<TextAnalysis>([recognizer = m_engine.recognizer, image,
-                               cancellation = job.cancellation] {
-            cancellation.throwIfCancelled();
-            if (!recognizer)
-                throw TextRecognizer::Failure("no recogniser");
-            return recognizer->analyze(image, cancellation);
-        }),
-        [this, generation](const StepResult<TextAnalysis>& result) {
-            analysed(generation, result.ok() ? std::optional(result.value()) : std::nullopt,
-                     cancelled(result));
-        });
+    m_step
+        = watch(runStep<TextAnalysis>(
+                    [recognizer = m_engine.recognizer, image, cancellation = job.cancellation] {
+                        cancellation.throwIfCancelled();
+                        if (!recognizer)
+                            throw TextRecognizer::Failure("no recogniser");
+                        return recognizer->analyze(image, cancellation);
+                    }),
+                [this, generation](const StepResult<TextAnalysis>& result) {
+                    analysed(generation, result.ok() ? std::optional(result.value()) : std::nullopt,
+                             cancelled(result));
+                });
 }
 
 void LiveTextSession::analysed(std::int64_t generation, std::optional<TextAnalysis> analysis,

@@ -47,9 +47,9 @@ public:
     using TextRegions
         = std::function<QList<Rect>(const QImage& image, const RecognitionCancellation&)>;
     // The image to recognise when occlusions exist (SafeTextImage::prepare).
-    using Prepare = std::function<QImage(const QImage& image, const QList<Rect>& baseRegions,
-                                         const QList<Rect>& occlusions,
-                                         const RecognitionCancellation&)>;
+    using Prepare
+        = std::function<QImage(const QImage& image, const QList<Rect>& baseRegions,
+                               const QList<Rect>& occlusions, const RecognitionCancellation&)>;
 
     // What does the work, all of it called off the main thread.
     struct Engine {
@@ -61,10 +61,10 @@ public:
     static Engine engine(std::shared_ptr<TextRecognizer> recognizer);
 
     // The status texts of recognition.
-    static QString recognizingStatus();     // "正在识别文字…"
-    static QString editingStatus();         // "正在编辑…"
-    static QString failedStatus();          // recognition failed without occlusions
-    static QString safeTextFailedStatus();  // safe text could not be had
+    static QString recognizingStatus();    // "正在识别文字…"
+    static QString editingStatus();        // "正在编辑…"
+    static QString failedStatus();         // recognition failed without occlusions
+    static QString safeTextFailedStatus(); // safe text could not be had
 
     LiveTextSession(AnnotationDocument& document, Engine engine, QObject* parent = nullptr);
     // Cancels what runs; no callback fires.
@@ -85,8 +85,7 @@ public:
     // The current composite's analysis: give it to the overlay, refresh
     // its contents rectangle and the copy title, and set the contextual
     // status.
-    std::function<void(std::shared_ptr<const TextAnalysis> analysis, QSize imageSize)>
-        onAnalysis;
+    std::function<void(std::shared_ptr<const TextAnalysis> analysis, QSize imageSize)> onAnalysis;
 
     // Invalidates, then starts recognising the current composite unless
     // the window is closed, a gesture or a transaction is in progress, or
@@ -138,8 +137,8 @@ private:
     void dropBaseRegions();
     // Runs `handler` on the main thread when `future` finishes, unless this
     // session is gone or the step was cancelled first.
-    template<typename T, typename Handler> QFutureWatcherBase* watch(QFuture<T> future,
-                                                                     Handler handler);
+    template<typename T, typename Handler>
+    QFutureWatcherBase* watch(QFuture<T> future, Handler handler);
 
     AnnotationDocument& m_document;
     Engine m_engine;
