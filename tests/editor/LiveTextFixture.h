@@ -3,6 +3,7 @@
 #include "text/TextAnalysis.h"
 #include "text/TextRecognizer.h"
 
+#include <QHash>
 #include <QImage>
 #include <QMutex>
 #include <QMutexLocker>
@@ -12,6 +13,7 @@
 #include <QWaitCondition>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -67,7 +69,8 @@ inline std::shared_ptr<const TextAnalysis> recognisedLines(const QStringList& te
 // their ink is still visible in the image it is given: a word is read when
 // at least a few pixels of its box differ plainly from white. So it shows
 // what recognition would give away: ink left under a mask is "read", a word
-// painted out is not. It can hold every analysis until released, and fail.
+// painted out is not. It can hold every analysis until released (and then
+// still answers, cancelled or not), and fail.
 class OracleRecognizer final : public TextRecognizer {
 public:
     struct Word {
@@ -75,24 +78,29 @@ public:
         QRect box; // image pixels
     };
 
-    explicit OracleRecognizer(std::vector<Word> words) : m_words(std::move(words)) { }
+    // `contrast`: how far from the surrounding colour a trace must be to be
+    // read; lower reads fainter traces.
+    explicit OracleRecognizer(std::vector<Word> words, int contrast = 90)
+        : m_words(std::move(words)), m_contrast(contrast)
+    {
+    }
 
-    TextAnalysis analyze(const QImage& image, const RecognitionCancellation& cancellation) override
+    TextAnalysis analyze(const QImage& image, const RecognitionCancellation&) override
     {
         {
             QMutexLocker lock(&m_mutex);
             m_images.push_back(image);
             ++m_started;
             m_changed.wakeAll();
-            while (m_holding && !cancellation.isCancelled())
-                m_changed.wait(&m_mutex, 5);
+            // Deaf to cancellation while held: what it returns then is late.
+            while (m_holding)
+                m_changed.wait(&m_mutex);
             if (m_failing)
                 throw Failure("the recogniser cannot work");
         }
-        cancellation.throwIfCancelled();
         TextAnalysis analysis;
         for (const Word& word : m_words) {
-            if (inked(image, word.box))
+            if (inked(image, word.box, m_contrast))
                 analysis.lines.push_back(recognisedLine(word.text, word.box.x(), word.box.y(),
                                                         double(word.box.width()) / word.text.size(),
                                                         word.box.height()));
@@ -127,24 +135,40 @@ public:
         return m_images;
     }
 
-    // Whether a box shows ink: pixels far from white.
-    static bool inked(const QImage& image, const QRect& box)
+    // Whether a box shows ink: a few pixels plainly unlike the colour that
+    // fills most of it. A flat patch, whatever its colour, reads as nothing.
+    static bool inked(const QImage& image, const QRect& box, int contrast = 90)
     {
         const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
-        int count = 0;
         const QRect inside = box.intersected(rgb.rect());
+        QHash<QRgb, int> counts;
         for (int y = inside.top(); y <= inside.bottom(); ++y) {
-            for (int x = inside.left(); x <= inside.right(); ++x) {
-                const QRgb p = rgb.pixel(x, y);
-                if (255 - std::min({qRed(p), qGreen(p), qBlue(p)}) > 90)
-                    ++count;
+            for (int x = inside.left(); x <= inside.right(); ++x)
+                ++counts[rgb.pixel(x, y)];
+        }
+        QRgb common = qRgb(255, 255, 255);
+        int most = 0;
+        for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+            if (it.value() > most) {
+                most = it.value();
+                common = it.key();
             }
         }
-        return count >= 4;
+        int unlike = 0;
+        for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+            const QRgb p = it.key();
+            const int difference
+                = std::max({std::abs(qRed(p) - qRed(common)), std::abs(qGreen(p) - qGreen(common)),
+                            std::abs(qBlue(p) - qBlue(common))});
+            if (difference > contrast)
+                unlike += it.value();
+        }
+        return unlike >= 4;
     }
 
 private:
     const std::vector<Word> m_words;
+    const int m_contrast;
     mutable QMutex m_mutex;
     QWaitCondition m_changed;
     bool m_holding = false;
