@@ -131,9 +131,12 @@ void LiveTextOverlay::mousePressEvent(QMouseEvent* event)
     const bool overText = event->button() == Qt::LeftButton && analysisHasText(at)
         && (!shouldBegin || shouldBegin(at));
     if (!overText) {
-        // A press elsewhere ends the selection and belongs to the canvas.
-        m_clicks = 0;
-        resetSelection();
+        // A left press elsewhere ends the selection; a right press keeps it
+        // for the context menu. Either belongs to the canvas.
+        if (event->button() == Qt::LeftButton) {
+            m_clicks = 0;
+            resetSelection();
+        }
         event->ignore();
         return;
     }

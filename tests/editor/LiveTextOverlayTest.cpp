@@ -136,6 +136,13 @@ TEST_F(LiveTextOverlayTest, DoubleAndTripleClicksTakeWordAndLine)
 TEST_F(LiveTextOverlayTest, PressesAwayFromTextGoToTheCanvasAndEndTheSelection)
 {
     overlay->setSelectedRanges({{0, 4}});
+    // A right press, on the selection or not, keeps it for the menu.
+    send(QEvent::MouseButtonPress, at(0, 1), 500, Qt::RightButton);
+    send(QEvent::MouseButtonPress, {380, 280}, 600, Qt::RightButton);
+    EXPECT_EQ(overlay->selectedText(), QStringLiteral("Copy"));
+    EXPECT_EQ(canvas.presses, 2);
+    canvas.presses = 0;
+
     click({380, 280}, 1000);
     EXPECT_EQ(canvas.presses, 1);
     EXPECT_EQ(canvas.releases, 1);

@@ -8,6 +8,12 @@
 // of `OMP_THREAD_LIMIT=1 tesseract` with the same three models on the same
 // image, then the median of five runs in the warm process (readings of
 // earlier lines are not reused, as for a new screenshot).
+//
+// render_live_text --safe: the small generated screens (English, Chinese,
+// mixed, traditional, dark panel), each line in turn under a mask of each
+// effect, as a rectangle and as a brush stroke, recognised through the
+// window's flow: how many words of masked lines can be found in the text,
+// and how many of the lines read without masks are still read.
 #include "annotation/AnnotationDocument.h"
 #include "canvas/AnnotationCanvas.h"
 #include "canvas/CanvasStyleStore.h"
@@ -137,6 +143,127 @@ QPalette darkPalette()
     palette.setColor(QPalette::Highlight, QColor(0x3d, 0xae, 0xe9));
     palette.setColor(QPalette::HighlightedText, Qt::white);
     return palette;
+}
+
+// What would give a masked line away: its Latin words of three letters or
+// more and every pair of adjacent Han characters, less those that other
+// lines of the screen also show.
+QStringList giveaways(const TextFixture& fixture, int masked)
+{
+    QStringList keys;
+    const QString text = fixture.lines[size_t(masked)].text;
+    QString word;
+    const auto endWord = [&] {
+        if (word.size() >= 3)
+            keys.append(word);
+        word.clear();
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.script() == QChar::Script_Han) {
+            endWord();
+            if (i + 1 < text.size() && text[i + 1].script() == QChar::Script_Han)
+                keys.append(text.mid(i, 2));
+        } else if (c.isLetterOrNumber()) {
+            word += c;
+        } else {
+            endWord();
+        }
+    }
+    endWord();
+    QStringList own;
+    for (const QString& key : keys) {
+        bool elsewhere = false;
+        for (size_t j = 0; j < fixture.lines.size(); ++j)
+            elsewhere = elsewhere || (int(j) != masked && fixture.lines[j].text.contains(key));
+        if (!elsewhere && !own.contains(key))
+            own.append(key);
+    }
+    return own;
+}
+
+AnnotationObject maskOverLine(const QRect& box, double imageHeight, MaskEffect effect, bool brush)
+{
+    AnnotationStyle style = AnnotationStyle::initial(AnnotationTool::mask, 1);
+    style.maskEffect = effect;
+    style.maskStrength = effect == MaskEffect::blur ? 12 : 10;
+    const QRectF area = QRectF(box).adjusted(-2, -2, 2, 2);
+    if (!brush)
+        return AnnotationObject(AnnotationTool::mask, style,
+                                {area.left(), imageHeight - area.bottom()},
+                                {area.right(), imageHeight - area.top()});
+    style.maskBrush = true;
+    style.width = std::min(80.0, area.height());
+    const double y = imageHeight - area.center().y();
+    QList<Point> path;
+    for (double x = area.left() + style.width / 2; x <= area.right() - style.width / 2 + 1; x += 4)
+        path.append({x, y});
+    if (path.isEmpty())
+        path.append({area.center().x(), y});
+    return AnnotationObject(AnnotationTool::mask, style, path.front(), path.back(), path);
+}
+
+QStringList readLines(const LiveTextOverlay& overlay)
+{
+    QStringList lines;
+    for (const QString& line : overlay.text().split(QLatin1Char('\n')))
+        lines.append(line.trimmed());
+    return lines;
+}
+
+int safeCounts(std::shared_ptr<TextRecognizer> recognizer)
+{
+    const std::vector<TextFixture> fixtures
+        = {TextFixture::englishInterface(), TextFixture::simplifiedChinese(),
+           TextFixture::mixedLines(), TextFixture::traditionalChinese(), TextFixture::darkPanel()};
+    int variants = 0, keysChecked = 0, leaks = 0, expected = 0, kept = 0;
+    for (const TextFixture& fixture : fixtures) {
+        Editor editor(fixture.image, recognizer);
+        if (editor.recognise() < 0)
+            return 2;
+        const QStringList baseline = readLines(*editor.overlay);
+        for (size_t masked = 0; masked < fixture.lines.size(); ++masked) {
+            const QStringList keys = giveaways(fixture, int(masked));
+            for (const MaskEffect effect :
+                 {MaskEffect::solid, MaskEffect::pixelate, MaskEffect::blur}) {
+                for (const bool brush : {false, true}) {
+                    AnnotationState state;
+                    state.objects.append(maskOverLine(fixture.lines[masked].box,
+                                                      fixture.image.height(), effect, brush));
+                    editor.document.commit(state);
+                    if (!test::waitFor([&] { return !editor.session.recognizing(); }, 600000))
+                        return 2;
+                    ++variants;
+                    const QStringList read = readLines(*editor.overlay);
+                    for (const QString& key : keys) {
+                        ++keysChecked;
+                        const bool found
+                            = std::any_of(read.begin(), read.end(),
+                                          [&](const QString& l) { return l.contains(key); });
+                        if (found) {
+                            ++leaks;
+                            std::printf("  leak: %s, line %zu, effect %d, brush %d\n",
+                                        qPrintable(fixture.name), masked, int(effect), int(brush));
+                        }
+                    }
+                    for (size_t j = 0; j < fixture.lines.size(); ++j) {
+                        if (j == masked || !baseline.contains(fixture.lines[j].text))
+                            continue;
+                        ++expected;
+                        if (read.contains(fixture.lines[j].text))
+                            ++kept;
+                        else
+                            std::printf("  lost: %s, line %zu under a mask on line %zu\n",
+                                        qPrintable(fixture.name), j, masked);
+                    }
+                }
+            }
+        }
+    }
+    std::printf("safe text through the window: %d masked variants, %d giveaway words checked, "
+                "%d found in the text; unmasked lines read without masks still read: %d of %d\n",
+                variants, keysChecked, leaks, kept, expected);
+    return leaks == 0 ? 0 : 1;
 }
 
 } // namespace
