@@ -49,8 +49,7 @@ SettingsWindow::SettingsWindow(std::shared_ptr<AppPreferences> preferences,
                                SettingsModel::RecordingChanged recordingChanged,
                                std::shared_ptr<LoginItemService> login, QWidget* parent)
     : QWidget(parent,
-              Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
-                  | Qt::CustomizeWindowHint),
+              Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
       m_model(std::make_unique<SettingsModel>(
           std::move(preferences), std::move(applyShortcuts), std::move(recordingChanged),
           login ? std::move(login) : std::make_shared<XdgAutostartLoginItem>()))
@@ -69,8 +68,12 @@ SettingsWindow::SettingsWindow(std::shared_ptr<AppPreferences> preferences,
 
 SettingsWindow::~SettingsWindow()
 {
-    // The model outlives the views that call into it only until here.
+    // A recording ends as on closing, so the hot keys are not left paused.
+    // Then the views go, while the model they call into is still there; the
+    // model no longer shows itself in views that are going.
     m_model->onChanged = nullptr;
+    m_model->windowClosing();
+    delete m_surface;
 }
 
 void SettingsWindow::build()

@@ -111,6 +111,14 @@ TEST_F(SettingsWindowTest, ClosingWhileRecordingEndsItFirst)
     EXPECT_EQ(window->captureRecorder()->text(), QStringLiteral("F1"));
 }
 
+TEST_F(SettingsWindowTest, DestroyingTheWindowWhileRecordingResumesTheKeys)
+{
+    startRecording();
+    window.reset();
+    EXPECT_EQ(std::pair(pauses, resumes), std::pair(1, 1));
+    EXPECT_EQ(hotkeys->activeCount(), 3);
+}
+
 TEST_F(SettingsWindowTest, LabelsShowTheModel)
 {
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Kelpie · 设置"));
