@@ -92,7 +92,9 @@ Ranges privateKeys(const SecretText& text)
     static const QRegularExpression header
         = pattern("-{3,} ?BEGIN[A-Z0-9 ]{0,30}PRIVATE ?KEY ?-{2,}");
     static const QRegularExpression footer = pattern("-{3,} ?END[A-Z0-9 ]{0,30}PRIVATE ?KEY");
-    static const QRegularExpression body = pattern("^[ \\t]*[A-Za-z0-9+/=:-]{16,}[ \\t]*$");
+    // Key text, which a recogniser may break with a few blanks.
+    static const QRegularExpression body
+        = pattern("^[ \\t]*[A-Za-z0-9+/=:-]{16,}(?: [A-Za-z0-9+/=:-]+){0,3}[ \\t]*$");
     const QString& s = text.plain();
     Ranges ranges;
     QRegularExpressionMatchIterator it = header.globalMatch(s);
