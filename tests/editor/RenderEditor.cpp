@@ -15,6 +15,7 @@
 #include "settings/AppPreferences.h"
 #include "settings/PreferencesStore.h"
 #include "tests/overlay/OverlayFixture.h"
+#include "tests/support/RenderAtScales.h"
 
 #include <QApplication>
 #include <QBackingStore>
@@ -31,8 +32,6 @@
 using namespace kelpie;
 
 namespace {
-
-const QString childFlag = QStringLiteral("--at-process-scale");
 
 // A captured window: a title bar, a side bar and lines of text.
 QImage sampleCrop(int width, int height, double ratio)
@@ -204,33 +203,12 @@ int renderAtProcessScale(const QDir& dir)
 
 int main(int argc, char* argv[])
 {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    QString outputDir = QStringLiteral("editor-preview");
-    bool child = false;
-    const QStringList args = QApplication::arguments();
-    for (int i = 1; i < args.size(); ++i) {
-        if (args[i] == childFlag)
-            child = true;
-        else
-            outputDir = args[i];
-    }
-    QDir dir(outputDir);
-    if (!dir.mkpath(QStringLiteral("."))) {
-        std::fprintf(stderr, "render_editor: cannot create %s\n", qPrintable(outputDir));
-        return 1;
-    }
-    if (child)
-        return renderAtProcessScale(dir);
-
     // A 1440 × 900 point screen at each scale.
     QTemporaryDir scratch;
-    bool ok = scratch.isValid();
-    for (const double scale : {1.0, 1.5, 2.0}) {
+    auto screenAt = [&scratch](QProcessEnvironment& environment, double scale) {
         const QString config = scratch.filePath(QStringLiteral("screen-%1.json").arg(scale));
         QFile file(config);
-        ok &= file.open(QIODevice::WriteOnly)
+        const bool written = scratch.isValid() && file.open(QIODevice::WriteOnly)
             && file.write(
                    QStringLiteral("{\"screens\": [{\"name\": \"render\", \"x\": 0, \"y\": 0, "
                                   "\"width\": %1, \"height\": %2, \"logicalDpi\": 96, "
@@ -239,17 +217,11 @@ int main(int argc, char* argv[])
                        .arg(qRound(900 * scale))
                        .toUtf8())
                 > 0;
-        file.close();
-        QProcess process;
-        process.setProcessChannelMode(QProcess::ForwardedChannels);
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"),
                            QStringLiteral("offscreen:configfile=") + config);
-        environment.insert(QStringLiteral("QT_SCALE_FACTOR"), QString::number(scale));
-        process.setProcessEnvironment(environment);
-        process.start(QCoreApplication::applicationFilePath(), {dir.absolutePath(), childFlag});
-        ok &= process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit
-            && process.exitCode() == 0;
-    }
-    return ok ? 0 : 1;
+        return written;
+    };
+    return kelpie::test::renderAtScales(argc, argv, "render_editor",
+                                        QStringLiteral("editor-preview"), renderAtProcessScale,
+                                        {1.0, 1.5, 2.0}, screenAt);
 }

@@ -18,6 +18,7 @@
 #include "editor/ScreenshotView.h"
 #include "editor/StyleSlider.h"
 #include "editor/ToolbarButton.h"
+#include "tests/support/RenderAtScales.h"
 
 #include <QApplication>
 #include <QBackingStore>
@@ -35,7 +36,6 @@ using namespace kelpie;
 
 namespace {
 
-const QString childFlag = QStringLiteral("--at-process-scale");
 constexpr int screenWidth = 1440;
 constexpr int screenHeight = 900;
 
@@ -253,37 +253,7 @@ int renderAtProcessScale(const QDir& dir)
 
 int main(int argc, char* argv[])
 {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    QString outputDir = QStringLiteral("screenshot-view-preview");
-    bool child = false;
-    const QStringList args = QApplication::arguments();
-    for (int i = 1; i < args.size(); ++i) {
-        if (args[i] == childFlag)
-            child = true;
-        else
-            outputDir = args[i];
-    }
-    QDir dir(outputDir);
-    if (!dir.mkpath(QStringLiteral("."))) {
-        std::fprintf(stderr, "render_screenshot_view: cannot create %s\n", qPrintable(outputDir));
-        return 1;
-    }
-    if (child)
-        return renderAtProcessScale(dir);
-
-    bool ok = true;
-    for (const char* scale : {"1", "1.5", "2"}) {
-        QProcess process;
-        process.setProcessChannelMode(QProcess::ForwardedChannels);
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        environment.insert(QStringLiteral("QT_SCALE_FACTOR"), QString::fromLatin1(scale));
-        process.setProcessEnvironment(environment);
-        process.start(QCoreApplication::applicationFilePath(), {dir.absolutePath(), childFlag});
-        ok &= process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit
-            && process.exitCode() == 0;
-    }
-    return ok ? 0 : 1;
+    return kelpie::test::renderAtScales(argc, argv, "render_screenshot_view",
+                                        QStringLiteral("screenshot-view-preview"),
+                                        renderAtProcessScale);
 }
