@@ -39,6 +39,16 @@ Appearance appearance(const QPalette& palette)
                                                                                 : Appearance::light;
 }
 
+QPalette palette(Appearance appearance)
+{
+    QPalette result(windowBackground.resolved(appearance), windowBackground.resolved(appearance));
+    const QColor text = label.resolved(appearance);
+    result.setColor(QPalette::WindowText, text);
+    result.setColor(QPalette::ButtonText, text);
+    result.setColor(QPalette::Text, text);
+    return result;
+}
+
 // The appearance belongs to the window a control is in, or to the nearest
 // view that was given a palette of its own; the palettes the toolkit keeps
 // per widget class must not decide it.

@@ -4,6 +4,7 @@
 
 #include <QColor>
 #include <QPainterPath>
+#include <QPalette>
 #include <QRectF>
 
 #include <functional>
@@ -52,6 +53,10 @@ extern const NamedColor systemRed;
 // ancestor, is dark. Widgets learn of a switch through a palette change.
 Appearance appearance(const QPalette& palette);
 Appearance appearance(const QWidget* widget);
+
+// A palette of the window background and label colours of `appearance`:
+// what a view is given to be drawn in one appearance whatever the desktop's.
+QPalette palette(Appearance appearance);
 
 // Sent to every widget when the application's palette or the desktop's theme
 // changes: the toolkit itself tells only the application object.

@@ -10,23 +10,6 @@
 #include <cmath>
 
 namespace kelpie::SelectionPreview {
-namespace {
-
-QPalette paletteFor(CoreAppearance::Appearance appearance)
-{
-    const auto pick = [appearance](const CoreAppearance::NamedColor& color) {
-        return color.resolved(appearance);
-    };
-    QPalette palette(pick(CoreAppearance::windowBackground),
-                     pick(CoreAppearance::windowBackground));
-    const QColor text = pick(CoreAppearance::label);
-    palette.setColor(QPalette::WindowText, text);
-    palette.setColor(QPalette::ButtonText, text);
-    palette.setColor(QPalette::Text, text);
-    return palette;
-}
-
-} // namespace
 
 std::unique_ptr<SelectionView> makeView(const QImage& frozen, const Options& options)
 {
@@ -35,7 +18,7 @@ std::unique_ptr<SelectionView> makeView(const QImage& frozen, const Options& opt
     if (frozen.isNull() || size.width < 1 || size.height < 1)
         return nullptr;
     auto view = std::make_unique<SelectionView>(frozen, size);
-    view->setPalette(paletteFor(options.appearance));
+    view->setPalette(CoreAppearance::palette(options.appearance));
     view->model().windowTargets = options.targets;
     if (options.selection)
         view->selectRegion(*options.selection);

@@ -9,20 +9,6 @@ namespace kelpie {
 
 namespace {
 
-QPalette paletteFor(CoreAppearance::Appearance appearance)
-{
-    const auto pick = [appearance](const CoreAppearance::NamedColor& color) {
-        return color.resolved(appearance);
-    };
-    QPalette palette(pick(CoreAppearance::windowBackground),
-                     pick(CoreAppearance::windowBackground));
-    const QColor text = pick(CoreAppearance::label);
-    palette.setColor(QPalette::WindowText, text);
-    palette.setColor(QPalette::ButtonText, text);
-    palette.setColor(QPalette::Text, text);
-    return palette;
-}
-
 // A suite that exists for one preview and is removed when it ends.
 class ScratchSuite {
 public:
@@ -68,7 +54,7 @@ QImage SettingsPreview::render(CoreAppearance::Appearance appearance, bool showE
             return showError ? std::optional(sampleError()) : std::nullopt;
         },
         [](bool) { return std::optional<QString>(); });
-    window.setPalette(paletteFor(appearance));
+    window.setPalette(CoreAppearance::palette(appearance));
     if (showError) {
         // The user records Ctrl+Shift+K, which is refused.
         ShortcutRecording& recorder = window.model().captureRecorder();
