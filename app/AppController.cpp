@@ -65,7 +65,7 @@ QImage cropOf(const QImage& image, const QRect& pixels)
 } // namespace
 
 AppController::AppController(Services services, QStringList arguments)
-    : m_arguments(std::move(arguments)),
+    : m_options(std::move(arguments)),
       m_captureService(std::move(services.capture)),
       m_preferences(std::move(services.preferences)),
       m_alerts(std::move(services.alerts)),
@@ -85,10 +85,7 @@ AppController::~AppController()
 
 std::optional<QString> AppController::argument(const QString& flag) const
 {
-    const auto found = std::find(m_arguments.begin(), m_arguments.end(), flag);
-    if (found == m_arguments.end() || std::next(found) == m_arguments.end())
-        return std::nullopt;
-    return *std::next(found);
+    return m_options.argument(flag);
 }
 
 void AppController::launch()
@@ -106,7 +103,7 @@ void AppController::launch()
     };
     updateHotkeyWarning(applyStoredShortcuts());
 
-    if (!m_fixture && m_arguments.contains(QStringLiteral("--capture-now")))
+    if (m_options.captureNow(m_fixture.has_value()))
         capture();
     watchScreens();
 }

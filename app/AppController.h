@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/LaunchOptions.h"
 #include "capture/DisplayCapture.h"
 #include "capture/WindowCapture.h"
 #include "geometry/Rect.h"
@@ -132,7 +133,7 @@ private:
     bool screenMatches(std::uint32_t displayID, const Rect& frame) const;
     Rect desktopFrame(const QScreen* screen) const;
 
-    QStringList m_arguments;
+    LaunchOptions m_options;
     std::shared_ptr<CaptureService> m_captureService;
     std::shared_ptr<AppPreferences> m_preferences;
     std::shared_ptr<AppAlerts> m_alerts;
