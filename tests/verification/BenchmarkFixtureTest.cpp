@@ -1,4 +1,4 @@
-#include "verify/BenchmarkFixture.h"
+#include "verification/BenchmarkFixture.h"
 
 #include <QFile>
 #include <QSet>

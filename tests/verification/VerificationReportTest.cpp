@@ -1,4 +1,4 @@
-#include "verify/VerificationReport.h"
+#include "verification/VerificationReport.h"
 
 #include <QDir>
 #include <QFile>

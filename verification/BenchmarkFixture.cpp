@@ -1,6 +1,6 @@
-#include "verify/BenchmarkFixture.h"
+#include "verification/BenchmarkFixture.h"
 
-#include "verify/VerificationReport.h"
+#include "verification/VerificationReport.h"
 
 #include <QColor>
 #include <QDir>

@@ -1,6 +1,6 @@
 // make_benchmark_fixtures DIR: writes the benchmark fixture set and its
 // manifest.json into DIR, for the benchmark modes' --benchmark-fixtures.
-#include "verify/BenchmarkFixture.h"
+#include "verification/BenchmarkFixture.h"
 
 #include <QGuiApplication>
 
