@@ -13,6 +13,8 @@
 #include "editor/ImageOutputs.h"
 #include "editor/ImageWindowGeometry.h"
 #include "editor/ImageWindowStatus.h"
+#include "editor/LiveTextOverlay.h"
+#include "editor/LiveTextSession.h"
 #include "editor/QtImageClipboard.h"
 #include "editor/ScreenshotStatus.h"
 #include "editor/ScreenshotView.h"
@@ -21,6 +23,8 @@
 #include "pin/PinLayout.h"
 #include "pin/PinSurface.h"
 #include "settings/AppPreferences.h"
+#include "text/TextAnalysis.h"
+#include "text/TextRecognizer.h"
 
 #include <QApplication>
 #include <QBoxLayout>
@@ -150,7 +154,8 @@ ImageWindow::ImageWindow(std::unique_ptr<AnnotationDocument> document, bool pinn
                          std::shared_ptr<AppPreferences> preferences,
                          std::optional<ScreenshotPresentation> screenshot,
                          std::optional<Rect> pinFrame, std::shared_ptr<ImageClipboard> clipboard,
-                         std::shared_ptr<SavePanel> savePanel)
+                         std::shared_ptr<SavePanel> savePanel,
+                         std::shared_ptr<TextRecognizer> recognizer)
     : m_mode(pinned           ? EditorMode::pinned
                  : screenshot ? EditorMode::screenshot
                               : EditorMode::plain),
@@ -172,6 +177,7 @@ ImageWindow::ImageWindow(std::unique_ptr<AnnotationDocument> document, bool pinn
     }
     m_parts->outputs
         = std::make_unique<ImageOutputs>(*this, m_clipboard, m_savePanel, m_preferences);
+    createLiveText(std::move(recognizer));
     installCallbacks();
     show();
 }
@@ -600,14 +606,7 @@ QString ImageWindow::imageDimensions() const
     return S::imageDimensions(base.width(), base.height());
 }
 
-QWidget* ImageWindow::overlay() const { return m_overlay.data(); }
-
-void ImageWindow::setOverlay(QWidget* layer)
-{
-    m_overlay = layer;
-    refitOverlay();
-    updateControls();
-}
+LiveTextOverlay* ImageWindow::overlay() const { return m_overlay; }
 
 bool ImageWindow::overlayVisible() const
 {
@@ -618,8 +617,9 @@ bool ImageWindow::overlayVisible() const
 QString ImageWindow::contextualStatus() const
 {
     // Whether text was found is said only once a result has arrived.
-    return S::contextualStatus(overlayVisible() && m_recognizedText.has_value(),
-                               m_recognizedText.value_or(QString()), imageDimensions());
+    const bool analysed = overlayVisible() && m_overlay->analysis() != nullptr;
+    return S::contextualStatus(analysed, analysed ? m_overlay->text() : QString(),
+                               imageDimensions());
 }
 
 bool ImageWindow::hidesRoutineStatus() const
@@ -652,7 +652,12 @@ bool ImageWindow::finishTextEditing()
     return m_canvas->model().finishTextEditing();
 }
 
-QString ImageWindow::selectedLiveText() const { return QString(); }
+QString ImageWindow::selectedLiveText() const
+{
+    if (!overlayVisible() || !m_overlay->hasActiveTextSelection())
+        return QString();
+    return m_overlay->selectedText();
+}
 
 void ImageWindow::setStatus(const QString& text)
 {
@@ -760,7 +765,8 @@ void ImageWindow::updateUndoRedo()
 
 void ImageWindow::updateCopyTitle()
 {
-    const QString title = S::copyButtonTitle(overlayVisible(), false, selectedLiveText());
+    const QString selected = selectedLiveText();
+    const QString title = S::copyButtonTitle(overlayVisible(), !selected.isEmpty(), selected);
     if (m_mode == EditorMode::plain)
         m_copyButton->setText(title);
     else if (isScreenshot())
@@ -817,9 +823,9 @@ void ImageWindow::layoutScreenshot()
 
 void ImageWindow::refitOverlay()
 {
-    if (QWidget* layer = overlay()) {
-        layer->setGeometry(m_canvas->rect());
-        layer->update();
+    if (m_overlay) {
+        m_overlay->setGeometry(m_canvas->rect());
+        m_overlay->setContentsRectNeedsUpdate();
     }
 }
 
@@ -923,6 +929,8 @@ void ImageWindow::cancelOperation()
     CanvasModel& model = m_canvas->model();
     if (m_screenshotView && m_screenshotView->cancelOperation()) {
         // A re-crop in progress went back to the region of before.
+    } else if (m_overlay && m_overlay->hasActiveTextSelection()) {
+        m_overlay->resetSelection();
     } else if (model.hasDraft()) {
         model.cancelGesture();
     } else if (model.tool() != AnnotationTool::select) {
@@ -1002,12 +1010,62 @@ void ImageWindow::pinImage() { m_parts->outputs->pinImage(); }
 
 // --- recognition ---------------------------------------------------------------
 
+void ImageWindow::createLiveText(std::shared_ptr<TextRecognizer> recognizer)
+{
+    if (!recognizer)
+        return;
+    // The overlay lies over the canvas and answers for it: text can be
+    // selected where the canvas itself would not take the press.
+    AnnotationCanvas* canvas = m_canvas;
+    m_overlay = new LiveTextOverlay(canvas);
+    m_overlay->contentsRect
+        = [canvas] { return canvas->widgetRect(canvas->model().contentRect()); };
+    m_overlay->shouldBegin
+        = [canvas](QPointF point) { return canvas->model().canSelectText(canvas->viewPoint(point)); };
+    const auto weak = weakly();
+    connect(m_overlay, &LiveTextOverlay::textSelectionChanged, this,
+            [weak] { weak([](ImageWindow& w) { w.updateCopyTitle(); }); });
+
+    m_liveText = new LiveTextSession(*m_parts->document,
+                                     LiveTextSession::engine(std::move(recognizer)), this);
+    m_liveText->gestureInProgress = [weak] {
+        bool drafting = false;
+        weak([&](ImageWindow& w) { drafting = w.hasDraft(); });
+        return drafting;
+    };
+    m_liveText->composite = [weak] {
+        QImage image;
+        weak([&](ImageWindow& w) { image = w.m_canvas->model().previewImage(); });
+        return image;
+    };
+    m_liveText->onClearAnalysis = [weak] {
+        weak([](ImageWindow& w) { w.m_overlay->setAnalysis(nullptr, QSize()); });
+    };
+    m_liveText->onStatus
+        = [weak](const QString& status) { weak([&](ImageWindow& w) { w.setStatus(status); }); };
+    m_liveText->onUpdateControls = [weak] { weak([](ImageWindow& w) { w.updateControls(); }); };
+    m_liveText->onAnalysis = [weak](std::shared_ptr<const TextAnalysis> analysis, QSize size) {
+        weak([&](ImageWindow& w) { w.showAnalysis(std::move(analysis), size); });
+    };
+}
+
+void ImageWindow::showAnalysis(std::shared_ptr<const TextAnalysis> analysis, QSize imageSize)
+{
+    m_overlay->setAnalysis(std::move(analysis), imageSize);
+    m_overlay->setContentsRectNeedsUpdate();
+    updateCopyTitle();
+    setStatus(contextualStatus());
+}
+
 void ImageWindow::invalidateRecognition()
 {
     ++m_generation;
-    m_recognizedText.reset();
-    // Until a recognition engine is attached nothing is recognised, so the
-    // status says what is known instead of promising text.
+    if (m_liveText) {
+        m_liveText->invalidateRecognition();
+        return;
+    }
+    // Without a recogniser nothing is recognised, so the status says what
+    // is known instead of promising text.
     if (hasDraft() || inTransaction())
         setStatus(S::editingInProgress);
     else
@@ -1015,16 +1073,32 @@ void ImageWindow::invalidateRecognition()
     updateControls();
 }
 
-void ImageWindow::recognize() { invalidateRecognition(); }
-
-bool ImageWindow::applyRecognition(int generation, const QString& text)
+void ImageWindow::recognize()
 {
-    if (m_closed || generation != m_generation)
-        return false;
-    m_recognizedText = text;
+    if (!m_liveText) {
+        invalidateRecognition();
+        return;
+    }
+    ++m_generation;
+    m_liveText->recognize();
+}
+
+void ImageWindow::copySelectedText() { m_parts->outputs->copySelectedText(selectedLiveText()); }
+
+void ImageWindow::copyAllText()
+{
+    m_parts->outputs->copyAllText(m_overlay ? m_overlay->text() : QString());
+}
+
+void ImageWindow::selectAll()
+{
+    if (overlayVisible() && !m_overlay->text().isEmpty())
+        m_overlay->setSelectedRanges({{0, m_overlay->text().size()}});
     updateCopyTitle();
-    setStatus(contextualStatus());
-    return true;
+    if (isScreenshot())
+        layoutScreenshot();
+    else if (isPinned())
+        layoutPin();
 }
 
 // --- display changes -----------------------------------------------------------
@@ -1078,8 +1152,10 @@ void ImageWindow::windowWillClose()
     controls().suspendColorWell();
     m_closed = true;
     ++m_generation;
-    m_recognizedText.reset();
-    m_overlay = nullptr;
+    // The recognised text goes with the window: tasks cancelled, results
+    // dropped, the overlay emptied.
+    if (m_liveText)
+        m_liveText->close();
     m_parts->document->onChange = nullptr;
     if (onClose) {
         // The owner may destroy this window from inside the callback.
