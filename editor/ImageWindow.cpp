@@ -30,6 +30,7 @@
 #include <QBoxLayout>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -532,8 +533,21 @@ void ImageWindow::installCallbacks()
         });
         return handled;
     };
+    window->handleMenuKey = [weak](const QKeyEvent& event, bool textViewFocused) {
+        bool handled = false;
+        weak([&](ImageWindow& w) {
+            handled = w.performKeyCommand(
+                ImageWindowKeys::command(event.key(), event.modifiers(), textViewFocused));
+        });
+        return handled;
+    };
     if (m_pinSurface)
         m_pinSurface->onLayout = [weak] { weak([](ImageWindow& w) { w.layoutPin(); }); };
+    // Right presses over the overlay come through to the canvas too.
+    m_canvas->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_canvas, &QWidget::customContextMenuRequested, this, [weak](const QPoint& at) {
+        weak([&](ImageWindow& w) { w.showContextMenu(at); });
+    });
 
     // The window's delegate: close, move, resize and key changes.
     window->installEventFilter(this);
@@ -1099,6 +1113,110 @@ void ImageWindow::selectAll()
         layoutScreenshot();
     else if (isPinned())
         layoutPin();
+}
+
+// --- menus and keys ------------------------------------------------------------
+
+ImageWindowMenu::State ImageWindow::menuState() const
+{
+    ImageWindowMenu::State state;
+    state.closed = m_closed;
+    state.pinned = isPinned();
+    state.screenshot = isScreenshot();
+    state.gesture = hasDraft();
+    state.transaction = inTransaction();
+    state.hasComposite = composite().has_value();
+    state.overlayVisible = overlayVisible();
+    if (m_overlay) {
+        state.fullText = m_overlay->text();
+        state.selectedText = m_overlay->selectedText();
+    }
+    state.canUndo = m_parts->document->canUndo();
+    state.canRedo = m_parts->document->canRedo();
+    state.alpha = m_opacity;
+    return state;
+}
+
+bool ImageWindow::validateMenuItem(ImageWindowMenu::Action action) const
+{
+    return ImageWindowMenu::enabled(action, menuState());
+}
+
+QMenu* ImageWindow::makeContextMenu()
+{
+    auto* menu = new QMenu(m_parts->window.get());
+    const ImageWindowMenu::State state = menuState();
+    const auto weak = weakly();
+    const std::function<void(QMenu*, const QList<ImageWindowMenu::Item>&)> fill
+        = [&](QMenu* into, const QList<ImageWindowMenu::Item>& items) {
+              for (const ImageWindowMenu::Item& item : items) {
+                  if (item.separator) {
+                      into->addSeparator();
+                  } else if (!item.submenu.isEmpty()) {
+                      fill(into->addMenu(item.title), item.submenu);
+                  } else {
+                      QAction* action = into->addAction(item.title);
+                      action->setEnabled(ImageWindowMenu::enabled(item.action, state));
+                      if (item.action == ImageWindowMenu::Action::opacityPreset) {
+                          action->setCheckable(true);
+                          action->setChecked(ImageWindowMenu::checked(item, state));
+                      }
+                      connect(action, &QAction::triggered, this,
+                              [weak, which = item.action, tag = item.tag] {
+                                  weak([&](ImageWindow& w) { w.perform(which, tag); });
+                              });
+                  }
+              }
+          };
+    fill(menu, ImageWindowMenu::items(state));
+    return menu;
+}
+
+void ImageWindow::showContextMenu(const QPoint& at)
+{
+    QMenu* menu = makeContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(m_canvas->mapToGlobal(at));
+}
+
+void ImageWindow::perform(ImageWindowMenu::Action action, int tag)
+{
+    using Action = ImageWindowMenu::Action;
+    // Undo and redo of the text being typed follow its own history.
+    const bool typedHistory = (action == Action::undo || action == Action::redo) && textBeingTyped();
+    if (!typedHistory && !validateMenuItem(action))
+        return;
+    switch (action) {
+    case Action::copySelectedText: copySelectedText(); break;
+    case Action::copyAllText: copyAllText(); break;
+    case Action::selectAll: selectAll(); break;
+    case Action::copyImage: copyImage(); break;
+    case Action::saveImage:
+    case Action::saveDocument: saveImage(); break;
+    case Action::pinImage: pinImage(); break;
+    case Action::opacityPreset: opacityPreset(tag); break;
+    case Action::undo: undo(); break;
+    case Action::redo: redo(); break;
+    case Action::other: break;
+    }
+}
+
+bool ImageWindow::performKeyCommand(ImageWindowKeys::Command command)
+{
+    using Command = ImageWindowKeys::Command;
+    using Action = ImageWindowMenu::Action;
+    switch (command) {
+    case Command::none: return false;
+    // Copy is always enabled: it says itself why it cannot copy.
+    case Command::copy: copy(); return true;
+    case Command::copyAllText: perform(Action::copyAllText); return true;
+    case Command::selectAll: perform(Action::selectAll); return true;
+    case Command::saveDocument: perform(Action::saveDocument); return true;
+    case Command::pinImage: perform(Action::pinImage); return true;
+    case Command::undo: perform(Action::undo); return true;
+    case Command::redo: perform(Action::redo); return true;
+    }
+    return false;
 }
 
 // --- display changes -----------------------------------------------------------

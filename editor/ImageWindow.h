@@ -3,6 +3,8 @@
 #include "editor/ControlSymbol.h"
 #include "editor/EditorMode.h"
 #include "editor/ImageWindowDrag.h"
+#include "editor/ImageWindowKeys.h"
+#include "editor/ImageWindowMenu.h"
 #include "editor/OutputHost.h"
 #include "editor/ScreenshotChromeLayout.h"
 #include "editor/ScreenshotPresentation.h"
@@ -19,6 +21,7 @@
 #include <optional>
 
 class QAbstractButton;
+class QMenu;
 class QMouseEvent;
 class QScreen;
 class QTimer;
@@ -172,6 +175,17 @@ public:
     // Selects the whole recognised text while the overlay shows it.
     void selectAll();
 
+    // --- menus and keys ------------------------------------------------------
+    // The window as its menus see it.
+    ImageWindowMenu::State menuState() const;
+    bool validateMenuItem(ImageWindowMenu::Action action) const;
+    // A new context menu for the canvas, owned by the caller.
+    QMenu* makeContextMenu();
+    // Runs a menu command as its item would, if it is enabled.
+    void perform(ImageWindowMenu::Action action, int tag = 0);
+    // Runs the command of a key equivalent; false when there is none.
+    bool performKeyCommand(ImageWindowKeys::Command command);
+
     // --- OutputHost ----------------------------------------------------------
     bool isAdjusting() const override;
     bool hasDraft() const override;
@@ -221,6 +235,7 @@ private:
     void layoutScreenshot();
     void refitOverlay();
     void createLiveText(std::shared_ptr<TextRecognizer> recognizer);
+    void showContextMenu(const QPoint& at);
     void showAnalysis(std::shared_ptr<const TextAnalysis> analysis, QSize imageSize);
     void backgroundDrag(QMouseEvent* event);
     ScreenshotChromeParts chromeParts() const;

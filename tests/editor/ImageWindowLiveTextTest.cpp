@@ -2,11 +2,18 @@
 
 #include "ImageWindowFixture.h"
 #include "LiveTextFixture.h"
+#include "canvas/AnnotationTextView.h"
 #include "editor/ImageOutputs.h"
 #include "editor/LiveTextOverlay.h"
 #include "editor/LiveTextSession.h"
 #include "tests/support/EventLoopWait.h"
 
+#include <QAction>
+#include <QInputMethodEvent>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QTextDocument>
 #include <QThreadPool>
 
 #include <gtest/gtest.h>
@@ -266,4 +273,167 @@ TEST_F(LiveTextWindowTest, PinnedWindowsReadTheirTextToo)
     const QRectF word = window->overlay()->widgetRect(
         Rect(scene.visible.x(), scene.visible.y(), scene.visible.width(), scene.visible.height()));
     EXPECT_TRUE(window->overlay()->shouldBegin(word.center()));
+}
+
+// --- menus and keys ------------------------------------------------------------
+
+namespace {
+
+QStringList menuTitles(QMenu& menu)
+{
+    QStringList titles;
+    for (QAction* action : menu.actions())
+        titles.append(action->isSeparator() ? QStringLiteral("-") : action->text());
+    return titles;
+}
+
+QAction* menuAction(QMenu& menu, const QString& title)
+{
+    for (QAction* action : menu.actions()) {
+        if (action->text() == title)
+            return action;
+        if (action->menu()) {
+            if (QAction* inner = menuAction(*action->menu(), title))
+                return inner;
+        }
+    }
+    return nullptr;
+}
+
+// A key press as the window's focused canvas receives it.
+void pressKey(ImageWindow& window, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
+              const QString& text = QString())
+{
+    QKeyEvent event(QEvent::KeyPress, key, modifiers, text);
+    QWidget* target = QApplication::focusWidget();
+    if (!target || target->window() != window.window())
+        target = window.canvas();
+    QApplication::sendEvent(target, &event);
+}
+
+} // namespace
+
+TEST_F(LiveTextWindowTest, ContextMenuOffersTheTextAndItsCommandsWork)
+{
+    openScene();
+    settle();
+    std::unique_ptr<QMenu> menu(window->makeContextMenu());
+    EXPECT_EQ(menuTitles(*menu),
+              (QStringList{QStringLiteral("复制全部文字"), QStringLiteral("-"),
+                           QStringLiteral("复制图片"), QStringLiteral("保存图片…"),
+                           QStringLiteral("钉住")}));
+    menuAction(*menu, QStringLiteral("复制全部文字"))->trigger();
+    EXPECT_EQ(clipboard->texts, QStringList{overlayText()});
+
+    window->overlay()->setSelectedRanges({{0, secret.size()}});
+    menu.reset(window->makeContextMenu());
+    ASSERT_NE(menuAction(*menu, QStringLiteral("复制文字")), nullptr);
+    menuAction(*menu, QStringLiteral("复制文字"))->trigger();
+    EXPECT_EQ(clipboard->texts.last(), secret);
+}
+
+TEST_F(LiveTextWindowTest, PinMenuSelectsTextAndChecksTheOpacityInUse)
+{
+    openScene(true);
+    settle();
+    window->opacityPreset(50);
+    std::unique_ptr<QMenu> menu(window->makeContextMenu());
+    EXPECT_EQ(menuTitles(*menu),
+              (QStringList{QStringLiteral("全选文字"), QStringLiteral("-"),
+                           QStringLiteral("复制图片"), QStringLiteral("保存图片…"),
+                           QStringLiteral("透明度")}));
+    for (const QString& title : {QStringLiteral("100%"), QStringLiteral("75%"),
+                                 QStringLiteral("50%"), QStringLiteral("25%")}) {
+        QAction* preset = menuAction(*menu, title);
+        ASSERT_NE(preset, nullptr) << title.toStdString();
+        EXPECT_EQ(preset->isChecked(), title == QStringLiteral("50%")) << title.toStdString();
+    }
+    menuAction(*menu, QStringLiteral("75%"))->trigger();
+    EXPECT_DOUBLE_EQ(window->opacity(), 0.75);
+    menuAction(*menu, QStringLiteral("全选文字"))->trigger();
+    EXPECT_EQ(window->selectedLiveText(), overlayText());
+}
+
+TEST_F(ImageWindowTest, OutputItemsAreDisabledMidDragAndAfterClose)
+{
+    open(300, 200, false);
+    const auto enabled = [this](const QString& title) {
+        std::unique_ptr<QMenu> menu(window->makeContextMenu());
+        QAction* action = menuAction(*menu, title);
+        return action != nullptr && action->isEnabled();
+    };
+    const QStringList outputs{QStringLiteral("复制图片"), QStringLiteral("保存图片…"),
+                              QStringLiteral("钉住")};
+    for (const QString& title : outputs)
+        EXPECT_TRUE(enabled(title)) << title.toStdString();
+    beginDrag();
+    for (const QString& title : outputs)
+        EXPECT_FALSE(enabled(title)) << "mid-drag: " << title.toStdString();
+    model().cancelGesture();
+    window->close();
+    for (const QString& title : outputs)
+        EXPECT_FALSE(enabled(title)) << "after close: " << title.toStdString();
+    // A disabled command does nothing when asked for anyway.
+    window->perform(ImageWindowMenu::Action::pinImage);
+    EXPECT_TRUE(pinRequests.empty());
+}
+
+TEST_F(LiveTextWindowTest, CommandKeysReachTheWindow)
+{
+    openScene();
+    settle();
+    pressKey(*window, Qt::Key_A, Qt::ControlModifier, QStringLiteral("\x01"));
+    EXPECT_EQ(window->selectedLiveText(), overlayText());
+    // Caps Lock on: the key still is C.
+    pressKey(*window, Qt::Key_C, Qt::ControlModifier, QStringLiteral("C"));
+    EXPECT_EQ(clipboard->texts, QStringList{overlayText()});
+    EXPECT_FALSE(window->isClosed());
+    // Escape clears the selection, and only that.
+    pressKey(*window, Qt::Key_Escape);
+    EXPECT_FALSE(window->overlay()->hasActiveTextSelection());
+    EXPECT_FALSE(window->isClosed());
+
+    // Ctrl+Z and Ctrl+Shift+Z walk the document's history.
+    commitObjects({maskOver(scene.secret, scene.height(), MaskEffect::solid)});
+    pressKey(*window, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(window->document().state().objects.isEmpty());
+    pressKey(*window, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(window->document().state().objects.size(), 1);
+    // Ctrl+C without a selection copies the picture and closes the plain editor.
+    pressKey(*window, Qt::Key_C, Qt::ControlModifier, QStringLiteral("c"));
+    EXPECT_EQ(clipboard->pngs.size(), 1u);
+    EXPECT_TRUE(window->isClosed());
+}
+
+TEST_F(ImageWindowTest, UndoWhileTypingFollowsTheTextAndWaitsForTheInputMethod)
+{
+    open(300, 200, false);
+    addObject();
+    model().chooseTool(AnnotationTool::text);
+    const Rect content = model().contentRect();
+    model().pointerDown({content.midX(), content.midY()}, 1);
+    model().pointerUp();
+    AnnotationTextView* view = window->canvas()->textEditor();
+    ASSERT_NE(view, nullptr);
+    view->setFocus();
+    QInputMethodEvent typed;
+    typed.setCommitString(QStringLiteral("今天"));
+    QApplication::sendEvent(view, &typed);
+    ASSERT_EQ(view->text(), QStringLiteral("今天"));
+
+    // A composition is open: Ctrl+Z changes nothing, not even the document.
+    QInputMethodEvent composing(QStringLiteral("xiawu"), {});
+    QApplication::sendEvent(view, &composing);
+    ASSERT_TRUE(view->composing());
+    pressKey(*window, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(view->text(), QStringLiteral("今天"));
+    EXPECT_EQ(window->document().state().objects.size(), 1);
+
+    // Confirmed: Ctrl+Z undoes the typing, and the document stays as it was.
+    QInputMethodEvent cleared;
+    QApplication::sendEvent(view, &cleared);
+    ASSERT_FALSE(view->composing());
+    pressKey(*window, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(view->text().isEmpty());
+    EXPECT_EQ(window->document().state().objects.size(), 1);
 }
