@@ -72,6 +72,7 @@ AppController::AppController(Services services, QStringList arguments)
       m_clipboard(std::move(services.clipboard)),
       m_pointer(std::move(services.pointer)),
       m_trayWanted(services.tray),
+      m_makeTextRecognizer(std::move(services.textRecognizer)),
       m_hotkeys(std::move(services.hotkeys)),
       m_self(std::make_shared<AppController*>(this))
 {
@@ -416,7 +417,7 @@ ImageWindow* AppController::showDocument(std::unique_ptr<AnnotationDocument> doc
 {
     const QUuid id = QUuid::createUuid();
     auto* window = new ImageWindow(std::move(document), pinned, preferences, screenshot, pinFrame,
-                                   m_clipboard);
+                                   m_clipboard, nullptr, textRecognizer());
     const Weak self = m_self;
     QPointer<ImageWindow> weakWindow(window);
     window->onClose = [self, id, weakWindow] {
@@ -442,6 +443,14 @@ ImageWindow* AppController::showDocument(std::unique_ptr<AnnotationDocument> doc
     m_imageWindows[id] = window;
     Q_EMIT documentShown(window);
     return window;
+}
+
+std::shared_ptr<TextRecognizer> AppController::textRecognizer()
+{
+    // One recogniser for the process: its models load once and stay.
+    if (!m_textRecognizer && m_makeTextRecognizer)
+        m_textRecognizer = m_makeTextRecognizer();
+    return m_textRecognizer;
 }
 
 bool AppController::reselect(const QUuid& id, const ScreenshotPresentation& screenshot,

@@ -32,6 +32,7 @@ class AppPreferences;
 class AppTray;
 class ImageClipboard;
 class SettingsWindow;
+class TextRecognizer;
 struct ScreenshotPresentation;
 
 // The spine of the program: the tray menu and the hot keys start a capture
@@ -56,6 +57,9 @@ public:
         std::function<QPoint()> pointer;
         // False where no tray can exist (tests on the offscreen platform).
         bool tray = true;
+        // Makes the one text recogniser that every editor and pin shares,
+        // when the first of them opens; unset means no live text.
+        std::function<std::shared_ptr<TextRecognizer>()> textRecognizer;
     };
 
     AppController(Services services, QStringList arguments);
@@ -132,6 +136,7 @@ private:
     std::vector<ImageWindow*> openWindows() const;
     bool screenMatches(std::uint32_t displayID, const Rect& frame) const;
     Rect desktopFrame(const QScreen* screen) const;
+    std::shared_ptr<TextRecognizer> textRecognizer();
 
     LaunchOptions m_options;
     std::shared_ptr<CaptureService> m_captureService;
@@ -140,6 +145,8 @@ private:
     std::shared_ptr<ImageClipboard> m_clipboard;
     std::function<QPoint()> m_pointer;
     bool m_trayWanted;
+    std::function<std::shared_ptr<TextRecognizer>()> m_makeTextRecognizer;
+    std::shared_ptr<TextRecognizer> m_textRecognizer;
 
     std::unique_ptr<AppTray> m_tray;
     // Owned; the overlay never closes itself.

@@ -6,6 +6,7 @@
 #include "app/SessionStart.h"
 #include "editor/QtImageClipboard.h"
 #include "platform/DBusSingleInstance.h"
+#include "platform/TesseractTextRecognizer.h"
 #include "platform/X11CaptureService.h"
 #include "platform/X11HotkeyService.h"
 #include "settings/AppPreferences.h"
@@ -116,6 +117,7 @@ int main(int argc, char* argv[])
     services.alerts = std::make_shared<MessageBoxAlerts>();
     services.clipboard = std::make_shared<QtImageClipboard>();
     services.pointer = [] { return QCursor::pos(); };
+    services.textRecognizer = [] { return std::make_shared<TesseractTextRecognizer>(); };
     AppController controller(std::move(services), options.arguments());
 
     const std::optional<QImage> fixture = loadFixture(options);

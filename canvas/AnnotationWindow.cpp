@@ -39,16 +39,20 @@ bool AnnotationWindow::textViewHasFocus() const
 
 bool AnnotationWindow::handleKeyEquivalent(const QKeyEvent& event)
 {
-    if (QApplication::activeModalWidget() != nullptr || textViewHasFocus())
+    if (QApplication::activeModalWidget() != nullptr)
         return false;
-    if ((event.modifiers() & commandKeys) == Qt::ControlModifier && event.key() == Qt::Key_C
-        && copyScreenshotSelection) {
-        copyScreenshotSelection();
-        return true;
+    const bool textView = textViewHasFocus();
+    if (!textView) {
+        if ((event.modifiers() & commandKeys) == Qt::ControlModifier && event.key() == Qt::Key_C
+            && copyScreenshotSelection) {
+            copyScreenshotSelection();
+            return true;
+        }
+        if (copiesScreenshotOnReturn && isScreenshotReturn(event) && handleCanvasKey
+            && handleCanvasKey(event))
+            return true;
     }
-    if (copiesScreenshotOnReturn && isScreenshotReturn(event) && handleCanvasKey)
-        return handleCanvasKey(event);
-    return false;
+    return handleMenuKey && handleMenuKey(event, textView);
 }
 
 bool AnnotationWindow::eventFilter(QObject* watched, QEvent* event)
@@ -70,6 +74,11 @@ void AnnotationWindow::keyPressEvent(QKeyEvent* event)
         return;
     }
     if (handleCanvasKey && handleCanvasKey(*event))
+        return;
+    // A key that nothing in the window took, also when no control has the
+    // focus, may still be a menu command.
+    if (QApplication::activeModalWidget() == nullptr && handleMenuKey
+        && handleMenuKey(*event, textViewHasFocus()))
         return;
     QWidget::keyPressEvent(event);
 }

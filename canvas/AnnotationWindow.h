@@ -26,6 +26,10 @@ public:
     bool copiesScreenshotOnReturn = false;
     // Ctrl+C copies the screenshot.
     std::function<void()> copyScreenshotSelection;
+    // Offers a key to the host's menu commands (undo, select all...) after
+    // the keys above; `textViewFocused` says whether a text view has the
+    // focus, which keeps most of them for itself. True means handled.
+    std::function<bool(const QKeyEvent& event, bool textViewFocused)> handleMenuKey;
 
     // Return or keypad Enter with none of Shift, Ctrl, Alt and Meta held.
     static bool isScreenshotReturn(const QKeyEvent& event);

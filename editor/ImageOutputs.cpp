@@ -15,6 +15,8 @@ const QString ImageOutputs::encodingFailedMessage = QStringLiteral("图片编码
 const QString ImageOutputs::copyFailedMessage = QStringLiteral("复制失败，请重试");
 const QString ImageOutputs::imageCopiedMessage = QStringLiteral("图片已复制");
 const QString ImageOutputs::textCopiedMessage = QStringLiteral("文字已复制");
+const QString ImageOutputs::selectTextFirstMessage = QStringLiteral("请先选择文字");
+const QString ImageOutputs::noTextMessage = QStringLiteral("当前没有可复制文字");
 const QString ImageOutputs::imageSavedMessage = QStringLiteral("图片已保存");
 const QString ImageOutputs::saveFailedMessage
     = QStringLiteral("保存失败，请检查目录权限与可用空间");
@@ -95,6 +97,24 @@ void ImageOutputs::copy()
     // The screenshot editor stays open for ⌘C; the plain editor closes after
     // an image copy; a pinned window never closes itself.
     writeImageToClipboard(!m_host.isScreenshot());
+}
+
+void ImageOutputs::copySelectedText(const QString& selected)
+{
+    if (m_host.hasDraft() || m_host.inTransaction() || selected.isEmpty()) {
+        m_host.setStatus(selectTextFirstMessage);
+        return;
+    }
+    writeTextToClipboard(selected);
+}
+
+void ImageOutputs::copyAllText(const QString& fullText)
+{
+    if (m_host.hasDraft() || m_host.inTransaction() || fullText.isEmpty()) {
+        m_host.setStatus(noTextMessage);
+        return;
+    }
+    writeTextToClipboard(fullText);
 }
 
 void ImageOutputs::toolbarCopy()

@@ -32,6 +32,8 @@ public:
     static const QString textCopiedMessage;      // "文字已复制"
     static const QString imageSavedMessage;      // "图片已保存"
     static const QString saveFailedMessage; // "保存失败，请检查目录权限与可用空间"
+    static const QString selectTextFirstMessage; // "请先选择文字"
+    static const QString noTextMessage;          // "当前没有可复制文字"
 
     ImageOutputs(OutputHost& host, std::shared_ptr<ImageClipboard> clipboard,
                  std::shared_ptr<SavePanel> savePanel, std::shared_ptr<AppPreferences> preferences);
@@ -59,6 +61,11 @@ public:
     // Opens the save dialog; the write happens when it is accepted.
     void saveImage();
     void pinImage();
+    // Live text to the clipboard as plain text, never while a gesture or a
+    // transaction is in progress: the overlay's selection (`selected`, empty
+    // when the overlay is hidden) or its whole text.
+    void copySelectedText(const QString& selected);
+    void copyAllText(const QString& fullText);
 
     // A save dialog opened by saveImage() is still showing.
     bool saveDialogOpen() const { return m_saveDialogOpen; }

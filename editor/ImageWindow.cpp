@@ -13,6 +13,8 @@
 #include "editor/ImageOutputs.h"
 #include "editor/ImageWindowGeometry.h"
 #include "editor/ImageWindowStatus.h"
+#include "editor/LiveTextOverlay.h"
+#include "editor/LiveTextSession.h"
 #include "editor/QtImageClipboard.h"
 #include "editor/ScreenshotStatus.h"
 #include "editor/ScreenshotView.h"
@@ -21,11 +23,14 @@
 #include "pin/PinLayout.h"
 #include "pin/PinSurface.h"
 #include "settings/AppPreferences.h"
+#include "text/TextAnalysis.h"
+#include "text/TextRecognizer.h"
 
 #include <QApplication>
 #include <QBoxLayout>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -150,7 +155,8 @@ ImageWindow::ImageWindow(std::unique_ptr<AnnotationDocument> document, bool pinn
                          std::shared_ptr<AppPreferences> preferences,
                          std::optional<ScreenshotPresentation> screenshot,
                          std::optional<Rect> pinFrame, std::shared_ptr<ImageClipboard> clipboard,
-                         std::shared_ptr<SavePanel> savePanel)
+                         std::shared_ptr<SavePanel> savePanel,
+                         std::shared_ptr<TextRecognizer> recognizer)
     : m_mode(pinned           ? EditorMode::pinned
                  : screenshot ? EditorMode::screenshot
                               : EditorMode::plain),
@@ -172,6 +178,7 @@ ImageWindow::ImageWindow(std::unique_ptr<AnnotationDocument> document, bool pinn
     }
     m_parts->outputs
         = std::make_unique<ImageOutputs>(*this, m_clipboard, m_savePanel, m_preferences);
+    createLiveText(std::move(recognizer));
     installCallbacks();
     show();
 }
@@ -526,8 +533,21 @@ void ImageWindow::installCallbacks()
         });
         return handled;
     };
+    window->handleMenuKey = [weak](const QKeyEvent& event, bool textViewFocused) {
+        bool handled = false;
+        weak([&](ImageWindow& w) {
+            handled = w.performKeyCommand(
+                ImageWindowKeys::command(event.key(), event.modifiers(), textViewFocused));
+        });
+        return handled;
+    };
     if (m_pinSurface)
         m_pinSurface->onLayout = [weak] { weak([](ImageWindow& w) { w.layoutPin(); }); };
+    // Right presses over the overlay come through to the canvas too.
+    m_canvas->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_canvas, &QWidget::customContextMenuRequested, this, [weak](const QPoint& at) {
+        weak([&](ImageWindow& w) { w.showContextMenu(at); });
+    });
 
     // The window's delegate: close, move, resize and key changes.
     window->installEventFilter(this);
@@ -600,14 +620,7 @@ QString ImageWindow::imageDimensions() const
     return S::imageDimensions(base.width(), base.height());
 }
 
-QWidget* ImageWindow::overlay() const { return m_overlay.data(); }
-
-void ImageWindow::setOverlay(QWidget* layer)
-{
-    m_overlay = layer;
-    refitOverlay();
-    updateControls();
-}
+LiveTextOverlay* ImageWindow::overlay() const { return m_overlay; }
 
 bool ImageWindow::overlayVisible() const
 {
@@ -618,8 +631,9 @@ bool ImageWindow::overlayVisible() const
 QString ImageWindow::contextualStatus() const
 {
     // Whether text was found is said only once a result has arrived.
-    return S::contextualStatus(overlayVisible() && m_recognizedText.has_value(),
-                               m_recognizedText.value_or(QString()), imageDimensions());
+    const bool analysed = overlayVisible() && m_overlay->analysis() != nullptr;
+    return S::contextualStatus(analysed, analysed ? m_overlay->text() : QString(),
+                               imageDimensions());
 }
 
 bool ImageWindow::hidesRoutineStatus() const
@@ -652,7 +666,12 @@ bool ImageWindow::finishTextEditing()
     return m_canvas->model().finishTextEditing();
 }
 
-QString ImageWindow::selectedLiveText() const { return QString(); }
+QString ImageWindow::selectedLiveText() const
+{
+    if (!overlayVisible() || !m_overlay->hasActiveTextSelection())
+        return QString();
+    return m_overlay->selectedText();
+}
 
 void ImageWindow::setStatus(const QString& text)
 {
@@ -760,7 +779,8 @@ void ImageWindow::updateUndoRedo()
 
 void ImageWindow::updateCopyTitle()
 {
-    const QString title = S::copyButtonTitle(overlayVisible(), false, selectedLiveText());
+    const QString selected = selectedLiveText();
+    const QString title = S::copyButtonTitle(overlayVisible(), !selected.isEmpty(), selected);
     if (m_mode == EditorMode::plain)
         m_copyButton->setText(title);
     else if (isScreenshot())
@@ -817,9 +837,9 @@ void ImageWindow::layoutScreenshot()
 
 void ImageWindow::refitOverlay()
 {
-    if (QWidget* layer = overlay()) {
-        layer->setGeometry(m_canvas->rect());
-        layer->update();
+    if (m_overlay) {
+        m_overlay->setGeometry(m_canvas->rect());
+        m_overlay->setContentsRectNeedsUpdate();
     }
 }
 
@@ -923,6 +943,8 @@ void ImageWindow::cancelOperation()
     CanvasModel& model = m_canvas->model();
     if (m_screenshotView && m_screenshotView->cancelOperation()) {
         // A re-crop in progress went back to the region of before.
+    } else if (m_overlay && m_overlay->hasActiveTextSelection()) {
+        m_overlay->resetSelection();
     } else if (model.hasDraft()) {
         model.cancelGesture();
     } else if (model.tool() != AnnotationTool::select) {
@@ -1002,12 +1024,62 @@ void ImageWindow::pinImage() { m_parts->outputs->pinImage(); }
 
 // --- recognition ---------------------------------------------------------------
 
+void ImageWindow::createLiveText(std::shared_ptr<TextRecognizer> recognizer)
+{
+    if (!recognizer)
+        return;
+    // The overlay lies over the canvas and answers for it: text can be
+    // selected where the canvas itself would not take the press.
+    AnnotationCanvas* canvas = m_canvas;
+    m_overlay = new LiveTextOverlay(canvas);
+    m_overlay->contentsRect
+        = [canvas] { return canvas->widgetRect(canvas->model().contentRect()); };
+    m_overlay->shouldBegin
+        = [canvas](QPointF point) { return canvas->model().canSelectText(canvas->viewPoint(point)); };
+    const auto weak = weakly();
+    connect(m_overlay, &LiveTextOverlay::textSelectionChanged, this,
+            [weak] { weak([](ImageWindow& w) { w.updateCopyTitle(); }); });
+
+    m_liveText = new LiveTextSession(*m_parts->document,
+                                     LiveTextSession::engine(std::move(recognizer)), this);
+    m_liveText->gestureInProgress = [weak] {
+        bool drafting = false;
+        weak([&](ImageWindow& w) { drafting = w.hasDraft(); });
+        return drafting;
+    };
+    m_liveText->composite = [weak] {
+        QImage image;
+        weak([&](ImageWindow& w) { image = w.m_canvas->model().previewImage(); });
+        return image;
+    };
+    m_liveText->onClearAnalysis = [weak] {
+        weak([](ImageWindow& w) { w.m_overlay->setAnalysis(nullptr, QSize()); });
+    };
+    m_liveText->onStatus
+        = [weak](const QString& status) { weak([&](ImageWindow& w) { w.setStatus(status); }); };
+    m_liveText->onUpdateControls = [weak] { weak([](ImageWindow& w) { w.updateControls(); }); };
+    m_liveText->onAnalysis = [weak](std::shared_ptr<const TextAnalysis> analysis, QSize size) {
+        weak([&](ImageWindow& w) { w.showAnalysis(std::move(analysis), size); });
+    };
+}
+
+void ImageWindow::showAnalysis(std::shared_ptr<const TextAnalysis> analysis, QSize imageSize)
+{
+    m_overlay->setAnalysis(std::move(analysis), imageSize);
+    m_overlay->setContentsRectNeedsUpdate();
+    updateCopyTitle();
+    setStatus(contextualStatus());
+}
+
 void ImageWindow::invalidateRecognition()
 {
     ++m_generation;
-    m_recognizedText.reset();
-    // Until a recognition engine is attached nothing is recognised, so the
-    // status says what is known instead of promising text.
+    if (m_liveText) {
+        m_liveText->invalidateRecognition();
+        return;
+    }
+    // Without a recogniser nothing is recognised, so the status says what
+    // is known instead of promising text.
     if (hasDraft() || inTransaction())
         setStatus(S::editingInProgress);
     else
@@ -1015,16 +1087,136 @@ void ImageWindow::invalidateRecognition()
     updateControls();
 }
 
-void ImageWindow::recognize() { invalidateRecognition(); }
-
-bool ImageWindow::applyRecognition(int generation, const QString& text)
+void ImageWindow::recognize()
 {
-    if (m_closed || generation != m_generation)
-        return false;
-    m_recognizedText = text;
+    if (!m_liveText) {
+        invalidateRecognition();
+        return;
+    }
+    ++m_generation;
+    m_liveText->recognize();
+}
+
+void ImageWindow::copySelectedText() { m_parts->outputs->copySelectedText(selectedLiveText()); }
+
+void ImageWindow::copyAllText()
+{
+    m_parts->outputs->copyAllText(m_overlay ? m_overlay->text() : QString());
+}
+
+void ImageWindow::selectAll()
+{
+    if (overlayVisible() && !m_overlay->text().isEmpty())
+        m_overlay->setSelectedRanges({{0, m_overlay->text().size()}});
     updateCopyTitle();
-    setStatus(contextualStatus());
-    return true;
+    if (isScreenshot())
+        layoutScreenshot();
+    else if (isPinned())
+        layoutPin();
+}
+
+// --- menus and keys ------------------------------------------------------------
+
+ImageWindowMenu::State ImageWindow::menuState() const
+{
+    ImageWindowMenu::State state;
+    state.closed = m_closed;
+    state.pinned = isPinned();
+    state.screenshot = isScreenshot();
+    state.gesture = hasDraft();
+    state.transaction = inTransaction();
+    state.hasComposite = composite().has_value();
+    state.overlayVisible = overlayVisible();
+    if (m_overlay) {
+        state.fullText = m_overlay->text();
+        state.selectedText = m_overlay->selectedText();
+    }
+    state.canUndo = m_parts->document->canUndo();
+    state.canRedo = m_parts->document->canRedo();
+    state.alpha = m_opacity;
+    return state;
+}
+
+bool ImageWindow::validateMenuItem(ImageWindowMenu::Action action) const
+{
+    return ImageWindowMenu::enabled(action, menuState());
+}
+
+QMenu* ImageWindow::makeContextMenu()
+{
+    auto* menu = new QMenu(m_parts->window.get());
+    const ImageWindowMenu::State state = menuState();
+    const auto weak = weakly();
+    const std::function<void(QMenu*, const QList<ImageWindowMenu::Item>&)> fill
+        = [&](QMenu* into, const QList<ImageWindowMenu::Item>& items) {
+              for (const ImageWindowMenu::Item& item : items) {
+                  if (item.separator) {
+                      into->addSeparator();
+                  } else if (!item.submenu.isEmpty()) {
+                      fill(into->addMenu(item.title), item.submenu);
+                  } else {
+                      QAction* action = into->addAction(item.title);
+                      action->setEnabled(ImageWindowMenu::enabled(item.action, state));
+                      if (item.action == ImageWindowMenu::Action::opacityPreset) {
+                          action->setCheckable(true);
+                          action->setChecked(ImageWindowMenu::checked(item, state));
+                      }
+                      connect(action, &QAction::triggered, this,
+                              [weak, which = item.action, tag = item.tag] {
+                                  weak([&](ImageWindow& w) { w.perform(which, tag); });
+                              });
+                  }
+              }
+          };
+    fill(menu, ImageWindowMenu::items(state));
+    return menu;
+}
+
+void ImageWindow::showContextMenu(const QPoint& at)
+{
+    QMenu* menu = makeContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(m_canvas->mapToGlobal(at));
+}
+
+void ImageWindow::perform(ImageWindowMenu::Action action, int tag)
+{
+    using Action = ImageWindowMenu::Action;
+    // Undo and redo of the text being typed follow its own history.
+    const bool typedHistory = (action == Action::undo || action == Action::redo) && textBeingTyped();
+    if (!typedHistory && !validateMenuItem(action))
+        return;
+    switch (action) {
+    case Action::copySelectedText: copySelectedText(); break;
+    case Action::copyAllText: copyAllText(); break;
+    case Action::selectAll: selectAll(); break;
+    case Action::copyImage: copyImage(); break;
+    case Action::saveImage:
+    case Action::saveDocument: saveImage(); break;
+    case Action::pinImage: pinImage(); break;
+    case Action::opacityPreset: opacityPreset(tag); break;
+    case Action::undo: undo(); break;
+    case Action::redo: redo(); break;
+    case Action::other: break;
+    }
+}
+
+bool ImageWindow::performKeyCommand(ImageWindowKeys::Command command)
+{
+    using Command = ImageWindowKeys::Command;
+    using Action = ImageWindowMenu::Action;
+    switch (command) {
+    case Command::none: return false;
+    // Copy is always enabled: it says itself why it cannot copy.
+    case Command::copy: copy(); return true;
+    case Command::copyAllText: perform(Action::copyAllText); return true;
+    case Command::selectAll: perform(Action::selectAll); return true;
+    case Command::saveDocument: perform(Action::saveDocument); return true;
+    case Command::pinImage: perform(Action::pinImage); return true;
+    case Command::undo: perform(Action::undo); return true;
+    case Command::redo: perform(Action::redo); return true;
+    }
+    return false;
 }
 
 // --- display changes -----------------------------------------------------------
@@ -1078,8 +1270,10 @@ void ImageWindow::windowWillClose()
     controls().suspendColorWell();
     m_closed = true;
     ++m_generation;
-    m_recognizedText.reset();
-    m_overlay = nullptr;
+    // The recognised text goes with the window: tasks cancelled, results
+    // dropped, the overlay emptied.
+    if (m_liveText)
+        m_liveText->close();
     m_parts->document->onChange = nullptr;
     if (onClose) {
         // The owner may destroy this window from inside the callback.

@@ -3,6 +3,8 @@
 #include "editor/ControlSymbol.h"
 #include "editor/EditorMode.h"
 #include "editor/ImageWindowDrag.h"
+#include "editor/ImageWindowKeys.h"
+#include "editor/ImageWindowMenu.h"
 #include "editor/OutputHost.h"
 #include "editor/ScreenshotChromeLayout.h"
 #include "editor/ScreenshotPresentation.h"
@@ -10,6 +12,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QSize>
 #include <QString>
 #include <QWidget>
 
@@ -18,6 +21,7 @@
 #include <optional>
 
 class QAbstractButton;
+class QMenu;
 class QMouseEvent;
 class QScreen;
 class QTimer;
@@ -33,10 +37,14 @@ class EditorControls;
 class FloatingControls;
 class ImageClipboard;
 class ImageOutputs;
+class LiveTextOverlay;
+class LiveTextSession;
 class PinSurface;
 class SavePanel;
 class ScreenshotStatus;
 class ScreenshotView;
+class TextRecognizer;
+struct TextAnalysis;
 class ToolbarButton;
 
 // The controller of one window that shows an annotation document on a
@@ -53,6 +61,12 @@ class ToolbarButton;
 // gone. Frames given to and taken from the window (pinFrame,
 // suggestedPinFrame) are in desktop space: points, origin at the primary
 // screen's bottom-left, y up.
+//
+// Given a text recogniser, the window reads the text of its picture after
+// every change and lays a live-text overlay over the canvas, so that the
+// user can select and copy it; without one there is no live text and the
+// status says only the picture's size. Recognised text lives in memory
+// only, and goes when the window closes.
 class ImageWindow final : public QObject, public OutputHost {
     Q_OBJECT
 
@@ -62,7 +76,8 @@ public:
                 std::optional<ScreenshotPresentation> screenshot = std::nullopt,
                 std::optional<Rect> pinFrame = std::nullopt,
                 std::shared_ptr<ImageClipboard> clipboard = nullptr,
-                std::shared_ptr<SavePanel> savePanel = nullptr);
+                std::shared_ptr<SavePanel> savePanel = nullptr,
+                std::shared_ptr<TextRecognizer> recognizer = nullptr);
     // A plain editor or pin of a new document on `image`.
     ImageWindow(const QImage& image, bool pinned, std::shared_ptr<AppPreferences> preferences);
     ~ImageWindow() override;
@@ -96,11 +111,11 @@ public:
     // space; absent without a window.
     std::optional<Rect> suggestedPinFrame() const;
 
-    // The live-text layer over the canvas. Null until text recognition
-    // provides one; every query treats null as hidden with no text. Held
-    // weakly: the window lays it out while it exists.
-    QWidget* overlay() const;
-    void setOverlay(QWidget* overlay);
+    // The live-text layer over the canvas and the recognition behind it;
+    // null without a recogniser, and every query treats that as hidden with
+    // no text.
+    LiveTextOverlay* overlay() const;
+    LiveTextSession* liveText() const { return m_liveText; }
 
     // --- texts ---------------------------------------------------------------
     QString imageDimensions() const;
@@ -147,15 +162,29 @@ public:
     void preserveScreenshotAfterScreenChange();
     void suspendScreenshotForSettings();
 
-    // Text recognition: raises the generation so that results of an
-    // earlier request are dropped, and leaves an honest status. No
-    // recognition engine is attached yet, so nothing claims to recognise.
+    // Text recognition: invalidateRecognition() raises the generation so
+    // that results of an earlier request are dropped, clears the overlay and
+    // says what is going on; recognize() then reads the current composite
+    // off the main thread. Without a recogniser nothing claims to recognise.
     void recognize();
     void invalidateRecognition();
-    // A recognition result (the full text found) for the request made at
-    // `generation`; dropped, returning false, when a later request or the
-    // window's close has raised the generation since.
-    bool applyRecognition(int generation, const QString& text);
+    // Live-text commands: the selection or the whole recognised text to the
+    // clipboard as plain text, with the status saying how it went.
+    void copySelectedText();
+    void copyAllText();
+    // Selects the whole recognised text while the overlay shows it.
+    void selectAll();
+
+    // --- menus and keys ------------------------------------------------------
+    // The window as its menus see it.
+    ImageWindowMenu::State menuState() const;
+    bool validateMenuItem(ImageWindowMenu::Action action) const;
+    // A new context menu for the canvas, owned by the caller.
+    QMenu* makeContextMenu();
+    // Runs a menu command as its item would, if it is enabled.
+    void perform(ImageWindowMenu::Action action, int tag = 0);
+    // Runs the command of a key equivalent; false when there is none.
+    bool performKeyCommand(ImageWindowKeys::Command command);
 
     // --- OutputHost ----------------------------------------------------------
     bool isAdjusting() const override;
@@ -205,6 +234,9 @@ private:
     void layoutPin();
     void layoutScreenshot();
     void refitOverlay();
+    void createLiveText(std::shared_ptr<TextRecognizer> recognizer);
+    void showContextMenu(const QPoint& at);
+    void showAnalysis(std::shared_ptr<const TextAnalysis> analysis, QSize imageSize);
     void backgroundDrag(QMouseEvent* event);
     ScreenshotChromeParts chromeParts() const;
     CoreSurfaceView* makePanel(QWidget* rows, bool primary, FloatingControls** content);
@@ -258,11 +290,10 @@ private:
     QWidget* m_chromeRows = nullptr;
     QTimer* m_liveResizeEnd = nullptr;
 
-    QPointer<QWidget> m_overlay;
+    // Children of the canvas and of this window; null without a recogniser.
+    LiveTextOverlay* m_overlay = nullptr;
+    LiveTextSession* m_liveText = nullptr;
     double m_opacity = 1;
-    // The text recognised on the current picture; absent until a result of
-    // the current generation arrives.
-    std::optional<QString> m_recognizedText;
     bool m_editing;
     int m_generation = 0;
     bool m_closed = false;

@@ -1,5 +1,7 @@
 #include "editor/ImageWindow.h"
 
+#include "ImageWindowFixture.h"
+
 #include "annotation/AnnotationDocument.h"
 #include "canvas/AnnotationCanvas.h"
 #include "canvas/AnnotationWindow.h"
@@ -25,91 +27,8 @@
 #include <memory>
 
 using namespace kelpie;
+using kelpie::test::ImageWindowTest;
 
-namespace {
-
-// Image windows on Qt's offscreen screen, over a scratch settings suite.
-class ImageWindowTest : public kelpie::test::ScratchHome {
-protected:
-    void SetUp() override
-    {
-        ScratchHome::SetUp();
-        auto store = PreferencesStore::suite(QStringLiteral("com.kelpie.image-window-tests.1"));
-        ASSERT_NE(store, nullptr);
-        preferences = std::make_shared<AppPreferences>(store);
-    }
-    void TearDown() override
-    {
-        window.reset();
-        flush();
-        ScratchHome::TearDown();
-    }
-
-    static QImage image(int width, int height)
-    {
-        QImage made(width, height, QImage::Format_ARGB32_Premultiplied);
-        made.fill(QColor(90, 140, 200));
-        return made;
-    }
-    // A plain editor or pin; the clipboard and the save dialog are fakes.
-    void open(int width, int height, bool pinned)
-    {
-        install(std::make_unique<ImageWindow>(
-            std::make_unique<AnnotationDocument>(image(width, height)), pinned, preferences,
-            std::nullopt, std::nullopt, clipboard, savePanel));
-    }
-    // The screenshot editor over the whole offscreen screen, on a crop at
-    // `region` (points, y up).
-    void openScreenshot(const Rect& region)
-    {
-        const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
-        const QImage frozen = image(screen.width(), screen.height());
-        ScreenshotPresentation presentation{frozen, Rect(0, 0, screen.width(), screen.height()),
-                                            region, 1, true};
-        install(std::make_unique<ImageWindow>(
-            std::make_unique<AnnotationDocument>(image(int(region.width()), int(region.height()))),
-            false, preferences, presentation, std::nullopt, clipboard, savePanel));
-    }
-    void install(std::unique_ptr<ImageWindow> made)
-    {
-        window = std::move(made);
-        window->onClose = [this] { ++closes; };
-        window->onPin = [this](std::unique_ptr<AnnotationDocument> document) {
-            pinRequests.push_back(std::move(document));
-        };
-    }
-    // Starts a rectangle on the canvas and leaves the pointer down.
-    void beginDrag()
-    {
-        model().chooseTool(AnnotationTool::rectangle);
-        const Rect content = model().contentRect();
-        model().pointerDown({content.midX(), content.midY()}, 1);
-        model().pointerDragged({content.midX() + 40, content.midY() + 30}, false);
-        ASSERT_TRUE(window->hasDraft());
-    }
-    void addObject()
-    {
-        AnnotationState state;
-        state.objects = {AnnotationObject(AnnotationTool::rectangle,
-                                          AnnotationStyle::initial(AnnotationTool::rectangle, 1),
-                                          {10, 10}, {80, 60})};
-        window->document().commit(state);
-    }
-    // Runs the deletions the windows left for the event loop.
-    static void flush() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
-
-    CanvasModel& model() { return window->canvas()->model(); }
-    QWidget& widget() { return *window->window(); }
-
-    std::shared_ptr<AppPreferences> preferences;
-    std::shared_ptr<test::FakeClipboard> clipboard = std::make_shared<test::FakeClipboard>();
-    std::shared_ptr<test::FakeSavePanel> savePanel = std::make_shared<test::FakeSavePanel>();
-    std::unique_ptr<ImageWindow> window;
-    std::vector<std::unique_ptr<AnnotationDocument>> pinRequests;
-    int closes = 0;
-};
-
-} // namespace
 
 TEST_F(ImageWindowTest, PlainEditorIsANormalTitledWindowSizedByTheCrop)
 {
@@ -538,34 +457,6 @@ TEST_F(ImageWindowTest, ScreenshotEditorStepsAsideForTheSettingsWindow)
     window->suspendScreenshotForSettings();
     window->preserveScreenshotAfterScreenChange();
     EXPECT_TRUE(widget().isVisible());
-}
-
-TEST_F(ImageWindowTest, RecognitionResultsOfAnEarlierRequestOrAfterCloseAreDropped)
-{
-    open(300, 200, false);
-    QWidget layer(window->canvas());
-    window->setOverlay(&layer);
-    ASSERT_TRUE(layer.isVisibleTo(window->canvas()));
-    // No result yet: nothing is claimed about text.
-    EXPECT_EQ(window->statusText(), QStringLiteral("300 × 200 px"));
-    const int asked = window->generation();
-    window->invalidateRecognition();
-    EXPECT_FALSE(window->applyRecognition(asked, QStringLiteral("stale")));
-    EXPECT_EQ(window->statusText(), QStringLiteral("300 × 200 px"));
-    EXPECT_TRUE(window->applyRecognition(window->generation(), QStringLiteral("hello")));
-    EXPECT_EQ(window->statusText(), QStringLiteral("拖选文字后 ⌘C 复制 · 300 × 200 px"));
-    window->recognize();
-    EXPECT_TRUE(window->applyRecognition(window->generation(), QString()));
-    EXPECT_EQ(window->statusText(), QStringLiteral("没有发现文字 · 300 × 200 px"));
-    // The text layer steps aside while a drawing tool is chosen.
-    model().chooseTool(AnnotationTool::rectangle);
-    EXPECT_TRUE(layer.isHidden());
-    model().chooseTool(AnnotationTool::select);
-    EXPECT_FALSE(layer.isHidden());
-    const int beforeClose = window->generation();
-    window->close();
-    EXPECT_FALSE(window->applyRecognition(beforeClose, QStringLiteral("late")));
-    EXPECT_FALSE(window->applyRecognition(window->generation(), QStringLiteral("late")));
 }
 
 TEST_F(ImageWindowTest, DesktopThemeSwitchWithEditorsOpen)

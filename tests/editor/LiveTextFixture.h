@@ -1,7 +1,12 @@
 #pragma once
 
+#include "annotation/AnnotationObject.h"
+#include "annotation/AnnotationRenderer.h"
 #include "text/TextAnalysis.h"
 #include "text/TextRecognizer.h"
+
+#include <QFont>
+#include <QPainter>
 
 #include <QHash>
 #include <QImage>
@@ -175,6 +180,121 @@ private:
     bool m_failing = false;
     int m_started = 0;
     std::vector<QImage> m_images;
+};
+
+// Two words drawn black on white, far apart.
+struct Scene {
+    QImage base;
+    QRect secret;  // ink of "SECRET", image pixels
+    QRect visible; // ink of "PUBLIC"
+
+    int height() const { return base.height(); }
+};
+
+inline QRect inkBox(const QImage& image, const QRect& within)
+{
+    QRect box;
+    for (int y = within.top(); y <= within.bottom(); ++y) {
+        for (int x = within.left(); x <= within.right(); ++x) {
+            if (qGray(image.pixel(x, y)) < 160)
+                box = box.united(QRect(x, y, 1, 1));
+        }
+    }
+    return box;
+}
+
+inline Scene makeScene()
+{
+    Scene scene;
+    scene.base = QImage(480, 220, QImage::Format_RGB32);
+    scene.base.fill(Qt::white);
+    QPainter painter(&scene.base);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(22);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(40, 60, QStringLiteral("SECRET"));
+    painter.drawText(40, 180, QStringLiteral("PUBLIC"));
+    painter.end();
+    scene.secret = inkBox(scene.base, QRect(0, 0, 480, 110));
+    scene.visible = inkBox(scene.base, QRect(0, 110, 480, 110));
+    return scene;
+}
+
+// A rectangle mask whose bounds are `box` (image pixels).
+inline AnnotationObject maskOver(const QRectF& box, int imageHeight, MaskEffect effect,
+                          double strength = 16)
+{
+    AnnotationStyle style = AnnotationStyle::initial(AnnotationTool::mask, 1);
+    style.maskEffect = effect;
+    style.maskStrength = strength;
+    return AnnotationObject(AnnotationTool::mask, style, {box.left(), imageHeight - box.bottom()},
+                            {box.right(), imageHeight - box.top()});
+}
+
+inline AnnotationObject note(QPointF topLeft, int imageHeight)
+{
+    AnnotationStyle style = AnnotationStyle::initial(AnnotationTool::text, 1);
+    style.color = AnnotationColor::palette[6];
+    style.fontSize = 18;
+    return AnnotationObject(AnnotationTool::text, style, {topLeft.x(), imageHeight - topLeft.y()},
+                            {topLeft.x() + 120, imageHeight - topLeft.y() - 30}, {}, 0,
+                            QStringLiteral("NOTE"));
+}
+
+// Where an object's ink lands on the scene.
+inline QRect drawnBox(const Scene& scene, const AnnotationObject& object)
+{
+    QImage blank(scene.base.size(), QImage::Format_RGB32);
+    blank.fill(Qt::white);
+    const auto drawn = AnnotationRenderer::render(blank, {object});
+    return drawn ? inkBox(drawn->convertToFormat(QImage::Format_RGB32), drawn->rect()) : QRect();
+}
+
+
+// Collects every message logged while it lives, so that a test can show
+// that recognised text never reaches a log. One at a time.
+class LogCapture {
+public:
+    LogCapture() : m_previous(qInstallMessageHandler(&LogCapture::capture)) { current() = this; }
+    ~LogCapture()
+    {
+        qInstallMessageHandler(m_previous);
+        current() = nullptr;
+    }
+    LogCapture(const LogCapture&) = delete;
+    LogCapture& operator=(const LogCapture&) = delete;
+
+    // Whether any message so far quotes one of `words`.
+    bool quotesAny(const QStringList& words) const
+    {
+        QMutexLocker lock(&m_mutex);
+        for (const QString& message : m_messages) {
+            for (const QString& word : words) {
+                if (message.contains(word))
+                    return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    static LogCapture*& current()
+    {
+        static LogCapture* capture = nullptr;
+        return capture;
+    }
+    static void capture(QtMsgType, const QMessageLogContext&, const QString& message)
+    {
+        if (LogCapture* capture = current()) {
+            QMutexLocker lock(&capture->m_mutex);
+            capture->m_messages.append(message);
+        }
+    }
+
+    QtMessageHandler m_previous;
+    mutable QMutex m_mutex;
+    QStringList m_messages;
 };
 
 } // namespace kelpie::test

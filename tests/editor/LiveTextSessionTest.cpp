@@ -15,91 +15,15 @@
 
 #include <algorithm>
 #include <atomic>
+#include <optional>
 
 using namespace kelpie;
-using test::OracleRecognizer;
+using namespace kelpie::test;
 
 namespace {
 
 // A hang guard only: a recognition normally settles in well under a second.
 constexpr int patience = 120000;
-
-// Two words drawn black on white, far apart.
-struct Scene {
-    QImage base;
-    QRect secret;  // ink of "SECRET", image pixels
-    QRect visible; // ink of "PUBLIC"
-
-    int height() const { return base.height(); }
-};
-
-QRect inkBox(const QImage& image, const QRect& within)
-{
-    QRect box;
-    for (int y = within.top(); y <= within.bottom(); ++y) {
-        for (int x = within.left(); x <= within.right(); ++x) {
-            if (qGray(image.pixel(x, y)) < 160)
-                box = box.united(QRect(x, y, 1, 1));
-        }
-    }
-    return box;
-}
-
-Scene makeScene()
-{
-    Scene scene;
-    scene.base = QImage(480, 220, QImage::Format_RGB32);
-    scene.base.fill(Qt::white);
-    QPainter painter(&scene.base);
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(22);
-    painter.setFont(font);
-    painter.setPen(Qt::black);
-    painter.drawText(40, 60, QStringLiteral("SECRET"));
-    painter.drawText(40, 180, QStringLiteral("PUBLIC"));
-    painter.end();
-    scene.secret = inkBox(scene.base, QRect(0, 0, 480, 110));
-    scene.visible = inkBox(scene.base, QRect(0, 110, 480, 110));
-    return scene;
-}
-
-// A rectangle mask whose bounds are `box` (image pixels).
-AnnotationObject maskOver(const QRectF& box, int imageHeight, MaskEffect effect,
-                          double strength = 16)
-{
-    AnnotationStyle style = AnnotationStyle::initial(AnnotationTool::mask, 1);
-    style.maskEffect = effect;
-    style.maskStrength = strength;
-    return AnnotationObject(AnnotationTool::mask, style, {box.left(), imageHeight - box.bottom()},
-                            {box.right(), imageHeight - box.top()});
-}
-
-AnnotationObject note(QPointF topLeft, int imageHeight)
-{
-    AnnotationStyle style = AnnotationStyle::initial(AnnotationTool::text, 1);
-    style.color = AnnotationColor::palette[6];
-    style.fontSize = 18;
-    return AnnotationObject(AnnotationTool::text, style, {topLeft.x(), imageHeight - topLeft.y()},
-                            {topLeft.x() + 120, imageHeight - topLeft.y() - 30}, {}, 0,
-                            QStringLiteral("NOTE"));
-}
-
-// Where an object's ink lands on the scene.
-QRect drawnBox(const Scene& scene, const AnnotationObject& object)
-{
-    QImage blank(scene.base.size(), QImage::Format_RGB32);
-    blank.fill(Qt::white);
-    const auto drawn = AnnotationRenderer::render(blank, {object});
-    return drawn ? inkBox(drawn->convertToFormat(QImage::Format_RGB32), drawn->rect()) : QRect();
-}
-
-// Text recognised anywhere in the process must never reach a log.
-QStringList* capturedMessages = nullptr;
-void captureMessage(QtMsgType, const QMessageLogContext&, const QString& message)
-{
-    if (capturedMessages)
-        capturedMessages->append(message);
-}
 
 // A window's share of the flow: its document, what the canvas would show,
 // and everything the session tells it.
@@ -107,11 +31,10 @@ class LiveTextSessionTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        capturedMessages = &messages;
+        logs.emplace();
         // Room for a held analysis beside the next one.
         QThreadPool::globalInstance()->setMaxThreadCount(
             std::max(4, QThreadPool::globalInstance()->maxThreadCount()));
-        previousHandler = qInstallMessageHandler(captureMessage);
     }
 
     void TearDown() override
@@ -120,13 +43,9 @@ protected:
             recognizer->release();
         session.reset();
         QThreadPool::globalInstance()->waitForDone();
-        qInstallMessageHandler(previousHandler);
-        capturedMessages = nullptr;
-        for (const QString& message : messages) {
-            EXPECT_FALSE(message.contains(QStringLiteral("SECRET"))
-                         || message.contains(QStringLiteral("PUBLIC")))
-                << "recognised text reached a log";
-        }
+        EXPECT_FALSE(logs->quotesAny({QStringLiteral("SECRET"), QStringLiteral("PUBLIC")}))
+            << "recognised text reached a log";
+        logs.reset();
     }
 
     // Opens the window on the scene; `words` are what the recogniser can read.
@@ -217,8 +136,7 @@ protected:
     int analyses = 0;
     int clears = 0;
     int controlUpdates = 0;
-    QStringList messages;
-    QtMessageHandler previousHandler = nullptr;
+    std::optional<LogCapture> logs;
 };
 
 TEST_F(LiveTextSessionTest, WithoutOcclusionsTheCompositeIsAnalysedAsItIs)
