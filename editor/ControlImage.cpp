@@ -131,6 +131,15 @@ std::map<ControlSymbol, SymbolShape> makeSymbols()
     s[ControlSymbol::checkmark].stroke = polyline({{4.5, 12.5}, {9.5, 17.5}, {19.5, 6.5}});
     s[ControlSymbol::arrowUturnBackward].stroke = uturn(true);
     s[ControlSymbol::arrowUturnForward].stroke = uturn(false);
+
+    // An eye crossed out: what is seen is hidden.
+    QPainterPath eye;
+    eye.moveTo(3, 12);
+    eye.quadTo(12, 3, 21, 12);
+    eye.quadTo(12, 21, 3, 12);
+    eye.addEllipse(QPointF(12, 12), 3, 3);
+    eye.addPath(polyline({{4.5, 19.5}, {19.5, 4.5}}));
+    s[ControlSymbol::eyeSlash].stroke = eye;
     return s;
 }
 

@@ -23,6 +23,7 @@ QString roleName(ControlSymbol symbol)
     case ControlSymbol::checkmark: return QStringLiteral("checkmark");
     case ControlSymbol::arrowUturnBackward: return QStringLiteral("arrow.uturn.backward");
     case ControlSymbol::arrowUturnForward: return QStringLiteral("arrow.uturn.forward");
+    case ControlSymbol::eyeSlash: return QStringLiteral("eye.slash");
     }
     return {};
 }

@@ -26,9 +26,10 @@ enum class ControlSymbol {
     checkmark,
     arrowUturnBackward,
     arrowUturnForward,
+    eyeSlash,
 };
 
-inline constexpr std::array<ControlSymbol, 18> allControlSymbols{
+inline constexpr std::array<ControlSymbol, 19> allControlSymbols{
     ControlSymbol::cursorArrow,
     ControlSymbol::arrowUpRight,
     ControlSymbol::rectangle,
@@ -47,6 +48,7 @@ inline constexpr std::array<ControlSymbol, 18> allControlSymbols{
     ControlSymbol::checkmark,
     ControlSymbol::arrowUturnBackward,
     ControlSymbol::arrowUturnForward,
+    ControlSymbol::eyeSlash,
 };
 
 // The symbol's role name, for messages and logs: "pencil", "doc.on.doc", …

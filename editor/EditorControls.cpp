@@ -497,6 +497,7 @@ void EditorControls::configureFloatingTools(const FloatingToolButtons& buttons)
     add(makeSeparator(m_toolRow));
     add(buttons.undo);
     add(buttons.redo);
+    add(buttons.maskSecrets);
     add(makeSeparator(m_toolRow));
     add(buttons.pin);
     add(buttons.save);

@@ -38,6 +38,8 @@ class ToolbarButton;
 struct FloatingToolButtons {
     QAbstractButton* undo = nullptr;
     QAbstractButton* redo = nullptr;
+    // "遮盖敏感信息", after undo and redo.
+    QAbstractButton* maskSecrets = nullptr;
     QAbstractButton* pin = nullptr;
     QAbstractButton* save = nullptr;
     // The copy button re-titled "完成" in the screenshot editor, the done

@@ -16,6 +16,7 @@
 #include "editor/LiveTextOverlay.h"
 #include "editor/LiveTextSession.h"
 #include "editor/QtImageClipboard.h"
+#include "editor/SecretPreviewLayer.h"
 #include "editor/ScreenshotStatus.h"
 #include "editor/ScreenshotView.h"
 #include "editor/ToolbarButton.h"
@@ -357,7 +358,14 @@ void ImageWindow::createButtons()
     connectTo(m_undoButton, &ImageWindow::undo);
     connectTo(m_redoButton, &ImageWindow::redo);
     rows.appendToToolRow(m_undoButton);
-    rows.appendToToolRow(m_redoButton, 12);
+    rows.appendToToolRow(m_redoButton);
+    // Kelpie's own command beside them: shown only where text is recognised.
+    m_maskSecretsButton = iconButton(ControlSymbol::eyeSlash, SecretCommand::title()
+                                         + QStringLiteral("（") + SecretCommand::shortcutText()
+                                         + QStringLiteral("）"));
+    m_maskSecretsButton->setAccessibleName(SecretCommand::title());
+    connectTo(m_maskSecretsButton, &ImageWindow::maskSecrets);
+    rows.appendToToolRow(m_maskSecretsButton, 12);
 
     // Step 9: the outputs, then the text buttons, then the spacer.
     m_donePinButton = button(QStringLiteral("完成"));
@@ -417,6 +425,7 @@ void ImageWindow::createButtons()
         FloatingToolButtons buttons;
         buttons.undo = m_undoButton;
         buttons.redo = m_redoButton;
+        buttons.maskSecrets = m_maskSecretsButton;
         buttons.pin = m_pinButton;
         buttons.save = m_saveButton;
         buttons.primary = isPinned() ? m_donePinButton : m_copyButton;
@@ -529,15 +538,19 @@ void ImageWindow::installCallbacks()
     window->handleCanvasKey = [weak](const QKeyEvent& event) {
         bool handled = false;
         weak([&](ImageWindow& w) {
-            handled = !w.isAdjusting() && w.m_canvas && w.m_canvas->handleKey(event);
+            handled = w.handleSecretKey(event)
+                || (!w.isAdjusting() && w.m_canvas && w.m_canvas->handleKey(event));
         });
         return handled;
     };
     window->handleMenuKey = [weak](const QKeyEvent& event, bool textViewFocused) {
         bool handled = false;
         weak([&](ImageWindow& w) {
-            handled = w.performKeyCommand(
-                ImageWindowKeys::command(event.key(), event.modifiers(), textViewFocused));
+            // The secrets preview, while open, answers Return and Escape
+            // before the focused control sees them.
+            handled = (!textViewFocused && w.handleSecretKey(event))
+                || w.performKeyCommand(
+                    ImageWindowKeys::command(event.key(), event.modifiers(), textViewFocused));
         });
         return handled;
     };
@@ -758,6 +771,8 @@ void ImageWindow::updateOutputButtons()
     setHidden(m_saveButton, outputsHidden);
     setHidden(m_copyButton, outputsHidden);
     setHidden(m_donePinButton, !pinned || typing);
+    setHidden(m_maskSecretsButton, !m_liveText || typing);
+    m_maskSecretsButton->setEnabled(validateMenuItem(ImageWindowMenu::Action::maskSecrets));
 }
 
 void ImageWindow::updateUndoRedo()
@@ -1039,6 +1054,15 @@ void ImageWindow::createLiveText(std::shared_ptr<TextRecognizer> recognizer)
     const auto weak = weakly();
     connect(m_overlay, &LiveTextOverlay::textSelectionChanged, this,
             [weak] { weak([](ImageWindow& w) { w.updateCopyTitle(); }); });
+    // The secrets preview lies above the text and maps as it does.
+    m_secretLayer = new SecretPreviewLayer(canvas);
+    m_secretLayer->widgetRect = [overlay = m_overlay](const Rect& r) { return overlay->widgetRect(r); };
+    connect(m_secretLayer, &SecretPreviewLayer::itemClicked, this, [weak](int index) {
+        weak([&](ImageWindow& w) {
+            w.m_secrets.toggle(index);
+            w.m_secretLayer->update();
+        });
+    });
 
     m_liveText = new LiveTextSession(*m_parts->document,
                                      LiveTextSession::engine(std::move(recognizer)), this);
@@ -1055,8 +1079,18 @@ void ImageWindow::createLiveText(std::shared_ptr<TextRecognizer> recognizer)
     m_liveText->onClearAnalysis = [weak] {
         weak([](ImageWindow& w) { w.m_overlay->setAnalysis(nullptr, QSize()); });
     };
-    m_liveText->onStatus
-        = [weak](const QString& status) { weak([&](ImageWindow& w) { w.setStatus(status); }); };
+    m_liveText->onStatus = [weak](const QString& status) {
+        weak([&](ImageWindow& w) {
+            w.setStatus(status);
+            if (status == LiveTextSession::failedStatus()
+                || status == LiveTextSession::safeTextFailedStatus()) {
+                // Nothing can be found in a picture that cannot be read.
+                w.m_secrets.recognitionFailed();
+                w.m_secretsNotice.clear();
+                w.secretsChanged();
+            }
+        });
+    };
     m_liveText->onUpdateControls = [weak] { weak([](ImageWindow& w) { w.updateControls(); }); };
     m_liveText->onAnalysis = [weak](std::shared_ptr<const TextAnalysis> analysis, QSize size) {
         weak([&](ImageWindow& w) { w.showAnalysis(std::move(analysis), size); });
@@ -1069,6 +1103,55 @@ void ImageWindow::showAnalysis(std::shared_ptr<const TextAnalysis> analysis, QSi
     m_overlay->setContentsRectNeedsUpdate();
     updateCopyTitle();
     setStatus(contextualStatus());
+    if (!m_secretsNotice.isEmpty()) {
+        setStatus(m_secretsNotice);
+        m_secretsNotice.clear();
+    }
+    if (const auto& current = m_overlay->analysis()) {
+        m_secrets.analysisArrived(*current, *m_parts->document);
+        secretsChanged();
+    }
+}
+
+void ImageWindow::maskSecrets()
+{
+    if (!validateMenuItem(ImageWindowMenu::Action::maskSecrets))
+        return;
+    const TextAnalysis* analysis = m_overlay->analysis().get();
+    // Only the analysis of the current picture counts; while it is being
+    // recognised (or after a failure, once it is tried again) the command
+    // waits for it.
+    if (!analysis && !m_liveText->recognizing())
+        m_liveText->recognize();
+    m_secrets.request(m_liveText->recognizing() ? nullptr : analysis, *m_parts->document);
+    secretsChanged();
+}
+
+bool ImageWindow::handleSecretKey(const QKeyEvent& event)
+{
+    if (!m_secrets.isActive() || (event.modifiers() & ~Qt::KeypadModifier))
+        return false;
+    const bool applied = event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter;
+    if (!m_secrets.handleKey(event.key(), *m_parts->document,
+                             m_canvas->model().newStyle(AnnotationTool::mask)))
+        return false;
+    if (applied && !m_secrets.isActive())
+        m_secretsNotice = m_secrets.statusText();
+    secretsChanged();
+    return true;
+}
+
+void ImageWindow::secretsChanged()
+{
+    if (!m_secretLayer)
+        return;
+    m_secretLayer->setPreview(m_secrets.preview());
+    if (!m_secrets.statusText().isEmpty())
+        setStatus(m_secrets.statusText());
+    else if (!m_closed)
+        setStatus(m_liveText && m_liveText->recognizing() ? LiveTextSession::recognizingStatus()
+                                                          : contextualStatus());
+    updateControls();
 }
 
 void ImageWindow::invalidateRecognition()
@@ -1076,6 +1159,10 @@ void ImageWindow::invalidateRecognition()
     ++m_generation;
     if (m_liveText) {
         m_liveText->invalidateRecognition();
+        if (m_secrets.state() == SecretCommand::State::previewing) {
+            m_secrets.invalidate();
+            m_secretLayer->setPreview(nullptr);
+        }
         return;
     }
     // Without a recogniser nothing is recognised, so the status says what
@@ -1134,6 +1221,8 @@ ImageWindowMenu::State ImageWindow::menuState() const
     state.canUndo = m_parts->document->canUndo();
     state.canRedo = m_parts->document->canRedo();
     state.alpha = m_opacity;
+    state.editing = !isPinned() || m_editing;
+    state.recognizes = m_liveText != nullptr;
     return state;
 }
 
@@ -1197,6 +1286,7 @@ void ImageWindow::perform(ImageWindowMenu::Action action, int tag)
     case Action::opacityPreset: opacityPreset(tag); break;
     case Action::undo: undo(); break;
     case Action::redo: redo(); break;
+    case Action::maskSecrets: maskSecrets(); break;
     case Action::other: break;
     }
 }
@@ -1215,6 +1305,7 @@ bool ImageWindow::performKeyCommand(ImageWindowKeys::Command command)
     case Command::pinImage: perform(Action::pinImage); return true;
     case Command::undo: perform(Action::undo); return true;
     case Command::redo: perform(Action::redo); return true;
+    case Command::maskSecrets: perform(Action::maskSecrets); return true;
     }
     return false;
 }
@@ -1274,6 +1365,9 @@ void ImageWindow::windowWillClose()
     // dropped, the overlay emptied.
     if (m_liveText)
         m_liveText->close();
+    m_secrets.cancel();
+    if (m_secretLayer)
+        m_secretLayer->setPreview(nullptr);
     m_parts->document->onChange = nullptr;
     if (onClose) {
         // The owner may destroy this window from inside the callback.

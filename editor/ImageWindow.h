@@ -5,6 +5,7 @@
 #include "editor/ImageWindowDrag.h"
 #include "editor/ImageWindowKeys.h"
 #include "editor/ImageWindowMenu.h"
+#include "editor/SecretCommand.h"
 #include "editor/OutputHost.h"
 #include "editor/ScreenshotChromeLayout.h"
 #include "editor/ScreenshotPresentation.h"
@@ -39,6 +40,7 @@ class ImageClipboard;
 class ImageOutputs;
 class LiveTextOverlay;
 class LiveTextSession;
+class SecretPreviewLayer;
 class PinSurface;
 class SavePanel;
 class ScreenshotStatus;
@@ -116,6 +118,9 @@ public:
     // no text.
     LiveTextOverlay* overlay() const;
     LiveTextSession* liveText() const { return m_liveText; }
+    // "遮盖敏感信息": its state, and the layer that shows its preview.
+    const SecretCommand& secretCommand() const { return m_secrets; }
+    SecretPreviewLayer* secretLayer() const { return m_secretLayer; }
 
     // --- texts ---------------------------------------------------------------
     QString imageDimensions() const;
@@ -174,6 +179,10 @@ public:
     void copyAllText();
     // Selects the whole recognised text while the overlay shows it.
     void selectAll();
+    // Finds the secrets in the live text (waiting for it when it is still
+    // being recognised) and shows them for confirmation: Return masks the
+    // ones left marked as one undo step, Escape leaves the picture alone.
+    void maskSecrets();
 
     // --- menus and keys ------------------------------------------------------
     // The window as its menus see it.
@@ -237,6 +246,10 @@ private:
     void createLiveText(std::shared_ptr<TextRecognizer> recognizer);
     void showContextMenu(const QPoint& at);
     void showAnalysis(std::shared_ptr<const TextAnalysis> analysis, QSize imageSize);
+    // Return, Enter and Escape while the secrets command is active.
+    bool handleSecretKey(const QKeyEvent& event);
+    // Shows the secrets command's preview and status after it changed.
+    void secretsChanged();
     void backgroundDrag(QMouseEvent* event);
     ScreenshotChromeParts chromeParts() const;
     CoreSurfaceView* makePanel(QWidget* rows, bool primary, FloatingControls** content);
@@ -282,6 +295,7 @@ private:
     QAbstractButton* m_cancelTextButton = nullptr;
     QAbstractButton* m_undoButton = nullptr;
     QAbstractButton* m_redoButton = nullptr;
+    QAbstractButton* m_maskSecretsButton = nullptr;
     ToolbarButton* m_editButton = nullptr;
     QAbstractButton* m_viewerSaveButton = nullptr;
     // The floating tool bar's close button.
@@ -293,6 +307,11 @@ private:
     // Children of the canvas and of this window; null without a recogniser.
     LiveTextOverlay* m_overlay = nullptr;
     LiveTextSession* m_liveText = nullptr;
+    SecretCommand m_secrets;
+    SecretPreviewLayer* m_secretLayer = nullptr;
+    // What the secrets command last did, kept on the status line until the
+    // recognition its masks started has finished.
+    QString m_secretsNotice;
     double m_opacity = 1;
     bool m_editing;
     int m_generation = 0;

@@ -20,6 +20,7 @@ Command command(int key, Qt::KeyboardModifiers modifiers, bool textViewFocused)
     case Qt::Key_A: return command ? Command::selectAll : Command::none;
     case Qt::Key_S: return command ? Command::saveDocument : Command::none;
     case Qt::Key_T: return command ? Command::pinImage : Command::none;
+    case Qt::Key_M: return shifted ? Command::maskSecrets : Command::none;
     default: return Command::none;
     }
 }

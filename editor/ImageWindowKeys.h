@@ -21,6 +21,7 @@ enum class Command {
     undo,        // Ctrl+Z
     redo,        // Ctrl+Shift+Z
     pinImage,    // Ctrl+T
+    maskSecrets, // Ctrl+Shift+M
 };
 
 Command command(int key, Qt::KeyboardModifiers modifiers, bool textViewFocused);

@@ -50,6 +50,10 @@ QList<ImageWindowMenu::Item> ImageWindowMenu::items(const State& state)
                 item(QString::number(percent) + QStringLiteral("%"), Action::opacityPreset, percent));
         made.append(opacity);
     }
+    if (state.editing && state.recognizes) {
+        made.append(separator());
+        made.append(item(QStringLiteral("遮盖敏感信息"), Action::maskSecrets));
+    }
     return made;
 }
 
@@ -67,6 +71,8 @@ bool ImageWindowMenu::enabled(Action action, const State& state)
     case Action::opacityPreset: return state.pinned;
     case Action::undo: return state.canUndo && idle;
     case Action::redo: return state.canRedo && idle;
+    case Action::maskSecrets:
+        return !state.closed && idle && state.editing && state.recognizes && state.hasComposite;
     case Action::selectAll:
     case Action::other: return true;
     }

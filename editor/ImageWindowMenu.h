@@ -25,6 +25,8 @@ public:
         opacityPreset,
         undo,
         redo,
+        // "遮盖敏感信息": find the secrets in the live text and mask them.
+        maskSecrets,
         // Anything else the window answers (copy, the opacity submenu itself).
         other,
     };
@@ -44,6 +46,10 @@ public:
         QString selectedText;
         bool canUndo = false;
         bool canRedo = false;
+        // The canvas takes markup (always, except a pin that is viewing).
+        bool editing = true;
+        // The window recognises text, so it can look for secrets.
+        bool recognizes = false;
         // The window's alpha; absent without a window.
         std::optional<double> alpha;
     };

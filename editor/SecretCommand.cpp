@@ -90,11 +90,11 @@ void SecretCommand::open(const TextAnalysis& analysis, const AnnotationDocument&
     m_state = State::previewing;
 }
 
-void SecretCommand::close(const QString& status)
+void SecretCommand::close(QString status)
 {
     m_preview.reset();
     m_state = State::idle;
-    m_status = status;
+    m_status = std::move(status);
 }
 
 QString SecretCommand::previewStatus(int found)

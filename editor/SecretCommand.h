@@ -58,7 +58,8 @@ public:
 
 private:
     void open(const TextAnalysis& analysis, const AnnotationDocument& document);
-    void close(const QString& status);
+    // By value: the status may live in the preview being dropped.
+    void close(QString status);
 
     State m_state = State::idle;
     std::unique_ptr<SecretPreview> m_preview;
