@@ -9,6 +9,8 @@
 #include <QPainterPath>
 #include <QWheelEvent>
 
+#include <algorithm>
+
 namespace kelpie {
 
 namespace {
@@ -101,13 +103,17 @@ void SecretPreviewLayer::paintEvent(QPaintEvent*)
         }
         if (first.isNull())
             continue;
-        // The rule's name sits on a tag above the secret's first line, or
-        // inside it when there is no room above.
+        // The rule's name sits on a tag just after the secret's first line,
+        // where a screen usually has room; before it when the line reaches
+        // the right edge, and above it when neither side has room.
         const QSizeF text(metrics.horizontalAdvance(item.name) + 2 * labelPadding,
                           metrics.height() + labelPadding);
-        QPointF corner(first.left(), first.top() - text.height());
-        if (corner.y() < 0)
-            corner.setY(first.top());
+        const double middle = first.center().y() - text.height() / 2;
+        QPointF corner(first.right() + labelPadding, middle);
+        if (corner.x() + text.width() > width())
+            corner.setX(first.left() - labelPadding - text.width());
+        if (corner.x() < 0)
+            corner = QPointF(first.left(), std::max(0.0, first.top() - text.height()));
         const QRectF tag(corner, text);
         painter.fillRect(tag, colour);
         painter.setPen(Qt::white);

@@ -21,8 +21,8 @@
 //             those the ones the masks had covered (cov; must be 0: the rest
 //             are secrets the first reading missed).
 // --show prints the secrets read but not covered, the stray masks and the
-// leaked secrets; --lines prints every recognised line; --save-images writes each screen with the
-// solid masks.
+// leaked secrets; --lines prints every recognised line; --save-images writes each screen as it is
+// and with the solid masks.
 #include "annotation/AnnotationDocument.h"
 #include "annotation/AnnotationRenderer.h"
 #include "platform/TesseractTextRecognizer.h"
@@ -240,9 +240,11 @@ Tally run(const SecretScreens::Screen& screen, TesseractTextRecognizer& recogniz
             leaked = tally.secrets; // nothing to show for it: count all as unproven
             continue;
         }
-        if (effect == MaskEffect::solid && !options.imageDirectory.isEmpty())
-            composite->save(
-                QDir(options.imageDirectory).filePath(screen.name + QStringLiteral("-masked.png")));
+        if (effect == MaskEffect::solid && !options.imageDirectory.isEmpty()) {
+            const QDir directory(options.imageDirectory);
+            document.baseImage().save(directory.filePath(screen.name + QStringLiteral(".png")));
+            composite->save(directory.filePath(screen.name + QStringLiteral("-masked.png")));
+        }
         QString safeText;
         try {
             const QImage prepared = SafeTextImage::prepare(
