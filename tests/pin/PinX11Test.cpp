@@ -151,7 +151,21 @@ TEST_F(PinX11, PinStaysAboveARaisedOrdinaryWindowAndOffTheTaskBar)
     const QString id = QString::number(shell->winId());
     const QString state = property(id, QStringLiteral("_NET_WM_STATE"));
     EXPECT_TRUE(state.contains(QStringLiteral("_NET_WM_STATE_ABOVE"))) << state.toStdString();
-    EXPECT_TRUE(state.contains(QStringLiteral("_NET_WM_STATE_SKIP_TASKBAR"))) << state.toStdString();
+    // A utility window is kept off the task bar; so are its panels, which
+    // are utility windows and transients of the pin.
+    const QString type = property(id, QStringLiteral("_NET_WM_WINDOW_TYPE"));
+    EXPECT_TRUE(type.contains(QStringLiteral("_NET_WM_WINDOW_TYPE_UTILITY"))) << type.toStdString();
+    for (PinPanel* panel : shell->findChildren<PinPanel*>()) {
+        const QString panelId = QString::number(panel->winId());
+        EXPECT_TRUE(property(panelId, QStringLiteral("_NET_WM_WINDOW_TYPE"))
+                        .contains(QStringLiteral("_NET_WM_WINDOW_TYPE_UTILITY")));
+        // The window manager learns whose transient it is when it is shown.
+        if (panel->isVisible()) {
+            const QString transient = property(panelId, QStringLiteral("WM_TRANSIENT_FOR"));
+            EXPECT_TRUE(transient.contains(QStringLiteral("0x%1").arg(shell->winId(), 0, 16)))
+                << transient.toStdString();
+        }
+    }
 
     // The ordinary window is clicked, so raised and made active: the pin
     // stays over it.
@@ -199,7 +213,10 @@ TEST_F(PinX11, ChromeShowsOnHoverWithoutTakingTheKeyboardAndFollowsThePin)
         if (button->text() == QStringLiteral("编辑") && button->isVisible())
             edit = button;
     ASSERT_TRUE(edit);
-    ASSERT_TRUE(clickAt(edit->mapToGlobal(edit->rect().center())));
+    // The panel's place as the X server has it, once the move has settled.
+    const auto editCentre = [&] { return edit->mapToGlobal(edit->rect().center()); };
+    ASSERT_TRUE(waitFor([&] { return top->geometry().contains(editCentre()); }));
+    ASSERT_TRUE(clickAt(editCentre()));
     ASSERT_TRUE(waitFor([&] { return window->editing(); }));
     EXPECT_TRUE(shell->isActiveWindow());
     EXPECT_NE(QApplication::activeWindow(), top);
