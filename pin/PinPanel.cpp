@@ -3,6 +3,9 @@
 #include "editor/WindowLevel.h"
 #include "pin/PinSurface.h"
 
+#include <QPainterPath>
+#include <QRegion>
+#include <QResizeEvent>
 #include <QVBoxLayout>
 
 namespace kelpie {
@@ -36,6 +39,20 @@ void PinPanel::setAcceptsKey(bool accepts)
     // Changing a flag hides a top-level window; it comes back as it was.
     if (visible)
         show();
+}
+
+} // namespace kelpie
+
+namespace kelpie {
+
+void PinPanel::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    // Without a compositing manager the clear corners of a translucent
+    // window show black; the window's shape follows the rounding instead.
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
+    setMask(QRegion(shape.toFillPolygon().toPolygon()));
 }
 
 } // namespace kelpie

@@ -27,6 +27,9 @@ public:
     // The rounded, outlined surface that fills the panel.
     PinSurface* surface() const { return m_surface; }
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     PinSurface* m_surface;
     bool m_acceptsKey = false;

@@ -137,6 +137,8 @@ int render(const QDir& dir)
             pin.toggleEditing();
             ok &= capture(dir, QStringLiteral("pin-editing-%1.png").arg(name));
             pin.setStatus(QStringLiteral("图片已复制"));
+            // A panel shown for the first time is mapped and managed first.
+            settle();
             ok &= capture(dir, QStringLiteral("pin-status-%1.png").arg(name));
             // At the top of the screen the tool bar moves inside the pin.
             pin.toggleEditing();
