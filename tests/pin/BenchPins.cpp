@@ -107,11 +107,9 @@ int main(int argc, char* argv[])
                 visible.height(), display->devicePixelRatio(), pinCount, imageSize.width(),
                 imageSize.height());
 
-    // The pictures are made before the first figure, so that only what the
-    // pins themselves hold is counted.
-    std::vector<QImage> pictures;
-    for (int i = 0; i < pinCount; ++i)
-        pictures.push_back(screen(i));
+    // Each picture is made just before its pin opens and then belongs to the
+    // pin alone, as a capture's crop does: what a pin adds includes its
+    // pixels.
     const double pictureMegabytes = imageSize.width() * imageSize.height() * 4 / 1048576.0;
     settle();
     const double before = privateMegabytes();
@@ -124,6 +122,7 @@ int main(int argc, char* argv[])
     const double width = visible.width() / 5.0 - 8;
     for (int i = 0; i < pinCount; ++i) {
         const double start = privateMegabytes();
+        QImage picture = screen(i);
         QElapsedTimer timer;
         timer.start();
         // The preferred frame is in desktop space (y up from the primary
@@ -133,7 +132,7 @@ int main(int argc, char* argv[])
         const double top = visible.y() + (i / 5) * (height + 80) + 80;
         const Rect frame(x, display->geometry().height() - top - height, width, height);
         auto pin = std::make_unique<ImageWindow>(
-            std::make_unique<AnnotationDocument>(pictures[i]), true, preferences, std::nullopt,
+            std::make_unique<AnnotationDocument>(std::move(picture)), true, preferences, std::nullopt,
             frame);
         PaintCounter firstPaint;
         pin->canvas()->installEventFilter(&firstPaint);
