@@ -105,7 +105,12 @@ void PinSurface::paintEvent(QPaintEvent* event)
     const QRectF outline = QRectF(rect()).adjusted(line / 2, line / 2, -line / 2, -line / 2);
     QPainterPath shape;
     shape.addRoundedRect(outline, m_cornerRadius, m_cornerRadius);
-    painter.fillPath(shape, fill);
+    // A window already shaped to the rounding keeps no clear pixels: without
+    // a compositing manager the half-covered edge pixels would show dark.
+    if (window() && !window()->mask().isEmpty())
+        painter.fillRect(rect(), fill);
+    else
+        painter.fillPath(shape, fill);
     if (m_bordered)
         painter.strokePath(shape, QPen(CoreAppearance::separator.resolved(appearance), line));
 }
