@@ -16,11 +16,14 @@
 #include "editor/LiveTextOverlay.h"
 #include "editor/LiveTextSession.h"
 #include "editor/QtImageClipboard.h"
+#include "editor/ScreenshotColorWell.h"
+#include "editor/ScreenshotLayout.h"
 #include "editor/SecretPreviewLayer.h"
 #include "editor/ScreenshotStatus.h"
 #include "editor/ScreenshotView.h"
 #include "editor/ToolbarButton.h"
 #include "editor/WindowLevel.h"
+#include "pin/PinChrome.h"
 #include "pin/PinLayout.h"
 #include "pin/PinSurface.h"
 #include "settings/AppPreferences.h"
@@ -150,6 +153,8 @@ struct ImageWindow::Parts {
     std::unique_ptr<AnnotationWindow> window;
     std::unique_ptr<EditorControls> controls;
     std::unique_ptr<ImageOutputs> outputs;
+    // A pin's panels; they go first and give the rows back to the window.
+    std::unique_ptr<PinChrome> chrome;
 };
 
 ImageWindow::ImageWindow(std::unique_ptr<AnnotationDocument> document, bool pinned,
@@ -478,14 +483,37 @@ void ImageWindow::layOutScreenshot()
 
 void ImageWindow::layOutPinned()
 {
-    // The canvas fills the surface. The rows and the status belong to the
-    // pin's chrome panels; until they are shown there they wait hidden.
+    // The canvas fills the surface. The tool and viewer rows go to the
+    // chrome's primary panel, the markup row and the status to its secondary.
+    AnnotationWindow* window = m_parts->window.get();
     m_canvas->setParent(m_content);
-    m_chromeRows = new QWidget(m_parts->window.get());
-    m_chromeRows->hide();
-    for (QWidget* part : {m_toolRow, m_viewerRow, m_styleRow, m_optionRow, m_markupRow,
-                          static_cast<QWidget*>(m_status)})
-        part->setParent(m_chromeRows);
+    m_plainRows = new QWidget(window);
+    m_plainRows->hide();
+    for (QWidget* row : {m_styleRow, m_optionRow})
+        row->setParent(m_plainRows);
+    m_parts->chrome = std::make_unique<PinChrome>(
+        window, m_pinSurface, std::vector<QWidget*>{m_toolRow, m_viewerRow},
+        std::vector<QWidget*>{m_markupRow, m_status});
+    // The colour dialog of the well keeps the chrome up while it is in use.
+    const auto weak = weakly();
+    m_parts->chrome->setAuxiliaryActive([weak] {
+        bool active = false;
+        weak([&](ImageWindow& w) {
+            const ScreenshotColorWell* well = w.controls().colorWell();
+            active = well && well->isActive();
+        });
+        return active;
+    });
+    // While editing, the panels go where the screenshot editor puts its own,
+    // with the visible frame as the whole capture.
+    m_parts->chrome->editingPlacement = [](const Rect& region, Size viewport, Size primary,
+                                           Size secondary) {
+        std::optional<PinChromePlacement::Frames> frames;
+        if (const auto placed
+            = ScreenshotLayout::make(viewport, region, viewport, primary, secondary, true))
+            frames = PinChromePlacement::Frames{placed->toolbar, placed->parameters};
+        return frames;
+    };
     m_canvas->show();
 }
 
@@ -825,6 +853,8 @@ void ImageWindow::layoutPin()
     refitOverlay();
     if (m_status)
         setHidden(m_status, hidesRoutineStatus());
+    if (m_parts->chrome)
+        m_parts->chrome->layout(m_editing);
 }
 
 ScreenshotChromeParts ImageWindow::chromeParts() const
@@ -1359,6 +1389,9 @@ bool ImageWindow::eventFilter(QObject* watched, QEvent* event)
 void ImageWindow::windowWillClose()
 {
     controls().suspendColorWell();
+    // The panels hide for good; they are dropped with the window's parts.
+    if (m_parts->chrome)
+        m_parts->chrome->close();
     m_closed = true;
     ++m_generation;
     // The recognised text goes with the window: tasks cancelled, results
@@ -1404,6 +1437,10 @@ void ImageWindow::windowDidEndLiveResize()
     updateControls();
 }
 
-void ImageWindow::windowKeyChanged() { }
+void ImageWindow::windowKeyChanged()
+{
+    if (m_parts->chrome)
+        m_parts->chrome->refreshVisibility();
+}
 
 } // namespace kelpie

@@ -300,8 +300,8 @@ private:
     QAbstractButton* m_viewerSaveButton = nullptr;
     // The floating tool bar's close button.
     QAbstractButton* m_closeButton = nullptr;
-    // Holds a pin's rows and status while no chrome panel shows them.
-    QWidget* m_chromeRows = nullptr;
+    // Holds the plain editor's style and option rows, which a pin never shows.
+    QWidget* m_plainRows = nullptr;
     QTimer* m_liveResizeEnd = nullptr;
 
     // Children of the canvas and of this window; null without a recogniser.

@@ -6,6 +6,10 @@
 #include <QEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+#include <cmath>
 
 namespace kelpie {
 
@@ -19,6 +23,18 @@ void PinSurface::setPaintsBackground(bool paints)
     if (m_paintsBackground == paints)
         return;
     m_paintsBackground = paints;
+    update();
+}
+
+void PinSurface::setCornerRadius(double radius)
+{
+    m_cornerRadius = std::max(radius, 0.0);
+    update();
+}
+
+void PinSurface::setBordered(bool bordered)
+{
+    m_bordered = bordered;
     update();
 }
 
@@ -74,8 +90,29 @@ void PinSurface::paintEvent(QPaintEvent* event)
     if (!m_paintsBackground)
         return;
     QPainter painter(this);
-    painter.fillRect(event->rect(),
-                     CoreAppearance::surface.resolved(CoreAppearance::appearance(this)));
+    const auto appearance = CoreAppearance::appearance(this);
+    const QColor fill = CoreAppearance::surface.resolved(appearance);
+    if (m_cornerRadius <= 0 && !m_bordered) {
+        painter.fillRect(event->rect(), fill);
+        return;
+    }
+    // The outline lies on whole device pixels inside the bounds, and the
+    // corners outside the rounding stay clear for the desktop behind.
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setClipRect(event->rect());
+    const double ratio = devicePixelRatioF();
+    const double line = m_bordered ? std::max(1.0, std::round(ratio)) / ratio : 0;
+    const QRectF outline = QRectF(rect()).adjusted(line / 2, line / 2, -line / 2, -line / 2);
+    QPainterPath shape;
+    shape.addRoundedRect(outline, m_cornerRadius, m_cornerRadius);
+    // A window already shaped to the rounding keeps no clear pixels: without
+    // a compositing manager the half-covered edge pixels would show dark.
+    if (window() && !window()->mask().isEmpty())
+        painter.fillRect(rect(), fill);
+    else
+        painter.fillPath(shape, fill);
+    if (m_bordered)
+        painter.strokePath(shape, QPen(CoreAppearance::separator.resolved(appearance), line));
 }
 
 } // namespace kelpie

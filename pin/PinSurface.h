@@ -23,6 +23,12 @@ public:
 
     bool paintsBackground() const { return m_paintsBackground; }
     void setPaintsBackground(bool paints);
+    // A painted background is rounded by this radius and, when bordered,
+    // outlined by a one-point separator line: the look of a chrome panel.
+    double cornerRadius() const { return m_cornerRadius; }
+    void setCornerRadius(double radius);
+    bool bordered() const { return m_bordered; }
+    void setBordered(bool bordered);
 
     // Whether the pointer is over the surface, as last reported.
     bool hovered() const { return m_hovered; }
@@ -39,6 +45,8 @@ private:
     void hover(bool inside);
 
     bool m_paintsBackground = false;
+    double m_cornerRadius = 0;
+    bool m_bordered = false;
     bool m_hovered = false;
 };
 
