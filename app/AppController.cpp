@@ -4,6 +4,8 @@
 #include "app/AppAlerts.h"
 #include "app/AppTray.h"
 #include "app/ClipboardTextImage.h"
+#include "app/MenuKeyDispatcher.h"
+#include "app/ScratchPreferences.h"
 #include "canvas/AnnotationCanvas.h"
 #include "canvas/AnnotationWindow.h"
 #include "capture/CaptureGeometry.h"
@@ -95,6 +97,14 @@ void AppController::launch()
     connect(m_tray.get(), &AppTray::pinRequested, this, &AppController::pinClipboard);
     connect(m_tray.get(), &AppTray::settingsRequested, this, &AppController::openSettings);
     connect(m_tray.get(), &AppTray::quitRequested, this, &AppController::quit);
+    // Installed before any window exists, so each window's own key handling
+    // sees a press before the menu does.
+    const Weak menuOwner = m_self;
+    m_menuKeys = std::make_unique<MenuKeyDispatcher>(
+        [menuOwner](MenuCommand command, QWidget* window) {
+            AppController* controller = alive(menuOwner);
+            return controller && controller->performMenuCommand(command, window);
+        });
 
     const Weak self = m_self;
     m_hotkeys.onAction = [self](HotkeyManager::Action action) {
@@ -125,6 +135,51 @@ void AppController::hotkeyAction(HotkeyManager::Action action)
         capture();
     else
         pinCurrentOrClipboard();
+}
+
+bool AppController::performMenuCommand(MenuCommand command, QWidget* window)
+{
+    switch (command) {
+    case MenuCommand::openSettings: openSettings(); return true;
+    case MenuCommand::quit: quit(); return true;
+    default: break;
+    }
+    if (!window)
+        return false;
+    if (m_selectionWindow && window == m_selectionWindow)
+        return performInOverlay(command);
+    for (ImageWindow* open : openWindows()) {
+        if (open->window() == window && !open->isClosed())
+            return performInImageWindow(command, *open);
+    }
+    return false;
+}
+
+bool AppController::performInOverlay(MenuCommand command)
+{
+    SelectionView* view = m_selectionWindow->view();
+    if (!view)
+        return false;
+    switch (command) {
+    case MenuCommand::selectAll: view->selectAll(); return true;
+    case MenuCommand::copy: view->copy(); return true;
+    case MenuCommand::saveDocument: view->saveDocument(); return true;
+    default: return false;
+    }
+}
+
+bool AppController::performInImageWindow(MenuCommand command, ImageWindow& window)
+{
+    switch (command) {
+    case MenuCommand::copy: window.copy(); return true;
+    case MenuCommand::saveDocument: window.saveDocument(); return true;
+    case MenuCommand::undo: window.undo(); return true;
+    case MenuCommand::redo: window.redo(); return true;
+    case MenuCommand::pinImage: window.pinImage(); return true;
+    // Cut and paste have nothing to act on in an editor; select-all and
+    // copy-all of the recognised text stay with the window's own keys.
+    default: return false;
+    }
 }
 
 void AppController::watchScreens()
@@ -618,7 +673,10 @@ void AppController::terminate()
     }
     if (m_settings)
         m_settings->close();
+    if (m_verificationSuite)
+        ScratchPreferences::remove(*m_verificationSuite);
     m_hotkeys.shutdown();
+    m_menuKeys.reset();
     disconnect(qApp, nullptr, this, nullptr);
 }
 

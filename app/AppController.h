@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/LaunchOptions.h"
+#include "app/MainMenuKeys.h"
 #include "capture/DisplayCapture.h"
 #include "capture/WindowCapture.h"
 #include "geometry/Rect.h"
@@ -31,6 +32,7 @@ class AppAlerts;
 class AppPreferences;
 class AppTray;
 class ImageClipboard;
+class MenuKeyDispatcher;
 class SettingsWindow;
 struct ScreenshotPresentation;
 
@@ -83,6 +85,10 @@ public:
                               std::shared_ptr<AppPreferences> preferences,
                               std::optional<ScreenshotPresentation> screenshot,
                               std::optional<Rect> pinFrame);
+    // Carries out a main-menu command for `window`, the window with the
+    // keyboard: an editor or pin, the overlay, or (for the tray menu's
+    // commands) the application. False when nothing there takes it.
+    bool performMenuCommand(MenuCommand command, QWidget* window);
     // Shows or removes the disabled warning row of the tray menu.
     void updateHotkeyWarning(const std::optional<QString>& message);
     void showPermissionGuide();
@@ -100,6 +106,13 @@ public:
     SettingsWindow* settings() const { return m_settings.get(); }
     // A test image that stands in for the live display.
     void setFixture(const QImage& fixture) { m_fixture = fixture; }
+    // A scratch preferences suite made for a verification run; its file is
+    // removed when the controller terminates.
+    void setVerificationPreferencesSuite(const QString& name) { m_verificationSuite = name; }
+    const std::optional<QString>& verificationPreferencesSuite() const
+    {
+        return m_verificationSuite;
+    }
 
 Q_SIGNALS:
     // A capture's overlay is on screen (after presentSelection).
@@ -124,6 +137,8 @@ private:
     ImageWindow* openEditor(const QImage& crop, const ScreenshotPresentation& presentation);
     void pinImage(const QImage& image);
     void hotkeyAction(HotkeyManager::Action action);
+    bool performInOverlay(MenuCommand command);
+    bool performInImageWindow(MenuCommand command, ImageWindow& window);
     std::optional<QString> applyStoredShortcuts();
     void settingsClosed();
     void watchScreens();
@@ -142,6 +157,7 @@ private:
     bool m_trayWanted;
 
     std::unique_ptr<AppTray> m_tray;
+    std::unique_ptr<MenuKeyDispatcher> m_menuKeys;
     // Owned; the overlay never closes itself.
     SelectionWindow* m_selectionWindow = nullptr;
     // The screen frame and display number the overlay was opened for.
@@ -154,6 +170,7 @@ private:
     std::vector<QUuid> m_editorsHiddenForSettings;
     QFuture<void> m_captureTask;
     std::optional<QImage> m_fixture;
+    std::optional<QString> m_verificationSuite;
     std::int64_t m_captureGeneration = 0;
     bool m_terminated = false;
     std::shared_ptr<AppController*> m_self;
