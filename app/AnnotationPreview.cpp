@@ -1,6 +1,7 @@
 #include "app/AnnotationPreview.h"
 
 #include "annotation/AnnotationDocument.h"
+#include "annotation/AnnotationObjectList.h"
 #include "annotation/AnnotationTextLayout.h"
 #include "app/ScratchPreferences.h"
 #include "canvas/AnnotationWindow.h"
@@ -61,15 +62,23 @@ QList<AnnotationObject> sampleObjects(QSize size, bool curvedArrow)
                                     {w * 0.14 - badge / 2, h * 0.80 - badge / 2},
                                     {w * 0.14 + badge / 2, h * 0.80 + badge / 2}, {}, 1));
 
+    // The note at the top right, its type made smaller until it fits; a
+    // picture too small for any legible note goes without.
     AnnotationStyle note = styleOf(AnnotationTool::text);
     note.textBackground = true;
     const QString text = QStringLiteral("这里需要确认 Check here");
-    const double wrap = std::max(w * 0.5, 120.0);
-    const Size box = AnnotationTextLayout::size(text, note, wrap);
-    const Point topLeft{w * 0.56, h * 0.90};
-    objects.append(AnnotationObject(AnnotationTool::text, note,
-                                    {topLeft.x, topLeft.y - box.height},
-                                    {topLeft.x + box.width, topLeft.y}, {}, 0, text, wrap));
+    const double wrap = std::max(w * 0.42, 60.0);
+    const Point topLeft{w * 0.56, h * 0.96};
+    for (; note.fontSize >= 8; note.fontSize -= 2) {
+        const Size box = AnnotationTextLayout::size(text, note, wrap);
+        if (topLeft.x + box.width <= w && box.height <= topLeft.y) {
+            objects.append(AnnotationObject(AnnotationTool::text, note,
+                                            {topLeft.x, topLeft.y - box.height},
+                                            {topLeft.x + box.width, topLeft.y}, {}, 0, text,
+                                            wrap));
+            break;
+        }
+    }
 
     AnnotationStyle mask = styleOf(AnnotationTool::mask);
     mask.maskEffect = MaskEffect::pixelate;
@@ -87,7 +96,7 @@ QImage render(const QImage& fixture, const Variant& variant)
         return {};
     auto document = std::make_unique<AnnotationDocument>(fixture);
     AnnotationState state;
-    state.objects = sampleObjects(fixture.size(), variant.curvedArrow);
+    state.objects = AnnotationObjectList(sampleObjects(fixture.size(), variant.curvedArrow));
     document->commit(state);
 
     QImage picture;

@@ -487,20 +487,34 @@ TEST_F(AppControllerTest, MenuKeysReachTheEditorWithTheKeyboard)
     EXPECT_NE(controller->settings(), nullptr);
 }
 
-TEST_F(AppControllerTest, MenuKeysSelectAllAndCopyInTheOverlay)
+TEST_F(AppControllerTest, MenuKeysCopyAndSelectAllInTheOverlay)
 {
     const QImage frozen = filled(Qt::darkMagenta);
-    ASSERT_NE(captureShowing(frozen), nullptr);
+    SelectionView* view = captureShowing(frozen);
+    ASSERT_NE(view, nullptr);
     QWidget* overlay = controller->selectionWindow();
     overlay->activateWindow();
     settle();
-    pressMenuKey(overlay, Qt::Key_A, Qt::ControlModifier);
+    // Ctrl+C copies the selected region and opens nothing.
+    view->selectRegion(Rect(10, 10, 200, 100));
     pressMenuKey(overlay, Qt::Key_C, Qt::ControlModifier);
     settle();
     ASSERT_EQ(clipboard->pngs.size(), 1);
-    EXPECT_EQ(QImage::fromData(clipboard->pngs.front(), "PNG").size(), frozen.size());
+    EXPECT_EQ(QImage::fromData(clipboard->pngs.front(), "PNG").size(), QSize(200, 100));
     EXPECT_EQ(controller->selectionWindow(), nullptr);
     EXPECT_TRUE(windows().empty());
+
+    // Ctrl+A takes the whole screen into the editor at once.
+    ASSERT_NE(captureShowing(frozen), nullptr);
+    overlay = controller->selectionWindow();
+    overlay->activateWindow();
+    settle();
+    pressMenuKey(overlay, Qt::Key_A, Qt::ControlModifier);
+    settle();
+    EXPECT_EQ(controller->selectionWindow(), nullptr);
+    ASSERT_EQ(windows().size(), 1u);
+    EXPECT_TRUE(windows().front()->isScreenshot());
+    EXPECT_EQ(windows().front()->document().baseImage().size(), frozen.size());
 }
 
 TEST_F(AppControllerTest, KeysNoWindowTakesAreLeftAlone)

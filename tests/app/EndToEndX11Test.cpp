@@ -59,16 +59,16 @@ bool windowNamed(const QString& name)
                 .isEmpty();
 }
 
-// The frame of the first mapped window that meets every condition of
-// `search` (xdotool search arguments), in root coordinates; empty when
-// there is none.
-QRect windowFrame(const QStringList& search)
+// The frames, in root coordinates, of the mapped windows that xdotool's
+// `search` arguments find (one pattern, matched against what the flags
+// name: --name, --class, ...).
+QList<QRect> windowFrames(const QStringList& search)
 {
     const QStringList ids = xdotoolOutput(QStringList{QStringLiteral("search"),
-                                                      QStringLiteral("--onlyvisible"),
-                                                      QStringLiteral("--all")}
+                                                      QStringLiteral("--onlyvisible")}
                                           + search)
                                 .split(u'\n', Qt::SkipEmptyParts);
+    QList<QRect> frames;
     for (const QString& id : ids) {
         const QString shell = xdotoolOutput(
             {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), id});
@@ -85,9 +85,16 @@ QRect windowFrame(const QStringList& search)
                 frame.setHeight(value.toInt());
         }
         if (frame.width() > 1 && frame.height() > 1)
-            return frame;
+            frames.append(frame);
     }
-    return {};
+    return frames;
+}
+
+// The first frame windowFrames finds; empty when there is none.
+QRect windowFrame(const QStringList& search)
+{
+    const QList<QRect> frames = windowFrames(search);
+    return frames.isEmpty() ? QRect() : frames.front();
 }
 
 void click(QPoint at)
@@ -148,36 +155,43 @@ public:
         m_process.waitForFinished(5000);
     }
     bool started() { return m_process.waitForStarted(); }
-    // The panel once an icon sits in it; empty until then.
-    QRect iconArea() const
+    // Kelpie's icon once it sits in the panel along the bottom edge; empty
+    // until then.
+    static QRect kelpieIcon()
     {
-        const QRect panel = windowFrame({QStringLiteral("--class"), QStringLiteral("^trayer$"),
-                                         QStringLiteral("--name"), QStringLiteral("^panel$")});
-        return panel.width() >= 16 ? panel : QRect();
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        for (const QRect& frame : windowFrames({QStringLiteral("--class"), QStringLiteral("^kelpie$")})) {
+            if (frame.width() <= 64 && frame.height() <= 64 && frame.bottom() >= screen.bottom() - 40)
+                return frame;
+        }
+        return {};
     }
 
 private:
     QProcess m_process;
 };
 
-// Clicks the tray icon and picks the menu's row `row` (0 = "区域截图") of
-// its four rows; true once the menu was there to pick from.
-bool pickTrayMenuRow(const TrayHost& tray, int row)
+// Clicks Kelpie's tray icon and picks row `row` (0 = "区域截图") of the four
+// rows of its menu; true once the menu was there to pick from.
+bool pickTrayMenuRow(int row)
 {
     QRect icon;
-    if (!waitFor([&] { return !(icon = tray.iconArea()).isEmpty(); }, 20000))
+    if (!waitFor([&] { return !(icon = TrayHost::kelpieIcon()).isEmpty(); }, 20000))
         return false;
-    // The menu pops up at the pointer; a popup has no title, so it is the
-    // Kelpie window that appears near the icon.
+    // The menu pops up at the pointer: the Kelpie window other than the icon.
     QRect menu;
     const bool shown = waitFor(
         [&] {
             click(icon.center());
             return waitFor(
                 [&] {
-                    menu = windowFrame({QStringLiteral("--class"), QStringLiteral("kelpie"),
-                                        QStringLiteral("--name"), QStringLiteral("^$")});
-                    return menu.height() > 40;
+                    menu = QRect();
+                    for (const QRect& frame : windowFrames({QStringLiteral("--class"),
+                                                            QStringLiteral("^kelpie$")})) {
+                        if (frame != icon && frame.height() > 40)
+                            menu = frame;
+                    }
+                    return !menu.isEmpty();
                 },
                 1500);
         },
@@ -277,7 +291,7 @@ TEST(EndToEndX11, TheTrayMenuCapturesAndAClickPicksAWindow)
 
     KelpieRun kelpie(home);
     ASSERT_TRUE(kelpie.started());
-    ASSERT_TRUE(pickTrayMenuRow(tray, 0)) << "the tray icon never showed its menu";
+    ASSERT_TRUE(pickTrayMenuRow(0)) << "the tray icon never showed its menu";
     ASSERT_TRUE(waitFor([] { return windowNamed(overlayTitle); }, 20000))
         << "区域截图 did not bring up the overlay";
 
@@ -315,7 +329,7 @@ TEST(EndToEndX11, TheSettingsWindowRecordsACaptureKeyThatThenCaptures)
     ASSERT_TRUE(tray.started());
     KelpieRun kelpie(home);
     ASSERT_TRUE(kelpie.started());
-    ASSERT_TRUE(pickTrayMenuRow(tray, 2)) << "the tray icon never showed its menu";
+    ASSERT_TRUE(pickTrayMenuRow(2)) << "the tray icon never showed its menu";
 
     const QString settingsTitle = QStringLiteral("^Kelpie · 设置$");
     QRect settings;

@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <set>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -88,6 +89,12 @@ TEST_F(LaunchModesTest, TheSampleMarksLieInsideTheImageAndAreValid)
             EXPECT_EQ(bent, curved ? 1 : 0);
         }
     }
+    // A picture of ordinary size carries every kind, the note included.
+    std::set<AnnotationTool> kinds;
+    for (const AnnotationObject& object : AnnotationPreview::sampleObjects(QSize(1200, 800), false))
+        kinds.insert(object.tool());
+    EXPECT_EQ(kinds.size(), 5u);
+    EXPECT_EQ(kinds.count(AnnotationTool::text), 1u);
 }
 
 TEST_F(LaunchModesTest, TheAnnotationSampleIsDrawnAndLeavesNoSettingsBehind)
