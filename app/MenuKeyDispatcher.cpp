@@ -60,17 +60,20 @@ bool MenuKeyDispatcher::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
         return false;
+    // A press that no widget inside the window took travels up to the
+    // window itself; only there is it the menu's. So the focused control and
+    // the window's own keys always come first.
     auto* widget = static_cast<QWidget*>(watched);
-    // Each press once: where it is first delivered, the focused widget or,
-    // with none, the window itself.
+    if (!widget->isWindow())
+        return false;
     const QWidget* focus = QApplication::focusWidget();
-    if (focus ? widget != focus : !widget->isWindow())
+    if (focus && focus->window() != widget)
         return false;
     const std::optional<MenuCommand> command
-        = commandFor(*static_cast<QKeyEvent*>(event), widget);
+        = commandFor(*static_cast<QKeyEvent*>(event), focus ? focus : widget);
     if (!command || !m_perform)
         return false;
-    return m_perform(*command, widget->window());
+    return m_perform(*command, widget);
 }
 
 } // namespace kelpie

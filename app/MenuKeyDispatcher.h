@@ -12,12 +12,12 @@ class QWidget;
 namespace kelpie {
 
 // Delivers the main menu's key equivalents to the window that has the
-// keyboard. It watches every key press of the application (installed first,
-// so that a window's own key handling, installed later, still comes before
-// it) and hands a press that means a menu command to `perform` with the
-// window it was meant for. A focused text field keeps the editing keys, a
-// recording shortcut recorder keeps every key, and a modal dialog or an open
-// popup keeps them all.
+// keyboard. It watches the key presses of the application and takes one
+// only when it reaches a window unhandled, that is after the focused
+// control and the window's own key handling passed it on; a press that
+// means a menu command then goes to `perform` with that window. A focused
+// text field keeps the editing keys, a recording shortcut recorder keeps
+// every key, and a modal dialog or an open popup keeps them all.
 class MenuKeyDispatcher : public QObject {
     Q_OBJECT
 public:

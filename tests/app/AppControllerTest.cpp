@@ -487,7 +487,7 @@ TEST_F(AppControllerTest, MenuKeysReachTheEditorWithTheKeyboard)
     EXPECT_NE(controller->settings(), nullptr);
 }
 
-TEST_F(AppControllerTest, MenuKeysCopyAndSelectAllInTheOverlay)
+TEST_F(AppControllerTest, TheOverlaysOwnKeysComeBeforeTheMenu)
 {
     const QImage frozen = filled(Qt::darkMagenta);
     SelectionView* view = captureShowing(frozen);
@@ -495,21 +495,24 @@ TEST_F(AppControllerTest, MenuKeysCopyAndSelectAllInTheOverlay)
     QWidget* overlay = controller->selectionWindow();
     overlay->activateWindow();
     settle();
-    // Ctrl+C copies the selected region and opens nothing.
-    view->selectRegion(Rect(10, 10, 200, 100));
+    // The overlay's own Ctrl+A selects everything and waits for a choice,
+    // where the menu's select-all would open the editor at once.
+    pressMenuKey(overlay, Qt::Key_A, Qt::ControlModifier);
+    settle();
+    ASSERT_EQ(controller->selectionWindow(), overlay);
+    EXPECT_TRUE(windows().empty());
+    // Ctrl+C is the menu's: the region goes to the clipboard, nothing opens.
     pressMenuKey(overlay, Qt::Key_C, Qt::ControlModifier);
     settle();
     ASSERT_EQ(clipboard->pngs.size(), 1);
-    EXPECT_EQ(QImage::fromData(clipboard->pngs.front(), "PNG").size(), QSize(200, 100));
+    EXPECT_EQ(QImage::fromData(clipboard->pngs.front(), "PNG").size(), frozen.size());
     EXPECT_EQ(controller->selectionWindow(), nullptr);
     EXPECT_TRUE(windows().empty());
 
-    // Ctrl+A takes the whole screen into the editor at once.
+    // The menu's select-all itself edits the whole screen at once.
     ASSERT_NE(captureShowing(frozen), nullptr);
-    overlay = controller->selectionWindow();
-    overlay->activateWindow();
-    settle();
-    pressMenuKey(overlay, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_TRUE(controller->performMenuCommand(MenuCommand::selectAll,
+                                               controller->selectionWindow()));
     settle();
     EXPECT_EQ(controller->selectionWindow(), nullptr);
     ASSERT_EQ(windows().size(), 1u);
