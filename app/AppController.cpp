@@ -28,7 +28,10 @@
 #include <QPainter>
 #include <QProcess>
 #include <QScreen>
+#include <QTimer>
 #include <QUrl>
+
+#include <malloc.h>
 
 namespace kelpie {
 
@@ -77,6 +80,10 @@ AppController::AppController(Services services, QStringList arguments)
       m_hotkeys(std::move(services.hotkeys)),
       m_self(std::make_shared<AppController*>(this))
 {
+    m_trimAfterCapture = new QTimer(this);
+    m_trimAfterCapture->setSingleShot(true);
+    m_trimAfterCapture->setInterval(1000);
+    connect(m_trimAfterCapture, &QTimer::timeout, this, &AppController::trimHeapIfIdle);
 }
 
 AppController::~AppController()
@@ -212,6 +219,16 @@ void AppController::cancelCapture()
         window->close();
         window->deleteLater();
     }
+    m_trimAfterCapture->start();
+}
+
+void AppController::trimHeapIfIdle()
+{
+    // A capture's frozen screen, its overlay's backing store and the
+    // window's buffers are large blocks freed at once; glibc keeps the pages
+    // of a heap's top and of freed chunks until asked to return them.
+    if (!m_selectionWindow && !m_captureTask.isValid())
+        malloc_trim(0);
 }
 
 Rect AppController::desktopFrame(const QScreen* screen) const

@@ -24,6 +24,7 @@
 #include <vector>
 
 class QScreen;
+class QTimer;
 
 namespace kelpie {
 
@@ -126,6 +127,7 @@ private:
     static AppController* alive(const Weak& self);
 
     void cancelCapture();
+    void trimHeapIfIdle();
     void presentSelection(const QImage& image, QScreen* screen,
                           const std::vector<WindowTarget>& targets);
     void confirm(const QImage& crop, const Rect& rect, const SelectionAction& action);
@@ -158,6 +160,9 @@ private:
 
     std::unique_ptr<AppTray> m_tray;
     std::unique_ptr<MenuKeyDispatcher> m_menuKeys;
+    // Hands the heap's free pages back once a capture has ended and nothing
+    // followed it for a moment.
+    QTimer* m_trimAfterCapture = nullptr;
     // Owned; the overlay never closes itself.
     SelectionWindow* m_selectionWindow = nullptr;
     // The screen frame and display number the overlay was opened for.

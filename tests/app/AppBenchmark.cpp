@@ -351,7 +351,8 @@ int main(int argc, char* argv[])
         tap(x, XK_Escape);
         until([&] { return sample(x) == desktop; });
     }
-    QThread::msleep(1000);
+    // Settled as long as the idle figure was.
+    QThread::msleep(2000);
     const Memory after = memoryOf(kelpie.processId());
 
     std::printf("screen %dx%d, runs %d\n", x.screen->width_in_pixels, x.screen->height_in_pixels,
