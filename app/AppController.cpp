@@ -4,6 +4,8 @@
 #include "app/AppAlerts.h"
 #include "app/AppTray.h"
 #include "app/ClipboardTextImage.h"
+#include "app/MenuKeyDispatcher.h"
+#include "app/ScratchPreferences.h"
 #include "canvas/AnnotationCanvas.h"
 #include "canvas/AnnotationWindow.h"
 #include "capture/CaptureGeometry.h"
@@ -26,7 +28,10 @@
 #include <QPainter>
 #include <QProcess>
 #include <QScreen>
+#include <QTimer>
 #include <QUrl>
+
+#include <malloc.h>
 
 namespace kelpie {
 
@@ -76,6 +81,10 @@ AppController::AppController(Services services, QStringList arguments)
       m_hotkeys(std::move(services.hotkeys)),
       m_self(std::make_shared<AppController*>(this))
 {
+    m_trimAfterCapture = new QTimer(this);
+    m_trimAfterCapture->setSingleShot(true);
+    m_trimAfterCapture->setInterval(1000);
+    connect(m_trimAfterCapture, &QTimer::timeout, this, &AppController::trimHeapIfIdle);
 }
 
 AppController::~AppController()
@@ -96,6 +105,14 @@ void AppController::launch()
     connect(m_tray.get(), &AppTray::pinRequested, this, &AppController::pinClipboard);
     connect(m_tray.get(), &AppTray::settingsRequested, this, &AppController::openSettings);
     connect(m_tray.get(), &AppTray::quitRequested, this, &AppController::quit);
+    // Installed before any window exists, so each window's own key handling
+    // sees a press before the menu does.
+    const Weak menuOwner = m_self;
+    m_menuKeys = std::make_unique<MenuKeyDispatcher>(
+        [menuOwner](MenuCommand command, QWidget* window) {
+            AppController* controller = alive(menuOwner);
+            return controller && controller->performMenuCommand(command, window);
+        });
 
     const Weak self = m_self;
     m_hotkeys.onAction = [self](HotkeyManager::Action action) {
@@ -128,6 +145,51 @@ void AppController::hotkeyAction(HotkeyManager::Action action)
         pinCurrentOrClipboard();
 }
 
+bool AppController::performMenuCommand(MenuCommand command, QWidget* window)
+{
+    switch (command) {
+    case MenuCommand::openSettings: openSettings(); return true;
+    case MenuCommand::quit: quit(); return true;
+    default: break;
+    }
+    if (!window)
+        return false;
+    if (m_selectionWindow && window == m_selectionWindow)
+        return performInOverlay(command);
+    for (ImageWindow* open : openWindows()) {
+        if (open->window() == window && !open->isClosed())
+            return performInImageWindow(command, *open);
+    }
+    return false;
+}
+
+bool AppController::performInOverlay(MenuCommand command)
+{
+    SelectionView* view = m_selectionWindow->view();
+    if (!view)
+        return false;
+    switch (command) {
+    case MenuCommand::selectAll: view->selectAll(); return true;
+    case MenuCommand::copy: view->copy(); return true;
+    case MenuCommand::saveDocument: view->saveDocument(); return true;
+    default: return false;
+    }
+}
+
+bool AppController::performInImageWindow(MenuCommand command, ImageWindow& window)
+{
+    switch (command) {
+    case MenuCommand::copy: window.copy(); return true;
+    case MenuCommand::saveDocument: window.saveDocument(); return true;
+    case MenuCommand::undo: window.undo(); return true;
+    case MenuCommand::redo: window.redo(); return true;
+    case MenuCommand::pinImage: window.pinImage(); return true;
+    // Cut and paste have nothing to act on in an editor; select-all and
+    // copy-all of the recognised text stay with the window's own keys.
+    default: return false;
+    }
+}
+
 void AppController::watchScreens()
 {
     auto watch = [this](QScreen* screen) {
@@ -158,6 +220,16 @@ void AppController::cancelCapture()
         window->close();
         window->deleteLater();
     }
+    m_trimAfterCapture->start();
+}
+
+void AppController::trimHeapIfIdle()
+{
+    // A capture's frozen screen, its overlay's backing store and the
+    // window's buffers are large blocks freed at once; glibc keeps the pages
+    // of a heap's top and of freed chunks until asked to return them.
+    if (!m_selectionWindow && !m_captureTask.isValid())
+        malloc_trim(0);
 }
 
 Rect AppController::desktopFrame(const QScreen* screen) const
@@ -627,7 +699,10 @@ void AppController::terminate()
     }
     if (m_settings)
         m_settings->close();
+    if (m_verificationSuite)
+        ScratchPreferences::remove(*m_verificationSuite);
     m_hotkeys.shutdown();
+    m_menuKeys.reset();
     disconnect(qApp, nullptr, this, nullptr);
 }
 

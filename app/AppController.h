@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/LaunchOptions.h"
+#include "app/MainMenuKeys.h"
 #include "capture/DisplayCapture.h"
 #include "capture/WindowCapture.h"
 #include "geometry/Rect.h"
@@ -23,6 +24,7 @@
 #include <vector>
 
 class QScreen;
+class QTimer;
 
 namespace kelpie {
 
@@ -31,6 +33,7 @@ class AppAlerts;
 class AppPreferences;
 class AppTray;
 class ImageClipboard;
+class MenuKeyDispatcher;
 class SettingsWindow;
 class TextRecognizer;
 struct ScreenshotPresentation;
@@ -87,6 +90,10 @@ public:
                               std::shared_ptr<AppPreferences> preferences,
                               std::optional<ScreenshotPresentation> screenshot,
                               std::optional<Rect> pinFrame);
+    // Carries out a main-menu command for `window`, the window with the
+    // keyboard: an editor or pin, the overlay, or (for the tray menu's
+    // commands) the application. False when nothing there takes it.
+    bool performMenuCommand(MenuCommand command, QWidget* window);
     // Shows or removes the disabled warning row of the tray menu.
     void updateHotkeyWarning(const std::optional<QString>& message);
     void showPermissionGuide();
@@ -104,6 +111,13 @@ public:
     SettingsWindow* settings() const { return m_settings.get(); }
     // A test image that stands in for the live display.
     void setFixture(const QImage& fixture) { m_fixture = fixture; }
+    // A scratch preferences suite made for a verification run; its file is
+    // removed when the controller terminates.
+    void setVerificationPreferencesSuite(const QString& name) { m_verificationSuite = name; }
+    const std::optional<QString>& verificationPreferencesSuite() const
+    {
+        return m_verificationSuite;
+    }
 
 Q_SIGNALS:
     // A capture's overlay is on screen (after presentSelection).
@@ -117,6 +131,7 @@ private:
     static AppController* alive(const Weak& self);
 
     void cancelCapture();
+    void trimHeapIfIdle();
     void presentSelection(const QImage& image, QScreen* screen,
                           const std::vector<WindowTarget>& targets);
     void confirm(const QImage& crop, const Rect& rect, const SelectionAction& action);
@@ -128,6 +143,8 @@ private:
     ImageWindow* openEditor(const QImage& crop, const ScreenshotPresentation& presentation);
     void pinImage(const QImage& image);
     void hotkeyAction(HotkeyManager::Action action);
+    bool performInOverlay(MenuCommand command);
+    bool performInImageWindow(MenuCommand command, ImageWindow& window);
     std::optional<QString> applyStoredShortcuts();
     void settingsClosed();
     void watchScreens();
@@ -149,6 +166,10 @@ private:
     std::shared_ptr<TextRecognizer> m_textRecognizer;
 
     std::unique_ptr<AppTray> m_tray;
+    std::unique_ptr<MenuKeyDispatcher> m_menuKeys;
+    // Hands the heap's free pages back once a capture has ended and nothing
+    // followed it for a moment.
+    QTimer* m_trimAfterCapture = nullptr;
     // Owned; the overlay never closes itself.
     SelectionWindow* m_selectionWindow = nullptr;
     // The screen frame and display number the overlay was opened for.
@@ -161,6 +182,7 @@ private:
     std::vector<QUuid> m_editorsHiddenForSettings;
     QFuture<void> m_captureTask;
     std::optional<QImage> m_fixture;
+    std::optional<QString> m_verificationSuite;
     std::int64_t m_captureGeneration = 0;
     bool m_terminated = false;
     std::shared_ptr<AppController*> m_self;

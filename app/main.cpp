@@ -1,10 +1,13 @@
 #include "annotation/AnnotationDocument.h"
 #include "app/AppAlerts.h"
 #include "app/AppAppearance.h"
+#include "app/AnnotationPreview.h"
 #include "app/AppController.h"
 #include "app/LaunchOptions.h"
+#include "app/ScratchPreferences.h"
 #include "app/SessionStart.h"
 #include "editor/QtImageClipboard.h"
+#include "overlay/SelectionPreview.h"
 #include "platform/DBusSingleInstance.h"
 #include "platform/TesseractTextRecognizer.h"
 #include "platform/X11CaptureService.h"
@@ -15,6 +18,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QImageReader>
+#include <QScreen>
 #include <QTimer>
 
 #include <cstdio>
@@ -45,13 +49,46 @@ std::optional<QImage> loadFixture(const LaunchOptions& options)
     return image;
 }
 
-// The fixture modes this build carries. The verification routines and the
-// renderings that are not here yet are passed over like absent flags.
+// The fixture modes this build carries. The verification routines that are
+// not here yet are passed over like absent flags.
 bool available(LaunchOptions::FixtureMode mode)
 {
     using Mode = LaunchOptions::FixtureMode;
-    return mode == Mode::permissionGuide || mode == Mode::renderSettings || mode == Mode::select
-        || mode == Mode::editor;
+    switch (mode) {
+    case Mode::permissionGuide:
+    case Mode::saveCheck:
+    case Mode::renderAnnotations:
+    case Mode::renderSettings:
+    case Mode::renderWindowHighlight:
+    case Mode::renderSelection:
+    case Mode::select:
+    case Mode::editor: return true;
+    default: return false;
+    }
+}
+
+// The overlay over the fixture, drawn at the screen's scale, written as PNG.
+bool renderSelectionTo(const QString& path, const QImage& fixture, bool windowHighlight)
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QImage picture = SelectionPreview::renderSelection(
+        fixture, windowHighlight, screen ? screen->devicePixelRatio() : 1.0);
+    return !picture.isNull() && picture.save(path, "PNG");
+}
+
+// The first overlay pays for the pages of drawing code and fonts that
+// nothing before it touched. Drawing a small one off screen once the event
+// loop runs moves that cost out of the first capture.
+void warmUpOverlay()
+{
+    QImage frozen(320, 200, QImage::Format_RGB32);
+    frozen.fill(QColor(90, 127, 166));
+    SelectionPreview::Options options;
+    options.pointer = Point{100, 80};
+    options.selection = Rect(40, 40, 160, 100);
+    options.status = QStringLiteral("正在捕获窗口…");
+    SelectionPreview::render(frozen, options);
+    malloc_trim(0);
 }
 
 // Starts the mode a loaded fixture selects. Returns an exit status when the
@@ -61,22 +98,44 @@ std::optional<int> runFixtureMode(AppController& controller, const LaunchOptions
 {
     using Mode = LaunchOptions::FixtureMode;
     const LaunchOptions::FixtureLaunch launch = options.fixtureLaunch(available);
-    auto openEditor = [&] {
+    auto openEditor = [&](std::shared_ptr<AppPreferences> preferences) {
         controller.showDocument(std::make_unique<AnnotationDocument>(fixture), false,
-                                AppPreferences::shared(), std::nullopt, std::nullopt);
+                                std::move(preferences), std::nullopt, std::nullopt);
     };
     switch (launch.mode) {
     case Mode::permissionGuide:
         controller.showPermissionGuide();
-        openEditor();
+        openEditor(AppPreferences::shared());
         break;
+    case Mode::saveCheck: {
+        const std::optional<ScratchPreferences> scratch = ScratchPreferences::saveCheck(launch.path);
+        if (!scratch) {
+            std::fputs("Kelpie could not create the scratch settings of the save check.\n",
+                       stderr);
+            return 1;
+        }
+        controller.setVerificationPreferencesSuite(scratch->name);
+        openEditor(scratch->preferences);
+        break;
+    }
+    case Mode::renderAnnotations:
+        return AnnotationPreview::renderTo(fixture, launch.path,
+                                           {launch.previewPin, launch.previewCurvedArrow})
+            ? 0
+            : 1;
     case Mode::renderSettings:
         return SettingsPreview::renderTo(launch.path, launch.settingsError) ? 0 : 1;
+    case Mode::renderWindowHighlight:
+    case Mode::renderSelection:
+        return renderSelectionTo(launch.path, fixture,
+                                 launch.mode == Mode::renderWindowHighlight)
+            ? 0
+            : 1;
     case Mode::select:
         controller.capture();
         break;
     default:
-        openEditor();
+        openEditor(AppPreferences::shared());
         break;
     }
     return std::nullopt;
@@ -128,6 +187,8 @@ int main(int argc, char* argv[])
     if (fixture) {
         if (const std::optional<int> status = runFixtureMode(controller, options, *fixture))
             return *status;
+    } else {
+        QTimer::singleShot(0, &controller, warmUpOverlay);
     }
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &controller,
                      &AppController::terminate);

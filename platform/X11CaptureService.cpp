@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QThreadPool>
+#include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
@@ -31,6 +32,11 @@ constexpr int compositedShadowReach = 64;
 constexpr std::chrono::milliseconds compositedAfterglow{1000};
 
 const char* const unreachable = "the X server cannot be reached";
+
+// How long a frozen screen's shared memory is kept for the next capture
+// after its image is gone. Captures in quick succession reuse it; a tray
+// process that sits idle holds no screen-sized memory.
+constexpr std::chrono::milliseconds idleSegmentLifetime{1000};
 
 std::string describe(const Rect& r)
 {
@@ -82,6 +88,8 @@ struct X11CaptureService::Private {
     std::unique_ptr<X11ImageReader> reader;
     std::unique_ptr<X11CaptureRedirection> redirection;
     QThreadPool worker;
+    // Gives the reader's idle segments back once captures have paused.
+    std::unique_ptr<QTimer> idleRelease;
 
     std::vector<QtScreen> qtScreens() const
     {
@@ -107,6 +115,18 @@ X11CaptureService::X11CaptureService() : d(std::make_unique<Private>())
     if (!d->session.isOpen())
         return;
     d->reader = std::make_unique<X11ImageReader>(d->session);
+    d->idleRelease = std::make_unique<QTimer>();
+    d->idleRelease->setSingleShot(true);
+    d->idleRelease->setInterval(idleSegmentLifetime);
+    const X11ImageReader* reader = d->reader.get();
+    QObject::connect(d->idleRelease.get(), &QTimer::timeout,
+                     [reader] { reader->releaseIdleSegments(); });
+    // Segments come back on whichever thread drops the last image; the timer
+    // lives on this one. A call still queued when the timer is gone is dropped.
+    QTimer* timer = d->idleRelease.get();
+    d->reader->setOnSegmentIdle([timer] {
+        QMetaObject::invokeMethod(timer, [timer] { timer->start(); }, Qt::QueuedConnection);
+    });
     if (d->session.hasComposite())
         d->redirection = std::make_unique<X11CaptureRedirection>(d->session, processId());
 }
@@ -114,6 +134,9 @@ X11CaptureService::X11CaptureService() : d(std::make_unique<Private>())
 X11CaptureService::~X11CaptureService()
 {
     d->worker.waitForDone();
+    if (d->reader)
+        d->reader->setOnSegmentIdle({});
+    d->idleRelease.reset();
     d->redirection.reset();
 }
 

@@ -398,4 +398,11 @@ X11ImageReader::Result X11ImageReader::readWindow(const X11TopLevel& topLevel) c
     return result;
 }
 
+void X11ImageReader::releaseIdleSegments() const { d->segments->releaseIdle(); }
+
+void X11ImageReader::setOnSegmentIdle(std::function<void()> onIdle) const
+{
+    d->segments->setOnIdle(std::move(onIdle));
+}
+
 } // namespace kelpie

@@ -9,6 +9,7 @@
 #include <xcb/xcb.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 
@@ -55,6 +56,11 @@ public:
 
     // Whether shared memory is in use (it is given up after a failure).
     bool usesSharedMemory() const;
+
+    // The shared-memory segments kept for the next read: given back to the
+    // system, and a word each time one comes back idle (see X11SegmentPool).
+    void releaseIdleSegments() const;
+    void setOnSegmentIdle(std::function<void()> onIdle) const;
 
 private:
     struct Private;

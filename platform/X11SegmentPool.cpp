@@ -101,6 +101,32 @@ void X11SegmentPool::giveBack(const Segment& segment)
         release(*surplus);
         xcb_flush(connection_);
     }
+    std::function<void()> told;
+    {
+        const std::lock_guard guard(lock_);
+        told = onIdle_;
+    }
+    if (told)
+        told();
+}
+
+void X11SegmentPool::releaseIdle()
+{
+    std::vector<Segment> released;
+    {
+        const std::lock_guard guard(lock_);
+        released.swap(idle_);
+    }
+    for (const Segment& segment : released)
+        release(segment);
+    if (!released.empty())
+        xcb_flush(connection_);
+}
+
+void X11SegmentPool::setOnIdle(std::function<void()> onIdle)
+{
+    const std::lock_guard guard(lock_);
+    onIdle_ = std::move(onIdle);
 }
 
 void X11SegmentPool::release(const Segment& segment)

@@ -4,6 +4,7 @@
 #include <xcb/xcb.h>
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -47,12 +48,22 @@ public:
     // For a segment that was taken but will not hold an image.
     void giveBack(const Segment& segment);
 
+    // Gives every idle segment back to the system; segments that images
+    // still hold are untouched. For when no capture is expected soon: an
+    // idle screen-sized segment is as large as the screen.
+    void releaseIdle();
+    // Told, on whichever thread an image let go of its pixels, that a
+    // segment has come back idle. Set it before images are handed out, or
+    // clear it, only while no other thread uses the pool.
+    void setOnIdle(std::function<void()> onIdle);
+
 private:
     void release(const Segment& segment);
 
     xcb_connection_t* connection_;
     std::mutex lock_;
     std::vector<Segment> idle_;
+    std::function<void()> onIdle_;
 };
 
 } // namespace kelpie

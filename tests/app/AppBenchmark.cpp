@@ -8,7 +8,8 @@
 //   copy            Ctrl+A and Return in the overlay → this client holds the
 //                   whole PNG read through the CLIPBOARD selection
 //   memory          Kelpie's resident memory idle after start, and after the
-//                   capture-and-cancel cycles
+//                   capture-and-cancel cycles and ten pins (the pin key on
+//                   clipboard text, then Escape), both settled for 2 s
 //
 // Run it on an X server of the size to measure, with a window manager, e.g.
 //   tests/support/with-xvfb --wm --xvfb-arg -screen --xvfb-arg 0
@@ -228,6 +229,28 @@ QByteArray readPng(Connection& x)
     }
 }
 
+// Whether a window titled like Kelpie's pins is mapped.
+bool pinShown()
+{
+    QProcess search;
+    search.setStandardOutputFile(QProcess::nullDevice());
+    search.start(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                             QStringLiteral("--name"), QStringLiteral("Kelpie · 钉图")});
+    return search.waitForFinished() && search.exitCode() == 0;
+}
+
+// Puts `text` on the CLIPBOARD, served by xclip until another client takes it.
+bool offerText(const QByteArray& text)
+{
+    QProcess xclip;
+    xclip.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard")});
+    if (!xclip.waitForStarted())
+        return false;
+    xclip.write(text);
+    xclip.closeWriteChannel();
+    return xclip.waitForFinished() && xclip.exitCode() == 0;
+}
+
 double median(std::vector<double> values)
 {
     values.erase(std::remove(values.begin(), values.end(), -1.0), values.end());
@@ -351,7 +374,24 @@ int main(int argc, char* argv[])
         tap(x, XK_Escape);
         until([&] { return sample(x) == desktop; });
     }
-    QThread::msleep(1000);
+    // Pins opened with the pin key from clipboard text, each closed with
+    // Escape (a new pin has the keyboard).
+    const int pins = 10;
+    int pinned = 0;
+    if (offerText("Kelpie pin memory check\n两行文字")) {
+        for (int pin = 0; pin < pins; ++pin) {
+            tap(x, XK_F3);
+            if (until([] { return pinShown(); }) < 0)
+                break;
+            QThread::msleep(200);
+            tap(x, XK_Escape);
+            if (until([] { return !pinShown(); }) < 0)
+                break;
+            ++pinned;
+        }
+    }
+    // Settled as long as the idle figure was.
+    QThread::msleep(2000);
     const Memory after = memoryOf(kelpie.processId());
 
     std::printf("screen %dx%d, runs %d\n", x.screen->width_in_pixels, x.screen->height_in_pixels,
@@ -365,8 +405,9 @@ int main(int argc, char* argv[])
                 runs);
     std::printf("memory idle: resident %.1f MB, private %.1f MB\n", idle.resident / 1024.0,
                 idle.footprint / 1024.0);
-    std::printf("memory after %d more capture-and-cancel cycles: resident %.1f MB, private %.1f MB\n",
-                cycles, after.resident / 1024.0, after.footprint / 1024.0);
+    std::printf("memory after %d more capture-and-cancel cycles and %d of %d pins opened and "
+                "closed: resident %.1f MB, private %.1f MB\n",
+                cycles, pinned, pins, after.resident / 1024.0, after.footprint / 1024.0);
     kelpie.terminate();
     kelpie.waitForFinished(3000);
     xcb_key_symbols_free(x.symbols);

@@ -10,6 +10,8 @@
 #include "app/AppAlerts.h"
 #include "app/AppTray.h"
 #include "app/ClipboardTextImage.h"
+#include "app/MainMenuKeys.h"
+#include "app/ScratchPreferences.h"
 #include "canvas/AnnotationCanvas.h"
 #include "canvas/AnnotationWindow.h"
 #include "editor/ImageClipboard.h"
@@ -24,6 +26,9 @@
 #include "../settings/FakeHotkeyService.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QKeyEvent>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMenu>
@@ -408,6 +413,143 @@ TEST_F(AppControllerTest, AHotKeyFailureShowsOneWarningRowThatASuccessRemoves)
     hotkeys->taken.clear();
     controller->updateHotkeyWarning(controller->hotkeys().apply(captureKey, AppShortcut::pin()));
     EXPECT_EQ(warningRows(), 0);
+}
+
+} // namespace
+
+// --- the main menu's keys --------------------------------------------------
+
+namespace {
+
+// Presses `key` where the keyboard is: the focused widget, else `window`.
+void pressMenuKey(QWidget* window, int key, Qt::KeyboardModifiers modifiers)
+{
+    QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : window;
+    QKeyEvent event(QEvent::KeyPress, key, modifiers);
+    QApplication::sendEvent(target, &event);
+}
+
+std::shared_ptr<AppPreferences> preferencesIn(const QTemporaryDir& folder)
+{
+    return std::make_shared<AppPreferences>(
+        std::make_shared<PreferencesStore>(folder.filePath(QStringLiteral("editor.json"))));
+}
+
+AnnotationObject aRectangle()
+{
+    return AnnotationObject(AnnotationTool::rectangle,
+                            AnnotationStyle::initial(AnnotationTool::rectangle, 1), Point{5, 5},
+                            Point{40, 40});
+}
+
+TEST_F(AppControllerTest, MenuKeysReachTheEditorWithTheKeyboard)
+{
+    QImage image(120, 80, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    ImageWindow* editor = controller->showDocument(std::make_unique<AnnotationDocument>(image),
+                                                   false, preferencesIn(folder), std::nullopt,
+                                                   std::nullopt);
+    ASSERT_NE(editor, nullptr);
+    QWidget* shell = editor->window();
+    shell->activateWindow();
+    settle();
+    AnnotationState drawn;
+    drawn.objects.append(aRectangle());
+    ASSERT_TRUE(editor->document().commit(drawn));
+
+    pressMenuKey(shell, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(editor->document().state().objects.isEmpty()) << "Ctrl+Z undoes";
+    pressMenuKey(shell, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(editor->document().state().objects.size(), 1) << "Ctrl+Shift+Z redoes";
+
+    pressMenuKey(shell, Qt::Key_T, Qt::ControlModifier);
+    settle();
+    ASSERT_EQ(windows().size(), 2u) << "Ctrl+T pins the editor's picture";
+    int pins = 0;
+    for (ImageWindow* window : windows())
+        pins += window->isPinned() ? 1 : 0;
+    EXPECT_EQ(pins, 1);
+
+    // Ctrl+C in the plain editor copies the composite and closes it.
+    shell->activateWindow();
+    settle();
+    pressMenuKey(shell, Qt::Key_C, Qt::ControlModifier);
+    settle();
+    EXPECT_EQ(clipboard->pngs.size(), 1);
+    EXPECT_EQ(windows().size(), 1u);
+
+    // The tray menu's settings key works from any of Kelpie's windows.
+    ImageWindow* pin = windows().front();
+    pin->window()->activateWindow();
+    settle();
+    pressMenuKey(pin->window(), Qt::Key_Comma, Qt::ControlModifier);
+    settle();
+    EXPECT_NE(controller->settings(), nullptr);
+}
+
+TEST_F(AppControllerTest, TheOverlaysOwnKeysComeBeforeTheMenu)
+{
+    const QImage frozen = filled(Qt::darkMagenta);
+    SelectionView* view = captureShowing(frozen);
+    ASSERT_NE(view, nullptr);
+    QWidget* overlay = controller->selectionWindow();
+    overlay->activateWindow();
+    settle();
+    // The overlay's own Ctrl+A selects everything and waits for a choice,
+    // where the menu's select-all would open the editor at once.
+    pressMenuKey(overlay, Qt::Key_A, Qt::ControlModifier);
+    settle();
+    ASSERT_EQ(controller->selectionWindow(), overlay);
+    EXPECT_TRUE(windows().empty());
+    // Ctrl+C is the menu's: the region goes to the clipboard, nothing opens.
+    pressMenuKey(overlay, Qt::Key_C, Qt::ControlModifier);
+    settle();
+    ASSERT_EQ(clipboard->pngs.size(), 1);
+    EXPECT_EQ(QImage::fromData(clipboard->pngs.front(), "PNG").size(), frozen.size());
+    EXPECT_EQ(controller->selectionWindow(), nullptr);
+    EXPECT_TRUE(windows().empty());
+
+    // The menu's select-all itself edits the whole screen at once.
+    ASSERT_NE(captureShowing(frozen), nullptr);
+    EXPECT_TRUE(controller->performMenuCommand(MenuCommand::selectAll,
+                                               controller->selectionWindow()));
+    settle();
+    EXPECT_EQ(controller->selectionWindow(), nullptr);
+    ASSERT_EQ(windows().size(), 1u);
+    EXPECT_TRUE(windows().front()->isScreenshot());
+    EXPECT_EQ(windows().front()->document().baseImage().size(), frozen.size());
+}
+
+TEST_F(AppControllerTest, KeysNoWindowTakesAreLeftAlone)
+{
+    QImage image(60, 40, QImage::Format_RGB32);
+    image.fill(Qt::yellow);
+    ImageWindow* editor = controller->showDocument(std::make_unique<AnnotationDocument>(image),
+                                                   false, preferencesIn(folder), std::nullopt,
+                                                   std::nullopt);
+    // Cut and paste have nothing to work on in an editor.
+    EXPECT_FALSE(controller->performMenuCommand(MenuCommand::cut, editor->window()));
+    EXPECT_FALSE(controller->performMenuCommand(MenuCommand::paste, editor->window()));
+    // A window that is not Kelpie's takes nothing.
+    QWidget stranger;
+    EXPECT_FALSE(controller->performMenuCommand(MenuCommand::copy, &stranger));
+    EXPECT_FALSE(controller->performMenuCommand(MenuCommand::copy, nullptr));
+    EXPECT_TRUE(clipboard->pngs.isEmpty());
+}
+
+TEST_F(AppControllerTest, TerminationRemovesTheScratchSuiteOfAVerificationRun)
+{
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(folder.path()));
+    const std::optional<ScratchPreferences> scratch
+        = ScratchPreferences::saveCheck(folder.filePath(QStringLiteral("shots")));
+    ASSERT_TRUE(scratch);
+    // Something must be on disk for the removal to matter.
+    ASSERT_TRUE(scratch->store->setString(QStringLiteral("probe"), QStringLiteral("x")).ok());
+    ASSERT_TRUE(QFile::exists(scratch->store->filePath()));
+    controller->setVerificationPreferencesSuite(scratch->name);
+    controller->terminate();
+    EXPECT_FALSE(QFile::exists(scratch->store->filePath()));
+    qunsetenv("XDG_CONFIG_HOME");
 }
 
 } // namespace

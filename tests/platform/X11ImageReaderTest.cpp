@@ -6,6 +6,7 @@
 
 #include "platform/XcbSession.h"
 
+#include <QFile>
 #include <QImage>
 
 #include <gtest/gtest.h>
@@ -109,6 +110,43 @@ TEST_P(X11ImageReaderTest, RefusesRectanglesOutsideTheDrawable)
     // Still good afterwards, on the same path.
     EXPECT_TRUE(reader.read(id, 24, 0, 0, 16, 16).ok());
     EXPECT_EQ(reader.usesSharedMemory(), viaSharedMemory());
+}
+
+// Shared-memory segments this process has mapped.
+int mappedSegments()
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    if (!maps.open(QIODevice::ReadOnly))
+        return -1;
+    return int(maps.readAll().count("SYSV"));
+}
+
+TEST_P(X11ImageReaderTest, IdleSegmentsAreReportedAndGivenBackOnRequest)
+{
+    int idle = 0;
+    reader.setOnSegmentIdle([&idle] { ++idle; });
+    const xcb_pixmap_t id = pixmap(24, 64, 48, [](int x, int y) { return pattern(x, y); });
+    const int before = mappedSegments();
+    {
+        const X11ImageReader::Result first = reader.read(id, 24, 0, 0, 64, 48);
+        ASSERT_TRUE(first.ok());
+        EXPECT_EQ(idle, 0) << "held by its image";
+    }
+    // Dropping the image returns its segment, kept mapped for the next read.
+    EXPECT_EQ(idle, viaSharedMemory() ? 1 : 0);
+    EXPECT_EQ(mappedSegments(), before + (viaSharedMemory() ? 1 : 0));
+
+    reader.releaseIdleSegments();
+    EXPECT_EQ(mappedSegments(), before);
+    // Reading goes on with a fresh segment, pixels exact.
+    const X11ImageReader::Result again = reader.read(id, 24, 2, 2, 8, 8);
+    ASSERT_TRUE(again.ok());
+    EXPECT_EQ(raw(again.value(), 3, 4), 0xff00'0000u | pattern(5, 6));
+    EXPECT_EQ(reader.usesSharedMemory(), viaSharedMemory());
+    // A segment an image still holds is not given back.
+    reader.releaseIdleSegments();
+    EXPECT_EQ(raw(again.value(), 3, 4), 0xff00'0000u | pattern(5, 6));
+    reader.setOnSegmentIdle({});
 }
 
 std::string pathName(const ::testing::TestParamInfo<X11ImageReader::Transport>& path)
