@@ -3,7 +3,7 @@
 #include "annotation/AnnotationDocument.h"
 #include "annotation/AnnotationObjectList.h"
 #include "annotation/AnnotationTextLayout.h"
-#include "app/ScratchPreferences.h"
+#include "settings/ScratchPreferences.h"
 #include "canvas/AnnotationWindow.h"
 #include "editor/ImageWindow.h"
 

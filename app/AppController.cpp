@@ -5,7 +5,7 @@
 #include "app/AppTray.h"
 #include "app/ClipboardTextImage.h"
 #include "app/MenuKeyDispatcher.h"
-#include "app/ScratchPreferences.h"
+#include "settings/ScratchPreferences.h"
 #include "canvas/AnnotationCanvas.h"
 #include "canvas/AnnotationWindow.h"
 #include "capture/CaptureGeometry.h"

@@ -4,7 +4,7 @@
 #include "app/AnnotationPreview.h"
 #include "app/AppController.h"
 #include "app/LaunchOptions.h"
-#include "app/ScratchPreferences.h"
+#include "settings/ScratchPreferences.h"
 #include "app/SessionStart.h"
 #include "editor/QtImageClipboard.h"
 #include "overlay/SelectionPreview.h"

@@ -1,37 +1,30 @@
 #pragma once
 
-#include "settings/AppPreferences.h"
-
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 namespace kelpie {
 
-// Private settings for a check or a rendering that must neither read nor
-// change the user's own: a suite named by a fixed prefix and a fresh UUID,
-// used through an AppPreferences, and removed when this object ends (or
-// earlier, with remove()).
-class ScratchPreferences {
-public:
-    // `prefix` ends with a dot, e.g. "com.kelpie.pin-check.".
-    explicit ScratchPreferences(const QString& prefix);
-    ~ScratchPreferences();
+class AppPreferences;
+class PreferencesStore;
 
-    ScratchPreferences(const ScratchPreferences&) = delete;
-    ScratchPreferences& operator=(const ScratchPreferences&) = delete;
+// A private preferences suite for one run of a check or a rendering: the
+// name is a fixed prefix and a fresh upper-case UUID, so the user's own
+// settings are never read or touched. The owner removes it when the run ends.
+struct ScratchPreferences {
+    QString name;
+    std::shared_ptr<PreferencesStore> store;
+    std::shared_ptr<AppPreferences> preferences;
 
-    const QString& suiteName() const { return m_name; }
-    // Null only when the suite could not be named (a prefix with characters
-    // a file name cannot hold).
-    const std::shared_ptr<AppPreferences>& preferences() const { return m_preferences; }
-    // Deletes the suite's file now; later calls do nothing.
-    void remove();
-
-private:
-    QString m_name;
-    std::shared_ptr<AppPreferences> m_preferences;
-    bool m_removed = false;
+    // Absent when the suite cannot be made (a name the store refuses).
+    static std::optional<ScratchPreferences> create(const QString& prefix);
+    // The suite of the save check: the save directory is `directory`, held
+    // in the suite's volatile domain only, so nothing about it is written.
+    static std::optional<ScratchPreferences> saveCheck(const QString& directory);
+    // Deletes the suite's file; true when none is left behind.
+    static bool remove(const QString& name);
 };
 
 } // namespace kelpie
