@@ -94,6 +94,7 @@ TEST_F(LiveTextWindowTest, FreshWindowSaysItIsRecognisingAtOnceThenWhatItFound)
     EXPECT_EQ(window->overlay()->parentWidget(), window->canvas());
     settle();
     EXPECT_EQ(overlayText(), secret + QStringLiteral("\n") + visible);
+    EXPECT_EQ(oracle->started(), 1) << "one reading for a new window";
     EXPECT_EQ(window->statusText(), QStringLiteral("拖选文字后 ⌘C 复制 · ") + dimensions());
     // The overlay covers the canvas, the picture where the canvas shows it.
     EXPECT_EQ(window->overlay()->geometry(), window->canvas()->rect());
