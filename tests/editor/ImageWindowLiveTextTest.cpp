@@ -9,6 +9,7 @@
 #include "tests/support/EventLoopWait.h"
 
 #include <QAction>
+#include <QContextMenuEvent>
 #include <QInputMethodEvent>
 #include <QApplication>
 #include <QKeyEvent>
@@ -437,4 +438,20 @@ TEST_F(ImageWindowTest, UndoWhileTypingFollowsTheTextAndWaitsForTheInputMethod)
     pressKey(*window, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_TRUE(view->text().isEmpty());
     EXPECT_EQ(window->document().state().objects.size(), 1);
+}
+
+TEST_F(LiveTextWindowTest, RightClickOverTheOverlayOpensTheWindowsMenu)
+{
+    openScene();
+    settle();
+    window->selectAll();
+    LiveTextOverlay* overlay = window->overlay();
+    const QPoint at = overlay->rect().center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, overlay->mapToGlobal(at));
+    QApplication::sendEvent(overlay, &event);
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menuTitles(*menu).first(), QStringLiteral("复制文字"));
+    EXPECT_TRUE(window->overlay()->hasActiveTextSelection()) << "kept for the menu";
+    menu->close();
 }

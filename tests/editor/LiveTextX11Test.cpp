@@ -16,7 +16,10 @@
 #include "tests/support/EventLoopWait.h"
 #include "tests/text/TextFixture.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QScreen>
 
 #include <gtest/gtest.h>
@@ -108,6 +111,16 @@ TEST_F(LiveTextX11, DragSelectedLineReachesTheClipboardAsPlainText)
         const auto all = test::readClipboard(QStringLiteral("UTF8_STRING"));
         return all && QString::fromUtf8(*all) == window->overlay()->text();
     }));
+
+    // A right click over the picture opens the window's menu, the selection kept.
+    ASSERT_TRUE(xdotool(QStringList{QStringLiteral("mousemove")}
+                        + at({line.center().x() + 0.0, line.bottom() + 20.0})
+                        + QStringList{QStringLiteral("click"), QStringLiteral("3")}));
+    ASSERT_TRUE(waitFor([] { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); }));
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    EXPECT_EQ(menu->actions().first()->text(), QStringLiteral("复制文字"));
+    EXPECT_TRUE(window->overlay()->hasActiveTextSelection());
+    menu->close();
 
     // Escape clears the selection first, then closes.
     ASSERT_TRUE(key(QStringLiteral("Escape")));
