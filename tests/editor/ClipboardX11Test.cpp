@@ -1,11 +1,11 @@
 // A real copy on a real X server: what another client finds on CLIPBOARD.
+#include "../support/ClipboardRead.h"
 #include "../support/EventLoopWait.h"
 #include "ExportFakes.h"
 #include "ExportSamples.h"
 #include "editor/ImageOutputs.h"
 #include "editor/QtImageClipboard.h"
 
-#include <QProcess>
 #include <QSet>
 
 #include <gtest/gtest.h>
@@ -13,31 +13,10 @@
 namespace kelpie {
 namespace {
 
-// Runs xclip reading CLIPBOARD as `target` while this process keeps
-// answering the selection requests xclip makes of it.
-std::optional<QByteArray> readClipboard(const QString& target)
-{
-    QProcess xclip;
-    xclip.start(QStringLiteral("xclip"),
-                {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"),
-                 target, QStringLiteral("-o")});
-    if (!xclip.waitForStarted())
-        return std::nullopt;
-    QByteArray out;
-    const bool finished = test::waitFor([&] {
-        out += xclip.readAllStandardOutput();
-        return xclip.state() == QProcess::NotRunning;
-    });
-    out += xclip.readAllStandardOutput();
-    if (!finished || xclip.exitStatus() != QProcess::NormalExit || xclip.exitCode() != 0)
-        return std::nullopt;
-    return out;
-}
-
 // The targets offered, without the toolkit's own meta targets.
 QSet<QString> dataTargets()
 {
-    const auto listed = readClipboard(QStringLiteral("TARGETS"));
+    const auto listed = test::readClipboard(QStringLiteral("TARGETS"));
     if (!listed)
         return {};
     QSet<QString> targets;
@@ -59,7 +38,7 @@ TEST(ClipboardX11, ACopyOffersExactlyOnePngThatDecodesToTheComposite)
     ASSERT_EQ(host.lastStatus().toStdString(), "图片已复制");
 
     EXPECT_EQ(dataTargets(), QSet<QString>{QStringLiteral("image/png")});
-    const auto png = readClipboard(QStringLiteral("image/png"));
+    const auto png = test::readClipboard(QStringLiteral("image/png"));
     ASSERT_TRUE(png.has_value());
     const QImage read = QImage::fromData(*png, "png");
     ASSERT_FALSE(read.isNull());
@@ -78,7 +57,7 @@ TEST(ClipboardX11, TextReplacesTheImageAsPlainText)
     ASSERT_TRUE(clipboard.writeText(text).ok());
     const QSet<QString> targets = dataTargets();
     EXPECT_FALSE(targets.contains(QStringLiteral("image/png")));
-    const auto utf8 = readClipboard(QStringLiteral("UTF8_STRING"));
+    const auto utf8 = test::readClipboard(QStringLiteral("UTF8_STRING"));
     ASSERT_TRUE(utf8.has_value());
     EXPECT_EQ(QString::fromUtf8(*utf8).toStdString(), text.toStdString());
 }

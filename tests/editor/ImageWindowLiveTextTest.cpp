@@ -10,6 +10,7 @@
 #include "tests/support/EventLoopWait.h"
 
 #include <QAction>
+#include <QContextMenuEvent>
 #include <QInputMethodEvent>
 #include <QApplication>
 #include <QKeyEvent>
@@ -96,6 +97,7 @@ TEST_F(LiveTextWindowTest, FreshWindowSaysItIsRecognisingAtOnceThenWhatItFound)
     EXPECT_EQ(window->overlay()->parentWidget(), window->canvas());
     settle();
     EXPECT_EQ(overlayText(), secret + QStringLiteral("\n") + visible);
+    EXPECT_EQ(oracle->started(), 1) << "one reading for a new window";
     EXPECT_EQ(window->statusText(), QStringLiteral("拖选文字后 ⌘C 复制 · ") + dimensions());
     // The overlay covers the canvas, the picture where the canvas shows it.
     EXPECT_EQ(window->overlay()->geometry(), window->canvas()->rect());
@@ -555,4 +557,20 @@ TEST_F(LiveTextWindowTest, MaskSecretsIsOfferedOnlyWhereItCanWork)
     EXPECT_FALSE(window->validateMenuItem(ImageWindowMenu::Action::maskSecrets));
     window->maskSecrets();
     EXPECT_EQ(window->secretCommand().state(), SecretCommand::State::idle);
+}
+
+TEST_F(LiveTextWindowTest, RightClickOverTheOverlayOpensTheWindowsMenu)
+{
+    openScene();
+    settle();
+    window->selectAll();
+    LiveTextOverlay* overlay = window->overlay();
+    const QPoint at = overlay->rect().center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, overlay->mapToGlobal(at));
+    QApplication::sendEvent(overlay, &event);
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menuTitles(*menu).first(), QStringLiteral("复制文字"));
+    EXPECT_TRUE(window->overlay()->hasActiveTextSelection()) << "kept for the menu";
+    menu->close();
 }

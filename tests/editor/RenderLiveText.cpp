@@ -20,6 +20,7 @@
 #include "editor/LiveTextOverlay.h"
 #include "editor/LiveTextSession.h"
 #include "platform/TesseractTextRecognizer.h"
+#include "tests/editor/TesseractTool.h"
 #include "tests/support/EventLoopWait.h"
 #include "tests/text/TextFixture.h"
 
@@ -89,25 +90,6 @@ struct Editor {
     LiveTextSession session;
     QString status;
 };
-
-double tesseractTool(const QImage& image)
-{
-    QTemporaryDir dir;
-    const QString png = dir.filePath(QStringLiteral("screen.png"));
-    image.save(png);
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("OMP_THREAD_LIMIT"), QStringLiteral("1"));
-    process.setProcessEnvironment(environment);
-    QElapsedTimer clock;
-    clock.start();
-    process.start(QStringLiteral("tesseract"),
-                  {png, QStringLiteral("stdout"), QStringLiteral("-l"),
-                   QStringLiteral("chi_sim+chi_tra+eng")});
-    if (!process.waitForFinished(600000) || process.exitCode() != 0)
-        return -1;
-    return double(clock.nsecsElapsed()) / 1e6;
-}
 
 void drag(LiveTextOverlay& overlay, QPointF from, QPointF to)
 {
@@ -286,7 +268,7 @@ int main(int argc, char** argv)
     const TextFixture screen = TextFixture::mixedScreen();
     Editor editor(screen.image, recognizer);
     const double first = editor.recognise();
-    const double tool = tesseractTool(screen.image);
+    const double tool = test::tesseractTool(screen.image);
     std::printf("fresh process: recognize() to selectable text %.0f ms; "
                 "OMP_THREAD_LIMIT=1 tesseract -l chi_sim+chi_tra+eng %.0f ms\n",
                 first, tool);
