@@ -38,14 +38,14 @@ class ToolbarButton;
 struct FloatingToolButtons {
     QAbstractButton* undo = nullptr;
     QAbstractButton* redo = nullptr;
-    // "遮盖敏感信息", after undo and redo.
-    QAbstractButton* maskSecrets = nullptr;
     QAbstractButton* pin = nullptr;
     QAbstractButton* save = nullptr;
     // The copy button re-titled "完成" in the screenshot editor, the done
     // button in pinned mode.
     QAbstractButton* primary = nullptr;
     QAbstractButton* close = nullptr;
+    // "遮盖敏感信息", placed after undo and redo.
+    QAbstractButton* maskSecrets = nullptr;
 };
 
 // The controls with which the user picks a tool and styles new or selected
