@@ -326,14 +326,15 @@ TesseractEngine::Result recognizeLine(TesseractEngine& engine, const Models& mod
         return latin();
     const bool looksHan = script == Script::looksHan;
 
+    // Where no Han character can be, the Chinese models have nothing to
+    // add: they read Latin text worse than the English one, unsure or not,
+    // and cost several times as much.
+    if (script == Script::latinOnly)
+        return latin();
     std::optional<TesseractEngine::Result> other;
     if (!looksHan) {
         other = latin();
         if (other->confidence >= latinAcceptance && other->weakestWord >= latinWeakestWord)
-            return *other;
-        // Where no Han character can be, any sure reading will do; only
-        // a line the English model cannot read goes to the Chinese one.
-        if (script == Script::latinOnly && other->confidence >= minimumConfidence)
             return *other;
     }
     TesseractEngine::Result han = chinese();
