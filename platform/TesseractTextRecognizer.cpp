@@ -42,7 +42,7 @@ constexpr double latinWeakestWord = 50;
 // more). So Chinese lines are read in the first Chinese language, and the
 // second is tried only for a whole image whose Chinese lines the first
 // reads poorly on average; it is taken when it reads them clearly better
-// on average.
+// on average (the least sure lines decide whether the others are tried).
 constexpr double secondScriptTrial = 80;
 constexpr double secondScriptMargin = 12;
 constexpr std::size_t secondScriptLines = 2;
@@ -597,7 +597,9 @@ struct TesseractTextRecognizer::Pool {
 
     // Tries the second Chinese language on the Chinese lines of an image when
     // the first reads them poorly (see secondScriptTrial), and takes its
-    // readings when they are clearly better on average.
+    // readings when they are clearly better on average. The least sure lines
+    // are tried first: when the second language does not read them clearly
+    // better, it reads the others no better either, and they are not tried.
     void trySecondScript(std::vector<std::optional<Recognized>>& results,
                          const RecognitionCancellation& cancellation)
     {
@@ -614,30 +616,40 @@ struct TesseractTextRecognizer::Pool {
         }
         if (han.size() < secondScriptLines || first / double(han.size()) >= secondScriptTrial)
             return;
+        std::stable_sort(han.begin(), han.end(), [&results](std::size_t a, std::size_t b) {
+            return results[a]->result.confidence < results[b]->result.confidence;
+        });
         // One engine, used by one analysis at a time, holds the second
-        // script while it is needed.
+        // script. It stays loaded (until idle models are released) so that
+        // the next screen that needs it does not load it again.
         std::lock_guard lock(secondMutex);
         if (!secondEngine)
             secondEngine = std::make_unique<TesseractEngine>(models.names);
-        std::vector<TesseractEngine::Result> second(han.size());
+        const auto clearlyBetter = [&](std::size_t count, const std::vector<TesseractEngine::Result>& second) {
+            double firstSum = 0;
+            double secondSum = 0;
+            for (std::size_t i = 0; i < count; ++i) {
+                firstSum += results[han[i]]->result.confidence;
+                secondSum += second[i].confidence;
+            }
+            return secondSum >= firstSum + secondScriptMargin * double(count);
+        };
+        std::vector<TesseractEngine::Result> second;
         for (std::size_t i = 0; i < han.size(); ++i) {
             cancellation.throwIfCancelled();
             const QImage& line = results[han[i]]->image.image;
-            second[i] = secondEngine->recognize(line, models.chinese[1], cancellation);
-            if (second[i].hasHan && models.latin >= 0)
-                second[i] = withLatinRuns(*secondEngine, models.latin, line, std::move(second[i]),
-                                          cancellation);
+            second.push_back(secondEngine->recognize(line, models.chinese[1], cancellation));
+            if (second.size() == secondScriptLines && !clearlyBetter(second.size(), second))
+                return;
         }
-        // The second script is needed by few screens; its model is not
-        // kept warm, which would cost as much memory as a worker's set.
-        secondEngine.reset();
-        double secondSum = 0;
-        for (const TesseractEngine::Result& result : second)
-            secondSum += result.confidence;
-        if (secondSum < first + secondScriptMargin * double(han.size()))
+        if (!clearlyBetter(second.size(), second))
             return;
-        for (std::size_t i = 0; i < han.size(); ++i)
+        for (std::size_t i = 0; i < han.size(); ++i) {
+            if (second[i].hasHan && models.latin >= 0)
+                second[i] = withLatinRuns(*secondEngine, models.latin, results[han[i]]->image.image,
+                                          std::move(second[i]), cancellation);
             results[han[i]]->result = std::move(second[i]);
+        }
     }
 
     void dropIdle()
