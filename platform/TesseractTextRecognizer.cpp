@@ -40,9 +40,9 @@ constexpr double latinWeakestWord = 50;
 // each model reads the other script's characters as its own with about the
 // same confidence (the traditional one reads many a simplified line with
 // more). So Chinese lines are read in the first Chinese language, and the
-// second is tried only for a whole image whose Chinese lines the first
-// reads poorly on average; it is taken when it reads them clearly better
-// on average (the least sure lines decide whether the others are tried).
+// second is tried only for a whole image most of whose Chinese lines the
+// first reads poorly; it is taken when it reads them clearly better on
+// average (the least sure lines decide whether the others are tried).
 constexpr double secondScriptTrial = 80;
 constexpr double secondScriptMargin = 12;
 constexpr std::size_t secondScriptLines = 2;
@@ -606,15 +606,17 @@ struct TesseractTextRecognizer::Pool {
         if (models.chinese.size() < 2)
             return;
         std::vector<std::size_t> han;
-        double first = 0;
+        std::size_t unsure = 0;
         for (std::size_t i = 0; i < results.size(); ++i) {
             if (results[i] && results[i]->result.hasHan
                 && results[i]->result.model == models.chinese[0]) {
                 han.push_back(i);
-                first += results[i]->result.confidence;
+                unsure += results[i]->result.confidence < secondScriptTrial;
             }
         }
-        if (han.size() < secondScriptLines || first / double(han.size()) >= secondScriptTrial)
+        // Most lines, not the mean: one misread picture or heading among
+        // clear lines says nothing of the script.
+        if (han.size() < secondScriptLines || 2 * unsure <= han.size())
             return;
         std::stable_sort(han.begin(), han.end(), [&results](std::size_t a, std::size_t b) {
             return results[a]->result.confidence < results[b]->result.confidence;
