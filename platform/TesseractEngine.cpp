@@ -36,18 +36,39 @@ struct TesseractEngine::Model {
 };
 
 TesseractEngine::TesseractEngine(const QStringList& modelNames)
-    : names(modelNames), models(std::size_t(modelNames.size()))
+    : names(modelNames), models(std::size_t(modelNames.size())),
+      locks(std::make_unique<std::mutex[]>(std::size_t(modelNames.size())))
 {
 }
 
 bool TesseractEngine::isLoaded(int model) const
 {
-    return model >= 0 && model < int(models.size()) && models[std::size_t(model)];
+    if (model < 0 || model >= int(models.size()))
+        return false;
+    std::lock_guard lock(locks[std::size_t(model)]);
+    return models[std::size_t(model)] != nullptr;
+}
+
+bool TesseractEngine::isEmpty() const
+{
+    for (int i = 0; i < int(models.size()); ++i) {
+        if (isLoaded(i))
+            return false;
+    }
+    return true;
 }
 
 void TesseractEngine::load(int index)
 {
-    if (index < 0 || index >= int(models.size()) || models[std::size_t(index)])
+    if (index < 0 || index >= int(models.size()))
+        return;
+    std::lock_guard lock(locks[std::size_t(index)]);
+    loadLocked(index);
+}
+
+void TesseractEngine::loadLocked(int index)
+{
+    if (models[std::size_t(index)])
         return;
     // Some of Tesseract's settings are process-wide; set them once, before
     // any engine can be running.
@@ -93,7 +114,8 @@ TesseractEngine::Result TesseractEngine::recognize(const QImage& line, int model
     result.model = model;
     if (line.isNull() || model < 0 || model >= int(models.size()))
         return result;
-    load(model);
+    std::lock_guard lock(locks[std::size_t(model)]);
+    loadLocked(model);
     tesseract::TessBaseAPI& api = models[std::size_t(model)]->api;
     const QImage grey = line.format() == QImage::Format_Grayscale8
         ? line

@@ -553,7 +553,16 @@ struct TesseractTextRecognizer::Pool {
     // the calling thread and up to workers - 1 helpers, each with its own
     // engine. The first failure (cancellation included) stops the others
     // and is rethrown.
-    void runAll(std::size_t count, const std::function<void(TesseractEngine&, std::size_t)>& task)
+    //
+    // When no set is loaded yet (the first analysis), the workers share one
+    // new set instead of each loading its own: loading a set takes longer
+    // than reading most screens, and loading two at once would only double
+    // that. The helpers first load the models in `coldModels` (one each),
+    // while the calling thread loads what its first line needs, so the set
+    // is loaded on all threads at once; a second set is loaded by the next
+    // analysis that overlaps with this one's.
+    void runAll(std::size_t count, const std::function<void(TesseractEngine&, std::size_t)>& task,
+                const std::vector<int>& coldModels = {})
     {
         std::atomic<std::size_t> next{0};
         std::mutex failureMutex;
@@ -572,10 +581,21 @@ struct TesseractTextRecognizer::Pool {
         };
 
         std::unique_ptr<TesseractEngine> own = acquire(workers, true);
+        const bool cold = own->isEmpty();
         std::vector<std::unique_ptr<TesseractEngine>> helperEngines(std::size_t(workers - 1));
         std::vector<std::thread> helpers;
         for (std::size_t h = 0; h < helperEngines.size() && h + 1 < count; ++h) {
             helpers.emplace_back([&, h] {
+                if (cold) {
+                    try {
+                        if (h < coldModels.size())
+                            own->load(coldModels[h]);
+                    } catch (...) {
+                        // The line that needs the model reports the failure.
+                    }
+                    work(*own);
+                    return;
+                }
                 try {
                     helperEngines[h] = acquire(workers, false);
                 } catch (...) {
@@ -776,6 +796,25 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
         return boxes[a].width() * boxes[b].height() > boxes[b].width() * boxes[a].height();
     });
 
+    // What the layout tells of each line's script. A terminal draws a Han
+    // character over two cells; a row whose ink keeps to single cells
+    // holds none.
+    std::vector<Script> scripts;
+    scripts.reserve(found.size());
+    for (const TextLayout::Line& line : found) {
+        scripts.push_back(line.narrow                                       ? Script::latinOnly
+                          : TextLayout::inkSpan(normalized, line.box) > hanInkSpan ? Script::looksHan
+                                                                                   : Script::looksLatin);
+    }
+    // Only a screen of terminal rows without wide characters surely needs
+    // no Chinese model; any other may, so a helper loads it while the first
+    // lines are read.
+    std::vector<int> coldModels;
+    const bool latinOnly = std::all_of(scripts.begin(), scripts.end(),
+                                       [](Script script) { return script == Script::latinOnly; });
+    if (!latinOnly && !pool->models.combined && !pool->models.chinese.empty())
+        coldModels.push_back(pool->models.chinese.front());
+
     std::vector<std::optional<Recognized>> results(boxes.size());
     const int minimumHeight = pool->options.minimumLineHeight;
     const auto releaseIfMemoryIsLow = [this] {
@@ -791,11 +830,7 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
             recognized.image = TextLayout::lineImage(grey, boxes[index], minimumHeight);
             if (recognized.image.image.isNull())
                 return;
-            // A terminal draws a Han character over two cells; a row whose
-            // ink keeps to single cells holds none.
-            const Script script = found[index].narrow                        ? Script::latinOnly
-                : TextLayout::inkSpan(normalized, boxes[index]) > hanInkSpan ? Script::looksHan
-                                                                             : Script::looksLatin;
+            const Script script = scripts[index];
             const QByteArray key = LineMemory::keyOf(recognized.image.image, script);
             if (std::optional<TesseractEngine::Result> known = pool->memory->find(key)) {
                 recognized.result = std::move(*known);
@@ -805,7 +840,7 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
                 pool->memory->remember(key, recognized.result);
             }
             results[index] = std::move(recognized);
-        });
+        }, coldModels);
         pool->trySecondScript(results, cancellation);
     } catch (...) {
         releaseIfMemoryIsLow();
