@@ -310,6 +310,23 @@ enum class Script {
     latinOnly,  // a terminal row of narrow characters only: no Han there
 };
 
+// What the layout tells of a line's script. A terminal draws a Han
+// character over two of its cells and a Latin one in one: a row whose ink
+// keeps to single cells holds no Han, and one whose ink spans two cells
+// holds wide characters (or frames and underlines, which read the same in
+// either model) and goes to the Chinese model first, sparing an English
+// reading that cannot be kept.
+Script scriptOf(const TextLayout::Line& line, const QImage& normalized)
+{
+    if (line.narrow)
+        return Script::latinOnly;
+    const bool narrowCells
+        = line.cells.isValid() && 10 * line.cells.width <= 9 * line.box.height();
+    if (narrowCells || TextLayout::inkSpan(normalized, line.box) > hanInkSpan)
+        return Script::looksHan;
+    return Script::looksLatin;
+}
+
 // Recognises one line with the model that suits it (see the constants
 // above); of the Chinese languages the caller's first.
 TesseractEngine::Result recognizeLine(TesseractEngine& engine, const Models& models,
@@ -801,11 +818,8 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
     // holds none.
     std::vector<Script> scripts;
     scripts.reserve(found.size());
-    for (const TextLayout::Line& line : found) {
-        scripts.push_back(line.narrow                                       ? Script::latinOnly
-                          : TextLayout::inkSpan(normalized, line.box) > hanInkSpan ? Script::looksHan
-                                                                                   : Script::looksLatin);
-    }
+    for (const TextLayout::Line& line : found)
+        scripts.push_back(scriptOf(line, normalized));
     // Only a screen of terminal rows without wide characters surely needs
     // no Chinese model; any other may, so a helper loads it while the first
     // lines are read.
