@@ -376,10 +376,14 @@ TesseractEngine::Result recognizeLine(TesseractEngine& engine, const Models& mod
 }
 
 // Whether a reading is text rather than the recogniser's guess at a
-// picture, an icon or noise: sure readings are, unsure ones only when they
-// are mostly letters, digits or CJK characters.
+// picture, an icon or noise: sure readings with a letter, a digit or a CJK
+// character are, unsure ones only when they are mostly such characters.
 bool plausible(const TesseractEngine::Result& result)
 {
+    // Marks alone (a text cursor, the edge of a field, a rule) are read
+    // with full confidence as "|" or "-", but they are no text to select.
+    if (!hasLetterOrDigit(joined(result)))
+        return false;
     if (result.confidence >= minimumConfidence)
         return true;
     if (result.confidence < unsureConfidence)
