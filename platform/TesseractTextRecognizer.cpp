@@ -320,8 +320,7 @@ Script scriptOf(const TextLayout::Line& line, const QImage& normalized)
 {
     if (line.narrow)
         return Script::latinOnly;
-    const bool narrowCells
-        = line.cells.isValid() && 10 * line.cells.width <= 9 * line.box.height();
+    const bool narrowCells = line.cells.isValid() && 10 * line.cells.width <= 9 * line.box.height();
     if (narrowCells || TextLayout::inkSpan(normalized, line.box) > hanInkSpan)
         return Script::looksHan;
     return Script::looksLatin;
@@ -668,15 +667,16 @@ struct TesseractTextRecognizer::Pool {
         std::lock_guard lock(secondMutex);
         if (!secondEngine)
             secondEngine = std::make_unique<TesseractEngine>(models.names);
-        const auto clearlyBetter = [&](std::size_t count, const std::vector<TesseractEngine::Result>& second) {
-            double firstSum = 0;
-            double secondSum = 0;
-            for (std::size_t i = 0; i < count; ++i) {
-                firstSum += results[han[i]]->result.confidence;
-                secondSum += second[i].confidence;
-            }
-            return secondSum >= firstSum + secondScriptMargin * double(count);
-        };
+        const auto clearlyBetter
+            = [&](std::size_t count, const std::vector<TesseractEngine::Result>& second) {
+                  double firstSum = 0;
+                  double secondSum = 0;
+                  for (std::size_t i = 0; i < count; ++i) {
+                      firstSum += results[han[i]]->result.confidence;
+                      secondSum += second[i].confidence;
+                  }
+                  return secondSum >= firstSum + secondScriptMargin * double(count);
+              };
         std::vector<TesseractEngine::Result> second;
         for (std::size_t i = 0; i < han.size(); ++i) {
             cancellation.throwIfCancelled();
@@ -817,9 +817,6 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
         return boxes[a].width() * boxes[b].height() > boxes[b].width() * boxes[a].height();
     });
 
-    // What the layout tells of each line's script. A terminal draws a Han
-    // character over two cells; a row whose ink keeps to single cells
-    // holds none.
     std::vector<Script> scripts;
     scripts.reserve(found.size());
     for (const TextLayout::Line& line : found)
@@ -841,24 +838,27 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
             pool->dropIdle();
     };
     try {
-        pool->runAll(order.size(), [&](TesseractEngine& engine, std::size_t i) {
-            cancellation.throwIfCancelled();
-            const std::size_t index = order[i];
-            Recognized recognized;
-            recognized.image = TextLayout::lineImage(grey, boxes[index], minimumHeight);
-            if (recognized.image.image.isNull())
-                return;
-            const Script script = scripts[index];
-            const QByteArray key = LineMemory::keyOf(recognized.image.image, script);
-            if (std::optional<TesseractEngine::Result> known = pool->memory->find(key)) {
-                recognized.result = std::move(*known);
-            } else {
-                recognized.result = recognizeLine(engine, pool->models, recognized.image.image,
-                                                  script, cancellation);
-                pool->memory->remember(key, recognized.result);
-            }
-            results[index] = std::move(recognized);
-        }, coldModels);
+        pool->runAll(
+            order.size(),
+            [&](TesseractEngine& engine, std::size_t i) {
+                cancellation.throwIfCancelled();
+                const std::size_t index = order[i];
+                Recognized recognized;
+                recognized.image = TextLayout::lineImage(grey, boxes[index], minimumHeight);
+                if (recognized.image.image.isNull())
+                    return;
+                const Script script = scripts[index];
+                const QByteArray key = LineMemory::keyOf(recognized.image.image, script);
+                if (std::optional<TesseractEngine::Result> known = pool->memory->find(key)) {
+                    recognized.result = std::move(*known);
+                } else {
+                    recognized.result = recognizeLine(engine, pool->models, recognized.image.image,
+                                                      script, cancellation);
+                    pool->memory->remember(key, recognized.result);
+                }
+                results[index] = std::move(recognized);
+            },
+            coldModels);
         pool->trySecondScript(results, cancellation);
     } catch (...) {
         releaseIfMemoryIsLow();

@@ -432,9 +432,9 @@ TEST(OcrCorpusFloors, MarksAloneAreNoLine)
         ASSERT_FALSE(screen->heldOut());
         for (const TextAnalysis::Line& line :
              recognizer.analyze(screen->image(), RecognitionCancellation()).lines) {
-            EXPECT_TRUE(std::any_of(line.text.begin(), line.text.end(),
-                                    [](QChar c) { return c.isLetterOrNumber(); }))
-                << line.text.toStdString();
+            EXPECT_TRUE(std::any_of(line.text.begin(), line.text.end(), [](QChar c) {
+                return c.isLetterOrNumber();
+            })) << line.text.toStdString();
         }
     }
 }
