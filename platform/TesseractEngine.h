@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace kelpie {
@@ -15,8 +16,11 @@ namespace kelpie {
 // One worker's Tesseract models: one recogniser per language, each loaded
 // the first time it is needed (so a screen without Chinese never loads the
 // Chinese models, and traditional Chinese is loaded only for screens that
-// call for it), used by one thread at a time. Lines are recognised one by
-// one, each as a single text line with the model the caller picks.
+// call for it). Lines are recognised one by one, each as a single text line
+// with the model the caller picks. Each model is used by one thread at a
+// time; different models of one engine may work on different threads at
+// once (so that, before a second set is loaded, two threads can share one
+// set, each loading or using another model).
 class TesseractEngine {
 public:
     struct Result {
@@ -41,6 +45,8 @@ public:
     // loaded. Throws TextRecognizer::Failure when it cannot be loaded.
     void load(int model);
     bool isLoaded(int model) const;
+    // Whether no model is loaded yet.
+    bool isEmpty() const;
 
     // Recognises a grey line image with the model at `model` in the
     // constructor's list, loading it first when needed. Throws
@@ -56,8 +62,12 @@ public:
 
 private:
     struct Model;
+    // Loads the model at `index` unless it is loaded; its lock is held.
+    void loadLocked(int index);
+
     QStringList names;
     std::vector<std::unique_ptr<Model>> models; // null until loaded
+    std::unique_ptr<std::mutex[]> locks;        // one per model
 };
 
 } // namespace kelpie

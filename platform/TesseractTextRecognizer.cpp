@@ -40,9 +40,9 @@ constexpr double latinWeakestWord = 50;
 // each model reads the other script's characters as its own with about the
 // same confidence (the traditional one reads many a simplified line with
 // more). So Chinese lines are read in the first Chinese language, and the
-// second is tried only for a whole image whose Chinese lines the first
-// reads poorly on average; it is taken when it reads them clearly better
-// on average.
+// second is tried only for a whole image most of whose Chinese lines the
+// first reads poorly; it is taken when it reads them clearly better on
+// average (the least sure lines decide whether the others are tried).
 constexpr double secondScriptTrial = 80;
 constexpr double secondScriptMargin = 12;
 constexpr std::size_t secondScriptLines = 2;
@@ -310,6 +310,22 @@ enum class Script {
     latinOnly,  // a terminal row of narrow characters only: no Han there
 };
 
+// What the layout tells of a line's script. A terminal draws a Han
+// character over two of its cells and a Latin one in one: a row whose ink
+// keeps to single cells holds no Han, and one whose ink spans two cells
+// holds wide characters (or frames and underlines, which read the same in
+// either model) and goes to the Chinese model first, sparing an English
+// reading that cannot be kept.
+Script scriptOf(const TextLayout::Line& line, const QImage& normalized)
+{
+    if (line.narrow)
+        return Script::latinOnly;
+    const bool narrowCells = line.cells.isValid() && 10 * line.cells.width <= 9 * line.box.height();
+    if (narrowCells || TextLayout::inkSpan(normalized, line.box) > hanInkSpan)
+        return Script::looksHan;
+    return Script::looksLatin;
+}
+
 // Recognises one line with the model that suits it (see the constants
 // above); of the Chinese languages the caller's first.
 TesseractEngine::Result recognizeLine(TesseractEngine& engine, const Models& models,
@@ -326,14 +342,15 @@ TesseractEngine::Result recognizeLine(TesseractEngine& engine, const Models& mod
         return latin();
     const bool looksHan = script == Script::looksHan;
 
+    // Where no Han character can be, the Chinese models have nothing to
+    // add: they read Latin text worse than the English one, unsure or not,
+    // and cost several times as much.
+    if (script == Script::latinOnly)
+        return latin();
     std::optional<TesseractEngine::Result> other;
     if (!looksHan) {
         other = latin();
         if (other->confidence >= latinAcceptance && other->weakestWord >= latinWeakestWord)
-            return *other;
-        // Where no Han character can be, any sure reading will do; only
-        // a line the English model cannot read goes to the Chinese one.
-        if (script == Script::latinOnly && other->confidence >= minimumConfidence)
             return *other;
     }
     TesseractEngine::Result han = chinese();
@@ -358,10 +375,14 @@ TesseractEngine::Result recognizeLine(TesseractEngine& engine, const Models& mod
 }
 
 // Whether a reading is text rather than the recogniser's guess at a
-// picture, an icon or noise: sure readings are, unsure ones only when they
-// are mostly letters, digits or CJK characters.
+// picture, an icon or noise: sure readings with a letter, a digit or a CJK
+// character are, unsure ones only when they are mostly such characters.
 bool plausible(const TesseractEngine::Result& result)
 {
+    // Marks alone (a text cursor, the edge of a field, a rule) are read
+    // with full confidence as "|" or "-", but they are no text to select.
+    if (!hasLetterOrDigit(joined(result)))
+        return false;
     if (result.confidence >= minimumConfidence)
         return true;
     if (result.confidence < unsureConfidence)
@@ -552,7 +573,16 @@ struct TesseractTextRecognizer::Pool {
     // the calling thread and up to workers - 1 helpers, each with its own
     // engine. The first failure (cancellation included) stops the others
     // and is rethrown.
-    void runAll(std::size_t count, const std::function<void(TesseractEngine&, std::size_t)>& task)
+    //
+    // When no set is loaded yet (the first analysis), the workers share one
+    // new set instead of each loading its own: loading a set takes longer
+    // than reading most screens, and loading two at once would only double
+    // that. The helpers first load the models in `coldModels` (one each),
+    // while the calling thread loads what its first line needs, so the set
+    // is loaded on all threads at once; a second set is loaded by the next
+    // analysis that overlaps with this one's.
+    void runAll(std::size_t count, const std::function<void(TesseractEngine&, std::size_t)>& task,
+                const std::vector<int>& coldModels = {})
     {
         std::atomic<std::size_t> next{0};
         std::mutex failureMutex;
@@ -571,10 +601,21 @@ struct TesseractTextRecognizer::Pool {
         };
 
         std::unique_ptr<TesseractEngine> own = acquire(workers, true);
+        const bool cold = own->isEmpty();
         std::vector<std::unique_ptr<TesseractEngine>> helperEngines(std::size_t(workers - 1));
         std::vector<std::thread> helpers;
         for (std::size_t h = 0; h < helperEngines.size() && h + 1 < count; ++h) {
             helpers.emplace_back([&, h] {
+                if (cold) {
+                    try {
+                        if (h < coldModels.size())
+                            own->load(coldModels[h]);
+                    } catch (...) {
+                        // The line that needs the model reports the failure.
+                    }
+                    work(*own);
+                    return;
+                }
                 try {
                     helperEngines[h] = acquire(workers, false);
                 } catch (...) {
@@ -596,47 +637,62 @@ struct TesseractTextRecognizer::Pool {
 
     // Tries the second Chinese language on the Chinese lines of an image when
     // the first reads them poorly (see secondScriptTrial), and takes its
-    // readings when they are clearly better on average.
+    // readings when they are clearly better on average. The least sure lines
+    // are tried first: when the second language does not read them clearly
+    // better, it reads the others no better either, and they are not tried.
     void trySecondScript(std::vector<std::optional<Recognized>>& results,
                          const RecognitionCancellation& cancellation)
     {
         if (models.chinese.size() < 2)
             return;
         std::vector<std::size_t> han;
-        double first = 0;
+        std::size_t unsure = 0;
         for (std::size_t i = 0; i < results.size(); ++i) {
             if (results[i] && results[i]->result.hasHan
                 && results[i]->result.model == models.chinese[0]) {
                 han.push_back(i);
-                first += results[i]->result.confidence;
+                unsure += results[i]->result.confidence < secondScriptTrial;
             }
         }
-        if (han.size() < secondScriptLines || first / double(han.size()) >= secondScriptTrial)
+        // Most lines, not the mean: one misread picture or heading among
+        // clear lines says nothing of the script.
+        if (han.size() < secondScriptLines || 2 * unsure <= han.size())
             return;
+        std::stable_sort(han.begin(), han.end(), [&results](std::size_t a, std::size_t b) {
+            return results[a]->result.confidence < results[b]->result.confidence;
+        });
         // One engine, used by one analysis at a time, holds the second
-        // script while it is needed.
+        // script. It stays loaded (until idle models are released) so that
+        // the next screen that needs it does not load it again.
         std::lock_guard lock(secondMutex);
         if (!secondEngine)
             secondEngine = std::make_unique<TesseractEngine>(models.names);
-        std::vector<TesseractEngine::Result> second(han.size());
+        const auto clearlyBetter
+            = [&](std::size_t count, const std::vector<TesseractEngine::Result>& second) {
+                  double firstSum = 0;
+                  double secondSum = 0;
+                  for (std::size_t i = 0; i < count; ++i) {
+                      firstSum += results[han[i]]->result.confidence;
+                      secondSum += second[i].confidence;
+                  }
+                  return secondSum >= firstSum + secondScriptMargin * double(count);
+              };
+        std::vector<TesseractEngine::Result> second;
         for (std::size_t i = 0; i < han.size(); ++i) {
             cancellation.throwIfCancelled();
             const QImage& line = results[han[i]]->image.image;
-            second[i] = secondEngine->recognize(line, models.chinese[1], cancellation);
-            if (second[i].hasHan && models.latin >= 0)
-                second[i] = withLatinRuns(*secondEngine, models.latin, line, std::move(second[i]),
-                                          cancellation);
+            second.push_back(secondEngine->recognize(line, models.chinese[1], cancellation));
+            if (second.size() == secondScriptLines && !clearlyBetter(second.size(), second))
+                return;
         }
-        // The second script is needed by few screens; its model is not
-        // kept warm, which would cost as much memory as a worker's set.
-        secondEngine.reset();
-        double secondSum = 0;
-        for (const TesseractEngine::Result& result : second)
-            secondSum += result.confidence;
-        if (secondSum < first + secondScriptMargin * double(han.size()))
+        if (!clearlyBetter(second.size(), second))
             return;
-        for (std::size_t i = 0; i < han.size(); ++i)
+        for (std::size_t i = 0; i < han.size(); ++i) {
+            if (second[i].hasHan && models.latin >= 0)
+                second[i] = withLatinRuns(*secondEngine, models.latin, results[han[i]]->image.image,
+                                          std::move(second[i]), cancellation);
             results[han[i]]->result = std::move(second[i]);
+        }
     }
 
     void dropIdle()
@@ -761,6 +817,19 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
         return boxes[a].width() * boxes[b].height() > boxes[b].width() * boxes[a].height();
     });
 
+    std::vector<Script> scripts;
+    scripts.reserve(found.size());
+    for (const TextLayout::Line& line : found)
+        scripts.push_back(scriptOf(line, normalized));
+    // Only a screen of terminal rows without wide characters surely needs
+    // no Chinese model; any other may, so a helper loads it while the first
+    // lines are read.
+    std::vector<int> coldModels;
+    const bool latinOnly = std::all_of(scripts.begin(), scripts.end(),
+                                       [](Script script) { return script == Script::latinOnly; });
+    if (!latinOnly && !pool->models.combined && !pool->models.chinese.empty())
+        coldModels.push_back(pool->models.chinese.front());
+
     std::vector<std::optional<Recognized>> results(boxes.size());
     const int minimumHeight = pool->options.minimumLineHeight;
     const auto releaseIfMemoryIsLow = [this] {
@@ -769,28 +838,27 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
             pool->dropIdle();
     };
     try {
-        pool->runAll(order.size(), [&](TesseractEngine& engine, std::size_t i) {
-            cancellation.throwIfCancelled();
-            const std::size_t index = order[i];
-            Recognized recognized;
-            recognized.image = TextLayout::lineImage(grey, boxes[index], minimumHeight);
-            if (recognized.image.image.isNull())
-                return;
-            // A terminal draws a Han character over two cells; a row whose
-            // ink keeps to single cells holds none.
-            const Script script = found[index].narrow                        ? Script::latinOnly
-                : TextLayout::inkSpan(normalized, boxes[index]) > hanInkSpan ? Script::looksHan
-                                                                             : Script::looksLatin;
-            const QByteArray key = LineMemory::keyOf(recognized.image.image, script);
-            if (std::optional<TesseractEngine::Result> known = pool->memory->find(key)) {
-                recognized.result = std::move(*known);
-            } else {
-                recognized.result = recognizeLine(engine, pool->models, recognized.image.image,
-                                                  script, cancellation);
-                pool->memory->remember(key, recognized.result);
-            }
-            results[index] = std::move(recognized);
-        });
+        pool->runAll(
+            order.size(),
+            [&](TesseractEngine& engine, std::size_t i) {
+                cancellation.throwIfCancelled();
+                const std::size_t index = order[i];
+                Recognized recognized;
+                recognized.image = TextLayout::lineImage(grey, boxes[index], minimumHeight);
+                if (recognized.image.image.isNull())
+                    return;
+                const Script script = scripts[index];
+                const QByteArray key = LineMemory::keyOf(recognized.image.image, script);
+                if (std::optional<TesseractEngine::Result> known = pool->memory->find(key)) {
+                    recognized.result = std::move(*known);
+                } else {
+                    recognized.result = recognizeLine(engine, pool->models, recognized.image.image,
+                                                      script, cancellation);
+                    pool->memory->remember(key, recognized.result);
+                }
+                results[index] = std::move(recognized);
+            },
+            coldModels);
         pool->trySecondScript(results, cancellation);
     } catch (...) {
         releaseIfMemoryIsLow();

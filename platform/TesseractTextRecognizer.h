@@ -22,12 +22,15 @@ namespace kelpie {
 //
 // Models stay loaded for the life of the recogniser. Each worker holds the
 // English and simplified Chinese models (about 55 MB), loaded on first use
-// or by prewarm(); the traditional Chinese model, needed only for screens
-// whose Chinese the first script reads poorly, is loaded for such a screen
-// into one engine, used by one analysis at a time, and freed after it. Sets beyond the worker count
-// (made while analyses overlap) are freed once idle, and all idle models are freed when the system
-// runs low on memory (MemAvailable below 256 MiB after an analysis) or when releaseIdleModels() is
-// called; the next analysis loads them again.
+// or by prewarm(); the first analysis loads one set only, shared by its
+// workers and loaded on all of them at once, and the next gives the other
+// workers theirs. The traditional Chinese model, needed only for screens
+// most of whose Chinese lines the first script reads poorly, is loaded
+// into one engine, used by one analysis at a time, the first time such a
+// screen comes. Sets beyond the worker count (made while analyses overlap)
+// are freed once idle, and all idle models are freed when the system runs
+// low on memory (MemAvailable below 256 MiB after an analysis) or when
+// releaseIdleModels() is called; the next analysis loads them again.
 class TesseractTextRecognizer final : public TextRecognizer {
 public:
     struct Options {

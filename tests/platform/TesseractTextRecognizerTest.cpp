@@ -135,6 +135,22 @@ TEST(TesseractTextRecognizer, ConcurrentAnalysesAgreeAndKeepTheWorkersWarm)
     EXPECT_EQ(recognizer.analyze(mixed.image, RecognitionCancellation()), mixedAlone);
 }
 
+// The first analysis loads one set of models, shared by the workers; the
+// next one gives the second worker its own set, and both read the same.
+TEST(TesseractTextRecognizer, FirstAnalysisLoadsOneSharedSet)
+{
+    TesseractTextRecognizer::Options options;
+    options.workers = 2;
+    options.rememberedLines = 0;
+    TesseractTextRecognizer recognizer(TextRecognizer::languages(), options);
+    const TextFixture mixed = TextFixture::mixedLines();
+    const TextAnalysis cold = recognizer.analyze(mixed.image, RecognitionCancellation());
+    EXPECT_EQ(textsOf(cold), mixed.texts());
+    EXPECT_EQ(recognizer.loadedModelSets(), 1);
+    EXPECT_EQ(recognizer.analyze(mixed.image, RecognitionCancellation()), cold);
+    EXPECT_EQ(recognizer.loadedModelSets(), 2);
+}
+
 // Lines are remembered by their pixels: after an edit the changed line is
 // read anew, the others keep their readings, and nothing stale remains.
 TEST(TesseractTextRecognizer, EditedLinesAreReadAgain)

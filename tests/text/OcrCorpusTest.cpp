@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 using namespace kelpie;
@@ -414,6 +416,26 @@ TEST(OcrCorpusFloors, PlainPagesReadInOrderWithoutJunk)
         EXPECT_GE(score.accuracy(), floor.accuracy);
         EXPECT_TRUE(score.junk.isEmpty()) << score.junk.join(QLatin1Char('\n')).toStdString();
         EXPECT_LE(score.backwardSteps, floor.backwardSteps);
+    }
+}
+
+// A text cursor in a field and the edge of a table cell read as "|" with
+// full confidence; marks alone are no text, so no line is made of them.
+TEST(OcrCorpusFloors, MarksAloneAreNoLine)
+{
+    const OcrCorpus corpus = OcrCorpus::load(OcrCorpus::defaultDirectory());
+    TesseractTextRecognizer recognizer;
+    for (const char* name : {"qt-table-files", "qt-form-traditional"}) {
+        SCOPED_TRACE(name);
+        const OcrCorpus::Screen* screen = corpus.find(QString::fromUtf8(name));
+        ASSERT_NE(screen, nullptr);
+        ASSERT_FALSE(screen->heldOut());
+        for (const TextAnalysis::Line& line :
+             recognizer.analyze(screen->image(), RecognitionCancellation()).lines) {
+            EXPECT_TRUE(std::any_of(line.text.begin(), line.text.end(), [](QChar c) {
+                return c.isLetterOrNumber();
+            })) << line.text.toStdString();
+        }
     }
 }
 
