@@ -20,17 +20,7 @@ constexpr int highlightAlpha = 100;
 
 } // namespace
 
-LiveTextOverlay::LiveTextOverlay(QWidget* canvas) : QWidget(canvas)
-{
-    setFocusPolicy(Qt::NoFocus);
-    setMouseTracking(true);
-    setAttribute(Qt::WA_NoSystemBackground);
-    if (canvas) {
-        setGeometry(canvas->rect());
-        canvas->installEventFilter(this);
-    }
-    m_contents = rect();
-}
+LiveTextOverlay::LiveTextOverlay(QWidget* canvas) : CanvasLayer(canvas) { m_contents = rect(); }
 
 void LiveTextOverlay::setAnalysis(std::shared_ptr<const TextAnalysis> analysis, QSize imageSize)
 {
@@ -86,15 +76,6 @@ QRectF LiveTextOverlay::widgetRect(const Rect& imageRect) const
     const double sy = m_contents.height() / m_imageSize.height();
     return {m_contents.x() + imageRect.minX() * sx, m_contents.y() + imageRect.minY() * sy,
             imageRect.width() * sx, imageRect.height() * sy};
-}
-
-bool LiveTextOverlay::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == parentWidget() && event->type() == QEvent::Resize) {
-        setGeometry(parentWidget()->rect());
-        setContentsRectNeedsUpdate();
-    }
-    return QWidget::eventFilter(watched, event);
 }
 
 void LiveTextOverlay::paintEvent(QPaintEvent* event)

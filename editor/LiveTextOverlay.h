@@ -1,11 +1,11 @@
 #pragma once
 
+#include "editor/CanvasLayer.h"
 #include "editor/LiveTextSelection.h"
 
 #include <QList>
 #include <QRectF>
 #include <QSize>
-#include <QWidget>
 
 #include <functional>
 #include <memory>
@@ -23,7 +23,7 @@ namespace kelpie {
 // overlay coordinates; the whole overlay when unset) and calls
 // setContentsRectNeedsUpdate() when that changes (zoom); a resize of the
 // canvas refits the overlay by itself.
-class LiveTextOverlay final : public QWidget {
+class LiveTextOverlay final : public CanvasLayer {
     Q_OBJECT
 
 public:
@@ -62,7 +62,7 @@ Q_SIGNALS:
     void textSelectionChanged();
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    void canvasResized() override { setContentsRectNeedsUpdate(); }
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;

@@ -27,17 +27,7 @@ constexpr double labelPadding = 3;
 
 } // namespace
 
-SecretPreviewLayer::SecretPreviewLayer(QWidget* canvas) : QWidget(canvas)
-{
-    setFocusPolicy(Qt::NoFocus);
-    setMouseTracking(true);
-    setAttribute(Qt::WA_NoSystemBackground);
-    if (canvas) {
-        setGeometry(canvas->rect());
-        canvas->installEventFilter(this);
-    }
-    hide();
-}
+SecretPreviewLayer::SecretPreviewLayer(QWidget* canvas) : CanvasLayer(canvas) { hide(); }
 
 void SecretPreviewLayer::setPreview(const SecretPreview* preview)
 {
@@ -66,13 +56,6 @@ int SecretPreviewLayer::itemAt(QPointF point) const
         }
     }
     return -1;
-}
-
-bool SecretPreviewLayer::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == parentWidget() && event->type() == QEvent::Resize)
-        setGeometry(parentWidget()->rect());
-    return QWidget::eventFilter(watched, event);
 }
 
 void SecretPreviewLayer::paintEvent(QPaintEvent*)

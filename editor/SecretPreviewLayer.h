@@ -1,9 +1,9 @@
 #pragma once
 
+#include "editor/CanvasLayer.h"
 #include "geometry/Rect.h"
 
 #include <QRectF>
-#include <QWidget>
 
 #include <functional>
 
@@ -17,7 +17,7 @@ class SecretPreview;
 // leave it. A click on a secret asks to switch it; every other press is
 // taken too, so nothing is drawn on the canvas until the preview closes.
 // It never takes the keyboard focus: the window routes Return and Escape.
-class SecretPreviewLayer final : public QWidget {
+class SecretPreviewLayer final : public CanvasLayer {
     Q_OBJECT
 
 public:
@@ -37,7 +37,6 @@ Q_SIGNALS:
     void itemClicked(int index);
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;

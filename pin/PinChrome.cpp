@@ -53,17 +53,18 @@ PinChrome::PinChrome(QWidget* pinWindow, PinSurface* root, const std::vector<QWi
     m_state->onHide = [this] { hide(); };
 
     m_primary = makePanel(primaryRows, true, PinChromeState::primarySurface, &m_primaryContent);
-    m_secondary
+    PinPanel* secondary
         = makePanel(secondaryRows, false, PinChromeState::secondarySurface, &m_secondaryContent);
     // Its rows may hold text fields.
-    m_secondary->setAcceptsKey(true);
+    secondary->setAcceptsKey(true);
+    m_secondary = secondary;
     for (QWidget* row : primaryRows)
         m_primaryRows.emplace_back(row);
     for (QWidget* row : secondaryRows)
         m_secondaryRows.emplace_back(row);
 
-    if (m_root) {
-        m_root->onHover = [this](bool inside) {
+    if (PinSurface* surface = m_root.data()) {
+        surface->onHover = [this](bool inside) {
             m_state->hover(PinChromeState::pinSurface, inside);
         };
     }
@@ -79,9 +80,11 @@ PinChrome::~PinChrome()
     // it goes: they return to the pin window before the panels go.
     for (const auto* rows : {&m_primaryRows, &m_secondaryRows}) {
         for (const QPointer<QWidget>& row : *rows) {
-            if (row && m_parent) {
-                row->hide();
-                row->setParent(m_parent);
+            QWidget* widget = row.data();
+            QWidget* parent = m_parent.data();
+            if (widget && parent) {
+                widget->hide();
+                widget->setParent(parent);
             }
         }
     }
@@ -110,21 +113,22 @@ void PinChrome::setAuxiliaryActive(std::function<bool()> query)
 PinChromeState::Windows PinChrome::windows() const
 {
     PinChromeState::Windows state;
-    state.parentAlive = !m_parent.isNull();
-    if (!m_parent)
+    const QWidget* parent = m_parent.data();
+    state.parentAlive = parent != nullptr;
+    if (!parent)
         return state;
-    state.parentVisible = m_parent->isVisible();
+    state.parentVisible = parent->isVisible();
     const QWidget* active = QApplication::activeWindow();
     state.anyKey = active
-        && (active == m_parent.data() || active == m_primary.data()
-            || active == m_secondary.data());
+        && (active == parent || active == m_primary.data() || active == m_secondary.data());
     return state;
 }
 
 bool PinChrome::secondaryHasVisibleRow() const
 {
     for (const QPointer<QWidget>& row : m_secondaryRows) {
-        if (row && !row->isHidden())
+        const QWidget* widget = row.data();
+        if (widget && !widget->isHidden())
             return true;
     }
     return false;
@@ -132,16 +136,20 @@ bool PinChrome::secondaryHasVisibleRow() const
 
 void PinChrome::layout(bool editing)
 {
-    if (!m_parent || m_state->closed() || !m_primary || !m_secondary)
+    // Read once: the windows may go away while the chrome lives on.
+    QWidget* parent = m_parent.data();
+    PinPanel* primary = m_primary.data();
+    PinPanel* secondary = m_secondary.data();
+    if (!parent || m_state->closed() || !primary || !secondary)
         return;
-    QScreen* screen = m_parent->screen();
+    QScreen* screen = parent->screen();
     if (!screen || QGuiApplication::screens().isEmpty())
         screen = QGuiApplication::primaryScreen();
     if (!screen)
         return;
     const Rect primaryScreen = primaryLogical();
     const Rect visible = toDesktop(rectOf(screen->availableGeometry()), primaryScreen);
-    const Rect pin = toDesktop(rectOf(m_parent->geometry()), primaryScreen);
+    const Rect pin = toDesktop(rectOf(parent->geometry()), primaryScreen);
     const double maxWidth = PinChromePlacement::maximumPanelWidth(visible);
 
     const Size primarySize = sizeOf(m_primaryContent->panelSize(maxWidth));
@@ -153,12 +161,12 @@ void PinChrome::layout(bool editing)
 
     const PinChromePlacement::Frames frames = PinChromePlacement::place(
         pin, visible, primarySize, secondarySize, editing, editingPlacement);
-    m_primary->setGeometry(toLogical(frames.primary, primaryScreen));
-    m_primaryContent->place(QRectF(m_primary->rect()));
+    primary->setGeometry(toLogical(frames.primary, primaryScreen));
+    m_primaryContent->place(QRectF(primary->rect()));
     if (hasSecondary) {
         if (frames.secondary)
-            m_secondary->setGeometry(toLogical(*frames.secondary, primaryScreen));
-        m_secondaryContent->place(QRectF(m_secondary->rect()));
+            secondary->setGeometry(toLogical(*frames.secondary, primaryScreen));
+        m_secondaryContent->place(QRectF(secondary->rect()));
     }
     refreshVisibility();
 }
@@ -174,8 +182,9 @@ void PinChrome::show(bool withSecondary)
             panel->show();
         panel->raise();
     }
-    if (!withSecondary && m_secondary && m_secondary->isVisible())
-        m_secondary->hide();
+    PinPanel* secondary = m_secondary.data();
+    if (!withSecondary && secondary && secondary->isVisible())
+        secondary->hide();
 }
 
 void PinChrome::hide()
@@ -194,8 +203,8 @@ void PinChrome::close()
     for (const QMetaObject::Connection& observer : m_observers)
         disconnect(observer);
     m_observers.clear();
-    if (m_root)
-        m_root->onHover = nullptr;
+    if (PinSurface* root = m_root.data())
+        root->onHover = nullptr;
     for (PinPanel* panel : {m_primary.data(), m_secondary.data()}) {
         if (!panel)
             continue;

@@ -11,7 +11,7 @@
 #include "app/AppTray.h"
 #include "app/ClipboardTextImage.h"
 #include "app/MainMenuKeys.h"
-#include "app/ScratchPreferences.h"
+#include "settings/ScratchPreferences.h"
 #include "canvas/AnnotationCanvas.h"
 #include "canvas/AnnotationWindow.h"
 #include "editor/ImageClipboard.h"

@@ -2,7 +2,7 @@
 // and the annotated sample of a fixture.
 
 #include "app/AnnotationPreview.h"
-#include "app/ScratchPreferences.h"
+#include "settings/ScratchPreferences.h"
 
 #include "annotation/AnnotationStyle.h"
 #include "settings/AppPreferences.h"

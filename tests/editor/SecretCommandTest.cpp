@@ -13,22 +13,8 @@ namespace {
 
 using namespace kelpie;
 
-// A 400 × 200 screenshot whose live text holds a labelled password on the
-// first row and an e-mail address on the third.
-struct SecretWindow {
-    QImage image = [] {
-        QImage result(400, 200, QImage::Format_ARGB32_Premultiplied);
-        result.fill(Qt::white);
-        return result;
-    }();
-    AnnotationDocument document{image};
-    TextAnalysis analysis = [] {
-        TextAnalysis result;
-        result.lines.push_back(SecretFixture::line(QStringLiteral("password: s3cret99"), 10, 10));
-        result.lines.push_back(SecretFixture::line(QStringLiteral("nothing to see"), 10, 40));
-        result.lines.push_back(SecretFixture::line(QStringLiteral("mail a.b@example.com"), 10, 70));
-        return result;
-    }();
+// The two-secret screenshot with the window's command.
+struct SecretWindow : SecretFixture::Scene {
     AnnotationStyle maskStyle = AnnotationStyle::initial(AnnotationTool::mask, 1);
     SecretCommand command;
 };

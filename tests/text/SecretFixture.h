@@ -1,6 +1,9 @@
 #pragma once
 
+#include "annotation/AnnotationDocument.h"
 #include "text/TextAnalysis.h"
+
+#include <QImage>
 
 #include <QString>
 
@@ -43,5 +46,23 @@ inline TextAnalysis::Line line(const QString& text, double x, double y, double a
     result.text = words.join(QLatin1Char(' '));
     return result;
 }
+
+// A 400 × 200 screenshot whose recognised text holds two secrets: a
+// labelled password on the first row and an e-mail address on the third.
+struct Scene {
+    QImage image = [] {
+        QImage result(400, 200, QImage::Format_ARGB32_Premultiplied);
+        result.fill(Qt::white);
+        return result;
+    }();
+    AnnotationDocument document{image};
+    TextAnalysis analysis = [] {
+        TextAnalysis result;
+        result.lines.push_back(line(QStringLiteral("password: s3cret99"), 10, 10));
+        result.lines.push_back(line(QStringLiteral("nothing to see"), 10, 40));
+        result.lines.push_back(line(QStringLiteral("mail a.b@example.com"), 10, 70));
+        return result;
+    }();
+};
 
 } // namespace kelpie::SecretFixture

@@ -11,22 +11,8 @@ namespace {
 
 using namespace kelpie;
 
-// A 400 × 200 screenshot with two secrets on it: a labelled password on the
-// first row and an e-mail address on the third.
-struct SecretScene {
-    QImage image = [] {
-        QImage result(400, 200, QImage::Format_ARGB32_Premultiplied);
-        result.fill(Qt::white);
-        return result;
-    }();
-    AnnotationDocument document{image};
-    TextAnalysis analysis = [] {
-        TextAnalysis result;
-        result.lines.push_back(SecretFixture::line(QStringLiteral("password: s3cret99"), 10, 10));
-        result.lines.push_back(SecretFixture::line(QStringLiteral("nothing to see"), 10, 40));
-        result.lines.push_back(SecretFixture::line(QStringLiteral("mail a.b@example.com"), 10, 70));
-        return result;
-    }();
+// The two-secret screenshot, its secrets and a pixelating mask style.
+struct SecretScene : SecretFixture::Scene {
     std::vector<SecretMatch> secrets = SecretFinder::find(analysis);
     AnnotationStyle style = [] {
         AnnotationStyle result = AnnotationStyle::initial(AnnotationTool::mask, 1);
