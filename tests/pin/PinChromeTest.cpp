@@ -38,6 +38,10 @@ protected:
         pin.setGeometry(screen.x() + 200, screen.y() + 200, 300, 200);
         chrome = std::make_unique<PinChrome>(&pin, root, std::vector<QWidget*>{rows[0], rows[1]},
                                              std::vector<QWidget*>{rows[2], rows[3]}, clock);
+        primaryPanel = chrome->primary();
+        secondaryPanel = chrome->secondary();
+        ASSERT_NE(primaryPanel, nullptr);
+        ASSERT_NE(secondaryPanel, nullptr);
         pin.show();
     }
 
@@ -64,13 +68,16 @@ protected:
     QRect screen;
     std::shared_ptr<test::FakeDelayScheduler> clock = std::make_shared<test::FakeDelayScheduler>();
     std::unique_ptr<PinChrome> chrome;
+    // The chrome's panels, read once: they live as long as the chrome.
+    PinPanel* primaryPanel = nullptr;
+    PinPanel* secondaryPanel = nullptr;
 };
 
 } // namespace
 
 TEST_F(PinChromeTest, PanelsAreFloatingToolWindowsOfThePinThatShowWithoutTakingTheKeyboard)
 {
-    for (PinPanel* panel : {chrome->primary(), chrome->secondary()}) {
+    for (PinPanel* panel : {primaryPanel, secondaryPanel}) {
         EXPECT_TRUE(panel->isWindow());
         EXPECT_EQ(panel->parentWidget(), &pin) << "kept above the pin, as its transient";
         EXPECT_EQ(panel->windowType(), Qt::Tool);
@@ -80,74 +87,74 @@ TEST_F(PinChromeTest, PanelsAreFloatingToolWindowsOfThePinThatShowWithoutTakingT
         EXPECT_TRUE(panel->surface()->paintsBackground());
         EXPECT_EQ(panel->surface()->cornerRadius(), 20);
     }
-    EXPECT_FALSE(chrome->primary()->acceptsKey());
-    EXPECT_TRUE(chrome->primary()->windowFlags() & Qt::WindowDoesNotAcceptFocus);
-    EXPECT_TRUE(chrome->secondary()->acceptsKey());
-    EXPECT_FALSE(chrome->secondary()->windowFlags() & Qt::WindowDoesNotAcceptFocus);
-    EXPECT_EQ(rows[0]->window(), chrome->primary());
-    EXPECT_EQ(rows[3]->window(), chrome->secondary());
+    EXPECT_FALSE(primaryPanel->acceptsKey());
+    EXPECT_TRUE(primaryPanel->windowFlags() & Qt::WindowDoesNotAcceptFocus);
+    EXPECT_TRUE(secondaryPanel->acceptsKey());
+    EXPECT_FALSE(secondaryPanel->windowFlags() & Qt::WindowDoesNotAcceptFocus);
+    EXPECT_EQ(rows[0]->window(), primaryPanel);
+    EXPECT_EQ(rows[3]->window(), secondaryPanel);
 }
 
 TEST_F(PinChromeTest, HoverShowsThePanelsNextToThePinAndTheyFollowItsMoves)
 {
     chrome->layout(false);
-    EXPECT_FALSE(chrome->primary()->isVisible()) << "neither key nor hovered";
+    EXPECT_FALSE(primaryPanel->isVisible()) << "neither key nor hovered";
     hover(root, true);
-    ASSERT_TRUE(chrome->primary()->isVisible());
-    ASSERT_TRUE(chrome->secondary()->isVisible());
+    ASSERT_TRUE(primaryPanel->isVisible());
+    ASSERT_TRUE(secondaryPanel->isVisible());
 
     // Right-aligned 4 points above the pin; left-aligned 8 points below it.
-    const QRect primary = chrome->primary()->geometry();
+    const QRect primary = primaryPanel->geometry();
     EXPECT_EQ(primary.right(), pin.geometry().right());
     EXPECT_EQ(primary.bottom() + 1 + 4, pin.geometry().top());
     EXPECT_EQ(primary.size(), chrome->primaryContent()->panelSize(10000).toSize());
-    const QRect secondary = chrome->secondary()->geometry();
+    const QRect secondary = secondaryPanel->geometry();
     EXPECT_EQ(secondary.left(), pin.geometry().left());
     EXPECT_EQ(secondary.top(), pin.geometry().bottom() + 1 + 8);
-    EXPECT_EQ(chrome->secondaryContent()->geometry(), chrome->secondary()->rect());
+    EXPECT_EQ(chrome->secondaryContent()->geometry(), secondaryPanel->rect());
 
     pin.move(pin.pos() + QPoint(30, 40));
     chrome->layout(false);
-    EXPECT_EQ(chrome->primary()->geometry(), primary.translated(30, 40));
-    EXPECT_EQ(chrome->secondary()->geometry(), secondary.translated(30, 40));
+    EXPECT_EQ(primaryPanel->geometry(), primary.translated(30, 40));
+    EXPECT_EQ(secondaryPanel->geometry(), secondary.translated(30, 40));
 
     // Leaving the pin for the panel across the gap keeps them.
     hover(root, false);
     clock->advance(120ms);
-    hover(chrome->primary()->surface(), true);
+    hover(primaryPanel->surface(), true);
     clock->advance(500ms);
-    EXPECT_TRUE(chrome->primary()->isVisible());
-    hover(chrome->primary()->surface(), false);
+    EXPECT_TRUE(primaryPanel->isVisible());
+    hover(primaryPanel->surface(), false);
     clock->advance(180ms);
-    EXPECT_FALSE(chrome->primary()->isVisible());
-    EXPECT_FALSE(chrome->secondary()->isVisible());
+    EXPECT_FALSE(primaryPanel->isVisible());
+    EXPECT_FALSE(secondaryPanel->isVisible());
 }
 
 TEST_F(PinChromeTest, PinAtTheTopOfTheScreenHasItsPrimaryPanelInsideItsTopEdge)
 {
     pin.move(pin.x(), screen.y());
     chrome->layout(false);
-    EXPECT_EQ(chrome->primary()->geometry().top(), pin.geometry().top() + 6);
+    EXPECT_EQ(primaryPanel->geometry().top(), pin.geometry().top() + 6);
 }
 
 TEST_F(PinChromeTest, SecondaryPanelWithEveryRowHiddenIsOrderedOutAndNotLaidOut)
 {
     hover(root, true);
     chrome->layout(false);
-    ASSERT_TRUE(chrome->secondary()->isVisible());
+    ASSERT_TRUE(secondaryPanel->isVisible());
     rows[2]->hide();
     rows[3]->hide();
-    const QRect before = chrome->secondary()->geometry();
+    const QRect before = secondaryPanel->geometry();
     pin.move(pin.pos() + QPoint(10, 10));
     chrome->layout(false);
     EXPECT_FALSE(chrome->hasSecondary());
-    EXPECT_FALSE(chrome->secondary()->isVisible());
-    EXPECT_TRUE(chrome->primary()->isVisible());
-    EXPECT_EQ(chrome->secondary()->geometry(), before);
+    EXPECT_FALSE(secondaryPanel->isVisible());
+    EXPECT_TRUE(primaryPanel->isVisible());
+    EXPECT_EQ(secondaryPanel->geometry(), before);
 
     rows[3]->show();
     chrome->layout(false);
-    EXPECT_TRUE(chrome->secondary()->isVisible());
+    EXPECT_TRUE(secondaryPanel->isVisible());
 }
 
 TEST_F(PinChromeTest, KeyPinShowsTheChromeAndNothingShowsAfterClose)
@@ -155,20 +162,20 @@ TEST_F(PinChromeTest, KeyPinShowsTheChromeAndNothingShowsAfterClose)
     chrome->layout(false);
     QApplication::setActiveWindow(&pin);
     chrome->refreshVisibility();
-    EXPECT_TRUE(chrome->primary()->isVisible());
+    EXPECT_TRUE(primaryPanel->isVisible());
 
     chrome->close();
-    EXPECT_FALSE(chrome->primary()->isVisible());
-    EXPECT_FALSE(chrome->secondary()->isVisible());
+    EXPECT_FALSE(primaryPanel->isVisible());
+    EXPECT_FALSE(secondaryPanel->isVisible());
     hover(root, true);
-    hover(chrome->primary()->surface(), true);
+    hover(primaryPanel->surface(), true);
     QApplication::setActiveWindow(nullptr);
     QApplication::setActiveWindow(&pin);
     chrome->refreshVisibility();
     chrome->layout(true);
     clock->advance(1000ms);
-    EXPECT_FALSE(chrome->primary()->isVisible());
-    EXPECT_FALSE(chrome->secondary()->isVisible());
+    EXPECT_FALSE(primaryPanel->isVisible());
+    EXPECT_FALSE(secondaryPanel->isVisible());
     EXPECT_FALSE(root->onHover) << "the pin's surface is no longer observed";
 }
 
