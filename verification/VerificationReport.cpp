@@ -3,6 +3,7 @@
 #include <QSaveFile>
 
 #include <cassert>
+#include <cstdio>
 
 namespace kelpie {
 
@@ -80,6 +81,17 @@ Status<ReportError> VerificationReport::write(const QString& path) const
     if (!serialised)
         return serialised.failure();
     return writeReportAtomically(path, serialised.value());
+}
+
+bool VerificationReport::conclude(const QString& path) const
+{
+    const Status<ReportError> written = write(path);
+    if (!written) {
+        std::fprintf(stderr, "Kelpie could not write the report %s: %s\n",
+                     qPrintable(path), written.failure().detail.c_str());
+        return false;
+    }
+    return passed();
 }
 
 Status<ReportError> writeReportAtomically(const QString& path, const std::string& text)

@@ -46,6 +46,10 @@ public:
     // line break.
     Result<std::string, ReportError> text() const;
     Status<ReportError> write(const QString& path) const;
+    // How a routine ends: writes the report and says whether the routine
+    // succeeded, which it did only if it passed and its report is on disk.
+    // A report that cannot be written is said on stderr.
+    bool conclude(const QString& path) const;
 
     // Whether `name` is a check name: lower-case ASCII words of letters and
     // digits joined by single underscores.

@@ -1,0 +1,80 @@
+#include "verification/RoutineSteps.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace kelpie;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Runs `steps` to the end in a local event loop and returns the trace.
+void runToEnd(RoutineSteps& steps)
+{
+    QEventLoop loop;
+    bool finished = false;
+    steps.start([&] {
+        finished = true;
+        loop.quit();
+    });
+    QTimer::singleShot(10s, &loop, &QEventLoop::quit);
+    loop.exec();
+    ASSERT_TRUE(finished);
+}
+
+} // namespace
+
+TEST(RoutineStepsTest, StepsRunInOrderOnLaterTurnsAndAddedStepsRunNext)
+{
+    std::string trace;
+    RoutineSteps steps;
+    steps.then([&] {
+             trace += "a";
+             // Added while running: before "d", in the order added.
+             steps.then([&] { trace += "b"; });
+             steps.then([&] { trace += "c"; });
+         })
+        .then([&] { trace += "d"; });
+    steps.start({});
+    EXPECT_EQ(trace, "") << "nothing runs inside start()";
+    runToEnd(steps);
+    EXPECT_EQ(trace, "abcd");
+}
+
+TEST(RoutineStepsTest, WaitsReportWhetherTheConditionHeldInTime)
+{
+    std::string trace;
+    int polls = 0;
+    bool early = false;
+    bool never = true;
+    RoutineSteps steps;
+    steps.waitUntil([&] { return ++polls >= 3; }, 5s, [&](bool inTime) { early = inTime; })
+        .then([&] { trace += "after-first"; })
+        .waitUntil([] { return false; }, 30ms, [&](bool inTime) { never = inTime; })
+        .then([&] { trace += "+after-second"; });
+    runToEnd(steps);
+    EXPECT_TRUE(early);
+    EXPECT_EQ(polls, 3);
+    EXPECT_FALSE(never);
+    EXPECT_EQ(trace, "after-first+after-second");
+}
+
+TEST(RoutineStepsTest, AbortSkipsTheRestButStillFinishes)
+{
+    std::string trace;
+    RoutineSteps steps;
+    steps.then([&] {
+             trace += "a";
+             steps.abort();
+         })
+        .then([&] { trace += "b"; })
+        .waitUntil([] { return false; }, 1h);
+    runToEnd(steps);
+    EXPECT_EQ(trace, "a");
+    EXPECT_FALSE(steps.running());
+}
