@@ -476,7 +476,11 @@ void AppController::windowCaptured(const WindowCapture::Outcome& outcome, std::i
     if (!region)
         return fail();
     const QImage image = outcome.value().image;
-    const ScreenshotPresentation presentation{image, *matched, *region, m_selectionDisplay, false};
+    // The editor sits where the window was, over the frozen screen the pick
+    // was made on; the window's own image stretched over the whole screen
+    // would not show what was around it.
+    const QImage& frozen = m_selectionImage.isNull() ? image : m_selectionImage;
+    const ScreenshotPresentation presentation{frozen, *matched, *region, m_selectionDisplay, false};
     cancelCapture();
     showDocument(std::make_unique<AnnotationDocument>(image), false, m_preferences,
                  presentation, std::nullopt);

@@ -14,6 +14,9 @@
 #include "platform/X11HotkeyService.h"
 #include "settings/AppPreferences.h"
 #include "settings/SettingsPreview.h"
+#include "verification/DisplayVerification.h"
+#include "verification/ScreenVerification.h"
+#include "verification/SmokeVerification.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -55,6 +58,9 @@ bool available(LaunchOptions::FixtureMode mode)
 {
     using Mode = LaunchOptions::FixtureMode;
     switch (mode) {
+    case Mode::displayVerification:
+    case Mode::screenVerification:
+    case Mode::smokeTest:
     case Mode::permissionGuide:
     case Mode::saveCheck:
     case Mode::renderAnnotations:
@@ -93,8 +99,13 @@ void warmUpOverlay()
 
 // Starts the mode a loaded fixture selects. Returns an exit status when the
 // mode has already ended the run.
+// A verification routine that runs to its end ends the process with its
+// outcome.
+void exitWithOutcome(bool succeeded) { QCoreApplication::exit(succeeded ? 0 : 1); }
+
 std::optional<int> runFixtureMode(AppController& controller, const LaunchOptions& options,
-                                  const QImage& fixture)
+                                  const QImage& fixture,
+                                  const std::shared_ptr<CaptureService>& captureService)
 {
     using Mode = LaunchOptions::FixtureMode;
     const LaunchOptions::FixtureLaunch launch = options.fixtureLaunch(available);
@@ -103,6 +114,19 @@ std::optional<int> runFixtureMode(AppController& controller, const LaunchOptions
                                 std::move(preferences), std::nullopt, std::nullopt);
     };
     switch (launch.mode) {
+    case Mode::displayVerification:
+        DisplayVerification::run({launch.displayHost, launch.path, captureService,
+                                  std::make_shared<TesseractTextRecognizer>()},
+                                 exitWithOutcome);
+        break;
+    case Mode::screenVerification:
+        ScreenVerification::run({fixture, launch.path, captureService,
+                                 std::make_shared<TesseractTextRecognizer>()},
+                                exitWithOutcome);
+        break;
+    case Mode::smokeTest:
+        SmokeVerification::run(controller, fixture, launch.path, exitWithOutcome);
+        break;
     case Mode::permissionGuide:
         controller.showPermissionGuide();
         openEditor(AppPreferences::shared());
@@ -170,9 +194,22 @@ int main(int argc, char* argv[])
     AppAppearance::apply(options.appearance());
 
     AppController::Services services;
-    services.capture = std::make_shared<X11CaptureService>();
+    const auto captureService = std::make_shared<X11CaptureService>();
+    services.capture = captureService;
     services.hotkeys = std::make_unique<X11HotkeyService>();
     services.preferences = AppPreferences::shared();
+    // The smoke test records and resets shortcuts: it gets settings of its
+    // own, removed when it ends, and never touches the user's.
+    std::optional<ScratchPreferences> smokeSettings;
+    if (options.fixturePath()
+        && options.fixtureLaunch(available).mode == LaunchOptions::FixtureMode::smokeTest) {
+        smokeSettings = ScratchPreferences::create(QStringLiteral("com.kelpie.settings-tests."));
+        if (!smokeSettings) {
+            std::fputs("Kelpie could not create the scratch settings of the smoke test.\n", stderr);
+            return 1;
+        }
+        services.preferences = smokeSettings->preferences;
+    }
     services.alerts = std::make_shared<MessageBoxAlerts>();
     services.clipboard = std::make_shared<QtImageClipboard>();
     services.pointer = [] { return QCursor::pos(); };
@@ -182,10 +219,12 @@ int main(int argc, char* argv[])
     const std::optional<QImage> fixture = loadFixture(options);
     if (fixture)
         controller.setFixture(*fixture);
+    if (smokeSettings)
+        controller.setVerificationPreferencesSuite(smokeSettings->name);
     controller.launch();
     instance.onRequest = [&controller](SingleInstance::Request) { controller.capture(); };
     if (fixture) {
-        if (const std::optional<int> status = runFixtureMode(controller, options, *fixture))
+        if (const std::optional<int> status = runFixtureMode(controller, options, *fixture, captureService))
             return *status;
     } else {
         QTimer::singleShot(0, &controller, warmUpOverlay);

@@ -59,6 +59,29 @@ bool click(QWidget* widget, QPointF at, Qt::MouseButton button, Qt::KeyboardModi
     return accepted;
 }
 
+bool press(QWidget* widget, QPointF at, Qt::KeyboardModifiers modifiers)
+{
+    QPointF local;
+    QWidget* target = receiverAt(widget, at, local);
+    return sendMouse(target, QEvent::MouseButtonPress, local, Qt::LeftButton, Qt::LeftButton,
+                     modifiers);
+}
+
+void moveHeld(QWidget* widget, QPointF at)
+{
+    QPointF local;
+    QWidget* target = receiverAt(widget, at, local);
+    sendMouse(target, QEvent::MouseMove, local, Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+}
+
+void release(QWidget* widget, QPointF at)
+{
+    QPointF local;
+    QWidget* target = receiverAt(widget, at, local);
+    sendMouse(target, QEvent::MouseButtonRelease, local, Qt::LeftButton, Qt::NoButton,
+              Qt::NoModifier);
+}
+
 void hover(QWidget* widget, QPointF at)
 {
     QPointF local;
@@ -76,11 +99,12 @@ bool wheel(QWidget* widget, QPointF at, int steps, Qt::KeyboardModifiers modifie
     return event.isAccepted();
 }
 
-bool key(QWidget* widget, int key, Qt::KeyboardModifiers modifiers, const QString& text)
+bool key(QWidget* widget, int key, Qt::KeyboardModifiers modifiers, const QString& text,
+         quint32 nativeScanCode)
 {
-    QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
+    QKeyEvent press(QEvent::KeyPress, key, modifiers, nativeScanCode, 0, 0, text);
     QApplication::sendEvent(widget, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, modifiers, text);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers, nativeScanCode, 0, 0, text);
     QApplication::sendEvent(widget, &release);
     return press.isAccepted();
 }

@@ -21,14 +21,21 @@ bool drag(QWidget* widget, QPointF from, QPointF to, int steps = 8,
           Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 bool click(QWidget* widget, QPointF at, Qt::MouseButton button = Qt::LeftButton,
            Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+// The three parts of a gesture, for scripts that act in the middle of one
+// (Escape during a drag). Each goes to the widget under the point.
+bool press(QWidget* widget, QPointF at, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+void moveHeld(QWidget* widget, QPointF at);
+void release(QWidget* widget, QPointF at);
 // A hover move with no button down.
 void hover(QWidget* widget, QPointF at);
 // A wheel turn of `steps` notches (positive: away from the user).
 bool wheel(QWidget* widget, QPointF at, int steps, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 // Press and release of `key` sent to `widget` (not to the focus widget, so a
 // routine says exactly who receives it); true when the press was accepted.
+// `nativeScanCode` is the X key code, for receivers that read the physical
+// key (the shortcut recorder).
 bool key(QWidget* widget, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
-         const QString& text = {});
+         const QString& text = {}, quint32 nativeScanCode = 0);
 
 } // namespace SyntheticInput
 } // namespace kelpie

@@ -23,6 +23,7 @@
 #include "settings/SettingsWindow.h"
 
 #include "../capture/FakeCaptureService.h"
+#include "editor/ScreenshotView.h"
 #include "../settings/FakeHotkeyService.h"
 
 #include <QAction>
@@ -225,6 +226,28 @@ TEST_F(AppControllerTest, AFailedWindowPickKeepsTheOverlayWithTheFailureText)
     EXPECT_EQ(view->model().windowStatus(),
               QStringLiteral("窗口已关闭或无法捕获，请重新选择或拖动截图区域"));
     EXPECT_TRUE(windows().empty());
+}
+
+TEST_F(AppControllerTest, APickedWindowOpensWhereItWasOverTheFrozenScreen)
+{
+    const QImage frozen = filled(Qt::darkGreen);
+    SelectionView* view = captureShowing(frozen);
+    ASSERT_NE(view, nullptr);
+    const QImage windowImage = filled(Qt::yellow).copy(0, 0, 300, 200);
+    capture->imageAnswer = CaptureService::Result<QImage>(windowImage);
+    view->onWindowPick(WindowTarget{11, 100, Rect(100, 100, 300, 200)});
+    settle();
+
+    const auto open = windows();
+    ASSERT_EQ(open.size(), 1u);
+    ASSERT_NE(open.front()->screenshotView(), nullptr);
+    EXPECT_EQ(open.front()->document().baseImage(), windowImage.convertToFormat(
+                                                        open.front()->document().baseImage().format()));
+    // Behind the window: the screen as it was frozen, not the window's
+    // own picture stretched over it.
+    EXPECT_EQ(open.front()->screenshotView()->presentation().background.size(), frozen.size());
+    EXPECT_EQ(open.front()->screenshotView()->presentation().background.pixelColor(5, 5),
+              QColor(Qt::darkGreen));
 }
 
 TEST_F(AppControllerTest, ARegionConfirmedDuringAWindowPickOpensOnlyTheRegionEditor)
