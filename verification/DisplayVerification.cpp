@@ -359,8 +359,8 @@ void DisplayVerification::Run::dragCrop()
         .then([this, screen] {
             SelectionView* shown = current.overlay->view();
             const QSize points = screen->geometry().size();
-            const QPoint from(points.width() / 2 - 260, points.height() / 2 - 100);
-            const QPoint to(points.width() / 2 + 260, points.height() / 2 + 100);
+            const QPoint from(points.width() / 2 - 280, points.height() / 2 - 130);
+            const QPoint to(points.width() / 2 + 280, points.height() / 2 + 130);
             SyntheticInput::hover(shown, from);
             SyntheticInput::drag(shown, from, to);
             SyntheticInput::key(shown, Qt::Key_Return);

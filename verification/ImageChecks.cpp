@@ -5,6 +5,7 @@
 #include <QWindow>
 
 #include <cstdlib>
+#include <cstring>
 
 namespace kelpie::ImageChecks {
 
@@ -12,7 +13,16 @@ bool samePixels(const QImage& a, const QImage& b)
 {
     if (a.isNull() || b.isNull() || a.size() != b.size())
         return false;
-    return a.convertToFormat(QImage::Format_ARGB32) == b.convertToFormat(QImage::Format_ARGB32);
+    // Pixel by pixel: QImage's own comparison also weighs metadata (scale,
+    // colour space) that two equal pictures may carry differently.
+    const QImage left = a.convertToFormat(QImage::Format_ARGB32);
+    const QImage right = b.convertToFormat(QImage::Format_ARGB32);
+    const qsizetype bytes = qsizetype(left.width()) * 4;
+    for (int y = 0; y < left.height(); ++y) {
+        if (std::memcmp(left.constScanLine(y), right.constScanLine(y), std::size_t(bytes)) != 0)
+            return false;
+    }
+    return true;
 }
 
 bool nearColour(QColor a, QColor b, int tolerance)
