@@ -14,6 +14,9 @@
 #include "platform/X11HotkeyService.h"
 #include "settings/AppPreferences.h"
 #include "settings/SettingsPreview.h"
+#include "verification/InlineVerification.h"
+#include "verification/PrivacyVerification.h"
+#include "verification/TextVerification.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -62,6 +65,10 @@ bool available(LaunchOptions::FixtureMode mode)
     case Mode::renderWindowHighlight:
     case Mode::renderSelection:
     case Mode::select:
+    case Mode::textVerification:
+    case Mode::privacyVerification:
+    case Mode::inlineVerification:
+    case Mode::windowInlineVerification:
     case Mode::editor: return true;
     default: return false;
     }
@@ -97,6 +104,7 @@ std::optional<int> runFixtureMode(AppController& controller, const LaunchOptions
                                   const QImage& fixture)
 {
     using Mode = LaunchOptions::FixtureMode;
+    const auto exitWithOutcome = [](bool succeeded) { QCoreApplication::exit(succeeded ? 0 : 1); };
     const LaunchOptions::FixtureLaunch launch = options.fixtureLaunch(available);
     auto openEditor = [&](std::shared_ptr<AppPreferences> preferences) {
         controller.showDocument(std::make_unique<AnnotationDocument>(fixture), false,
@@ -133,6 +141,20 @@ std::optional<int> runFixtureMode(AppController& controller, const LaunchOptions
             : 1;
     case Mode::select:
         controller.capture();
+        break;
+    case Mode::textVerification:
+        TextVerification::run(launch.path, launch.previewPath, exitWithOutcome);
+        break;
+    case Mode::privacyVerification:
+        PrivacyVerification::run(launch.path, launch.previewPath, launch.checkClipboard,
+                                 exitWithOutcome);
+        break;
+    case Mode::inlineVerification:
+        InlineVerification::run(launch.path, launch.previewPath, exitWithOutcome);
+        break;
+    case Mode::windowInlineVerification:
+        // A kept preview leaves the process running; it is quit like any other.
+        InlineVerification::runWindow(launch.path, launch.keepPreview, exitWithOutcome);
         break;
     default:
         openEditor(AppPreferences::shared());
