@@ -31,9 +31,11 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(folder.isValid());
+        // A home as a desktop session has it: the default save folder is there.
+        ASSERT_TRUE(QDir(folder.path()).mkpath(QStringLiteral("Desktop")));
         QImage fixture(64, 48, QImage::Format_RGB32);
         fixture.fill(Qt::white);
-        ASSERT_TRUE(fixture.save(path("fixture.png")));
+        ASSERT_TRUE(fixture.save(path(QStringLiteral("fixture.png"))));
     }
 
     QString path(const QString& name) const { return folder.filePath(name); }
