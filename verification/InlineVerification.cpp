@@ -11,6 +11,7 @@
 #include "platform/TesseractTextRecognizer.h"
 #include "settings/AppPreferences.h"
 #include "settings/ScratchPreferences.h"
+#include "text/TextAnalysis.h"
 #include "verification/CanvasInput.h"
 #include "verification/EditorProbe.h"
 #include "verification/RoutineClipboard.h"
@@ -52,8 +53,6 @@ struct FrozenScreen {
     QImage background;
     // The card, the crop, in points with y down.
     QRectF card;
-    // The body line's box in pixels of the crop.
-    QRectF bodyInCrop;
     double ratio = 1;
 
     static FrozenScreen make(QSize points, double ratio)
@@ -79,10 +78,7 @@ struct FrozenScreen {
         font.setBold(false);
         font.setPixelSize(24);
         painter.setFont(font);
-        const QFontMetrics body(font);
-        painter.drawText(origin + QPointF(28, 110 + body.ascent()), bodyLine);
-        screen.bodyInCrop = QRectF(28 * ratio, 110 * ratio, body.horizontalAdvance(bodyLine) * ratio,
-                                   body.height() * ratio);
+        painter.drawText(origin + QPointF(28, 110 + QFontMetrics(font).ascent()), bodyLine);
         return screen;
     }
 
@@ -209,11 +205,19 @@ private:
         const QString text = m_probe->liveText();
         m_report.check("recognizes_fixture_lines",
                        hasLine(text, titleLine) && hasLine(text, bodyLine));
-        const QRectF line = m_screen.bodyInCrop;
-        const double middle = line.center().y();
-        CanvasInput::drag(canvas(), CanvasInput::canvasPoint(canvas(), {line.left() + 2, middle}),
-                          CanvasInput::canvasPoint(canvas(), {line.right() + 6, middle}), 8);
+        // Aimed at the line where the overlay shows it, from just inside its
+        // start to past its end, as a user drags over text they see.
         LiveTextOverlay* overlay = m_window->overlay();
+        std::optional<QRectF> line;
+        if (overlay && overlay->analysis()) {
+            for (const TextAnalysis::Line& read : overlay->analysis()->lines)
+                if (read.text.trimmed() == bodyLine)
+                    line = overlay->widgetRect(read.box);
+        }
+        if (line) {
+            const double middle = line->center().y();
+            CanvasInput::drag(*overlay, {line->left() + 2, middle}, {line->right() + 6, middle}, 8);
+        }
         const QString selected = overlay ? overlay->selectedText() : QString();
         m_report.check("text_selection_matches_line", selected.trimmed() == bodyLine);
         m_clipboard->clear();
