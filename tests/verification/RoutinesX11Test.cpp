@@ -49,7 +49,6 @@ protected:
         environment.insert(QStringLiteral("HOME"), folder.path());
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
         kelpie.setProcessEnvironment(environment);
-        kelpie.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         kelpie.start(QStringLiteral(KELPIE_EXECUTABLE),
                      QStringList{QStringLiteral("--fixture"), path(QStringLiteral("fixture.png"))}
                          + arguments);
@@ -58,6 +57,7 @@ protected:
             kelpie.waitForFinished();
             return std::nullopt;
         }
+        errors = QString::fromUtf8(kelpie.readAllStandardError());
         if (kelpie.exitStatus() != QProcess::NormalExit)
             return std::nullopt;
         return kelpie.exitCode();
@@ -88,7 +88,23 @@ protected:
             << QDir(suites()).entryList(QDir::Files).join(u' ').toStdString();
     }
 
+    // Recognised text stays in memory: none of the fixtures' words may
+    // reach the error stream, nor any file the run leaves besides its
+    // report and preview.
+    void expectNoTextLeft(const QStringList& words)
+    {
+        for (const QString& word : words)
+            EXPECT_FALSE(errors.contains(word)) << word.toStdString() << " on stderr";
+        const QStringList left = QDir(folder.path()).entryList(QDir::Files);
+        for (const QString& name : left) {
+            if (name.endsWith(QStringLiteral(".png")) || name.endsWith(QStringLiteral(".json")))
+                continue;
+            ADD_FAILURE() << "left behind: " << name.toStdString();
+        }
+    }
+
     QTemporaryDir folder;
+    QString errors;
 };
 
 TEST_F(Routines, TextEntry)
@@ -108,6 +124,8 @@ TEST_F(Routines, TextEntry)
               "直接调用原生NSTextInputClient标记/插入；不冒充真实中文输入法候选实测");
     EXPECT_EQ(written.value("fixture_only", false), true);
     EXPECT_FALSE(QImage(preview).isNull());
+    expectNoTextLeft({QStringLiteral("ORIGINAL"), QStringLiteral("4832"), QStringLiteral("ABCD"),
+                      QStringLiteral("MEMO"), QStringLiteral("7159"), QStringLiteral("2468")});
 }
 
 TEST_F(Routines, PrivacyOfRecognisedText)
@@ -130,6 +148,8 @@ TEST_F(Routines, PrivacyOfRecognisedText)
     EXPECT_EQ(written.value("test_data", std::string()),
               "两行虚构英文，仅局部遮挡第一行；不记录私人截图或OCR");
     EXPECT_EQ(written.value("fixture_only", false), true);
+    expectNoTextLeft({QStringLiteral("PRIVATE"), QStringLiteral("CODE"), QStringLiteral("4832"),
+                      QStringLiteral("PUBLIC"), QStringLiteral("NOTE"), QStringLiteral("ABCD")});
 }
 
 TEST_F(Routines, PrivacyWithoutClipboardSkipsItsChecks)
@@ -171,6 +191,44 @@ TEST_F(Routines, WindowInPlaceEditing)
                            "output_keeps_complete_window_pixels",
                            "output_pixel_samples_match_window"});
     EXPECT_EQ(written.value("fixture_only", false), true);
+}
+
+// A report that cannot be written is no success, whatever the checks said.
+TEST_F(Routines, UnwritableReportFails)
+{
+    const QString reportPath = path(QStringLiteral("missing/folder/window-inline.json"));
+    EXPECT_EQ(run({QStringLiteral("--window-inline-smoke-test"), reportPath}), 1);
+    EXPECT_FALSE(QFile::exists(reportPath));
+}
+
+// With a kept preview the report is written and the program goes on
+// running with its windows until it is quit.
+TEST_F(Routines, KeptWindowPreviewKeepsRunning)
+{
+    const QString reportPath = path(QStringLiteral("window-inline.json"));
+    QProcess kelpie;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), folder.path());
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
+    kelpie.setProcessEnvironment(environment);
+    kelpie.start(QStringLiteral(KELPIE_EXECUTABLE),
+                 {QStringLiteral("--fixture"), path(QStringLiteral("fixture.png")),
+                  QStringLiteral("--window-inline-smoke-test"), reportPath,
+                  QStringLiteral("--keep-window-preview")});
+    ASSERT_TRUE(kelpie.waitForStarted());
+    nlohmann::json written;
+    for (int waited = 0; waited < patience && !written.is_object(); waited += 100) {
+        if (kelpie.waitForFinished(100))
+            break;
+        written = report(reportPath);
+    }
+    ASSERT_TRUE(written.is_object()) << "no report while the preview runs";
+    EXPECT_EQ(written.value("passed", false), true) << written.dump(2);
+    // Still running some time after its report.
+    EXPECT_FALSE(kelpie.waitForFinished(1500));
+    EXPECT_EQ(kelpie.state(), QProcess::Running);
+    kelpie.kill();
+    kelpie.waitForFinished();
 }
 
 } // namespace
