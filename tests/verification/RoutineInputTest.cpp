@@ -15,6 +15,8 @@
 #include "verification/FixturePicture.h"
 
 #include <QCoreApplication>
+#include <QMouseEvent>
+#include <QWidget>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
@@ -124,12 +126,63 @@ TEST_F(RoutineInput, MaskOverUsesTheEffectAndChangesOnlyItsArea)
     EXPECT_EQ(probe.pixelsOfColour(QRectF(0, 0, 500, 200), Qt::red), 0);
 }
 
+// A child that counts what the pointer sends it.
+class PointerLog : public QWidget {
+public:
+    using QWidget::QWidget;
+    int presses = 0;
+    int moves = 0;
+    int releases = 0;
+    QPointF lastMove;
+
+protected:
+    void mousePressEvent(QMouseEvent*) override { ++presses; }
+    void mouseMoveEvent(QMouseEvent* event) override
+    {
+        ++moves;
+        lastMove = event->position();
+    }
+    void mouseReleaseEvent(QMouseEvent*) override { ++releases; }
+};
+
+// The widget pressed keeps the pointer for the whole drag, as the window
+// system's grab does, even over a neighbour; positions arrive in its own
+// coordinates.
+TEST(CanvasInputPointer, PressedWidgetKeepsTheDrag)
+{
+    QWidget window;
+    window.resize(300, 100);
+    auto* left = new PointerLog(&window);
+    left->setGeometry(0, 0, 150, 100);
+    auto* right = new PointerLog(&window);
+    right->setGeometry(150, 0, 150, 100);
+    window.show();
+
+    CanvasInput::drag(window, QPointF(20, 50), QPointF(250, 60), 4);
+    EXPECT_EQ(left->presses, 1);
+    EXPECT_EQ(left->moves, 4);
+    EXPECT_EQ(left->releases, 1);
+    EXPECT_EQ(left->lastMove, QPointF(250, 60));
+    EXPECT_EQ(right->presses + right->moves + right->releases, 0);
+
+    // A click on the right one reaches it only.
+    CanvasInput::click(window, QPointF(200, 20));
+    EXPECT_EQ(right->presses, 1);
+    EXPECT_EQ(right->releases, 1);
+    EXPECT_EQ(left->presses, 1);
+}
+
 TEST(FixturePictureLines, BoxesHoldTheirInkAndDoNotOverlap)
 {
     const FixturePicture picture = FixturePicture::textLines(
         QSize(600, 240), {QStringLiteral("ORIGINAL PRIVATE 4832"), QStringLiteral("PUBLIC BASE ABCD")},
         QPoint(40, 40), 32, 30);
     ASSERT_EQ(picture.lines.size(), 2);
+    // A span is the part of its line's box that its characters take.
+    const QRect code = picture.span(0, 9, 7);
+    EXPECT_TRUE(picture.lines[0].contains(code));
+    EXPECT_GT(code.left(), picture.lines[0].left());
+    EXPECT_LT(code.right(), picture.lines[0].right());
     EXPECT_FALSE(picture.lines[0].intersects(picture.lines[1]));
     const QImage image = picture.image.convertToFormat(QImage::Format_ARGB32);
     for (const QRect& box : picture.lines) {
