@@ -1,9 +1,12 @@
 #include "verification/EditorProbe.h"
 
 #include "canvas/AnnotationCanvas.h"
+#include "editor/EditorControls.h"
 #include "editor/ImageWindow.h"
 #include "editor/LiveTextOverlay.h"
 #include "verification/CanvasInput.h"
+
+#include <QAbstractButton>
 
 #include <cstdlib>
 
@@ -43,11 +46,29 @@ QRectF EditorProbe::pictureRect(const Rect& annotation) const
                   annotation.height());
 }
 
+bool EditorProbe::showsToolButton(AnnotationTool tool) const
+{
+    const QAbstractButton* button = m_window.controls().toolButton(tool);
+    return button && button->isVisible() && button->isEnabled();
+}
+
+bool EditorProbe::chooseTool(AnnotationTool tool) const
+{
+    CanvasModel& model = m_window.canvas()->model();
+    if (showsToolButton(tool)) {
+        QAbstractButton& button = *m_window.controls().toolButton(tool);
+        CanvasInput::click(button, QRectF(button.rect()).center());
+    } else {
+        model.chooseTool(tool);
+    }
+    return model.tool() == tool;
+}
+
 void EditorProbe::maskOver(const QRectF& area, MaskEffect effect, double strength) const
 {
     AnnotationCanvas& canvas = *m_window.canvas();
     CanvasModel& model = canvas.model();
-    model.chooseTool(AnnotationTool::mask);
+    chooseTool(AnnotationTool::mask);
     AnnotationStyle style = model.currentStyle();
     style.maskEffect = effect;
     style.maskBrush = false;

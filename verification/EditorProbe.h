@@ -1,5 +1,6 @@
 #pragma once
 
+#include "annotation/AnnotationTool.h"
 #include "annotation/MaskEffect.h"
 #include "geometry/Rect.h"
 
@@ -27,6 +28,12 @@ public:
 
     // An annotation-space rectangle (y up) as a picture rectangle (y down).
     QRectF pictureRect(const Rect& annotation) const;
+
+    // Chooses `tool` with a click on its tool-bar button when the window
+    // shows one, else through the canvas; whether the tool is then current.
+    bool chooseTool(AnnotationTool tool) const;
+    // Whether the window shows a tool-bar button for `tool`.
+    bool showsToolButton(AnnotationTool tool) const;
 
     // Chooses the mask tool with `effect` and drags it over `area`.
     void maskOver(const QRectF& area, MaskEffect effect, double strength = 8) const;

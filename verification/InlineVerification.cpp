@@ -250,7 +250,9 @@ private:
     void annotate()
     {
         const qsizetype before = m_window->document().state().objects.size();
-        canvas().model().chooseTool(AnnotationTool::rectangle);
+        m_report.check("toolbar_button_chooses_tool",
+                       m_probe->showsToolButton(AnnotationTool::rectangle)
+                           && m_probe->chooseTool(AnnotationTool::rectangle));
         CanvasInput::dragOnPicture(canvas(), QPointF(400, 20), QPointF(560, 90));
         const bool drawn = m_window->document().state().objects.size() == before + 1;
         // Just outside the crop's left edge, within the grab band.

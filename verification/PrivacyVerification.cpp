@@ -162,7 +162,7 @@ private:
             m_report.check(checkName(effect, "_composite_changed"),
                            m_probe->changedPixels(m_baseline, m_maskArea) > area / 10);
             // Back to the select tool, as the user does to select text.
-            m_window->canvas()->model().chooseTool(AnnotationTool::select);
+            m_probe->chooseTool(AnnotationTool::select);
         });
         awaitRecognition(checkName(effect, "_suppresses_entire_private_unit"));
         m_steps->then([this, effect] {
@@ -202,7 +202,7 @@ private:
         awaitRecognition("moving_mask_restores_visible_text");
         m_steps->then([this] {
             m_report.check("mask_hides_word_before_move", safe(m_probe->liveText()));
-            m_window->canvas()->model().chooseTool(AnnotationTool::select);
+            m_probe->chooseTool(AnnotationTool::select);
             const QPointF from = m_maskArea.center();
             CanvasInput::dragOnPicture(*m_window->canvas(), from, QPointF(from.x(), 260));
         });

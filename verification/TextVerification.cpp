@@ -141,13 +141,14 @@ private:
     void openEditor()
     {
         m_steps->then([this] {
-            canvas().model().chooseTool(AnnotationTool::text);
+            m_textToolChosen = m_probe->chooseTool(AnnotationTool::text);
             CanvasInput::clickOnPicture(canvas(), QPointF(40, 200));
         });
         m_steps->pause(50ms);
         m_steps->then([this] {
             AnnotationTextView* view = editor();
-            const bool open = view && view->isVisible() && canvas().model().textEditing()
+            const bool open = m_textToolChosen && view && view->isVisible()
+                && canvas().model().textEditing()
                 && m_window->textBeingTyped();
             m_report.check("native_editor_opens", open);
             if (!open)
@@ -278,7 +279,7 @@ private:
             maskOver(line, MaskEffect::pixelate);
         });
         m_steps->then([this] {
-            canvas().model().chooseTool(AnnotationTool::text);
+            m_probe->chooseTool(AnnotationTool::text);
             CanvasInput::clickOnPicture(canvas(), m_privateArea.topLeft() + QPointF(14, 8));
         });
         m_steps->pause(20ms);
@@ -329,6 +330,7 @@ private:
     std::optional<EditorProbe> m_probe;
     qsizetype m_objectsBefore = 0;
     bool m_undoableBefore = false;
+    bool m_textToolChosen = false;
     QString m_expected;
     QRectF m_typedBounds;
     bool m_typedWasRead = false;
