@@ -84,7 +84,8 @@ void CanvasInput::type(QWidget& target, const QString& text)
 {
     for (const QChar c : text) {
         const int code = c == QLatin1Char('\n') ? int(Qt::Key_Return) : int(c.toUpper().unicode());
-        key(target, code, Qt::NoModifier, c == QLatin1Char('\n') ? QStringLiteral("\r") : QString(c));
+        key(target, code, Qt::NoModifier,
+            c == QLatin1Char('\n') ? QStringLiteral("\r") : QString(c));
     }
 }
 

@@ -120,8 +120,7 @@ public:
         m_report.setFixtureOnly(true);
         m_screen = FrozenScreen::make(screen->geometry().size(), screen->devicePixelRatio());
         const QSize points = screen->geometry().size();
-        const Rect frame = SelectionWindow::desktopFrame(screen->geometry(),
-                                                         screen->geometry());
+        const Rect frame = SelectionWindow::desktopFrame(screen->geometry(), screen->geometry());
         const Rect region(m_screen.card.x(), points.height() - m_screen.card.bottom(),
                           m_screen.card.width(), m_screen.card.height());
         const ScreenshotPresentation presentation{m_screen.background, frame, region, 0, true};
@@ -153,7 +152,8 @@ private:
     {
         m_steps->waitUntil(
             [this] { return m_window->window()->isVisible() && view().placement().has_value(); },
-            windowPatience, [this](bool inTime) {
+            windowPatience,
+            [this](bool inTime) {
                 m_report.check("editor_opens_over_region", inTime);
                 if (!inTime)
                     m_steps->abort();
@@ -168,7 +168,8 @@ private:
         m_steps->then([this] {
             if (m_previewPath) {
                 const QImage shown = m_window->window()->grab().toImage();
-                m_report.check("preview_written", !shown.isNull() && shown.save(*m_previewPath, "PNG"));
+                m_report.check("preview_written",
+                               !shown.isNull() && shown.save(*m_previewPath, "PNG"));
             }
         });
     }
@@ -286,23 +287,22 @@ private:
             m_filesBefore = savedFiles();
             m_window->saveImage();
         });
-        m_steps->waitUntil([this] { return dialog() && dialog()->isVisible(); }, windowPatience,
-                           [this](bool inTime) {
-                               QFileDialog* shown = dialog();
-                               const QStringList names = shown ? shown->selectedFiles() : QStringList();
-                               const QString name = names.isEmpty() ? QString()
-                                                                    : QFileInfo(names.first()).fileName();
-                               static const QRegularExpression proposed(
-                                   QStringLiteral("^Kelpie-\\d+\\.png$"));
-                               m_report.check(
-                                   "save_uses_system_picker_at_default_folder",
-                                   inTime && shown && !m_saveFolder.isEmpty()
-                                       && shown->acceptMode() == QFileDialog::AcceptSave
-                                       && QDir(shown->directory()).absolutePath() == m_saveFolder
-                                       && proposed.match(name).hasMatch());
-                               if (shown)
-                                   shown->reject();
-                           });
+        m_steps->waitUntil(
+            [this] { return dialog() && dialog()->isVisible(); }, windowPatience,
+            [this](bool inTime) {
+                QFileDialog* shown = dialog();
+                const QStringList names = shown ? shown->selectedFiles() : QStringList();
+                const QString name
+                    = names.isEmpty() ? QString() : QFileInfo(names.first()).fileName();
+                static const QRegularExpression proposed(QStringLiteral("^Kelpie-\\d+\\.png$"));
+                m_report.check("save_uses_system_picker_at_default_folder",
+                               inTime && shown && !m_saveFolder.isEmpty()
+                                   && shown->acceptMode() == QFileDialog::AcceptSave
+                                   && QDir(shown->directory()).absolutePath() == m_saveFolder
+                                   && proposed.match(name).hasMatch());
+                if (shown)
+                    shown->reject();
+            });
         m_steps->waitUntil([this] { return !dialog() || !dialog()->isVisible(); }, windowPatience,
                            [this](bool inTime) {
                                m_report.check("cancelled_save_writes_nothing",

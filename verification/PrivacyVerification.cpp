@@ -34,11 +34,11 @@ constexpr auto windowPatience = 10s;
 const QString privateLine = QStringLiteral("PRIVATE CODE 4832");
 const QString publicLine = QStringLiteral("PUBLIC NOTE ABCD");
 // The masks cover part of "CODE"; the second line stays.
-const MaskedWordCheck expectation{
-    QStringLiteral("CODE"),
-    {QStringLiteral("PRIVATE"), QStringLiteral("CODE"), QStringLiteral("4832"),
-     QStringLiteral("PUBLIC"), QStringLiteral("NOTE"), QStringLiteral("ABCD")},
-    publicLine};
+const MaskedWordCheck expectation{QStringLiteral("CODE"),
+                                  {QStringLiteral("PRIVATE"), QStringLiteral("CODE"),
+                                   QStringLiteral("4832"), QStringLiteral("PUBLIC"),
+                                   QStringLiteral("NOTE"), QStringLiteral("ABCD")},
+                                  publicLine};
 
 struct Effect {
     MaskEffect effect;
@@ -71,8 +71,7 @@ public:
     PrivacyRun(QString reportPath, std::optional<QString> previewPath, bool checkClipboard,
                std::function<void(bool)> done)
         : m_reportPath(std::move(reportPath)), m_previewPath(std::move(previewPath)),
-          m_checkClipboard(checkClipboard), m_done(std::move(done)),
-          m_steps(new RoutineSteps(this))
+          m_checkClipboard(checkClipboard), m_done(std::move(done)), m_steps(new RoutineSteps(this))
     {
     }
 
@@ -167,8 +166,7 @@ private:
         awaitRecognition(checkName(effect, "_suppresses_entire_private_unit"));
         m_steps->then([this, effect] {
             const QString text = m_probe->liveText();
-            m_report.check(checkName(effect, "_suppresses_entire_private_unit"),
-                           safe(text));
+            m_report.check(checkName(effect, "_suppresses_entire_private_unit"), safe(text));
             m_window->selectAll();
             const QString selected = m_window->overlay()->selectedText();
             m_report.check(checkName(effect, "_selection_matches_safe_text"),

@@ -36,7 +36,8 @@ const QString candidate = QStringLiteral("今天");
 // Confirmed by the input method after the candidate: CJK, a combining
 // accent that must stay decomposed, a symbol and a character outside the
 // basic plane.
-const QString confirmedRest = QStringLiteral(" Cafe\u0301 \u2713 ") + QString::fromUcs4(U"\U0001F44B");
+const QString confirmedRest
+    = QStringLiteral(" Cafe\u0301 \u2713 ") + QString::fromUcs4(U"\U0001F44B");
 // Typed on the keyboard after a line break; recognition reads it.
 const QString typedLine = QStringLiteral("MEMO 7159");
 const QString typedMarker = QStringLiteral("7159");
@@ -47,8 +48,7 @@ const QString publicMarker = QStringLiteral("ABCD");
 
 class TextRun : public QObject {
 public:
-    TextRun(QString reportPath, std::optional<QString> previewPath,
-            std::function<void(bool)> done)
+    TextRun(QString reportPath, std::optional<QString> previewPath, std::function<void(bool)> done)
         : m_reportPath(std::move(reportPath)), m_previewPath(std::move(previewPath)),
           m_done(std::move(done)), m_steps(new RoutineSteps(this))
     {
@@ -67,7 +67,8 @@ public:
         }
         m_report.setFixtureOnly(true);
         m_fixture = FixturePicture::textLines(
-            QSize(760, 420), {QStringLiteral("ORIGINAL PRIVATE 4832"), QStringLiteral("PUBLIC BASE ABCD")},
+            QSize(760, 420),
+            {QStringLiteral("ORIGINAL PRIVATE 4832"), QStringLiteral("PUBLIC BASE ABCD")},
             QPoint(40, 40), 32, 30);
         m_window = std::make_unique<ImageWindow>(
             std::make_unique<AnnotationDocument>(m_fixture.image), false, m_scratch->preferences,
@@ -148,8 +149,7 @@ private:
         m_steps->then([this] {
             AnnotationTextView* view = editor();
             const bool open = m_textToolChosen && view && view->isVisible()
-                && canvas().model().textEditing()
-                && m_window->textBeingTyped();
+                && canvas().model().textEditing() && m_window->textBeingTyped();
             m_report.check("native_editor_opens", open);
             if (!open)
                 m_steps->abort();
@@ -237,8 +237,8 @@ private:
                 && document().canUndo() == m_undoableBefore;
             m_window->redo();
             const auto& objects = document().state().objects;
-            const bool back = objects.size() == m_objectsBefore + 1
-                && objects.back().text == m_expected;
+            const bool back
+                = objects.size() == m_objectsBefore + 1 && objects.back().text == m_expected;
             m_report.check("typing_is_one_document_undo", gone && back);
         });
     }
@@ -256,8 +256,8 @@ private:
             maskOver(m_typedBounds.adjusted(-6, -6, 6, 6), MaskEffect::blur);
         });
         m_steps->then([this] {
-            m_report.check("mask_drawn_over_text", document().state().objects.size()
-                                                       == m_objectsBefore + 1);
+            m_report.check("mask_drawn_over_text",
+                           document().state().objects.size() == m_objectsBefore + 1);
         });
         awaitRecognition("later_mask_suppresses_annotation_text");
         m_steps->then([this] {
@@ -297,9 +297,11 @@ private:
             const auto& objects = document().state().objects;
             const bool drawn = !objects.isEmpty() && objects.back().text == aboveMaskText
                 && m_probe->pixelsOfColour(pictureRect(objects.back().bounds()),
-                               objects.back().style.color.qColor()) > 40;
+                                           objects.back().style.color.qColor())
+                    > 40;
             m_report.check("text_above_mask_remains_visible",
-                           drawn && text.contains(aboveMaskMarker) && !text.contains(privateMarker));
+                           drawn && text.contains(aboveMaskMarker)
+                               && !text.contains(privateMarker));
         });
     }
 

@@ -104,8 +104,8 @@ bool allOf(const QImage& image, QPointF clientOrigin, double ratio, const QRect&
 class WindowRun : public QObject {
 public:
     WindowRun(QString reportPath, bool keepPreview, std::function<void(bool)> done)
-        : m_reportPath(std::move(reportPath)), m_keepPreview(keepPreview),
-          m_done(std::move(done)), m_steps(new RoutineSteps(this))
+        : m_reportPath(std::move(reportPath)), m_keepPreview(keepPreview), m_done(std::move(done)),
+          m_steps(new RoutineSteps(this))
     {
     }
 
@@ -149,8 +149,8 @@ private:
             m_cover->setPalette(palette);
             m_cover->setAutoFillBackground(true);
             const QPoint client = m_fixture->mapToGlobal(QPoint(0, 0));
-            m_cover->setGeometry(QRect(client - QPoint(40, 40),
-                                       QSize(redPart.width() + 40, redPart.height() + 80)));
+            m_cover->setGeometry(
+                QRect(client - QPoint(40, 40), QSize(redPart.width() + 40, redPart.height() + 80)));
             m_cover->show();
             m_cover->raise();
         });
@@ -190,11 +190,10 @@ private:
             // The image holds the whole window, frame included: at least the
             // client area, and its frame holds the client's position.
             const QRect client(m_fixture->mapToGlobal(QPoint(0, 0)), m_fixture->size());
-            const QRectF frame = captured ? QRectF(m_snapshot.quartzFrame.minX(),
-                                                   m_snapshot.quartzFrame.minY(),
-                                                   m_snapshot.quartzFrame.width(),
-                                                   m_snapshot.quartzFrame.height())
-                                          : QRectF();
+            const QRectF frame = captured
+                ? QRectF(m_snapshot.quartzFrame.minX(), m_snapshot.quartzFrame.minY(),
+                         m_snapshot.quartzFrame.width(), m_snapshot.quartzFrame.height())
+                : QRectF();
             const QSize expected(qRound(frame.width() * m_ratio), qRound(frame.height() * m_ratio));
             m_clientOrigin = (QPointF(client.topLeft()) - frame.topLeft()) * m_ratio;
             m_report.check("actual_system_window_capture",
@@ -238,7 +237,8 @@ private:
                 return m_window && m_window->window()->isVisible()
                     && m_window->screenshotView()->placement().has_value();
             },
-            windowPatience, [this](bool inTime) {
+            windowPatience,
+            [this](bool inTime) {
                 if (!inTime) {
                     m_report.check("complete_window_placement", false);
                     m_steps->abort();

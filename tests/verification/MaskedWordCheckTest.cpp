@@ -8,11 +8,11 @@
 namespace kelpie {
 namespace {
 
-const MaskedWordCheck check{
-    QStringLiteral("CODE"),
-    {QStringLiteral("PRIVATE"), QStringLiteral("CODE"), QStringLiteral("4832"),
-     QStringLiteral("PUBLIC"), QStringLiteral("NOTE"), QStringLiteral("ABCD")},
-    QStringLiteral("PUBLIC NOTE ABCD")};
+const MaskedWordCheck check{QStringLiteral("CODE"),
+                            {QStringLiteral("PRIVATE"), QStringLiteral("CODE"),
+                             QStringLiteral("4832"), QStringLiteral("PUBLIC"),
+                             QStringLiteral("NOTE"), QStringLiteral("ABCD")},
+                            QStringLiteral("PUBLIC NOTE ABCD")};
 
 TEST(MaskedWordCheck, AcceptsTheWordGoneWhateverElseOfItsLineIsLeft)
 {

@@ -16,10 +16,10 @@
 
 #include <QCoreApplication>
 #include <QMouseEvent>
-#include <QWidget>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
+#include <QWidget>
 
 #include <gtest/gtest.h>
 
@@ -175,7 +175,8 @@ TEST(CanvasInputPointer, PressedWidgetKeepsTheDrag)
 TEST(FixturePictureLines, BoxesHoldTheirInkAndDoNotOverlap)
 {
     const FixturePicture picture = FixturePicture::textLines(
-        QSize(600, 240), {QStringLiteral("ORIGINAL PRIVATE 4832"), QStringLiteral("PUBLIC BASE ABCD")},
+        QSize(600, 240),
+        {QStringLiteral("ORIGINAL PRIVATE 4832"), QStringLiteral("PUBLIC BASE ABCD")},
         QPoint(40, 40), 32, 30);
     ASSERT_EQ(picture.lines.size(), 2);
     // A span is the part of its line's box that its characters take.

@@ -13,7 +13,6 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-
 #include <nlohmann/json.hpp>
 
 #include <optional>
@@ -111,8 +110,8 @@ TEST_F(Routines, TextEntry)
 {
     const QString reportPath = path(QStringLiteral("text.json"));
     const QString preview = path(QStringLiteral("text.png"));
-    EXPECT_EQ(run({QStringLiteral("--text-smoke-test"), reportPath, QStringLiteral("--text-preview"),
-                   preview}),
+    EXPECT_EQ(run({QStringLiteral("--text-smoke-test"), reportPath,
+                   QStringLiteral("--text-preview"), preview}),
               0);
     const nlohmann::json written = report(reportPath);
     expectPassed(written,
@@ -133,15 +132,13 @@ TEST_F(Routines, PrivacyOfRecognisedText)
     const QString reportPath = path(QStringLiteral("privacy.json"));
     EXPECT_EQ(run({QStringLiteral("--privacy-smoke-test"), reportPath}), 0);
     const nlohmann::json written = report(reportPath);
-    std::vector<std::string> checks{"baseline_recognizes_both_lines",
-                                    "moving_mask_restores_visible_text",
-                                    "undo_restores_suppression",
-                                    "closed_window_has_no_old_analysis"};
+    std::vector<std::string> checks{
+        "baseline_recognizes_both_lines", "moving_mask_restores_visible_text",
+        "undo_restores_suppression", "closed_window_has_no_old_analysis"};
     for (const char* tool : {"solid_mask", "pixelate_mask", "blur_mask"})
-        for (const char* family :
-             {"_old_text_cleared_immediately", "_composite_changed",
-              "_suppresses_entire_private_unit", "_selection_matches_safe_text",
-              "_copy_all_uses_safe_text"})
+        for (const char* family : {"_old_text_cleared_immediately", "_composite_changed",
+                                   "_suppresses_entire_private_unit",
+                                   "_selection_matches_safe_text", "_copy_all_uses_safe_text"})
             checks.push_back(std::string(tool) + family);
     expectPassed(written, checks);
     EXPECT_EQ(written.value("clipboard_tested", false), true);
@@ -155,9 +152,9 @@ TEST_F(Routines, PrivacyOfRecognisedText)
 TEST_F(Routines, PrivacyWithoutClipboardSkipsItsChecks)
 {
     const QString reportPath = path(QStringLiteral("privacy.json"));
-    EXPECT_EQ(run({QStringLiteral("--privacy-smoke-test"), reportPath,
-                   QStringLiteral("--no-clipboard")}),
-              0);
+    EXPECT_EQ(
+        run({QStringLiteral("--privacy-smoke-test"), reportPath, QStringLiteral("--no-clipboard")}),
+        0);
     const nlohmann::json written = report(reportPath);
     expectPassed(written, {"solid_mask_suppresses_entire_private_unit"});
     EXPECT_EQ(written.value("clipboard_tested", true), false);
@@ -172,9 +169,10 @@ TEST_F(Routines, InPlaceEditing)
                    QStringLiteral("--inline-preview"), preview}),
               0);
     const nlohmann::json written = report(reportPath);
-    expectPassed(written, {"toolbar_is_below_region", "output_contains_only_crop",
-                           "annotations_disable_crop_handles", "copy_image_keeps_editor_open",
-                           "save_uses_system_picker_at_default_folder"});
+    expectPassed(written,
+                 {"toolbar_is_below_region", "output_contains_only_crop",
+                  "annotations_disable_crop_handles", "copy_image_keeps_editor_open",
+                  "save_uses_system_picker_at_default_folder"});
     EXPECT_EQ(written.value("schema", std::string()), "kelpie.inline-editor.v1");
     EXPECT_EQ(written.value("general_clipboard_written", true), false);
     EXPECT_EQ(written.value("system_input_method_verified", true), false);
@@ -186,10 +184,10 @@ TEST_F(Routines, WindowInPlaceEditing)
     const QString reportPath = path(QStringLiteral("window-inline.json"));
     EXPECT_EQ(run({QStringLiteral("--window-inline-smoke-test"), reportPath}), 0);
     const nlohmann::json written = report(reportPath);
-    expectPassed(written, {"actual_system_window_capture", "hidden_left_red_pixels_preserved",
-                           "complete_window_placement", "window_capture_has_no_recrop_handles",
-                           "output_keeps_complete_window_pixels",
-                           "output_pixel_samples_match_window"});
+    expectPassed(written,
+                 {"actual_system_window_capture", "hidden_left_red_pixels_preserved",
+                  "complete_window_placement", "window_capture_has_no_recrop_handles",
+                  "output_keeps_complete_window_pixels", "output_pixel_samples_match_window"});
     EXPECT_EQ(written.value("fixture_only", false), true);
 }
 
