@@ -15,8 +15,11 @@
 #include "settings/AppPreferences.h"
 #include "settings/SettingsPreview.h"
 #include "verification/DisplayVerification.h"
+#include "verification/InlineVerification.h"
+#include "verification/PrivacyVerification.h"
 #include "verification/ScreenVerification.h"
 #include "verification/SmokeVerification.h"
+#include "verification/TextVerification.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -68,6 +71,10 @@ bool available(LaunchOptions::FixtureMode mode)
     case Mode::renderWindowHighlight:
     case Mode::renderSelection:
     case Mode::select:
+    case Mode::textVerification:
+    case Mode::privacyVerification:
+    case Mode::inlineVerification:
+    case Mode::windowInlineVerification:
     case Mode::editor: return true;
     default: return false;
     }
@@ -97,11 +104,12 @@ void warmUpOverlay()
     malloc_trim(0);
 }
 
-// Starts the mode a loaded fixture selects. Returns an exit status when the
-// mode has already ended the run.
 // A verification routine that runs to its end ends the process with its
 // outcome.
 void exitWithOutcome(bool succeeded) { QCoreApplication::exit(succeeded ? 0 : 1); }
+
+// Starts the mode a loaded fixture selects. Returns an exit status when the
+// mode has already ended the run.
 
 std::optional<int> runFixtureMode(AppController& controller, const LaunchOptions& options,
                                   const QImage& fixture,
@@ -157,6 +165,20 @@ std::optional<int> runFixtureMode(AppController& controller, const LaunchOptions
             : 1;
     case Mode::select:
         controller.capture();
+        break;
+    case Mode::textVerification:
+        TextVerification::run(launch.path, launch.previewPath, exitWithOutcome);
+        break;
+    case Mode::privacyVerification:
+        PrivacyVerification::run(launch.path, launch.previewPath, launch.checkClipboard,
+                                 exitWithOutcome);
+        break;
+    case Mode::inlineVerification:
+        InlineVerification::run(launch.path, launch.previewPath, exitWithOutcome);
+        break;
+    case Mode::windowInlineVerification:
+        // A kept preview leaves the process running; it is quit like any other.
+        InlineVerification::runWindow(launch.path, launch.keepPreview, exitWithOutcome);
         break;
     default:
         openEditor(AppPreferences::shared());
