@@ -5,6 +5,7 @@
 #include "editor/ImageWindow.h"
 #include "editor/LiveTextOverlay.h"
 #include "verification/CanvasInput.h"
+#include "verification/SyntheticInput.h"
 
 #include <QAbstractButton>
 
@@ -57,7 +58,7 @@ bool EditorProbe::chooseTool(AnnotationTool tool) const
     CanvasModel& model = m_window.canvas()->model();
     if (showsToolButton(tool)) {
         QAbstractButton& button = *m_window.controls().toolButton(tool);
-        CanvasInput::click(button, QRectF(button.rect()).center());
+        SyntheticInput::click(&button, QRectF(button.rect()).center());
     } else {
         model.chooseTool(tool);
     }

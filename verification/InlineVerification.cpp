@@ -13,6 +13,7 @@
 #include "settings/ScratchPreferences.h"
 #include "text/TextAnalysis.h"
 #include "verification/CanvasInput.h"
+#include "verification/SyntheticInput.h"
 #include "verification/EditorProbe.h"
 #include "verification/RoutineClipboard.h"
 #include "verification/RoutineSteps.h"
@@ -217,7 +218,7 @@ private:
         }
         if (line) {
             const double middle = line->center().y();
-            CanvasInput::drag(*overlay, {line->left() + 2, middle}, {line->right() + 6, middle}, 8);
+            SyntheticInput::drag(overlay, {line->left() + 2, middle}, {line->right() + 6, middle}, 8);
         }
         const QString selected = overlay ? overlay->selectedText() : QString();
         m_report.check("text_selection_matches_line", selected.trimmed() == bodyLine);

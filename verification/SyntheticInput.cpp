@@ -11,12 +11,16 @@ namespace kelpie::SyntheticInput {
 
 namespace {
 
-// The deepest visible child under `at`, and `at` in its coordinates.
+// What a press at `at` (in `widget` coordinates) reaches: the deepest
+// visible child of the window under it, else the window; and `at` in its
+// coordinates.
 QWidget* receiverAt(QWidget* widget, QPointF at, QPointF& local)
 {
-    QWidget* child = widget->childAt(at.toPoint());
-    QWidget* target = child ? child : widget;
-    local = target->mapFrom(widget, at);
+    QWidget* window = widget->window();
+    const QPointF inWindow = widget->mapTo(window, at);
+    QWidget* child = window->childAt(inWindow.toPoint());
+    QWidget* target = child ? child : window;
+    local = target->mapFrom(window, inWindow);
     return target;
 }
 

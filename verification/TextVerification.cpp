@@ -8,6 +8,7 @@
 #include "platform/TesseractTextRecognizer.h"
 #include "settings/ScratchPreferences.h"
 #include "verification/CanvasInput.h"
+#include "verification/SyntheticInput.h"
 #include "verification/EditorProbe.h"
 #include "verification/FixturePicture.h"
 #include "verification/RoutineSteps.h"
@@ -174,7 +175,7 @@ private:
                                && !view->text().contains(preedit));
             m_objectsBefore = document().state().objects.size();
             m_undoableBefore = document().canUndo();
-            CanvasInput::key(*view, Qt::Key_Return, Qt::ControlModifier);
+            SyntheticInput::key(view, Qt::Key_Return, Qt::ControlModifier);
         });
         m_steps->then([this] {
             const bool keyRefused = editor() && editor()->composing()
@@ -209,7 +210,7 @@ private:
             m_report.check("confirmed_candidate_ends_composition",
                            editor() && !editor()->composing() && editor()->text() == m_expected);
             if (editorOpen("text_commits_exact_unicode"))
-                CanvasInput::key(*editor(), Qt::Key_Return, Qt::ControlModifier);
+                SyntheticInput::key(editor(), Qt::Key_Return, Qt::ControlModifier);
         });
         m_steps->pause(20ms);
         m_steps->then([this] {
@@ -289,7 +290,7 @@ private:
                 return;
             }
             CanvasInput::commit(*editor(), aboveMaskText);
-            CanvasInput::key(*editor(), Qt::Key_Return, Qt::ControlModifier);
+            SyntheticInput::key(editor(), Qt::Key_Return, Qt::ControlModifier);
         });
         awaitRecognition("text_above_mask_remains_visible");
         m_steps->then([this] {

@@ -11,6 +11,7 @@
 #include "settings/PreferencesStore.h"
 #include "tests/settings/ScratchHome.h"
 #include "verification/CanvasInput.h"
+#include "verification/SyntheticInput.h"
 #include "verification/EditorProbe.h"
 #include "verification/FixturePicture.h"
 
@@ -98,7 +99,7 @@ TEST_F(RoutineInput, PreeditIsMarkedUntilCommitted)
     // Keys carry their text, and Return breaks the line.
     CanvasInput::type(*view, QStringLiteral("\nAB 7"));
     EXPECT_EQ(view->text(), QStringLiteral("今天\nAB 7"));
-    CanvasInput::key(*view, Qt::Key_Return, Qt::ControlModifier);
+    SyntheticInput::key(view, Qt::Key_Return, Qt::ControlModifier);
     EXPECT_EQ(canvas().textEditor(), nullptr);
     ASSERT_EQ(document().state().objects.size(), 1);
     EXPECT_EQ(document().state().objects.front().text, QStringLiteral("今天\nAB 7"));
@@ -158,7 +159,7 @@ TEST(CanvasInputPointer, PressedWidgetKeepsTheDrag)
     right->setGeometry(150, 0, 150, 100);
     window.show();
 
-    CanvasInput::drag(window, QPointF(20, 50), QPointF(250, 60), 4);
+    SyntheticInput::drag(&window, QPointF(20, 50), QPointF(250, 60), 4);
     EXPECT_EQ(left->presses, 1);
     EXPECT_EQ(left->moves, 4);
     EXPECT_EQ(left->releases, 1);
@@ -166,7 +167,7 @@ TEST(CanvasInputPointer, PressedWidgetKeepsTheDrag)
     EXPECT_EQ(right->presses + right->moves + right->releases, 0);
 
     // A click on the right one reaches it only.
-    CanvasInput::click(window, QPointF(200, 20));
+    SyntheticInput::click(&window, QPointF(200, 20));
     EXPECT_EQ(right->presses, 1);
     EXPECT_EQ(right->releases, 1);
     EXPECT_EQ(left->presses, 1);
