@@ -6,6 +6,7 @@
 #include "canvas/AnnotationWindow.h"
 #include "canvas/CanvasModel.h"
 #include "editor/ImageWindow.h"
+#include "editor/ScreenshotView.h"
 #include "overlay/SampledColor.h"
 #include "overlay/SelectionView.h"
 #include "overlay/SelectionWindow.h"
@@ -66,7 +67,9 @@ struct SmokeVerification::Run {
     VerificationReport report;
     RoutineSteps steps;
     std::unique_ptr<PickWindow> pickWindow;
-    std::set<ImageWindow*> seen;
+    // The table keys of every editor and pin newest() has returned: keys,
+    // because a closed window's address may come back for a new one.
+    std::set<QUuid> seen;
 
     SelectionView* view() const
     {
@@ -99,9 +102,10 @@ struct SmokeVerification::Run {
     ImageWindow* newest()
     {
         ImageWindow* found = nullptr;
-        for (ImageWindow* window : windows()) {
-            if (seen.insert(window).second)
-                found = window;
+        for (const auto& [id, window] : controller->imageWindows()) {
+            ImageWindow* live = window.data();
+            if (live && !live->isClosed() && seen.insert(id).second)
+                found = live;
         }
         return found;
     }
@@ -126,6 +130,18 @@ struct SmokeVerification::Run {
     void escapeLadder();
     void colourCopies();
     void dragCrop();
+    void resizeRegion(ImageWindow& editor, const QImage& frozen, double scale);
+    void drawArrowAndUndo(ImageWindow& editor);
+    // Whether an editor or pin opened that newest() has not returned yet.
+    bool newestPending() const
+    {
+        for (const auto& [id, window] : controller->imageWindows()) {
+            const ImageWindow* live = window.data();
+            if (live && !live->isClosed() && !seen.contains(id))
+                return true;
+        }
+        return false;
+    }
     void windowPicks();
     void editorsAndPins();
     void hotkeys();
@@ -253,24 +269,60 @@ void SmokeVerification::Run::dragCrop()
                            QPoint(qRound(to.x() * scale) - 1, qRound(to.y() * scale) - 1));
         const QImage expected = frozen.copy(pixels);
         steps.waitUntil([this] { return controller->selectionWindow() == nullptr; }, 3s)
-            .then([this, expected] {
+            .then([this, expected, frozen, scale] {
                 ImageWindow* editor = newest();
                 report.check("selection_callback_crop",
                              editor && editor->isScreenshot()
                                  && samePixels(editor->document().baseImage(), expected));
-                if (!editor)
-                    return;
-                editor->canvas()->model().chooseTool(AnnotationTool::arrow);
-                SyntheticInput::drag(editor->canvas(), {20, 20}, {160, 120});
-                const auto count = [editor] { return editor->document().state().objects.size(); };
-                const bool drawn = count() == 1;
-                editor->undo();
-                const bool undone = count() == 0;
-                editor->redo();
-                report.check("editor_arrow_drawn_with_pointer", drawn);
-                report.check("editor_undo_redo_one_step", drawn && undone && count() == 1);
+                if (editor)
+                    resizeRegion(*editor, frozen, scale);
             });
     });
+}
+
+// Dragging the crop's bottom-right corner in the screenshot editor re-crops
+// it in place: the editor is replaced by one on the larger crop of the same
+// frozen screen. An arrow drawn there with the pointer is one step that
+// undo takes back and redo restores.
+void SmokeVerification::Run::resizeRegion(ImageWindow& editor, const QImage& frozen, double scale)
+{
+    ScreenshotView* view = editor.screenshotView();
+    if (!view) {
+        report.check("resize_event_callback", false);
+        return;
+    }
+    const Rect region = view->region();
+    // The region is in screen points with y up; the view covers the screen.
+    const QPointF corner(region.maxX(), view->height() - region.minY());
+    const QPointF grown = corner + QPointF(40, 30);
+    SyntheticInput::drag(view, corner - QPointF(0.5, 0.5), grown);
+    const QRect pixels(QPoint(qRound(region.minX() * scale),
+                              qRound((view->height() - region.maxY()) * scale)),
+                       QSize(qRound((region.width() + 40) * scale), qRound((region.height() + 30) * scale)));
+    const QImage expected = frozen.copy(pixels);
+    steps.waitUntil([this] { return newestPending(); }, 3s,
+                    [this, expected](bool replaced) {
+                        ImageWindow* recropped = replaced ? newest() : nullptr;
+                        report.check("resize_event_callback",
+                                     recropped && windows().size() == 1
+                                         && samePixels(recropped->document().baseImage(), expected));
+                        ImageWindow* target = recropped ? recropped : (windows().empty() ? nullptr : windows().front());
+                        if (target)
+                            drawArrowAndUndo(*target);
+                    });
+}
+
+void SmokeVerification::Run::drawArrowAndUndo(ImageWindow& editor)
+{
+    editor.canvas()->model().chooseTool(AnnotationTool::arrow);
+    SyntheticInput::drag(editor.canvas(), {20, 20}, {160, 120});
+    const auto count = [&editor] { return editor.document().state().objects.size(); };
+    const bool drawn = count() == 1;
+    editor.undo();
+    const bool undone = count() == 0;
+    editor.redo();
+    report.check("editor_arrow_drawn_with_pointer", drawn);
+    report.check("editor_undo_redo_one_step", drawn && undone && count() == 1);
 }
 
 // Pressing over a window and letting go within 3 points picks it; moving
@@ -278,6 +330,10 @@ void SmokeVerification::Run::dragCrop()
 // cancels it and nothing opens.
 void SmokeVerification::Run::windowPicks()
 {
+    // A clean desktop: the editors so far would cover the window to pick.
+    for (ImageWindow* window : windows())
+        window->close();
+    steps.waitUntil([this] { return controller->imageWindows().empty(); }, 3s);
     pickWindow = std::make_unique<PickWindow>();
     // On the screen the overlays open on: the one under the pointer.
     const QScreen* underPointer = QGuiApplication::screenAt(QCursor::pos());
@@ -304,7 +360,7 @@ void SmokeVerification::Run::windowPicks()
 
     pressOverWindow({2, 2});
     steps.waitUntil([this] { return controller->selectionWindow() == nullptr; }, 10s)
-        .waitUntil([this] { return windows().size() > seen.size(); }, 5s, [this](bool opened) {
+        .waitUntil([this] { return newestPending(); }, 5s, [this](bool opened) {
             ImageWindow* editor = opened ? newest() : nullptr;
             const double scale = pickWindow->devicePixelRatioF();
             const QSize pixels = (QSizeF(pickWindow->size()) * scale).toSize();
@@ -316,7 +372,7 @@ void SmokeVerification::Run::windowPicks()
         });
 
     pressOverWindow({3, 3});
-    steps.waitUntil([this] { return windows().size() > seen.size(); }, 5s, [this](bool opened) {
+    steps.waitUntil([this] { return newestPending(); }, 5s, [this](bool opened) {
         ImageWindow* editor = opened ? newest() : nullptr;
         const QSize base = editor ? editor->document().baseImage().size() : QSize();
         const QSize region = (QSizeF(3, 3) / pointsPerPixelAtPrimary()).toSize();
@@ -335,7 +391,7 @@ void SmokeVerification::Run::windowPicks()
     });
     steps.pause(1500ms).then([this] {
         report.check("cancel_window_pick",
-                     controller->selectionWindow() == nullptr && windows().size() == seen.size());
+                     controller->selectionWindow() == nullptr && !newestPending());
     });
 }
 
@@ -354,7 +410,7 @@ void SmokeVerification::Run::editorsAndPins()
         SyntheticInput::drag(overlay, {60, 60}, {260, 200});
         overlay->pinSelection();
     });
-    steps.waitUntil([this] { return windows().size() > seen.size(); }, 5s, [this](bool opened) {
+    steps.waitUntil([this] { return newestPending(); }, 5s, [this](bool opened) {
         ImageWindow* pin = opened ? newest() : nullptr;
         if (!pin || !pin->isPinned()) {
             report.check("two_windows_and_pin_level", false);
