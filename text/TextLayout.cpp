@@ -41,6 +41,9 @@ constexpr int maximumGlyphHeight = 200;
 // has joined lines of text together.
 constexpr double outsizedLine = 2.5;
 constexpr double outsizedGlyph = 1.8;
+// Pieces of ink stacked into one character stay within this many times as
+// high as the character is wide.
+constexpr double squareCharacter = 1.5;
 // How far (in pixels) a row's top may stray from a terminal's lattice:
 // rows without capitals or ascenders start lower.
 constexpr int latticeSlack = 3;
@@ -236,28 +239,75 @@ std::vector<Run> joinLines(std::vector<Box> glyphs)
     return lines;
 }
 
+// The height of the character a glyph belongs to. Many Han characters are
+// several pieces of ink stacked in one square (the three strokes of 三, the
+// dots under 点), each far lower than the character. The glyph gathers the
+// pieces over and under it, nearest first, as long as together they stay
+// about as high as wide: a character does, while a glyph stacked on the
+// letters of the rows above and below it makes a tall, narrow column.
+int characterHeight(const std::vector<Box>& glyphs, std::size_t index)
+{
+    const Box& glyph = glyphs[index];
+    const auto overlap = [](const Box& a, const Box& b) {
+        return std::min(a.right, b.right) - std::max(a.left, b.left);
+    };
+    const auto distance = [&glyph](const Box& other) {
+        return std::max({0, other.top - glyph.bottom, glyph.top - other.bottom});
+    };
+    std::vector<const Box*> stacked;
+    for (std::size_t i = 0; i < glyphs.size(); ++i) {
+        if (i != index && 2 * overlap(glyph, glyphs[i]) >= std::min(glyph.width(), glyphs[i].width()))
+            stacked.push_back(&glyphs[i]);
+    }
+    std::sort(stacked.begin(), stacked.end(),
+              [&](const Box* a, const Box* b) { return distance(*a) < distance(*b); });
+    Box character = glyph;
+    for (const Box* piece : stacked) {
+        if (2 * overlap(character, *piece) < std::min(character.width(), piece->width()))
+            continue;
+        Box joined = character;
+        joined.unite(*piece);
+        if (joined.height() <= squareCharacter * joined.width())
+            character = joined;
+    }
+    return character.height();
+}
+
 // An icon beside a few lines of text (a message box's warning sign) is as
 // tall as all of them and joins them into one line. Such a line is far
-// taller than most of its glyphs; without its outsized glyphs its text is
-// joined again, and the outsized glyphs, pictures rather than text, are
+// taller than most of its characters; without its outsized glyphs its text
+// is joined again, and the outsized glyphs, pictures rather than text, are
 // left out.
 std::vector<Run> withoutIcons(std::vector<Run> lines)
 {
     std::vector<Run> result;
     for (Run& line : lines) {
+        const auto median = [](std::vector<int> heights) {
+            std::nth_element(heights.begin(),
+                             heights.begin() + std::ptrdiff_t(heights.size() / 2), heights.end());
+            return double(heights[heights.size() / 2]);
+        };
         std::vector<int> heights;
         for (const Box& glyph : line.glyphs)
             heights.push_back(glyph.height());
-        std::nth_element(heights.begin(), heights.begin() + std::ptrdiff_t(heights.size() / 2),
-                         heights.end());
-        const double median = heights[heights.size() / 2];
-        if (line.glyphs.size() < 3 || line.box.height() <= outsizedLine * median) {
+        const auto outsized = [&line](double height) {
+            return line.box.height() > outsizedLine * height;
+        };
+        // Only a line its glyphs' own heights call outsized is worth
+        // measuring by whole characters.
+        double usual = median(heights);
+        if (line.glyphs.size() >= 3 && outsized(usual)) {
+            for (std::size_t i = 0; i < line.glyphs.size(); ++i)
+                heights[i] = characterHeight(line.glyphs, i);
+            usual = median(std::move(heights));
+        }
+        if (line.glyphs.size() < 3 || !outsized(usual)) {
             result.push_back(std::move(line));
             continue;
         }
         std::vector<Box> text;
         for (const Box& glyph : line.glyphs) {
-            if (glyph.height() <= outsizedGlyph * median)
+            if (glyph.height() <= outsizedGlyph * usual)
                 text.push_back(glyph);
         }
         if (text.size() == line.glyphs.size()) {
