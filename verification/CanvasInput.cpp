@@ -1,8 +1,7 @@
 #include "verification/CanvasInput.h"
 
-#include "verification/SyntheticInput.h"
-
 #include "canvas/AnnotationCanvas.h"
+#include "verification/SyntheticInput.h"
 
 #include <QCoreApplication>
 #include <QInputMethodEvent>
@@ -13,7 +12,6 @@
 #include <QWidget>
 
 namespace kelpie {
-
 
 QPointF CanvasInput::canvasPoint(const AnnotationCanvas& canvas, QPointF image)
 {
@@ -38,7 +36,7 @@ void CanvasInput::type(QWidget& target, const QString& text)
     for (const QChar c : text) {
         const int code = c == QLatin1Char('\n') ? int(Qt::Key_Return) : int(c.toUpper().unicode());
         SyntheticInput::key(&target, code, Qt::NoModifier,
-            c == QLatin1Char('\n') ? QStringLiteral("\r") : QString(c));
+                            c == QLatin1Char('\n') ? QStringLiteral("\r") : QString(c));
     }
 }
 

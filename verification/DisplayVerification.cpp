@@ -2,14 +2,14 @@
 
 #include "annotation/AnnotationDocument.h"
 #include "annotation/AnnotationRenderer.h"
-#include "capture/CaptureService.h"
-#include "capture/DisplayCapture.h"
 #include "canvas/AnnotationCanvas.h"
 #include "canvas/CanvasModel.h"
+#include "capture/CaptureService.h"
+#include "capture/DisplayCapture.h"
+#include "editor/ImageEncoding.h"
 #include "editor/ImageWindow.h"
 #include "editor/LiveTextOverlay.h"
 #include "editor/ScreenshotPresentation.h"
-#include "editor/ImageEncoding.h"
 #include "overlay/SelectionView.h"
 #include "overlay/SelectionWindow.h"
 #include "settings/ScratchPreferences.h"
@@ -55,7 +55,11 @@ constexpr int markerSide = 48;
 class Marker final : public QWidget {
 public:
     explicit Marker(QScreen* screen)
-        : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+        // Unmanaged, so that it lies above the host's full-screen windows
+        // whatever the window manager makes of those.
+        : QWidget(nullptr,
+                  Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
+                      | Qt::X11BypassWindowManagerHint)
     {
         setWindowTitle(QStringLiteral("Kelpie · 遮挡样本"));
         setAttribute(Qt::WA_ShowWithoutActivating);
@@ -162,7 +166,8 @@ void DisplayVerification::run(Inputs inputs, std::function<void(bool succeeded)>
 const char* DisplayVerification::scope()
 {
     return "真实ScreenCaptureKit整屏捕获独立样本进程，生产DisplayCapture函数与SelectionView/"
-           "ImageWindow消费者；受控AppKit事件，不等同实体鼠标/键盘或首次安装。只保存已验证样本的区域合成，"
+           "ImageWindow消费者；受控AppKit事件，不等同实体鼠标/"
+           "键盘或首次安装。只保存已验证样本的区域合成，"
            "不保存整屏。";
 }
 
@@ -229,8 +234,9 @@ bool DisplayVerification::Run::hostReady()
 {
     if (host && host->state() == QProcess::NotRunning)
         return false;
-    const QString path = QDir(readyDir.path())
-                             .filePath(QStringLiteral("display-ready-%1.json").arg(host->processId()));
+    const QString path
+        = QDir(readyDir.path())
+              .filePath(QStringLiteral("display-ready-%1.json").arg(host->processId()));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
@@ -314,12 +320,18 @@ void DisplayVerification::Run::checkImage()
     const Marker* marker = markers.size() > std::size_t(current.index)
         ? markers[std::size_t(current.index)].get()
         : nullptr;
-    bool excluded = marker != nullptr;
-    if (marker) {
+    bool excluded = marker != nullptr && screen;
+    if (excluded) {
         const QPoint centre = marker->geometry().center() - frame.topLeft();
         const QPoint pixel(qRound(centre.x() * scale), qRound(centre.y() * scale));
-        excluded = image.rect().contains(pixel)
-            && !nearColour(image.pixelColor(pixel), markerColour)
+        // The marker must really be on screen, as the X server's own
+        // reading of the screen shows, for its absence to mean anything.
+        const QImage onScreen
+            = screen->grabWindow(0, centre.x() - 2, centre.y() - 2, 4, 4).toImage();
+        excluded = !onScreen.isNull()
+            && nearColour(onScreen.pixelColor(onScreen.width() / 2, onScreen.height() / 2),
+                          markerColour)
+            && image.rect().contains(pixel) && !nearColour(image.pixelColor(pixel), markerColour)
             && nearColour(image.pixelColor(pixel), DisplayFixture::background);
     }
     check("own_visible_window_excluded", excluded);
@@ -328,15 +340,16 @@ void DisplayVerification::Run::checkImage()
         pickable = pickable || target.ownerPID == inputs.capture->processId();
     check("own_window_not_pickable", !pickable);
 
-    current.record = {{"index", current.index},
-                      {"screen_scale", scale},
-                      {"display_pixels", size(displayPixels)},
-                      {"framebuffer_pixels", size(image.size())},
-                      {"filter_content_size", size(frame.size())},
-                      {"filter_scale", frame.width() > 0 ? double(image.width()) / frame.width() : 0.0},
-                      {"source_color_space", colourSpaceName(image)},
-                      {"capture_attempts", current.attempts},
-                      {"capture_with_enumeration_ms", current.captureMs}};
+    current.record
+        = {{"index", current.index},
+           {"screen_scale", scale},
+           {"display_pixels", size(displayPixels)},
+           {"framebuffer_pixels", size(image.size())},
+           {"filter_content_size", size(frame.size())},
+           {"filter_scale", frame.width() > 0 ? double(image.width()) / frame.width() : 0.0},
+           {"source_color_space", colourSpaceName(image)},
+           {"capture_attempts", current.attempts},
+           {"capture_with_enumeration_ms", current.captureMs}};
     steps.then([this] { dragCrop(); });
 }
 
@@ -351,11 +364,9 @@ void DisplayVerification::Run::dragCrop()
     view->onConfirm = [this](const QImage& crop, const Rect&, const SelectionAction&) {
         current.confirmed = crop;
     };
-    view->onCancel = [] { };
+    view->onCancel = [] {};
     current.overlay->present();
-    steps.waitUntil(
-             [this] { return exposed(current.overlay.get()); },
-             5s)
+    steps.waitUntil([this] { return exposed(current.overlay.get()); }, 5s)
         .then([this, screen] {
             SelectionView* shown = current.overlay->view();
             const QSize points = screen->geometry().size();
@@ -365,8 +376,9 @@ void DisplayVerification::Run::dragCrop()
             SyntheticInput::drag(shown, from, to);
             SyntheticInput::key(shown, Qt::Key_Return);
             const double scale = double(current.image.width()) / points.width();
-            current.cropPixels = QRect(QPoint(qRound(from.x() * scale), qRound(from.y() * scale)),
-                                       QPoint(qRound(to.x() * scale) - 1, qRound(to.y() * scale) - 1));
+            current.cropPixels
+                = QRect(QPoint(qRound(from.x() * scale), qRound(from.y() * scale)),
+                        QPoint(qRound(to.x() * scale) - 1, qRound(to.y() * scale) - 1));
         })
         .waitUntil([this] { return current.confirmed.has_value(); }, 3s,
                    [this](bool confirmed) {
@@ -394,11 +406,9 @@ void DisplayVerification::Run::selectAll()
     view->onConfirm = [this](const QImage& crop, const Rect&, const SelectionAction&) {
         current.confirmed = crop;
     };
-    view->onCancel = [] { };
+    view->onCancel = [] {};
     current.overlay->present();
-    steps.waitUntil(
-             [this] { return exposed(current.overlay.get()); },
-             5s)
+    steps.waitUntil([this] { return exposed(current.overlay.get()); }, 5s)
         .then([this] {
             SelectionView* shown = current.overlay->view();
             SyntheticInput::key(shown, Qt::Key_A, Qt::ControlModifier, QStringLiteral("a"));
@@ -422,8 +432,8 @@ void DisplayVerification::Run::openEditor()
     if (!screen || current.crop.isNull() || !scratch)
         return endScreen();
     const double scale = double(current.image.width()) / screen->geometry().width();
-    const Rect frame = SelectionWindow::desktopFrame(
-        screen->geometry(), QGuiApplication::primaryScreen()->geometry());
+    const Rect frame = SelectionWindow::desktopFrame(screen->geometry(),
+                                                     QGuiApplication::primaryScreen()->geometry());
     // The crop's place on the screen in points, y up from the bottom-left.
     const QRect pixels = current.cropPixels;
     const double top = pixels.y() / scale;
@@ -442,7 +452,8 @@ void DisplayVerification::Run::openEditor()
             const LiveTextOverlay* overlay = current.editor->overlay();
             return overlay && overlay->analysis() != nullptr;
         },
-        60s, [this, clock](bool analysed) {
+        60s,
+        [this, clock](bool analysed) {
             current.record["safe_ocr_ms"] = clock->nsecsElapsed() / 1e6;
             const LiveTextOverlay* overlay = current.editor->overlay();
             const QString text = analysed && overlay ? withoutSpaces(overlay->text()) : QString();
@@ -472,40 +483,41 @@ void DisplayVerification::Run::annotateUndoAndPin()
     const QPointF from(canvas->width() * 0.2, canvas->height() * 0.2);
     const QPointF to(canvas->width() * 0.6, canvas->height() * 0.7);
     SyntheticInput::drag(canvas, from, to);
-    steps.waitUntil([this] { return current.editor->document().state().objects.size() == 1; }, 3s,
-                    [this](bool drawn) {
-                        ImageWindow& marked = *current.editor;
-                        const QImage annotated = marked.composite().value_or(QImage());
-                        check("annotation_changes_output",
-                              drawn && !annotated.isNull()
-                                  && !samePixels(annotated, current.initialComposite));
-                        current.annotatedComposite = annotated;
-                        marked.undo();
-                        check("undo_restores_empty_model",
-                              marked.document().state().objects.isEmpty());
-                        check("undo_restores_initial_composite",
-                              samePixels(marked.composite().value_or(QImage()),
-                                         current.initialComposite));
-                        marked.redo();
-                        marked.onPin = [this](std::unique_ptr<AnnotationDocument> document) {
-                            current.pinned = std::move(document);
-                        };
-                        marked.pinImage();
-                    })
-        .waitUntil([this] { return current.pinned != nullptr; }, 3s, [this](bool handed) {
-            if (!handed) {
-                check("pin_preserves_current_composite", false);
-                return endScreen();
-            }
-            current.pin = std::make_unique<ImageWindow>(std::move(current.pinned), true,
-                                                        scratch->preferences);
-            steps.then([this] {
-                check("pin_preserves_current_composite",
-                      samePixels(current.pin->composite().value_or(QImage()),
-                                 current.annotatedComposite));
-                endScreen();
-            });
-        });
+    steps
+        .waitUntil(
+            [this] { return current.editor->document().state().objects.size() == 1; }, 3s,
+            [this](bool drawn) {
+                ImageWindow& marked = *current.editor;
+                const QImage annotated = marked.composite().value_or(QImage());
+                check("annotation_changes_output",
+                      drawn && !annotated.isNull()
+                          && !samePixels(annotated, current.initialComposite));
+                current.annotatedComposite = annotated;
+                marked.undo();
+                check("undo_restores_empty_model", marked.document().state().objects.isEmpty());
+                check("undo_restores_initial_composite",
+                      samePixels(marked.composite().value_or(QImage()), current.initialComposite));
+                marked.redo();
+                marked.onPin = [this](std::unique_ptr<AnnotationDocument> document) {
+                    current.pinned = std::move(document);
+                };
+                marked.pinImage();
+            })
+        .waitUntil([this] { return current.pinned != nullptr; }, 3s,
+                   [this](bool handed) {
+                       if (!handed) {
+                           check("pin_preserves_current_composite", false);
+                           return endScreen();
+                       }
+                       current.pin = std::make_unique<ImageWindow>(std::move(current.pinned), true,
+                                                                   scratch->preferences);
+                       steps.then([this] {
+                           check("pin_preserves_current_composite",
+                                 samePixels(current.pin->composite().value_or(QImage()),
+                                            current.annotatedComposite));
+                           endScreen();
+                       });
+                   });
 }
 
 void DisplayVerification::Run::endScreen()
@@ -531,10 +543,11 @@ void DisplayVerification::Run::cancelledCapture()
     auto future = std::make_shared<QFuture<DisplayCapture::Outcome>>(
         DisplayCapture::capture(inputs.capture, screen));
     future->cancel();
-    steps.waitUntil([future] { return future->isFinished(); }, 30s, [this, future](bool ended) {
-        report.check("cancelled_capture_rejected",
-                     ended && future->isCanceled() && future->resultCount() == 0);
-    });
+    steps.waitUntil([future] { return future->isFinished(); }, 30s,
+                    [this, future](bool ended) {
+                        report.check("cancelled_capture_rejected",
+                                     ended && future->isCanceled() && future->resultCount() == 0);
+                    });
 }
 
 void DisplayVerification::Run::finish()

@@ -1,12 +1,12 @@
 #include "verification/ScreenVerification.h"
 
 #include "annotation/AnnotationDocument.h"
+#include "canvas/AnnotationCanvas.h"
+#include "canvas/CanvasModel.h"
 #include "capture/CaptureService.h"
 #include "capture/DisplayCapture.h"
 #include "capture/PixelLimits.h"
 #include "capture/WindowCapture.h"
-#include "canvas/AnnotationCanvas.h"
-#include "canvas/CanvasModel.h"
 #include "editor/ImageWindow.h"
 #include "editor/LiveTextOverlay.h"
 #include "editor/ScreenshotPresentation.h"
@@ -55,7 +55,8 @@ public:
         const double scale = screen->devicePixelRatio();
         const QSize points(qRound(m_image.width() / scale), qRound(m_image.height() / scale));
         const QRect frame = screen->geometry();
-        setGeometry(QRect(frame.center() - QPoint(points.width() / 2, points.height() / 2), points));
+        setGeometry(
+            QRect(frame.center() - QPoint(points.width() / 2, points.height() / 2), points));
     }
 
 protected:
@@ -93,7 +94,10 @@ struct ScreenVerification::Run {
     };
     Screen current;
 
-    void check(const std::string& name, bool value) { report.check(current.prefix + "_" + name, value); }
+    void check(const std::string& name, bool value)
+    {
+        report.check(current.prefix + "_" + name, value);
+    }
 
     void script();
     void checkScreen(int index, QScreen* screen);
@@ -121,7 +125,8 @@ void ScreenVerification::run(Inputs inputs, std::function<void(bool succeeded)> 
 
 const char* ScreenVerification::scope()
 {
-    return "真实当前显示器上移动本进程样本窗口并捕获；受控AppKit事件编辑，不等同实体鼠标/全局键测试";
+    return "真实当前显示器上移动本进程样本窗口并捕获；受控AppKit事件编辑，不等同实体鼠标/"
+           "全局键测试";
 }
 
 ScreenVerification::ScreenVerification(std::unique_ptr<Run> run) : m_run(std::move(run)) { }
@@ -178,12 +183,13 @@ void ScreenVerification::Run::checkScreen(int index, QScreen* screen)
     window->placeOn(screen);
     window->show();
     // Placed by the window manager, which may take a moment to agree.
-    steps.waitUntil(
-             [this, screen] {
-                 return exposed(window.get()) && window->screen() == screen
-                     && screen->geometry().contains(window->geometry());
-             },
-             5s)
+    steps
+        .waitUntil(
+            [this, screen] {
+                return exposed(window.get()) && window->screen() == screen
+                    && screen->geometry().contains(window->geometry());
+            },
+            5s)
         .pause(150ms)
         .then([this] {
             QScreen* target = current.screen.data();
@@ -201,48 +207,52 @@ void ScreenVerification::Run::captureWindow()
 {
     auto future = std::make_shared<QFuture<WindowCapture::Outcome>>(WindowCapture::captureSnapshot(
         inputs.capture, std::uint32_t(window->winId()), inputs.capture->processId()));
-    steps.waitUntil([future] { return future->isFinished(); }, 20s, [this, future](bool inTime) {
-        QScreen* screen = current.screen.data();
-        const bool got = inTime && !future->isCanceled() && future->resultCount() > 0
-            && future->result().ok() && screen;
-        check("capture_and_mapping",
-              got && samePixels(future->result().value().image, inputs.fixture));
-        if (!got)
-            return endScreen();
-        current.windowShot = future->result().value();
-        const double scale = screen->devicePixelRatio();
-        const QRect frame = window->geometry();
-        check("capture_native_size",
-              current.windowShot.image.size()
-                  == QSize(qRound(frame.width() * scale), qRound(frame.height() * scale)));
-        // The captured frame, taken into the screen's own space (y up from
-        // its bottom-left), is exactly where the toolkit put the window.
-        const QRect primary = QGuiApplication::primaryScreen()->geometry();
-        const Rect screenFrame = SelectionWindow::desktopFrame(screen->geometry(), primary);
-        const std::optional<Rect> local = WindowTarget::localRect(
-            current.windowShot.quartzFrame, screenFrame, primary.height());
-        const QRect onScreen = frame.translated(-screen->geometry().topLeft());
-        const Rect expected(onScreen.x(), screen->geometry().height() - onScreen.bottom() - 1,
-                            onScreen.width(), onScreen.height());
-        // The toolkit keeps window frames in whole points; at a fractional
-        // scale the capture's exact frame may lie up to a point away.
-        const double slack = scale == std::floor(scale) ? 0.5 : 1.0;
-        const auto close = [slack](double a, double b) { return std::abs(a - b) <= slack; };
-        check("quartz_to_local",
-              local && close(local->minX(), expected.minX()) && close(local->minY(), expected.minY())
-                  && close(local->width(), expected.width())
-                  && close(local->height(), expected.height()));
-        const Rect& q = current.windowShot.quartzFrame;
-        current.record = {{"index", current.index},
-                          {"screen_scale", scale},
-                          {"window_scale", frame.width() > 0
-                                               ? double(current.windowShot.image.width()) / frame.width()
-                                               : 0.0},
-                          {"quartz_window_frame", {q.minX(), q.minY(), q.width(), q.height()}},
-                          // The capture is checked in memory and never written.
-                          {"own_window_capture_file", nullptr}};
-        steps.then([this] { captureDisplay(); });
-    });
+    steps.waitUntil(
+        [future] { return future->isFinished(); }, 20s,
+        [this, future](bool inTime) {
+            QScreen* screen = current.screen.data();
+            const bool got = inTime && !future->isCanceled() && future->resultCount() > 0
+                && future->result().ok() && screen;
+            check("capture_and_mapping",
+                  got && samePixels(future->result().value().image, inputs.fixture));
+            if (!got)
+                return endScreen();
+            current.windowShot = future->result().value();
+            const double scale = screen->devicePixelRatio();
+            const QRect frame = window->geometry();
+            check("capture_native_size",
+                  current.windowShot.image.size()
+                      == QSize(qRound(frame.width() * scale), qRound(frame.height() * scale)));
+            // The captured frame, taken into the screen's own space (y up from
+            // its bottom-left), is exactly where the toolkit put the window.
+            const QRect primary = QGuiApplication::primaryScreen()->geometry();
+            const Rect screenFrame = SelectionWindow::desktopFrame(screen->geometry(), primary);
+            const std::optional<Rect> local = WindowTarget::localRect(
+                current.windowShot.quartzFrame, screenFrame, primary.height());
+            const QRect onScreen = frame.translated(-screen->geometry().topLeft());
+            const Rect expected(onScreen.x(), screen->geometry().height() - onScreen.bottom() - 1,
+                                onScreen.width(), onScreen.height());
+            // The toolkit keeps window frames in whole points; at a fractional
+            // scale the capture's exact frame may lie up to a point away.
+            const double slack = scale == std::floor(scale) ? 0.5 : 1.0;
+            const auto close = [slack](double a, double b) { return std::abs(a - b) <= slack; };
+            check("quartz_to_local",
+                  local && close(local->minX(), expected.minX())
+                      && close(local->minY(), expected.minY())
+                      && close(local->width(), expected.width())
+                      && close(local->height(), expected.height()));
+            const Rect& q = current.windowShot.quartzFrame;
+            current.record
+                = {{"index", current.index},
+                   {"screen_scale", scale},
+                   {"window_scale",
+                    frame.width() > 0 ? double(current.windowShot.image.width()) / frame.width()
+                                      : 0.0},
+                   {"quartz_window_frame", {q.minX(), q.minY(), q.width(), q.height()}},
+                   // The capture is checked in memory and never written.
+                   {"own_window_capture_file", nullptr}};
+            steps.then([this] { captureDisplay(); });
+        });
 }
 
 // The whole screen under the window: Kelpie's own window is neither in the
@@ -254,23 +264,25 @@ void ScreenVerification::Run::captureDisplay()
         return endScreen();
     auto future = std::make_shared<QFuture<DisplayCapture::Outcome>>(
         DisplayCapture::capture(inputs.capture, screen));
-    steps.waitUntil([future] { return future->isFinished(); }, 20s, [this, future](bool inTime) {
-        QScreen* shown = current.screen.data();
-        const bool got = inTime && !future->isCanceled() && future->resultCount() > 0
-            && future->result().ok() && shown;
-        bool excluded = got;
-        if (got) {
-            current.displayShot = future->result().value();
-            for (const WindowTarget& target : current.displayShot.targets)
-                excluded = excluded && target.ownerPID != inputs.capture->processId();
-            current.record["capture_scale"]
-                = double(current.displayShot.image.width()) / shown->geometry().width();
-        }
-        check("self_excluded_from_window_targets", excluded);
-        if (!got)
-            return endScreen();
-        steps.then([this] { edit(); });
-    });
+    steps.waitUntil(
+        [future] { return future->isFinished(); }, 20s,
+        [this, future](bool inTime) {
+            QScreen* shown = current.screen.data();
+            const bool got = inTime && !future->isCanceled() && future->resultCount() > 0
+                && future->result().ok() && shown;
+            bool excluded = got;
+            if (got) {
+                current.displayShot = future->result().value();
+                for (const WindowTarget& target : current.displayShot.targets)
+                    excluded = excluded && target.ownerPID != inputs.capture->processId();
+                current.record["capture_scale"]
+                    = double(current.displayShot.image.width()) / shown->geometry().width();
+            }
+            check("self_excluded_from_window_targets", excluded);
+            if (!got)
+                return endScreen();
+            steps.then([this] { edit(); });
+        });
 }
 
 // The window's capture in the screenshot editor, at its place on the
@@ -283,8 +295,8 @@ void ScreenVerification::Run::edit()
         return endScreen();
     const QRect primary = QGuiApplication::primaryScreen()->geometry();
     const Rect screenFrame = SelectionWindow::desktopFrame(screen->geometry(), primary);
-    const std::optional<Rect> region = WindowTarget::localRect(current.windowShot.quartzFrame,
-                                                               screenFrame, primary.height());
+    const std::optional<Rect> region
+        = WindowTarget::localRect(current.windowShot.quartzFrame, screenFrame, primary.height());
     ScreenshotPresentation presentation{current.displayShot.image, screenFrame,
                                         region.value_or(Rect()),
                                         inputs.capture->displayNumber(screen), false};
@@ -292,29 +304,32 @@ void ScreenVerification::Run::edit()
         std::make_unique<AnnotationDocument>(current.windowShot.image), false, scratch->preferences,
         presentation, std::nullopt, nullptr, nullptr, inputs.recognizer);
     steps.waitUntil([this] { return exposed(current.editor->canvas()->window()); }, 5s)
-        .waitUntil([this] {
-            const LiveTextOverlay* overlay = current.editor->overlay();
-            return overlay && overlay->analysis() != nullptr;
-        }, 60s, [this](bool analysed) {
-            ImageWindow& editor = *current.editor;
-            const LiveTextOverlay* overlay = editor.overlay();
-            editor.selectAll();
-            check("select_all_matches_safe_text",
-                  analysed && overlay && !overlay->text().isEmpty()
-                      && overlay->selectedText() == overlay->text());
-            current.initialExport = editor.composite().value_or(QImage());
-            check("export_keeps_source_pixels",
-                  samePixels(current.initialExport, current.windowShot.image));
+        .waitUntil(
+            [this] {
+                const LiveTextOverlay* overlay = current.editor->overlay();
+                return overlay && overlay->analysis() != nullptr;
+            },
+            60s,
+            [this](bool analysed) {
+                ImageWindow& editor = *current.editor;
+                const LiveTextOverlay* overlay = editor.overlay();
+                editor.selectAll();
+                check("select_all_matches_safe_text",
+                      analysed && overlay && !overlay->text().isEmpty()
+                          && overlay->selectedText() == overlay->text());
+                current.initialExport = editor.composite().value_or(QImage());
+                check("export_keeps_source_pixels",
+                      samePixels(current.initialExport, current.windowShot.image));
 
-            AnnotationCanvas* canvas = editor.canvas();
-            editor.canvas()->model().chooseTool(AnnotationTool::rectangle);
-            const QSizeF points = canvas->size();
-            const QPointF from(points.width() * 0.25, points.height() * 0.3);
-            const QPointF to(points.width() * 0.7, points.height() * 0.75);
-            SyntheticInput::drag(canvas, from, to);
-            // The canvas redraws its composite on the next turn.
-            steps.then([this, from, to, points] { checkMarker(from, to, points); });
-        });
+                AnnotationCanvas* canvas = editor.canvas();
+                editor.canvas()->model().chooseTool(AnnotationTool::rectangle);
+                const QSizeF points = canvas->size();
+                const QPointF from(points.width() * 0.25, points.height() * 0.3);
+                const QPointF to(points.width() * 0.7, points.height() * 0.75);
+                SyntheticInput::drag(canvas, from, to);
+                // The canvas redraws its composite on the next turn.
+                steps.then([this, from, to, points] { checkMarker(from, to, points); });
+            });
 }
 
 void ScreenVerification::Run::checkMarker(QPointF from, QPointF to, QSizeF points)
@@ -351,8 +366,7 @@ void ScreenVerification::Run::checkMarker(QPointF from, QPointF to, QSizeF point
     editor.undo();
     steps.then([this] {
         check("undo_restores_exact_export",
-              samePixels(current.editor->composite().value_or(QImage()),
-                         current.initialExport));
+              samePixels(current.editor->composite().value_or(QImage()), current.initialExport));
         endScreen();
     });
 }

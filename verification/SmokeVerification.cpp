@@ -52,7 +52,10 @@ public:
     }
 
 protected:
-    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), QColor(0x20, 0x80, 0xc0)); }
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter(this).fillRect(rect(), QColor(0x20, 0x80, 0xc0));
+    }
 };
 
 QString clipboardText() { return QGuiApplication::clipboard()->text(); }
@@ -117,11 +120,12 @@ struct SmokeVerification::Run {
         const QRect screen = overlay.window()->geometry();
         const QRect frame = pickWindow->geometry();
         // Screen-local points, y up from the bottom-left.
-        const Rect rect(frame.x() - screen.x(), screen.y() + screen.height() - frame.y() - frame.height(),
-                        frame.width(), frame.height());
-        overlay.model().windowTargets = {WindowTarget{std::uint32_t(pickWindow->winId()),
-                                                      std::int32_t(QCoreApplication::applicationPid()),
-                                                      rect}};
+        const Rect rect(frame.x() - screen.x(),
+                        screen.y() + screen.height() - frame.y() - frame.height(), frame.width(),
+                        frame.height());
+        overlay.model().windowTargets
+            = {WindowTarget{std::uint32_t(pickWindow->winId()),
+                            std::int32_t(QCoreApplication::applicationPid()), rect}};
         return QPointF(frame.center() - screen.topLeft());
     }
 
@@ -188,12 +192,12 @@ void SmokeVerification::Run::openOverlay()
 {
     steps.then([this] { controller->capture(); })
         .waitUntil([this] { return exposed(controller->selectionWindow()); }, 5s,
-                    [this](bool shown) {
-                        if (!shown) {
-                            report.check("overlay_opens", false);
-                            steps.abort();
-                        }
-                    });
+                   [this](bool shown) {
+                       if (!shown) {
+                           report.check("overlay_opens", false);
+                           steps.abort();
+                       }
+                   });
 }
 
 // Escape during a drag gives back the region from before the press; the
@@ -296,20 +300,22 @@ void SmokeVerification::Run::resizeRegion(ImageWindow& editor, const QImage& fro
     const QPointF corner(region.maxX(), view->height() - region.minY());
     const QPointF grown = corner + QPointF(40, 30);
     SyntheticInput::drag(view, corner - QPointF(0.5, 0.5), grown);
-    const QRect pixels(QPoint(qRound(region.minX() * scale),
-                              qRound((view->height() - region.maxY()) * scale)),
-                       QSize(qRound((region.width() + 40) * scale), qRound((region.height() + 30) * scale)));
+    const QRect pixels(
+        QPoint(qRound(region.minX() * scale), qRound((view->height() - region.maxY()) * scale)),
+        QSize(qRound((region.width() + 40) * scale), qRound((region.height() + 30) * scale)));
     const QImage expected = frozen.copy(pixels);
-    steps.waitUntil([this] { return newestPending(); }, 3s,
-                    [this, expected](bool replaced) {
-                        ImageWindow* recropped = replaced ? newest() : nullptr;
-                        report.check("resize_event_callback",
-                                     recropped && windows().size() == 1
-                                         && samePixels(recropped->document().baseImage(), expected));
-                        ImageWindow* target = recropped ? recropped : (windows().empty() ? nullptr : windows().front());
-                        if (target)
-                            drawArrowAndUndo(*target);
-                    });
+    steps.waitUntil(
+        [this] { return newestPending(); }, 3s,
+        [this, expected](bool replaced) {
+            ImageWindow* recropped = replaced ? newest() : nullptr;
+            report.check("resize_event_callback",
+                         recropped && windows().size() == 1
+                             && samePixels(recropped->document().baseImage(), expected));
+            ImageWindow* target
+                = recropped ? recropped : (windows().empty() ? nullptr : windows().front());
+            if (target)
+                drawArrowAndUndo(*target);
+        });
 }
 
 void SmokeVerification::Run::drawArrowAndUndo(ImageWindow& editor)
@@ -360,24 +366,27 @@ void SmokeVerification::Run::windowPicks()
 
     pressOverWindow({2, 2});
     steps.waitUntil([this] { return controller->selectionWindow() == nullptr; }, 10s)
-        .waitUntil([this] { return newestPending(); }, 5s, [this](bool opened) {
-            ImageWindow* editor = opened ? newest() : nullptr;
-            const double scale = pickWindow->devicePixelRatioF();
-            const QSize pixels = (QSizeF(pickWindow->size()) * scale).toSize();
-            const QImage& base = editor ? editor->document().baseImage() : QImage();
-            report.check("window_click_target",
-                         editor && base.size() == pixels
-                             && nearColour(base.pixelColor(pixels.width() / 2, pixels.height() / 2),
-                                           QColor(0x20, 0x80, 0xc0)));
-        });
+        .waitUntil([this] { return newestPending(); }, 5s,
+                   [this](bool opened) {
+                       ImageWindow* editor = opened ? newest() : nullptr;
+                       const double scale = pickWindow->devicePixelRatioF();
+                       const QSize pixels = (QSizeF(pickWindow->size()) * scale).toSize();
+                       const QImage& base = editor ? editor->document().baseImage() : QImage();
+                       report.check("window_click_target",
+                                    editor && base.size() == pixels
+                                        && nearColour(base.pixelColor(pixels.width() / 2,
+                                                                      pixels.height() / 2),
+                                                      QColor(0x20, 0x80, 0xc0)));
+                   });
 
     pressOverWindow({3, 3});
-    steps.waitUntil([this] { return newestPending(); }, 5s, [this](bool opened) {
-        ImageWindow* editor = opened ? newest() : nullptr;
-        const QSize base = editor ? editor->document().baseImage().size() : QSize();
-        const QSize region = (QSizeF(3, 3) / pointsPerPixelAtPrimary()).toSize();
-        report.check("window_drag_is_region", editor && base == region);
-    });
+    steps.waitUntil([this] { return newestPending(); }, 5s,
+                    [this](bool opened) {
+                        ImageWindow* editor = opened ? newest() : nullptr;
+                        const QSize base = editor ? editor->document().baseImage().size() : QSize();
+                        const QSize region = (QSizeF(3, 3) / pointsPerPixelAtPrimary()).toSize();
+                        report.check("window_drag_is_region", editor && base == region);
+                    });
 
     openOverlay();
     steps.then([this] {
@@ -410,62 +419,66 @@ void SmokeVerification::Run::editorsAndPins()
         SyntheticInput::drag(overlay, {60, 60}, {260, 200});
         overlay->pinSelection();
     });
-    steps.waitUntil([this] { return newestPending(); }, 5s, [this](bool opened) {
-        ImageWindow* pin = opened ? newest() : nullptr;
-        if (!pin || !pin->isPinned()) {
-            report.check("two_windows_and_pin_level", false);
-            return;
-        }
-        int editors = 0;
-        for (ImageWindow* window : windows())
-            editors += window != pin && window->isScreenshot() ? 1 : 0;
-        QWidget* pinWindow = pin->canvas()->window();
-        report.check("two_windows_and_pin_level",
-                     editors >= 2 && pinWindow->isVisible()
-                         && (pinWindow->windowFlags() & Qt::WindowStaysOnTopHint));
+    steps.waitUntil([this] { return newestPending(); }, 5s,
+                    [this](bool opened) {
+                        ImageWindow* pin = opened ? newest() : nullptr;
+                        if (!pin || !pin->isPinned()) {
+                            report.check("two_windows_and_pin_level", false);
+                            return;
+                        }
+                        int editors = 0;
+                        for (ImageWindow* window : windows())
+                            editors += window != pin && window->isScreenshot() ? 1 : 0;
+                        QWidget* pinWindow = pin->canvas()->window();
+                        report.check("two_windows_and_pin_level",
+                                     editors >= 2 && pinWindow->isVisible()
+                                         && (pinWindow->windowFlags() & Qt::WindowStaysOnTopHint));
 
-        const QImage before = pin->composite().value_or(QImage());
-        std::unique_ptr<QMenu> menu(pin->makeContextMenu());
-        QAction* half = nullptr;
-        for (QAction* item : menu ? menu->actions() : QList<QAction*>()) {
-            if (item->menu() && item->text() == QStringLiteral("透明度")) {
-                for (QAction* preset : item->menu()->actions()) {
-                    if (preset->text() == QStringLiteral("50%"))
-                        half = preset;
-                }
-            }
-        }
-        if (half)
-            half->trigger();
-        report.check("pin_opacity_menu_changes_view_only",
-                     half && std::abs(pinWindow->windowOpacity() - 0.5) < 0.02
-                         && samePixels(pin->composite().value_or(QImage()), before));
+                        const QImage before = pin->composite().value_or(QImage());
+                        std::unique_ptr<QMenu> menu(pin->makeContextMenu());
+                        QAction* half = nullptr;
+                        for (QAction* item : menu ? menu->actions() : QList<QAction*>()) {
+                            if (item->menu() && item->text() == QStringLiteral("透明度")) {
+                                for (QAction* preset : item->menu()->actions()) {
+                                    if (preset->text() == QStringLiteral("50%"))
+                                        half = preset;
+                                }
+                            }
+                        }
+                        if (half)
+                            half->trigger();
+                        report.check(
+                            "pin_opacity_menu_changes_view_only",
+                            half && std::abs(pinWindow->windowOpacity() - 0.5) < 0.02
+                                && samePixels(pin->composite().value_or(QImage()), before));
 
-        ImageWindow* editor = nullptr;
-        for (ImageWindow* window : windows()) {
-            if (window->isScreenshot())
-                editor = window;
-        }
-        const std::size_t open = windows().size();
-        QGuiApplication::clipboard()->clear();
-        // "完成": the image goes to the clipboard and this editor closes.
-        if (editor)
-            editor->completeScreenshot();
-        QPointer<ImageWindow> copied(editor);
-        QPointer<ImageWindow> kept(pin);
-        steps.waitUntil([copied] {
-            const ImageWindow* window = copied.data();
-            return !window || window->isClosed();
-        }, 3s,
-                        [this, copied, kept, open](bool closed) {
-                            const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-                            const ImageWindow* pinNow = kept.data();
-                            report.check("copy_closes_editor_only",
-                                         closed && pinNow && !pinNow->isClosed()
-                                             && windows().size() == open - 1 && data
-                                             && data->hasFormat(QStringLiteral("image/png")));
-                        });
-    });
+                        ImageWindow* editor = nullptr;
+                        for (ImageWindow* window : windows()) {
+                            if (window->isScreenshot())
+                                editor = window;
+                        }
+                        const std::size_t open = windows().size();
+                        QGuiApplication::clipboard()->clear();
+                        // "完成": the image goes to the clipboard and this editor closes.
+                        if (editor)
+                            editor->completeScreenshot();
+                        QPointer<ImageWindow> copied(editor);
+                        QPointer<ImageWindow> kept(pin);
+                        steps.waitUntil(
+                            [copied] {
+                                const ImageWindow* window = copied.data();
+                                return !window || window->isClosed();
+                            },
+                            3s,
+                            [this, copied, kept, open](bool closed) {
+                                const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+                                const ImageWindow* pinNow = kept.data();
+                                report.check("copy_closes_editor_only",
+                                             closed && pinNow && !pinNow->isClosed()
+                                                 && windows().size() == open - 1 && data
+                                                 && data->hasFormat(QStringLiteral("image/png")));
+                            });
+                    });
     steps.then([this] {
         for (ImageWindow* window : windows())
             window->close();
@@ -479,10 +492,12 @@ void SmokeVerification::Run::editorsAndPins()
 void SmokeVerification::Run::hotkeys()
 {
     HotkeyManager& manager = controller->hotkeys();
-    const std::optional<QString> asPrimary = manager.apply(AppShortcut::fallback(), AppShortcut::pin());
+    const std::optional<QString> asPrimary
+        = manager.apply(AppShortcut::fallback(), AppShortcut::pin());
     report.check("hotkey_fallback_as_primary", !asPrimary && manager.activeCount() == 2);
 
-    const std::optional<QString> restored = manager.apply(AppShortcut::capture(), AppShortcut::pin());
+    const std::optional<QString> restored
+        = manager.apply(AppShortcut::capture(), AppShortcut::pin());
     std::set<std::pair<std::uint32_t, std::uint32_t>> before;
     for (const auto& [shortcut, _] : manager.bindings())
         before.insert({shortcut.keyCode, shortcut.modifiers});
@@ -503,28 +518,31 @@ void SmokeVerification::Run::hotkeys()
 void SmokeVerification::Run::settingsRecorder()
 {
     controller->openSettings();
-    steps.waitUntil([this] { return exposed(controller->settings()); }, 5s, [this](bool shown) {
-        SettingsWindow* settings = controller->settings();
-        ShortcutRecorder* recorder = settings ? settings->captureRecorder() : nullptr;
-        if (!shown || !recorder) {
-            report.check("settings_recorder", false);
-            return;
-        }
-        SyntheticInput::click(recorder, QPointF(recorder->width() / 2.0, recorder->height() / 2.0));
-        const bool paused = controller->hotkeys().activeCount() == 0;
-        // K, the X key code 45, with Ctrl and Shift.
-        SyntheticInput::key(recorder, Qt::Key_K, Qt::ControlModifier | Qt::ShiftModifier,
-                            QStringLiteral("K"), 45);
-        bool recorded = false;
-        for (const auto& [shortcut, _] : controller->hotkeys().bindings())
-            recorded = recorded
-                || (shortcut.keyCode == 40
-                    && shortcut.modifiers == (AppShortcut::control | AppShortcut::shift));
-        report.check("settings_recorder",
-                     paused && recorded && controller->hotkeys().activeCount() == 3);
-        settings->resetShortcuts();
-        settings->close();
-    });
+    steps.waitUntil(
+        [this] { return exposed(controller->settings()); }, 5s,
+        [this](bool shown) {
+            SettingsWindow* settings = controller->settings();
+            ShortcutRecorder* recorder = settings ? settings->captureRecorder() : nullptr;
+            if (!shown || !recorder) {
+                report.check("settings_recorder", false);
+                return;
+            }
+            SyntheticInput::click(recorder,
+                                  QPointF(recorder->width() / 2.0, recorder->height() / 2.0));
+            const bool paused = controller->hotkeys().activeCount() == 0;
+            // K, the X key code 45, with Ctrl and Shift.
+            SyntheticInput::key(recorder, Qt::Key_K, Qt::ControlModifier | Qt::ShiftModifier,
+                                QStringLiteral("K"), 45);
+            bool recorded = false;
+            for (const auto& [shortcut, _] : controller->hotkeys().bindings())
+                recorded = recorded
+                    || (shortcut.keyCode == 40
+                        && shortcut.modifiers == (AppShortcut::control | AppShortcut::shift));
+            report.check("settings_recorder",
+                         paused && recorded && controller->hotkeys().activeCount() == 3);
+            settings->resetShortcuts();
+            settings->close();
+        });
 }
 
 void SmokeVerification::Run::finish()

@@ -47,8 +47,8 @@ bool drag(QWidget* widget, QPointF from, QPointF to, int steps, Qt::KeyboardModi
         sendMouse(target, QEvent::MouseMove, at, Qt::NoButton, Qt::LeftButton, modifiers);
     }
     if (QWidget* receiver = target.data())
-        sendMouse(receiver, QEvent::MouseButtonRelease, to + offset, Qt::LeftButton,
-                  Qt::NoButton, modifiers);
+        sendMouse(receiver, QEvent::MouseButtonRelease, to + offset, Qt::LeftButton, Qt::NoButton,
+                  modifiers);
     return accepted;
 }
 

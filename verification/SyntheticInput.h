@@ -29,7 +29,8 @@ void release(QWidget* widget, QPointF at);
 // A hover move with no button down.
 void hover(QWidget* widget, QPointF at);
 // A wheel turn of `steps` notches (positive: away from the user).
-bool wheel(QWidget* widget, QPointF at, int steps, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+bool wheel(QWidget* widget, QPointF at, int steps,
+           Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 // Press and release of `key` sent to `widget` (not to the focus widget, so a
 // routine says exactly who receives it); true when the press was accepted.
 // `nativeScanCode` is the X key code, for receivers that read the physical

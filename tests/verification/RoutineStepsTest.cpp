@@ -33,12 +33,13 @@ TEST(RoutineStepsTest, StepsRunInOrderOnLaterTurnsAndAddedStepsRunNext)
 {
     std::string trace;
     RoutineSteps steps;
-    steps.then([&] {
-             trace += "a";
-             // Added while running: before "d", in the order added.
-             steps.then([&] { trace += "b"; });
-             steps.then([&] { trace += "c"; });
-         })
+    steps
+        .then([&] {
+            trace += "a";
+            // Added while running: before "d", in the order added.
+            steps.then([&] { trace += "b"; });
+            steps.then([&] { trace += "c"; });
+        })
         .then([&] { trace += "d"; });
     steps.start({});
     EXPECT_EQ(trace, "") << "nothing runs inside start()";
@@ -68,10 +69,11 @@ TEST(RoutineStepsTest, AbortSkipsTheRestButStillFinishes)
 {
     std::string trace;
     RoutineSteps steps;
-    steps.then([&] {
-             trace += "a";
-             steps.abort();
-         })
+    steps
+        .then([&] {
+            trace += "a";
+            steps.abort();
+        })
         .then([&] { trace += "b"; })
         .waitUntil([] { return false; }, 1h);
     runToEnd(steps);

@@ -94,11 +94,11 @@ TEST_F(ScreenRoutinesX11Test, DisplayCheckPassesOnEveryScreenThroughTheFixtureHo
     ASSERT_TRUE(outcome.report.contains("screens"));
     ASSERT_FALSE(outcome.report["screens"].empty());
     const auto& screen = outcome.report["screens"][0];
-    for (const char* key : {"index", "screen_scale", "display_pixels", "region_pixels",
-                            "framebuffer_pixels", "filter_content_size", "filter_scale",
-                            "source_color_space", "composite_color_space",
-                            "raw_png_equal_srgb_baseline", "capture_attempts",
-                            "capture_with_enumeration_ms", "safe_ocr_ms"})
+    for (const char* key :
+         {"index", "screen_scale", "display_pixels", "region_pixels", "framebuffer_pixels",
+          "filter_content_size", "filter_scale", "source_color_space", "composite_color_space",
+          "raw_png_equal_srgb_baseline", "capture_attempts", "capture_with_enumeration_ms",
+          "safe_ocr_ms"})
         EXPECT_TRUE(screen.contains(key)) << key;
     EXPECT_EQ(outcome.report["checks"].value("display_1_captured_chinese_text_recognized", false),
               true);
@@ -109,9 +109,8 @@ TEST_F(ScreenRoutinesX11Test, DisplayCheckWithoutItsHostSaysSoInsteadOfPassing)
 {
     const QString path = dir.filePath(QStringLiteral("no-host.json"));
     const Outcome outcome = runRoutine(path, [&](auto done) {
-        DisplayVerification::run({dir.filePath(QStringLiteral("missing-host")), path, capture,
-                                  recognizer},
-                                 done);
+        DisplayVerification::run(
+            {dir.filePath(QStringLiteral("missing-host")), path, capture, recognizer}, done);
     });
     EXPECT_FALSE(outcome.succeeded);
     EXPECT_EQ(outcome.report.value("passed", true), false);
