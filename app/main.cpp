@@ -14,6 +14,7 @@
 #include "platform/X11HotkeyService.h"
 #include "settings/AppPreferences.h"
 #include "settings/SettingsPreview.h"
+#include "verification/PinVerification.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -22,6 +23,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <functional>
 #include <malloc.h>
 
 using namespace kelpie;
@@ -62,6 +64,7 @@ bool available(LaunchOptions::FixtureMode mode)
     case Mode::renderWindowHighlight:
     case Mode::renderSelection:
     case Mode::select:
+    case Mode::pinVerification:
     case Mode::editor: return true;
     default: return false;
     }
@@ -134,6 +137,15 @@ std::optional<int> runFixtureMode(AppController& controller, const LaunchOptions
     case Mode::select:
         controller.capture();
         break;
+    case Mode::pinVerification: {
+        // A kept preview keeps the process; otherwise the outcome ends it.
+        std::function<void(bool)> done = [](bool) {};
+        if (!launch.keepPreview)
+            done = [](bool succeeded) { QCoreApplication::exit(succeeded ? 0 : 1); };
+        PinVerification::run(fixture, launch.path, launch.keepPreview,
+                             std::make_shared<TesseractTextRecognizer>(), std::move(done));
+        break;
+    }
     default:
         openEditor(AppPreferences::shared());
         break;
