@@ -65,6 +65,7 @@ private:
     void checkFloating(bool inTime);
     void checkOpacity();
     void checkZoom();
+    void zoomBack();
     void checkEditing();
     void checkChromeFollows();
     void checkClosing();
