@@ -318,6 +318,16 @@ void PinVerification::script()
     m_steps->then([this] { checkChromeFollows(); });
     m_steps->then([this] { zoomBack(); });
     m_steps->then([this] { checkEditing(); });
+    // Left as it opened: in its place, without the word of the copies that
+    // went to the held clipboard rather than the system's.
+    m_steps->then([this] {
+        m_pin->setVisibleFrame(G::logicalRect(m_expectedFrame, primaryLogical()));
+        m_pin->setStatus(m_pin->contextualStatus());
+    });
+    m_steps->waitUntil([this] { return sameFrame(pinFrame(), m_expectedFrame); }, windowTimeout,
+                       [this](bool inTime) {
+                           m_report.check("pin_returns_to_its_place", inTime);
+                       });
     m_steps->then([this] {
         if (!m_keepPreview)
             checkClosing();
