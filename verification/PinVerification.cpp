@@ -23,6 +23,7 @@
 #include <QScreen>
 #include <QWindow>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -42,6 +43,7 @@ constexpr auto windowTimeout = 10s;
 constexpr auto recognitionTimeout = 120s;
 // Longer than the chrome's hide grace of 0.18 s, with room for a busy loop.
 constexpr auto chromeTimeout = 3s;
+constexpr auto settleTime = 150ms;
 
 Rect rectOf(const QRect& r) { return Rect(r.x(), r.y(), r.width(), r.height()); }
 
@@ -74,6 +76,24 @@ bool inside(const Rect& frame, const Rect& visible)
 double aspectHeight(double width, QSize pixels)
 {
     return width * pixels.height() / pixels.width();
+}
+
+// A condition on a window's frame that has held for a while: the window
+// manager answers geometry requests one after another, and a frame seen
+// between two answers may not be the last word.
+std::function<bool()> steady(std::function<bool()> holds)
+{
+    auto since = std::make_shared<std::optional<std::chrono::steady_clock::time_point>>();
+    return [holds = std::move(holds), since] {
+        const auto now = std::chrono::steady_clock::now();
+        if (!holds()) {
+            since->reset();
+            return false;
+        }
+        if (!*since)
+            *since = now;
+        return now - **since >= settleTime;
+    };
 }
 
 // The fixture as an 8-bit sRGB picture, the form every composite takes.
@@ -324,8 +344,8 @@ void PinVerification::script()
         m_pin->setVisibleFrame(G::logicalRect(m_expectedFrame, primaryLogical()));
         m_pin->setStatus(m_pin->contextualStatus());
     });
-    m_steps->waitUntil([this] { return sameFrame(pinFrame(), m_expectedFrame); }, windowTimeout,
-                       [this](bool inTime) {
+    m_steps->waitUntil(steady([this] { return sameFrame(pinFrame(), m_expectedFrame); }),
+                       windowTimeout, [this](bool inTime) {
                            m_report.check("pin_returns_to_its_place", inTime);
                        });
     m_steps->then([this] {
@@ -417,7 +437,7 @@ void PinVerification::checkZoom()
         = std::max(before.width() / 2, double(pinWindow()->minimumWidth()));
     m_pin->zoom(0.5);
     m_steps->waitUntil(
-        [this, width] { return near(pinFrame().width(), width, 2 * pointTolerance); },
+        steady([this, width] { return near(pinFrame().width(), width, 2 * pointTolerance); }),
         windowTimeout, [this, before](bool inTime) {
             const Rect smaller = pinFrame();
             const bool keepsAspect
@@ -443,11 +463,11 @@ void PinVerification::zoomBack()
     const double height = aspectHeight(width, m_image.size());
     m_pin->zoom(2);
     m_steps->waitUntil(
-        [this, width, height] {
+        steady([this, width, height] {
             const Rect frame = pinFrame();
             return near(frame.width(), width, 2 * pointTolerance)
                 && near(frame.height(), height, 2 * pointTolerance);
-        },
+        }),
         windowTimeout, [this](bool inTime) { m_report.check("zoom_in_doubles_size", inTime); });
 }
 
@@ -478,14 +498,14 @@ void PinVerification::checkChromeFollows()
     const QRect moved = window->geometry().translated(step);
     m_pin->setVisibleFrame(rectOf(moved));
     m_steps->waitUntil(
-        [window, panel, offset, moved] {
+        steady([window, panel, offset, moved] {
             // At a fractional scale a point may round either way.
             const QPoint frameMiss = window->geometry().topLeft() - moved.topLeft();
             const QPoint offsetMiss = panel->pos() - window->pos() - offset;
             return frameMiss.manhattanLength() <= 2 && offsetMiss.manhattanLength() <= 2
                 && std::abs(window->width() - moved.width()) <= 1
                 && std::abs(window->height() - moved.height()) <= 1;
-        },
+        }),
         chromeTimeout, [this, window](bool inTime) {
             m_report.check("chrome_follows_pin", inTime && window->isVisible());
         });

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFont>
 #include <QPainter>
+#include <QProcess>
 #include <QScreen>
 #include <QWidget>
 
@@ -136,5 +137,23 @@ TEST_F(PinVerificationX11, AKeptPreviewStaysOverItsBackdropUntilThePinCloses)
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         return !visibleWindowsLeft();
     }));
+    EXPECT_TRUE(leftSuites().isEmpty());
+}
+
+// The launch flags start the same check in the application and end the
+// process with its outcome.
+TEST_F(PinVerificationX11, TheApplicationRunsItFromItsLaunchFlags)
+{
+    const QString fixturePath = folder.path() + QStringLiteral("/fixture.png");
+    ASSERT_TRUE(fixture().save(fixturePath, "PNG"));
+    QProcess kelpie;
+    kelpie.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    kelpie.start(QStringLiteral(KELPIE_EXECUTABLE),
+                 {QStringLiteral("--fixture"), fixturePath, QStringLiteral("--pin-smoke-test"),
+                  reportPath});
+    ASSERT_TRUE(kelpie.waitForFinished(240000));
+    EXPECT_EQ(kelpie.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(kelpie.exitCode(), 0) << report().dump(2);
+    EXPECT_EQ(report().value("passed", false), true);
     EXPECT_TRUE(leftSuites().isEmpty());
 }
