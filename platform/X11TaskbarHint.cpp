@@ -36,13 +36,21 @@ struct Atoms {
     xcb_atom_t skipTaskbar;
 };
 
+// Looked up once: panels are shown again on every hover, and each look-up
+// is a round trip to the server.
 std::optional<Atoms> atoms(xcb_connection_t* c)
 {
+    static xcb_connection_t* known = nullptr;
+    static std::optional<Atoms> cached;
+    if (known == c && cached)
+        return cached;
     const auto state = atom(c, "_NET_WM_STATE");
     const auto skip = atom(c, "_NET_WM_STATE_SKIP_TASKBAR");
     if (!state || !skip)
         return std::nullopt;
-    return Atoms{*state, *skip};
+    known = c;
+    cached = Atoms{*state, *skip};
+    return cached;
 }
 
 bool propertyHas(xcb_connection_t* c, xcb_window_t window, const Atoms& names)
