@@ -44,6 +44,7 @@ constexpr auto recognitionTimeout = 120s;
 // Longer than the chrome's hide grace of 0.18 s, with room for a busy loop.
 constexpr auto chromeTimeout = 3s;
 constexpr auto settleTime = 150ms;
+constexpr auto activationRetry = 500ms;
 
 Rect rectOf(const QRect& r) { return Rect(r.x(), r.y(), r.width(), r.height()); }
 
@@ -93,6 +94,28 @@ std::function<bool()> steady(std::function<bool()> holds)
         if (!*since)
             *since = now;
         return now - **since >= settleTime;
+    };
+}
+
+// Whether `window` has the keyboard; until it has, it is raised and asked
+// for it again now and then: a window manager may pass over one request
+// (its time stamp older than the last user action it saw).
+std::function<bool()> activated(std::function<QWidget*()> window)
+{
+    auto asked = std::make_shared<std::chrono::steady_clock::time_point>();
+    return [window = std::move(window), asked] {
+        QWidget* target = window();
+        if (!target)
+            return false;
+        if (target->isActiveWindow())
+            return true;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - *asked >= activationRetry) {
+            *asked = now;
+            target->raise();
+            target->activateWindow();
+        }
+        return false;
     };
 }
 
@@ -306,11 +329,7 @@ void PinVerification::script()
     m_steps->then([this] { checkPlacement(); });
     // Another window of this process is raised over the pin and takes the
     // keyboard; the pin must still be the window at its centre.
-    m_steps->then([this] {
-        m_cover->raise();
-        m_cover->activateWindow();
-    });
-    m_steps->waitUntil([this] { return m_cover->isActiveWindow(); }, windowTimeout,
+    m_steps->waitUntil(activated([this] { return m_cover.get(); }), windowTimeout,
                        [this](bool inTime) { m_report.check("ordinary_window_raised", inTime); });
     m_steps->pause(200ms);
     m_steps->waitUntil(
@@ -323,14 +342,10 @@ void PinVerification::script()
     m_steps->then([this] { checkOpacity(); });
     m_steps->then([this] { checkZoom(); });
     // The pin takes the keyboard back: its chrome comes up.
-    m_steps->then([this] {
-        pinWindow()->raise();
-        pinWindow()->activateWindow();
-    });
     m_steps->waitUntil(
-        [this] {
+        [this, active = activated([this] { return pinWindow(); })] {
             QWidget* panel = primaryPanel();
-            return pinWindow()->isActiveWindow() && panel && panel->isVisible();
+            return active() && panel && panel->isVisible();
         },
         chromeTimeout,
         [this](bool inTime) { m_report.check("chrome_shows_while_pin_is_key", inTime); });
