@@ -16,6 +16,7 @@
 #include "settings/SettingsPreview.h"
 #include "verification/DisplayVerification.h"
 #include "verification/InlineVerification.h"
+#include "verification/PinVerification.h"
 #include "verification/PrivacyVerification.h"
 #include "verification/ScreenVerification.h"
 #include "verification/SmokeVerification.h"
@@ -28,6 +29,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <functional>
 #include <malloc.h>
 
 using namespace kelpie;
@@ -75,6 +77,7 @@ bool available(LaunchOptions::FixtureMode mode)
     case Mode::privacyVerification:
     case Mode::inlineVerification:
     case Mode::windowInlineVerification:
+    case Mode::pinVerification:
     case Mode::editor: return true;
     default: return false;
     }
@@ -180,6 +183,15 @@ std::optional<int> runFixtureMode(AppController& controller, const LaunchOptions
         // A kept preview leaves the process running; it is quit like any other.
         InlineVerification::runWindow(launch.path, launch.keepPreview, exitWithOutcome);
         break;
+    case Mode::pinVerification: {
+        // A kept preview keeps the process; otherwise the outcome ends it.
+        std::function<void(bool)> done = [](bool) {};
+        if (!launch.keepPreview)
+            done = exitWithOutcome;
+        PinVerification::run(fixture, launch.path, launch.keepPreview,
+                             std::make_shared<TesseractTextRecognizer>(), std::move(done));
+        break;
+    }
     default:
         openEditor(AppPreferences::shared());
         break;

@@ -3,6 +3,7 @@
 #include "annotation/AnnotationRenderer.h"
 #include "annotation/MaskFilter.h"
 
+#include <QColorSpace>
 #include <QPainter>
 
 #include <algorithm>
@@ -22,6 +23,42 @@ QImage rendered(const QImage& base, const AnnotationObjectList& objects)
     if (!composite)
         return {};
     return composite->convertToFormat(previewFormat);
+}
+
+// Whether every pixel of a 32-bit image has full alpha.
+bool opaque(const QImage& image)
+{
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(line[x]) != 255)
+                return false;
+        }
+    }
+    return true;
+}
+
+void releaseShared(void* held) { delete static_cast<QImage*>(held); }
+
+// The base itself as the picture with no objects, when its pixels already
+// are what a render would give: a pin or editor at rest then keeps one copy
+// of its pixels, not two. Opaque RGB32 pixels are valid premultiplied ARGB32
+// as they are, so they are shown through a read-only view that holds the
+// base (writing to the view copies it first). Null when the base needs a
+// real render (another format, colour space or scale).
+QImage sharedBase(const QImage& base)
+{
+    if (base.isNull() || base.devicePixelRatio() != 1.0)
+        return {};
+    if (base.format() == previewFormat) {
+        const QColorSpace space = base.colorSpace();
+        return !space.isValid() || space == QColorSpace(QColorSpace::SRgb) ? base : QImage();
+    }
+    if (base.format() != QImage::Format_RGB32 || base.colorSpace().isValid() || !opaque(base))
+        return {};
+    auto* held = new QImage(base);
+    return QImage(held->constBits(), held->width(), held->height(), held->bytesPerLine(),
+                  previewFormat, releaseShared, held);
 }
 
 // Draws `objects` onto `image`, which holds the pixels of `area` of a
@@ -160,7 +197,9 @@ void CanvasPreview::show(const QImage& base, const AnnotationObjectList& objects
     if (same)
         return;
     m_base = base;
-    m_image = rendered(base, objects);
+    m_image = objects.isEmpty() ? sharedBase(base) : QImage();
+    if (m_image.isNull())
+        m_image = rendered(base, objects);
     m_changes = m_image.rect();
     if (m_image.isNull())
         fail();

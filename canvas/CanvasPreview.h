@@ -19,6 +19,8 @@ namespace kelpie {
 // pixel for pixel, to a full render of the same objects.
 //
 // The image is premultiplied ARGB32, the format the view paints fastest.
+// With no objects it is the base's own pixels where they already are in that
+// form (or are opaque RGB32), so a picture at rest is held once, not twice.
 class CanvasPreview {
 public:
     // Shows `objects` on `base` with no draft. Nothing is rendered when the

@@ -25,6 +25,7 @@
 #include "editor/WindowLevel.h"
 #include "pin/PinChrome.h"
 #include "pin/PinLayout.h"
+#include "platform/X11TaskbarHint.h"
 #include "pin/PinSurface.h"
 #include "settings/AppPreferences.h"
 #include "text/TextAnalysis.h"
@@ -282,6 +283,7 @@ void ImageWindow::createWindow(const std::optional<Rect>& pinFrame)
         const Rect frame = PinLayout::frame(pixels, scale, visible, pinFrame);
         window->setGeometry(qRectOf(G::logicalRect(frame, primaryLogical())));
         WindowLevel::set(window, WindowLevel::floating);
+        X11TaskbarHint::skipTaskbar(window);
         break;
     }
     }
@@ -494,6 +496,9 @@ void ImageWindow::layOutPinned()
     m_parts->chrome = std::make_unique<PinChrome>(
         window, m_pinSurface, std::vector<QWidget*>{m_toolRow, m_viewerRow},
         std::vector<QWidget*>{m_markupRow, m_status});
+    for (QWidget* panel : {static_cast<QWidget*>(m_parts->chrome->primary()),
+                           static_cast<QWidget*>(m_parts->chrome->secondary())})
+        X11TaskbarHint::skipTaskbar(panel);
     // The colour dialog of the well keeps the chrome up while it is in use.
     const auto weak = weakly();
     m_parts->chrome->setAuxiliaryActive([weak] {

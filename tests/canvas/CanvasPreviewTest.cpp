@@ -1,6 +1,8 @@
 #include "CanvasFixture.h"
 #include "annotation/AnnotationRenderer.h"
+#include "canvas/CanvasPreview.h"
 
+#include <QColorSpace>
 #include <QPainter>
 
 #include <cmath>
@@ -149,6 +151,58 @@ TEST_F(Preview, AFailedRenderShowsNothing)
     broken.style.width = 0;
     setObjects({broken});
     EXPECT_TRUE(model->previewImage().isNull());
+}
+
+// A picture with no objects is shown from the base's own pixels, so a
+// pin at rest holds one copy of them; drawing on it never reaches the base.
+TEST(PreviewOfTheBase, SharesThePixelsAndDrawingLeavesTheBaseAlone)
+{
+    QImage opaqueCapture = busyImage(64, 48).convertToFormat(QImage::Format_RGB32);
+    for (const QImage& base : {busyImage(64, 48), opaqueCapture}) {
+        const QImage pristine = base.copy();
+        CanvasPreview preview;
+        preview.show(base, {});
+        ASSERT_FALSE(preview.image().isNull());
+        EXPECT_EQ(preview.image().constBits(), base.constBits()) << base.format();
+        EXPECT_EQ(preview.image().format(), QImage::Format_ARGB32_Premultiplied);
+        const std::optional<QImage> full = AnnotationRenderer::render(base, AnnotationObjectList{});
+        ASSERT_TRUE(full);
+        // The same pixels; the base's colour space stays untagged.
+        QImage shown = preview.image().copy();
+        shown.setColorSpace(full->colorSpace());
+        EXPECT_EQ(shown, full->convertToFormat(QImage::Format_ARGB32_Premultiplied));
+
+        const AnnotationObject box = shape(AnnotationTool::rectangle, Rect(5, 5, 30, 20));
+        preview.showDraft(base, {}, box, {});
+        preview.moveDraft(shape(AnnotationTool::rectangle, Rect(8, 6, 30, 20)));
+        EXPECT_NE(preview.image().constBits(), base.constBits());
+        EXPECT_EQ(base, pristine) << base.format();
+        preview.show(base, {box});
+        EXPECT_EQ(base, pristine);
+        EXPECT_NE(preview.image(), pristine.convertToFormat(QImage::Format_ARGB32_Premultiplied));
+    }
+}
+
+// Pixels that are not what a render gives (an RGB32 picture whose alpha
+// bytes were left at zero, a picture at another scale) are rendered.
+TEST(PreviewOfTheBase, RendersPixelsThatCannotBeShownAsTheyAre)
+{
+    QImage zeroAlpha = busyImage(32, 24).convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < zeroAlpha.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(zeroAlpha.scanLine(y));
+        for (int x = 0; x < zeroAlpha.width(); ++x)
+            line[x] &= 0x00ffffff;
+    }
+    QImage scaled = busyImage(32, 24);
+    scaled.setDevicePixelRatio(2);
+    for (const QImage& base : {zeroAlpha, scaled}) {
+        CanvasPreview preview;
+        preview.show(base, {});
+        ASSERT_FALSE(preview.image().isNull());
+        EXPECT_NE(preview.image().constBits(), base.constBits());
+        EXPECT_EQ(qAlpha(preview.image().pixel(3, 3)), 255);
+        EXPECT_EQ(preview.image().devicePixelRatio(), 1.0);
+    }
 }
 
 } // namespace

@@ -54,7 +54,8 @@ double privateMegabytes()
 // two share pixels.
 QImage screen(int seed)
 {
-    QImage image(imageSize, QImage::Format_ARGB32_Premultiplied);
+    // Opaque 32-bit pixels, as a capture of the screen gives them.
+    QImage image(imageSize, QImage::Format_RGB32);
     for (int y = 0; y < image.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < image.width(); ++x)

@@ -7,12 +7,14 @@
 #include "canvas/AnnotationCanvas.h"
 #include "canvas/AnnotationWindow.h"
 #include "editor/ImageWindow.h"
+#include "editor/QtImageClipboard.h"
 #include "pin/PinChrome.h"
 #include "pin/PinPanel.h"
 #include "settings/AppPreferences.h"
 #include "settings/PreferencesStore.h"
 #include "tests/editor/ExportFakes.h"
 #include "tests/settings/ScratchHome.h"
+#include "tests/support/ClipboardRead.h"
 #include "tests/support/EventLoopWait.h"
 
 #include <QAbstractButton>
@@ -101,11 +103,14 @@ protected:
         ScratchHome::TearDown();
     }
 
-    void openPin()
+    // The pin copies to `output`, or to the fake clipboard.
+    void openPin(std::shared_ptr<ImageClipboard> output = nullptr)
     {
+        if (!output)
+            output = clipboard;
         window = std::make_unique<ImageWindow>(
             std::make_unique<AnnotationDocument>(picture(360, 240)), true, preferences,
-            std::nullopt, std::nullopt, clipboard, savePanel);
+            std::nullopt, std::nullopt, output, savePanel);
         window->onClose = [this] { ++closes; };
         shell = window->window();
         ASSERT_TRUE(waitFor([&] { return shell->isVisible() && shell->isActiveWindow(); }));
@@ -151,6 +156,7 @@ TEST_F(PinX11, PinStaysAboveARaisedOrdinaryWindowAndOffTheTaskBar)
     const QString id = QString::number(shell->winId());
     const QString state = property(id, QStringLiteral("_NET_WM_STATE"));
     EXPECT_TRUE(state.contains(QStringLiteral("_NET_WM_STATE_ABOVE"))) << state.toStdString();
+    EXPECT_TRUE(state.contains(QStringLiteral("_NET_WM_STATE_SKIP_TASKBAR"))) << state.toStdString();
     // A utility window is kept off the task bar; so are its panels, which
     // are utility windows and transients of the pin.
     const QString type = property(id, QStringLiteral("_NET_WM_WINDOW_TYPE"));
@@ -166,6 +172,28 @@ TEST_F(PinX11, PinStaysAboveARaisedOrdinaryWindowAndOffTheTaskBar)
                 << transient.toStdString();
         }
     }
+
+    // Hidden and shown again (the window manager forgets a withdrawn
+    // window's state), the pin is still off the task bar; so are its panels
+    // once shown.
+    shell->hide();
+    ASSERT_TRUE(waitFor([&] { return !viewable(shell->winId()); }));
+    shell->show();
+    ASSERT_TRUE(waitFor([&] { return viewable(shell->winId()); }));
+    EXPECT_TRUE(waitFor([&] {
+        return property(id, QStringLiteral("_NET_WM_STATE"))
+            .contains(QStringLiteral("_NET_WM_STATE_SKIP_TASKBAR"));
+    })) << property(id, QStringLiteral("_NET_WM_STATE")).toStdString();
+    EXPECT_TRUE(waitFor([&] {
+        return property(id, QStringLiteral("_NET_WM_STATE"))
+            .contains(QStringLiteral("_NET_WM_STATE_ABOVE"));
+    }));
+    PinPanel* toolbar = primary();
+    ASSERT_TRUE(waitFor([&] { return toolbar->isVisible() && viewable(toolbar->winId()); }));
+    EXPECT_TRUE(waitFor([&] {
+        return property(QString::number(toolbar->winId()), QStringLiteral("_NET_WM_STATE"))
+            .contains(QStringLiteral("_NET_WM_STATE_SKIP_TASKBAR"));
+    }));
 
     // The ordinary window is clicked, so raised and made active: the pin
     // stays over it.
@@ -199,6 +227,7 @@ TEST_F(PinX11, ChromeShowsOnHoverWithoutTakingTheKeyboardAndFollowsThePin)
 
     // A drag on the picture moves the pin; the panels come along.
     const QRect panelBefore = top->geometry();
+    const QPoint pinBefore = shell->pos();
     const QPoint grip = shell->geometry().center();
     ASSERT_TRUE(pointAt(grip));
     ASSERT_TRUE(xdotool({QStringLiteral("mousedown"), QStringLiteral("1")}));
@@ -206,6 +235,7 @@ TEST_F(PinX11, ChromeShowsOnHoverWithoutTakingTheKeyboardAndFollowsThePin)
     ASSERT_TRUE(xdotool({QStringLiteral("mouseup"), QStringLiteral("1")}));
     EXPECT_TRUE(waitFor([&] { return top->geometry() == panelBefore.translated(50, 30); }))
         << top->geometry().x() << "," << top->geometry().y();
+    EXPECT_EQ(shell->pos(), pinBefore + QPoint(50, 30));
 
     // Clicking a button of the tool bar acts without taking the keyboard.
     QAbstractButton* edit = nullptr;
@@ -266,4 +296,54 @@ TEST_F(PinX11, ClosingThePinLeavesNoWindow)
     EXPECT_TRUE(waitFor([&] { return other.isActiveWindow(); }));
     for (QWidget* widget : QApplication::topLevelWidgets())
         EXPECT_TRUE(widget == &other || !widget->isVisible()) << widget->metaObject()->className();
+}
+
+// The pin's own editing, with XTest keys and pointer only: Space starts it,
+// "a" takes the arrow, a drag draws one, and Ctrl+C puts the picture with
+// the arrow on the X clipboard as PNG while the pin stays open.
+TEST_F(PinX11, SpaceArrowAndCopyPutTheMarkedPictureOnTheClipboard)
+{
+    openPin(std::make_shared<QtImageClipboard>());
+    ASSERT_EQ(shell->size(), QSize(360, 240)) << "one image pixel a point";
+    const QPoint origin = shell->geometry().topLeft();
+    ASSERT_TRUE(pointAt(origin + QPoint(180, 60)));
+    ASSERT_FALSE(window->editing());
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("space")}));
+    ASSERT_TRUE(waitFor([&] { return window->editing(); }));
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("a")}));
+    ASSERT_TRUE(waitFor([&] { return window->canvas()->model().tool() == AnnotationTool::arrow; }));
+
+    ASSERT_TRUE(pointAt(origin + QPoint(60, 120)));
+    ASSERT_TRUE(xdotool({QStringLiteral("mousedown"), QStringLiteral("1")}));
+    for (int x = 80; x <= 300; x += 20)
+        ASSERT_TRUE(pointAt(origin + QPoint(x, 120)));
+    ASSERT_TRUE(xdotool({QStringLiteral("mouseup"), QStringLiteral("1")}));
+    ASSERT_TRUE(waitFor([&] { return window->document().state().objects.size() == 1; }));
+    EXPECT_EQ(window->document().state().objects[0].tool(), AnnotationTool::arrow);
+    // The pin stayed where it was: the drag drew, it did not move the pin.
+    EXPECT_EQ(shell->geometry().topLeft(), origin);
+
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+c")}));
+    std::optional<QByteArray> png;
+    ASSERT_TRUE(waitFor([&] {
+        png = kelpie::test::readClipboard(QStringLiteral("image/png"));
+        return png && !png->isEmpty();
+    }));
+    const QImage copied = QImage::fromData(*png, "PNG");
+    ASSERT_EQ(copied.size(), QSize(360, 240));
+    const QRgb fill = QColor(70, 130, 180).rgb();
+    // The arrow (drawn with a gentle bend) in its warm colour between the
+    // drag's ends, and the picture's own colour well away from it.
+    int warm = 0;
+    for (int y = 0; y < copied.height(); ++y) {
+        for (int x = 0; x < copied.width(); ++x)
+            warm += qRed(copied.pixel(x, y)) > qBlue(copied.pixel(x, y)) + 60 ? 1 : 0;
+    }
+    EXPECT_GT(warm, 400);
+    EXPECT_EQ(qRed(copied.pixel(62, 119)) > qBlue(copied.pixel(62, 119)), true);
+    for (const QPoint away : {QPoint(10, 10), QPoint(350, 230), QPoint(180, 200)})
+        EXPECT_EQ(copied.pixel(away), fill);
+    EXPECT_EQ(closes, 0);
+    EXPECT_TRUE(shell->isVisible());
+    EXPECT_TRUE(window->editing());
 }
