@@ -18,6 +18,7 @@
 #include "settings/AppPreferences.h"
 #include "settings/SettingsWindow.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QCoreApplication>
@@ -124,6 +125,18 @@ void AppController::launch()
     if (m_options.captureNow(m_fixture.has_value()))
         capture();
     watchScreens();
+    m_launched = true;
+}
+
+AppController::ReadyState AppController::readyState() const
+{
+    ReadyState state;
+    state.ready = m_launched && !m_terminated;
+    state.statusButtonAttached = m_tray && m_tray->shown();
+    state.registeredHotkeys = m_hotkeys.activeCount();
+    if (const QAction* warning = m_tray ? m_tray->warningRow() : nullptr)
+        state.hotkeyWarning = warning->text();
+    return state;
 }
 
 std::optional<QString> AppController::applyStoredShortcuts()

@@ -102,8 +102,20 @@ public:
     // flag is missing or is the last argument.
     std::optional<QString> argument(const QString& flag) const;
 
+    // Where the launch stands: done, the tray item shown by a tray host, how
+    // many hot keys are registered and the warning row's text, if any.
+    struct ReadyState {
+        bool ready = false;
+        bool statusButtonAttached = false;
+        int registeredHotkeys = 0;
+        std::optional<QString> hotkeyWarning;
+    };
+    ReadyState readyState() const;
+
     // Read by tests and the verification routines.
     SelectionWindow* selectionWindow() const { return m_selectionWindow; }
+    // The frozen screen under the overlay, null while none is shown.
+    const QImage& selectionImage() const { return m_selectionImage; }
     const std::map<QUuid, QPointer<ImageWindow>>& imageWindows() const { return m_imageWindows; }
     std::int64_t captureGeneration() const { return m_captureGeneration; }
     AppTray* tray() const { return m_tray.get(); }
@@ -184,6 +196,7 @@ private:
     std::optional<QImage> m_fixture;
     std::optional<QString> m_verificationSuite;
     std::int64_t m_captureGeneration = 0;
+    bool m_launched = false;
     bool m_terminated = false;
     std::shared_ptr<AppController*> m_self;
 };

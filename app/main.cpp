@@ -14,6 +14,8 @@
 #include "platform/X11HotkeyService.h"
 #include "settings/AppPreferences.h"
 #include "settings/SettingsPreview.h"
+#include "verification/PerformanceVerification.h"
+#include "verification/StartupBenchmark.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -184,11 +186,22 @@ int main(int argc, char* argv[])
         controller.setFixture(*fixture);
     controller.launch();
     instance.onRequest = [&controller](SingleInstance::Request) { controller.capture(); };
+    // A Kelpie started by the startup benchmark says when it is ready, and ends.
+    if (const std::optional<QString> readyFile = options.benchmarkReadyFile())
+        StartupBenchmark::announceReady(controller, *readyFile);
     if (fixture) {
         if (const std::optional<int> status = runFixtureMode(controller, options, *fixture))
             return *status;
     } else {
         QTimer::singleShot(0, &controller, warmUpOverlay);
+    }
+    if (const std::optional<LaunchOptions::Benchmark> benchmark = options.benchmark()) {
+        PerformanceVerification::run(benchmark->mode, benchmark->reportPath,
+                                     benchmark->fixtureDirectory, controller,
+                                     benchmark->displayHost, [&controller](bool succeeded) {
+                                         controller.hotkeys().shutdown();
+                                         QCoreApplication::exit(succeeded ? 0 : 1);
+                                     });
     }
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &controller,
                      &AppController::terminate);
