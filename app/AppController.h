@@ -60,8 +60,9 @@ public:
         std::function<QPoint()> pointer;
         // False where no tray can exist (tests on the offscreen platform).
         bool tray = true;
-        // Makes the one text recogniser that every editor and pin shares,
-        // when the first of them opens; unset means no live text.
+        // Makes the text recogniser that every open editor and pin shares,
+        // when the first of them opens; it goes, models and all, when the
+        // last of them has closed. Unset means no live text.
         std::function<std::shared_ptr<TextRecognizer>()> textRecognizer;
     };
 
@@ -111,6 +112,9 @@ public:
         std::optional<QString> hotkeyWarning;
     };
     ReadyState readyState() const;
+
+    // Whether a text recogniser exists, shared by the open windows.
+    bool holdsTextRecognizer() const { return !m_textRecognizer.expired(); }
 
     // Read by tests and the verification routines.
     SelectionWindow* selectionWindow() const { return m_selectionWindow; }
@@ -175,7 +179,9 @@ private:
     std::function<QPoint()> m_pointer;
     bool m_trayWanted;
     std::function<std::shared_ptr<TextRecognizer>()> m_makeTextRecognizer;
-    std::shared_ptr<TextRecognizer> m_textRecognizer;
+    // Held by the open windows only: the recogniser's models (over 100 MB)
+    // are not kept for a tray icon that may sit idle for days.
+    std::weak_ptr<TextRecognizer> m_textRecognizer;
 
     std::unique_ptr<AppTray> m_tray;
     std::unique_ptr<MenuKeyDispatcher> m_menuKeys;

@@ -239,6 +239,16 @@ bool pinShown()
     return search.waitForFinished() && search.exitCode() == 0;
 }
 
+// Whether any window titled like Kelpie's is mapped.
+bool kelpieWindowsShown()
+{
+    QProcess search;
+    search.setStandardOutputFile(QProcess::nullDevice());
+    search.start(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                             QStringLiteral("--name"), QStringLiteral("Kelpie")});
+    return search.waitForFinished() && search.exitCode() == 0;
+}
+
 // Puts `text` on the CLIPBOARD, served by xclip until another client takes it.
 bool offerText(const QByteArray& text)
 {
@@ -374,6 +384,8 @@ int main(int argc, char* argv[])
         tap(x, XK_Escape);
         until([&] { return sample(x) == desktop; });
     }
+    QThread::msleep(2000);
+    const Memory afterCycles = memoryOf(kelpie.processId());
     // Pins opened with the pin key from clipboard text, each closed with
     // Escape (a new pin has the keyboard).
     const int pins = 10;
@@ -405,9 +417,12 @@ int main(int argc, char* argv[])
                 runs);
     std::printf("memory idle: resident %.1f MB, private %.1f MB\n", idle.resident / 1024.0,
                 idle.footprint / 1024.0);
-    std::printf("memory after %d more capture-and-cancel cycles and %d of %d pins opened and "
-                "closed: resident %.1f MB, private %.1f MB\n",
-                cycles, pinned, pins, after.resident / 1024.0, after.footprint / 1024.0);
+    std::printf("memory after %d more capture-and-cancel cycles: resident %.1f MB, private %.1f MB\n",
+                cycles, afterCycles.resident / 1024.0, afterCycles.footprint / 1024.0);
+    std::printf("memory after those and %d of %d pins opened and closed: resident %.1f MB, "
+                "private %.1f MB\n",
+                pinned, pins, after.resident / 1024.0, after.footprint / 1024.0);
+    std::printf("windows left: %s\n", kelpieWindowsShown() ? "yes" : "none");
     kelpie.terminate();
     kelpie.waitForFinished(3000);
     xcb_key_symbols_free(x.symbols);
