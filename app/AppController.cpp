@@ -131,11 +131,14 @@ void AppController::launch()
 AppController::ReadyState AppController::readyState() const
 {
     ReadyState state;
-    state.ready = m_launched && !m_terminated;
     state.statusButtonAttached = m_tray && m_tray->shown();
     state.registeredHotkeys = m_hotkeys.activeCount();
     if (const QAction* warning = m_tray ? m_tray->warningRow() : nullptr)
         state.hotkeyWarning = warning->text();
+    // Ready once the menu exists and the hot keys either work or the menu
+    // says why they do not.
+    state.ready = m_launched && !m_terminated && m_tray
+        && (state.registeredHotkeys > 0 || state.hotkeyWarning);
     return state;
 }
 

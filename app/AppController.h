@@ -103,8 +103,9 @@ public:
     // flag is missing or is the last argument.
     std::optional<QString> argument(const QString& flag) const;
 
-    // Where the launch stands: done, the tray item shown by a tray host, how
-    // many hot keys are registered and the warning row's text, if any.
+    // Where the launch stands: done (the menu built, and the hot keys
+    // registered or their warning row shown), the tray item shown by a tray
+    // host, how many hot keys are registered and the warning row's text.
     struct ReadyState {
         bool ready = false;
         bool statusButtonAttached = false;

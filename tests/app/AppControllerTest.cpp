@@ -416,6 +416,31 @@ TEST_F(AppControllerTest, AHotKeyFailureShowsOneWarningRowThatASuccessRemoves)
     EXPECT_EQ(warningRows(), 0);
 }
 
+TEST_F(AppControllerTest, ReadyOnceTheHotKeysWorkOrTheMenuSaysWhyNot)
+{
+    AppController::ReadyState state = controller->readyState();
+    EXPECT_TRUE(state.ready);
+    EXPECT_EQ(state.registeredHotkeys, 3); // capture, pin and the fallback
+    EXPECT_EQ(state.hotkeyWarning, std::nullopt);
+    EXPECT_FALSE(state.statusButtonAttached); // no tray in these tests
+
+    // Every key taken: nothing registered, but the warning row says so.
+    const AppShortcut captureKey = controller->hotkeys().bindings().begin()->first;
+    controller->hotkeys().pause();
+    hotkeys->taken.insert({captureKey.keyCode, captureKey.modifiers});
+    controller->updateHotkeyWarning(controller->hotkeys().apply(captureKey, AppShortcut::pin()));
+    state = controller->readyState();
+    EXPECT_EQ(state.registeredHotkeys, 0);
+    ASSERT_TRUE(state.hotkeyWarning.has_value());
+    EXPECT_TRUE(state.ready);
+
+    // Keys given up with nothing said: not a launched Kelpie's state.
+    controller->updateHotkeyWarning(std::nullopt);
+    EXPECT_FALSE(controller->readyState().ready);
+    controller->terminate();
+    EXPECT_FALSE(controller->readyState().ready);
+}
+
 } // namespace
 
 // --- the main menu's keys --------------------------------------------------
