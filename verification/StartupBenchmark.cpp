@@ -126,15 +126,21 @@ void StartupBenchmark::childEnded()
     m_timeout->stop();
     QFile file(QDir(m_folder->path()).filePath(QStringLiteral("ready.json")));
     if (m_child->exitStatus() != QProcess::NormalExit || m_child->exitCode() != 0
-        || !file.open(QIODevice::ReadOnly))
+        || !file.open(QIODevice::ReadOnly)) {
+        std::fputs("Kelpie's startup benchmark: a child ended without saying it was ready.\n",
+                   stderr);
         return end(false);
+    }
     const nlohmann::json record = nlohmann::json::parse(file.readAll().toStdString(), nullptr,
                                                         false);
     if (!record.is_object() || !record.contains("ready_state")
         || !record["ready_boottime_ms"].is_number()
         || !record["process_start_boottime_ms"].is_number()
-        || record["ready_state"].value("ready", false) != true)
+        || record["ready_state"].value("ready", false) != true) {
+        std::fprintf(stderr, "Kelpie's startup benchmark: a child was not ready: %s\n",
+                     record.dump().c_str());
         return end(false);
+    }
     const double start = ProcessClock::startEstimateMs(
         record["process_start_boottime_ms"].get<double>(), m_spawnedAfter);
     m_samples.push_back(record["ready_boottime_ms"].get<double>() - start);
