@@ -36,7 +36,9 @@ CaptureBenchmark::CaptureBenchmark() : CaptureBenchmark(Options{}) { }
 
 CaptureBenchmark::CaptureBenchmark(Options options) : m_options(options) { }
 
-CaptureBenchmark::~CaptureBenchmark()
+CaptureBenchmark::~CaptureBenchmark() { stopHost(); }
+
+void CaptureBenchmark::stopHost()
 {
     if (m_host && m_host->state() != QProcess::NotRunning) {
         m_host->terminate();
@@ -81,6 +83,8 @@ void CaptureBenchmark::start(const BenchmarkContext& context, BenchmarkReport& r
         m_steps->then([this] { conclude(); });
     }
     m_steps->start([this] {
+        // The process may end right after the report; the host goes first.
+        stopHost();
         const bool measured = !m_failed;
         QTimer::singleShot(0, this, [this, measured] { m_finished(measured); });
     });

@@ -70,6 +70,7 @@ private:
     };
 
     void startHost(const QString& program);
+    void stopHost();
     bool hostReady() const;
     void open();
     void presented();
