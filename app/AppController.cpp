@@ -18,6 +18,7 @@
 #include "settings/AppPreferences.h"
 #include "settings/SettingsWindow.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QCoreApplication>
@@ -124,6 +125,21 @@ void AppController::launch()
     if (m_options.captureNow(m_fixture.has_value()))
         capture();
     watchScreens();
+    m_launched = true;
+}
+
+AppController::ReadyState AppController::readyState() const
+{
+    ReadyState state;
+    state.statusButtonAttached = m_tray && m_tray->shown();
+    state.registeredHotkeys = m_hotkeys.activeCount();
+    if (const QAction* warning = m_tray ? m_tray->warningRow() : nullptr)
+        state.hotkeyWarning = warning->text();
+    // Ready once the menu exists and the hot keys either work or the menu
+    // says why they do not.
+    state.ready = m_launched && !m_terminated && m_tray
+        && (state.registeredHotkeys > 0 || state.hotkeyWarning);
+    return state;
 }
 
 std::optional<QString> AppController::applyStoredShortcuts()
@@ -497,10 +513,15 @@ ImageWindow* AppController::showDocument(std::unique_ptr<AnnotationDocument> doc
     const Weak self = m_self;
     QPointer<ImageWindow> weakWindow(window);
     window->onClose = [self, id, weakWindow] {
-        if (AppController* controller = alive(self))
+        AppController* controller = alive(self);
+        if (controller)
             controller->m_imageWindows.erase(id);
         if (ImageWindow* closed = weakWindow.data())
             closed->deleteLater();
+        // The last window's recogniser and pixels go with it; give their
+        // pages back once it is gone.
+        if (controller && controller->openWindows().empty())
+            controller->m_trimAfterCapture->start();
     };
     window->onPin = [self, weakWindow](std::unique_ptr<AnnotationDocument> pinnedDocument) {
         AppController* controller = alive(self);
@@ -523,10 +544,13 @@ ImageWindow* AppController::showDocument(std::unique_ptr<AnnotationDocument> doc
 
 std::shared_ptr<TextRecognizer> AppController::textRecognizer()
 {
-    // One recogniser for the process: its models load once and stay.
-    if (!m_textRecognizer && m_makeTextRecognizer)
-        m_textRecognizer = m_makeTextRecognizer();
-    return m_textRecognizer;
+    // One recogniser for all open windows: its models load once for them.
+    std::shared_ptr<TextRecognizer> shared = m_textRecognizer.lock();
+    if (!shared && m_makeTextRecognizer) {
+        shared = m_makeTextRecognizer();
+        m_textRecognizer = shared;
+    }
+    return shared;
 }
 
 bool AppController::reselect(const QUuid& id, const ScreenshotPresentation& screenshot,

@@ -60,8 +60,9 @@ public:
         std::function<QPoint()> pointer;
         // False where no tray can exist (tests on the offscreen platform).
         bool tray = true;
-        // Makes the one text recogniser that every editor and pin shares,
-        // when the first of them opens; unset means no live text.
+        // Makes the text recogniser that every open editor and pin shares,
+        // when the first of them opens; it goes, models and all, when the
+        // last of them has closed. Unset means no live text.
         std::function<std::shared_ptr<TextRecognizer>()> textRecognizer;
     };
 
@@ -102,8 +103,24 @@ public:
     // flag is missing or is the last argument.
     std::optional<QString> argument(const QString& flag) const;
 
+    // Where the launch stands: done (the menu built, and the hot keys
+    // registered or their warning row shown), the tray item shown by a tray
+    // host, how many hot keys are registered and the warning row's text.
+    struct ReadyState {
+        bool ready = false;
+        bool statusButtonAttached = false;
+        int registeredHotkeys = 0;
+        std::optional<QString> hotkeyWarning;
+    };
+    ReadyState readyState() const;
+
+    // Whether a text recogniser exists, shared by the open windows.
+    bool holdsTextRecognizer() const { return !m_textRecognizer.expired(); }
+
     // Read by tests and the verification routines.
     SelectionWindow* selectionWindow() const { return m_selectionWindow; }
+    // The frozen screen under the overlay, null while none is shown.
+    const QImage& selectionImage() const { return m_selectionImage; }
     const std::map<QUuid, QPointer<ImageWindow>>& imageWindows() const { return m_imageWindows; }
     std::int64_t captureGeneration() const { return m_captureGeneration; }
     AppTray* tray() const { return m_tray.get(); }
@@ -163,7 +180,9 @@ private:
     std::function<QPoint()> m_pointer;
     bool m_trayWanted;
     std::function<std::shared_ptr<TextRecognizer>()> m_makeTextRecognizer;
-    std::shared_ptr<TextRecognizer> m_textRecognizer;
+    // Held by the open windows only: the recogniser's models (over 100 MB)
+    // are not kept for a tray icon that may sit idle for days.
+    std::weak_ptr<TextRecognizer> m_textRecognizer;
 
     std::unique_ptr<AppTray> m_tray;
     std::unique_ptr<MenuKeyDispatcher> m_menuKeys;
@@ -184,6 +203,7 @@ private:
     std::optional<QImage> m_fixture;
     std::optional<QString> m_verificationSuite;
     std::int64_t m_captureGeneration = 0;
+    bool m_launched = false;
     bool m_terminated = false;
     std::shared_ptr<AppController*> m_self;
 };

@@ -154,4 +154,9 @@ std::optional<LaunchOptions::Benchmark> LaunchOptions::benchmark() const
                      argument(QStringLiteral("--benchmark-display-host"))};
 }
 
+std::optional<QString> LaunchOptions::benchmarkReadyFile() const
+{
+    return argument(QStringLiteral("--benchmark-ready-file"));
+}
+
 } // namespace kelpie

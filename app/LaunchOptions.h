@@ -109,10 +109,16 @@ public:
     bool captureNow(bool fixtureLoaded) const;
     // All three benchmark flags, or nothing.
     std::optional<Benchmark> benchmark() const;
-    // A process with a fixture runs on its own beside any other Kelpie;
-    // every other process is the session's one Kelpie or hands its request
-    // to it.
-    bool runsIndependently() const { return fixturePath().has_value(); }
+    // "--benchmark-ready-file": the path a Kelpie started by the startup
+    // benchmark writes its readiness to.
+    std::optional<QString> benchmarkReadyFile() const;
+    // A process with a fixture, a benchmark run and a Kelpie started by the
+    // benchmark run on their own beside any other Kelpie; every other
+    // process is the session's one Kelpie or hands its request to it.
+    bool runsIndependently() const
+    {
+        return fixturePath() || benchmark() || benchmarkReadyFile();
+    }
 
 private:
     QStringList m_arguments;

@@ -16,10 +16,12 @@
 #include "settings/SettingsPreview.h"
 #include "verification/DisplayVerification.h"
 #include "verification/InlineVerification.h"
+#include "verification/PerformanceVerification.h"
 #include "verification/PinVerification.h"
 #include "verification/PrivacyVerification.h"
 #include "verification/ScreenVerification.h"
 #include "verification/SmokeVerification.h"
+#include "verification/StartupBenchmark.h"
 #include "verification/TextVerification.h"
 
 #include <QApplication>
@@ -257,11 +259,22 @@ int main(int argc, char* argv[])
         controller.setVerificationPreferencesSuite(smokeSettings->name);
     controller.launch();
     instance.onRequest = [&controller](SingleInstance::Request) { controller.capture(); };
+    // A Kelpie started by the startup benchmark says when it is ready, and ends.
+    if (const std::optional<QString> readyFile = options.benchmarkReadyFile())
+        StartupBenchmark::announceReady(controller, *readyFile);
     if (fixture) {
         if (const std::optional<int> status = runFixtureMode(controller, options, *fixture, captureService))
             return *status;
     } else {
         QTimer::singleShot(0, &controller, warmUpOverlay);
+    }
+    if (const std::optional<LaunchOptions::Benchmark> benchmark = options.benchmark()) {
+        PerformanceVerification::run(benchmark->mode, benchmark->reportPath,
+                                     benchmark->fixtureDirectory, controller,
+                                     benchmark->displayHost, [&controller](bool succeeded) {
+                                         controller.hotkeys().shutdown();
+                                         QCoreApplication::exit(succeeded ? 0 : 1);
+                                     });
     }
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &controller,
                      &AppController::terminate);

@@ -98,7 +98,14 @@ void TesseractEngine::loadLocked(int index)
     models[std::size_t(index)] = std::move(model);
 }
 
-TesseractEngine::~TesseractEngine() = default;
+TesseractEngine::~TesseractEngine()
+{
+    models.clear();
+    // Tesseract keeps the dictionaries it loaded in a process-wide cache
+    // beyond the life of its engines; the ones no engine uses any more go
+    // with the last engine that used them.
+    tesseract::TessBaseAPI::ClearPersistentCache();
+}
 
 void TesseractEngine::limitThreads()
 {

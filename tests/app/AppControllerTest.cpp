@@ -21,6 +21,7 @@
 #include "settings/AppPreferences.h"
 #include "settings/PreferencesStore.h"
 #include "settings/SettingsWindow.h"
+#include "text/TextRecognizer.h"
 
 #include "../capture/FakeCaptureService.h"
 #include "editor/ScreenshotView.h"
@@ -438,6 +439,31 @@ TEST_F(AppControllerTest, AHotKeyFailureShowsOneWarningRowThatASuccessRemoves)
     EXPECT_EQ(warningRows(), 0);
 }
 
+TEST_F(AppControllerTest, ReadyOnceTheHotKeysWorkOrTheMenuSaysWhyNot)
+{
+    AppController::ReadyState state = controller->readyState();
+    EXPECT_TRUE(state.ready);
+    EXPECT_EQ(state.registeredHotkeys, 3); // capture, pin and the fallback
+    EXPECT_EQ(state.hotkeyWarning, std::nullopt);
+    EXPECT_FALSE(state.statusButtonAttached); // no tray in these tests
+
+    // Every key taken: nothing registered, but the warning row says so.
+    const AppShortcut captureKey = controller->hotkeys().bindings().begin()->first;
+    controller->hotkeys().pause();
+    hotkeys->taken.insert({captureKey.keyCode, captureKey.modifiers});
+    controller->updateHotkeyWarning(controller->hotkeys().apply(captureKey, AppShortcut::pin()));
+    state = controller->readyState();
+    EXPECT_EQ(state.registeredHotkeys, 0);
+    ASSERT_TRUE(state.hotkeyWarning.has_value());
+    EXPECT_TRUE(state.ready);
+
+    // Keys given up with nothing said: not a launched Kelpie's state.
+    controller->updateHotkeyWarning(std::nullopt);
+    EXPECT_FALSE(controller->readyState().ready);
+    controller->terminate();
+    EXPECT_FALSE(controller->readyState().ready);
+}
+
 } // namespace
 
 // --- the main menu's keys --------------------------------------------------
@@ -576,3 +602,78 @@ TEST_F(AppControllerTest, TerminationRemovesTheScratchSuiteOfAVerificationRun)
 }
 
 } // namespace
+
+namespace {
+
+// Counts how many recognisers exist; reads nothing.
+struct CountingRecognizer final : TextRecognizer {
+    explicit CountingRecognizer(int& alive) : m_alive(alive) { ++m_alive; }
+    ~CountingRecognizer() override { --m_alive; }
+    TextAnalysis analyze(const QImage&, const RecognitionCancellation&) override { return {}; }
+
+private:
+    int& m_alive;
+};
+
+} // namespace
+
+TEST(AppControllerRecognizer, OpenWindowsShareOneRecognizerThatGoesWithTheLast)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    int made = 0;
+    int alive = 0;
+    AppController::Services services;
+    services.capture = std::make_shared<FakeCaptureService>();
+    services.hotkeys = std::make_unique<kelpie::test::FakeService>();
+    services.preferences = std::make_shared<AppPreferences>(
+        std::make_shared<PreferencesStore>(folder.filePath(QStringLiteral("preferences.json"))));
+    services.alerts = std::make_shared<RecordedAlerts>();
+    services.clipboard = std::make_shared<FakeClipboard>();
+    services.tray = false;
+    services.textRecognizer = [&] {
+        ++made;
+        return std::make_shared<CountingRecognizer>(alive);
+    };
+    AppController controller(std::move(services), QStringList{QStringLiteral("kelpie")});
+    controller.launch();
+    auto open = [&] {
+        return QPointer<ImageWindow>(controller.showDocument(
+            std::make_unique<AnnotationDocument>(filled(Qt::gray)), true,
+            std::make_shared<AppPreferences>(std::make_shared<PreferencesStore>(
+                folder.filePath(QStringLiteral("pin.json")))),
+            std::nullopt, std::nullopt));
+    };
+    auto settle = [] {
+        for (int round = 0; round < 50; ++round)
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    };
+    EXPECT_FALSE(controller.holdsTextRecognizer());
+
+    QPointer<ImageWindow> first = open();
+    QPointer<ImageWindow> second = open();
+    settle();
+    EXPECT_EQ(made, 1);
+    EXPECT_TRUE(controller.holdsTextRecognizer());
+
+    first->close();
+    settle();
+    // One window still reads text.
+    EXPECT_EQ(alive, 1);
+    EXPECT_TRUE(controller.holdsTextRecognizer());
+
+    second->close();
+    settle();
+    EXPECT_EQ(alive, 0);
+    EXPECT_FALSE(controller.holdsTextRecognizer());
+
+    // A later window gets a fresh one.
+    QPointer<ImageWindow> third = open();
+    settle();
+    EXPECT_EQ(made, 2);
+    EXPECT_EQ(alive, 1);
+    third->close();
+    settle();
+    EXPECT_EQ(alive, 0);
+}

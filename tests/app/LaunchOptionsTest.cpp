@@ -206,11 +206,19 @@ TEST(LaunchOptions, BenchmarkNeedsAllThreeFlags)
               QStringLiteral("h"));
 }
 
-TEST(LaunchOptions, OnlyFixtureProcessesRunIndependently)
+TEST(LaunchOptions, OnlyFixtureAndBenchmarkProcessesRunIndependently)
 {
     EXPECT_FALSE(options(words("--capture-now")).runsIndependently());
     EXPECT_TRUE(options(words("--fixture f.png --capture-now")).runsIndependently());
     EXPECT_FALSE(options(words("--capture-now --fixture")).runsIndependently());
+    // A whole benchmark, or a Kelpie the startup benchmark started.
+    EXPECT_TRUE(options(words("--benchmark-report r --benchmark-mode startup"
+                              " --benchmark-fixtures f"))
+                    .runsIndependently());
+    EXPECT_FALSE(options(words("--benchmark-report r --benchmark-mode startup"))
+                     .runsIndependently());
+    EXPECT_TRUE(options(words("--benchmark-ready-file /tmp/r/ready.json")).runsIndependently());
+    EXPECT_FALSE(options(words("--benchmark-ready-file")).runsIndependently());
 }
 
 } // namespace
