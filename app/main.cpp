@@ -14,6 +14,9 @@
 #include "platform/X11HotkeyService.h"
 #include "settings/AppPreferences.h"
 #include "settings/SettingsPreview.h"
+#include "verification/FirstAnalysisBenchmark.h"
+#include "verification/MatrixBenchmark.h"
+#include "verification/WindowCaptureVerification.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -61,6 +64,7 @@ bool available(LaunchOptions::FixtureMode mode)
     case Mode::renderSettings:
     case Mode::renderWindowHighlight:
     case Mode::renderSelection:
+    case Mode::windowCaptureTest:
     case Mode::select:
     case Mode::editor: return true;
     default: return false;
@@ -131,6 +135,11 @@ std::optional<int> runFixtureMode(AppController& controller, const LaunchOptions
                                  launch.mode == Mode::renderWindowHighlight)
             ? 0
             : 1;
+    case Mode::windowCaptureTest:
+        // The check ends the process itself.
+        WindowCaptureVerification::run(controller.captureService(), fixture, launch.path,
+                                       [](bool passed) { QCoreApplication::exit(passed ? 0 : 1); });
+        break;
     case Mode::select:
         controller.capture();
         break;
@@ -139,6 +148,25 @@ std::optional<int> runFixtureMode(AppController& controller, const LaunchOptions
         break;
     }
     return std::nullopt;
+}
+
+// The benchmark modes of this build that read text: when one ends, the hot
+// keys go and the process exits with its status.
+void startBenchmark(AppController& controller, const LaunchOptions& options)
+{
+    const std::optional<LaunchOptions::Benchmark> benchmark = options.benchmark();
+    if (!benchmark)
+        return;
+    const std::string mode = benchmark->mode.toStdString();
+    auto done = [&controller](bool completed) {
+        controller.hotkeys().shutdown();
+        QCoreApplication::exit(completed ? 0 : 1);
+    };
+    if (FirstAnalysisBenchmark::category(mode))
+        FirstAnalysisBenchmark::run(mode, benchmark->reportPath, benchmark->fixtureDirectory,
+                                    controller, done);
+    else if (mode == "matrix")
+        MatrixBenchmark::run(benchmark->reportPath, benchmark->fixtureDirectory, controller, done);
 }
 
 } // namespace
@@ -190,6 +218,7 @@ int main(int argc, char* argv[])
     } else {
         QTimer::singleShot(0, &controller, warmUpOverlay);
     }
+    startBenchmark(controller, options);
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &controller,
                      &AppController::terminate);
     return application.exec();
