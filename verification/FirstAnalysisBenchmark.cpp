@@ -170,7 +170,7 @@ void FirstAnalysisBenchmark::recordAnalysis()
     m_report.set("process_first_analysis", m_loadsBefore == 0 && loadsAfter > 0);
     m_report.set("text_selectable", m_selectable);
     m_report.set("fixture", m_fixture.id.toStdString());
-    m_report.set("text_accuracy", RecognitionScore::characterAccuracy(m_fixture.text, text));
+    m_report.set("text_accuracy", rounded(RecognitionScore::characterAccuracy(m_fixture.text, text)));
     m_report.setScope(scope());
     m_report.complete();
     window->close();
@@ -188,7 +188,7 @@ void FirstAnalysisBenchmark::compareWithCommandLine()
                      (QStringLiteral("OMP_THREAD_LIMIT=1 tesseract IMAGE stdout -l ") + CommandLineRecognition::models())
                          .toStdString());
         m_report.set("command_line_text_accuracy",
-                     RecognitionScore::characterAccuracy(m_fixture.text, outcome->text));
+                     rounded(RecognitionScore::characterAccuracy(m_fixture.text, outcome->text)));
         if (outcome->milliseconds > 0) {
             m_report.set("analysis_to_command_line_ratio",
                          std::round(m_watch->milliseconds() / outcome->milliseconds * 1000) / 1000);

@@ -145,7 +145,6 @@ void MatrixBenchmark::script()
 
 void MatrixBenchmark::scriptFixture(std::size_t index)
 {
-    const bool first = index == 0;
     const bool last = index + 1 == m_fixtures.size();
     m_steps->then([this, index] { openFixture(index); });
     scriptAnalysis(index, false);
@@ -157,9 +156,7 @@ void MatrixBenchmark::scriptFixture(std::size_t index)
         });
     }
     scriptCloseAndWait();
-    m_steps->then([this, first, last] {
-        if (first)
-            m_afterFirstClose = footprint();
+    m_steps->then([this, last] {
         if (last) {
             m_afterClose = footprint();
             m_sinceClose.start();
@@ -194,21 +191,22 @@ void MatrixBenchmark::scriptCloseAndWait()
     });
 }
 
-// Idles for the configured time, sampling the footprint as it goes when
-// the samples follow the corpus's last editor.
-void MatrixBenchmark::scriptIdle(Idle* into, bool sampleAfterClose)
+void MatrixBenchmark::scriptIdle(Idle* into, bool afterCorpus)
 {
-    m_steps->then([this] { m_idleCpuStart = cpuMilliseconds(); });
+    m_steps->then([this, afterCorpus] {
+        m_idleCpuStart = cpuMilliseconds();
+        if (!afterCorpus)
+            m_sinceClose.start();
+    });
     const auto samples = std::max<std::int64_t>(1, m_options.idle / m_options.sampleInterval);
     for (std::int64_t s = 0; s < samples; ++s) {
         m_steps->pause(m_options.sampleInterval);
-        if (!sampleAfterClose)
-            continue;
-        m_steps->then([this, s, samples] {
+        m_steps->then([this, s, samples, afterCorpus] {
             const double seconds = rounded(double(m_sinceClose.nsecsElapsed()) / 1e9);
             const std::int64_t bytes = footprint();
-            m_samples.push_back({{"seconds", seconds}, {"bytes", bytes}});
-            if (s + 1 == samples) {
+            (afterCorpus ? m_samples : m_pinSamples)
+                .push_back({{"seconds", seconds}, {"bytes", bytes}});
+            if (afterCorpus && s + 1 == samples) {
                 m_report.set("memory_after_2s", bytes);
                 m_report.set("seconds_after_close", seconds);
             }
@@ -314,6 +312,7 @@ void MatrixBenchmark::survey()
     m_report.setScope(scope());
     m_report.set("results", m_results);
     m_report.set("after_close_samples", m_samples);
+    m_report.set("after_pins_closed_samples", m_pinSamples);
     m_report.set("idle_after_corpus_2s", m_idleAfterCorpus.json());
     m_report.set("idle_after_pins_closed_2s", m_idleAfterPins.json());
     m_report.set("corpus_controller_survivors", m_corpus.controllers());
@@ -336,8 +335,6 @@ void MatrixBenchmark::survey()
     m_report.set("visible_normal_or_floating_windows", visible);
     m_report.set("memory_growth_after_pins_bytes",
                  m_idleAfterPins.footprint - m_idleAfterCorpus.footprint);
-    if (m_afterFirstClose)
-        m_report.set("memory_growth_over_corpus_bytes", m_afterClose - *m_afterFirstClose);
     m_report.set("fixtures", int(m_fixtures.size()));
     m_report.set("phys_footprint_bytes", footprint());
     if (!m_failed)

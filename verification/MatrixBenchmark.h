@@ -56,9 +56,11 @@ class RoutineSteps;
 //   top-level window of the process, hidden ones too),
 //   `visible_normal_or_floating_windows` (visible ordinary, dialog and
 //   floating tool windows) and `phys_footprint_bytes`;
-// - the goal's figures: `memory_growth_after_pins_bytes` (idle after the
-//   pins against idle after the corpus) and `memory_growth_over_corpus_bytes`
-//   (after the last corpus editor closed against after the first one did).
+// - beside them, `after_pins_closed_samples` ({seconds, bytes} while idle
+//   after the pins closed), and the goal's figure
+//   `memory_growth_after_pins_bytes`: idle after the pins closed against
+//   idle after the corpus, both with the models loaded and the same windows
+//   (none) open.
 class MatrixBenchmark final : public QObject {
     Q_OBJECT
 public:
@@ -102,7 +104,9 @@ private:
     void scriptFixture(std::size_t index);
     void scriptAnalysis(std::size_t index, bool reopen);
     void scriptCloseAndWait();
-    void scriptIdle(Idle* into, bool sampleAfterClose);
+    // Idles for the configured time, sampling the footprint: after the
+    // corpus's last editor (`afterCorpus`) or after the pins.
+    void scriptIdle(Idle* into, bool afterCorpus);
     void scriptPins();
     void openFixture(std::size_t index);
     void recordAnalysis(std::size_t index);
@@ -130,10 +134,10 @@ private:
     SurvivorCount m_corpus;
     SurvivorCount m_pinSurvivors;
 
-    std::optional<std::int64_t> m_afterFirstClose;
     std::int64_t m_afterClose = 0;
     QElapsedTimer m_sinceClose;
     nlohmann::json m_samples = nlohmann::json::array();
+    nlohmann::json m_pinSamples = nlohmann::json::array();
     Idle m_idleAfterCorpus;
     Idle m_idleAfterPins;
     double m_idleCpuStart = 0;

@@ -82,6 +82,11 @@ TEST_F(MatrixBenchmarkX11, EveryFixtureIsReadThriceAndNothingOutlivesItsWindow)
     EXPECT_GT(json->at("memory_with_editor").get<std::int64_t>(), 0);
     EXPECT_GT(json->at("phys_footprint_bytes").get<std::int64_t>(), 0);
     EXPECT_TRUE(json->at("idle_after_pins_closed_2s").contains("cpu_ms"));
+    // The goal's figure compares the two idle footprints.
+    EXPECT_EQ(json->value("memory_growth_after_pins_bytes", std::int64_t(0)),
+              json->at("idle_after_pins_closed_2s").at("phys_footprint_bytes").get<std::int64_t>()
+                  - json->at("idle_after_corpus_2s").at("phys_footprint_bytes").get<std::int64_t>());
+    EXPECT_EQ(json->at("after_pins_closed_samples").size(), 3u);
     EXPECT_TRUE(controller->imageWindows().empty());
 }
 
