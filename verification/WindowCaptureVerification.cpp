@@ -1,6 +1,7 @@
 #include "verification/WindowCaptureVerification.h"
 
 #include "capture/CaptureService.h"
+#include "verification/DisplayFixture.h"
 #include "verification/RoutineSteps.h"
 
 #include <QCoreApplication>
@@ -13,6 +14,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -79,6 +81,20 @@ bool similar(QRgb a, QRgb b)
 {
     return std::abs(qRed(a) - qRed(b)) <= tolerance && std::abs(qGreen(a) - qGreen(b)) <= tolerance
         && std::abs(qBlue(a) - qBlue(b)) <= tolerance;
+}
+
+// Paints a square of a distinct colour into each corner, large enough that
+// the comparison's grid samples each one: a fixture of greys alone would
+// not show red and blue trading places on the way.
+void markCorners(QImage& image)
+{
+    const int side = std::max(image.width(), image.height()) / 24 + 2;
+    const std::array<QPoint, 4> corners{QPoint(0, 0), QPoint(image.width() - side, 0),
+                                        QPoint(image.width() - side, image.height() - side),
+                                        QPoint(0, image.height() - side)};
+    QPainter painter(&image);
+    for (std::size_t i = 0; i < corners.size(); ++i)
+        painter.fillRect(QRect(corners[i], QSize(side, side)), DisplayFixture::cornerColors[i]);
 }
 
 int evenFloor(double value) { return std::max(0, int(std::floor(value / 2)) * 2); }
@@ -277,6 +293,7 @@ void WindowCaptureVerification::showWindows()
         return;
     m_fixture = m_fixture.copy(0, 0, int(std::lround(width * scale)), int(std::lround(height * scale)))
                     .convertToFormat(QImage::Format_RGB32);
+    markCorners(m_fixture);
 
     const QRect sourceFrame(available.topLeft() + QPoint(40, 40), QSize(width, height));
     auto* source = new FixtureView(m_fixture);
@@ -332,7 +349,8 @@ void WindowCaptureVerification::scriptListing(std::function<bool(const Shareable
                 }
                 if (std::chrono::steady_clock::now() >= self->deadline)
                     return self->after(false);
-                m_steps->pause(relist).then(self->ask);
+                // Held by the step, so the listing lives until it asks again.
+                m_steps->pause(relist).then([self] { self->ask(); });
             });
     };
     m_steps->then([this, listing] {

@@ -28,8 +28,8 @@ class RoutineSteps;
 // captures windows through the real window capture path (WindowCapture over
 // the window system's capture service) and checks what comes back.
 //
-// 1. A window of this process shows the fixture, one image pixel per device
-//    pixel, with a second window of this process in a solid colour over its
+// 1. A window of this process shows the fixture (a coloured square marking
+//    each corner), one image pixel per device pixel, with a second window of this process in a solid colour over its
 //    middle. Its capture must be the window's exact pixels, size and place
 //    ("actual_system_window_capture"), and where the other window covers it
 //    the capture still shows the fixture, not the cover: only the source
