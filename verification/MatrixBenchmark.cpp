@@ -28,7 +28,9 @@ namespace kelpie {
 namespace {
 
 const QString suitePrefix = QStringLiteral("com.kelpie.performance.");
-constexpr std::chrono::seconds closePatience{10};
+// How long a closed window may take to be destroyed before it counts as a
+// survivor; destruction takes a turn of the event loop.
+constexpr std::chrono::seconds closePatience{3};
 
 double rounded(double value) { return std::round(value * 1000.0) / 1000.0; }
 
@@ -185,10 +187,9 @@ void MatrixBenchmark::scriptCloseAndWait()
         if (ImageWindow* window = m_window.data())
             window->close();
     });
-    m_steps->waitUntil([this] { return m_window.isNull(); }, closePatience, [this](bool inTime) {
-        if (!inTime)
-            fail("a closed editor was not destroyed");
-    });
+    // A window that outlives its closing is what the survey is for: it is
+    // counted among the survivors, and the run goes on.
+    m_steps->waitUntil([this] { return m_window.isNull(); }, closePatience);
 }
 
 void MatrixBenchmark::scriptIdle(Idle* into, bool afterCorpus)
@@ -236,10 +237,7 @@ void MatrixBenchmark::scriptPins()
             return std::all_of(m_pins.begin(), m_pins.end(),
                                [](const QPointer<ImageWindow>& pin) { return pin.isNull(); });
         },
-        closePatience, [this](bool inTime) {
-            if (!inTime)
-                fail("closed pins were not destroyed");
-        });
+        closePatience);
 }
 
 void MatrixBenchmark::openFixture(std::size_t index)
