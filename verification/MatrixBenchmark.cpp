@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QImageReader>
 #include <QTimer>
 #include <QWidget>
@@ -44,6 +45,34 @@ double cpuMilliseconds()
     return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
 
+// The part of the footprint that is this process's own writing: private
+// dirty pages and swap. Pages of shared files (libraries, fonts) count as
+// private clean while no other process happens to map them, so on a busy
+// machine the full footprint moves by tens of megabytes with what other
+// programs do; this part does not.
+std::optional<std::int64_t> dirtyFootprint()
+{
+    QFile file(QStringLiteral("/proc/self/smaps_rollup"));
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    std::int64_t kilobytes = 0;
+    bool seen = false;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (!line.startsWith("Private_Dirty:") && !line.startsWith("Swap:"))
+            continue;
+        const QList<QByteArray> parts = line.simplified().split(' ');
+        bool ok = false;
+        const qint64 value = parts.size() == 3 ? parts[1].toLongLong(&ok) : 0;
+        if (!ok)
+            return std::nullopt;
+        kilobytes += value;
+        seen = true;
+    }
+    if (!seen)
+        return std::nullopt;
+    return kilobytes * 1024;
+}
+
 // Whether a pin's recognition has ended, one way or another.
 bool recognitionEnded(const QPointer<ImageWindow>& guarded)
 {
@@ -70,7 +99,9 @@ bool normalOrFloating(const QWidget& widget)
 
 nlohmann::json MatrixBenchmark::Idle::json() const
 {
-    return {{"phys_footprint_bytes", footprint}, {"cpu_ms", rounded(cpuMilliseconds)}};
+    return {{"phys_footprint_bytes", footprint},
+            {"private_dirty_bytes", dirty},
+            {"cpu_ms", rounded(cpuMilliseconds)}};
 }
 
 std::string MatrixBenchmark::scope()
@@ -216,6 +247,7 @@ void MatrixBenchmark::scriptIdle(Idle* into, bool afterCorpus)
     m_steps->then([this, into] {
         into->cpuMilliseconds = cpuMilliseconds() - m_idleCpuStart;
         into->footprint = footprint();
+        into->dirty = dirtyFootprint().value_or(0);
     });
 }
 
@@ -333,6 +365,8 @@ void MatrixBenchmark::survey()
     m_report.set("visible_normal_or_floating_windows", visible);
     m_report.set("memory_growth_after_pins_bytes",
                  m_idleAfterPins.footprint - m_idleAfterCorpus.footprint);
+    m_report.set("private_dirty_growth_after_pins_bytes",
+                 m_idleAfterPins.dirty - m_idleAfterCorpus.dirty);
     m_report.set("fixtures", int(m_fixtures.size()));
     m_report.set("phys_footprint_bytes", footprint());
     if (!m_failed)

@@ -43,8 +43,9 @@ class RoutineSteps;
 //   idle after that), `memory_after_2s` and `seconds_after_close` (the last
 //   sample);
 // - `idle_after_corpus_2s` and `idle_after_pins_closed_2s`: the footprint
-//   after each phase's windows closed and two idle seconds, with the CPU
-//   time the process spent in those seconds (an idle process spends none);
+//   after each phase's windows closed and two idle seconds, its private
+//   dirty part, and the CPU time the process spent in those seconds (an
+//   idle process spends next to none);
 // - survivors counted after the idle seconds: `corpus_controller_survivors`
 //   and `pin_controller_survivors` (ImageWindow controllers still alive),
 //   `corpus_object_survivors` and `pin_object_survivors` (their windows,
@@ -60,7 +61,10 @@ class RoutineSteps;
 //   after the pins closed), and the goal's figure
 //   `memory_growth_after_pins_bytes`: idle after the pins closed against
 //   idle after the corpus, both with the models loaded and the same windows
-//   (none) open.
+//   (none) open; and the same for private dirty memory alone
+//   (`private_dirty_bytes` in the idle objects,
+//   `private_dirty_growth_after_pins_bytes`), which pages of shared files
+//   that other processes map or unmap meanwhile do not move.
 class MatrixBenchmark final : public QObject {
     Q_OBJECT
 public:
@@ -91,6 +95,7 @@ public:
 private:
     struct Idle {
         std::int64_t footprint = 0;
+        std::int64_t dirty = 0;
         double cpuMilliseconds = 0;
         nlohmann::json json() const;
     };

@@ -87,6 +87,14 @@ TEST_F(MatrixBenchmarkX11, EveryFixtureIsReadThriceAndNothingOutlivesItsWindow)
               json->at("idle_after_pins_closed_2s").at("phys_footprint_bytes").get<std::int64_t>()
                   - json->at("idle_after_corpus_2s").at("phys_footprint_bytes").get<std::int64_t>());
     EXPECT_EQ(json->at("after_pins_closed_samples").size(), 3u);
+    // Private dirty memory is part of the footprint.
+    for (const char* idle : {"idle_after_corpus_2s", "idle_after_pins_closed_2s"}) {
+        const nlohmann::json& figures = json->at(idle);
+        EXPECT_GT(figures.at("private_dirty_bytes").get<std::int64_t>(), 0) << idle;
+        EXPECT_LE(figures.at("private_dirty_bytes").get<std::int64_t>(),
+                  figures.at("phys_footprint_bytes").get<std::int64_t>())
+            << idle;
+    }
     EXPECT_TRUE(controller->imageWindows().empty());
 }
 
