@@ -124,6 +124,8 @@ public:
     const std::map<QUuid, QPointer<ImageWindow>>& imageWindows() const { return m_imageWindows; }
     std::int64_t captureGeneration() const { return m_captureGeneration; }
     AppTray* tray() const { return m_tray.get(); }
+    // The window system's capture service every capture goes through.
+    const std::shared_ptr<CaptureService>& captureService() const { return m_captureService; }
     HotkeyManager& hotkeys() { return m_hotkeys; }
     SettingsWindow* settings() const { return m_settings.get(); }
     // A test image that stands in for the live display.

@@ -23,6 +23,7 @@
 #include "verification/SmokeVerification.h"
 #include "verification/StartupBenchmark.h"
 #include "verification/TextVerification.h"
+#include "verification/WindowCaptureVerification.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -74,6 +75,7 @@ bool available(LaunchOptions::FixtureMode mode)
     case Mode::renderSettings:
     case Mode::renderWindowHighlight:
     case Mode::renderSelection:
+    case Mode::windowCaptureTest:
     case Mode::select:
     case Mode::textVerification:
     case Mode::privacyVerification:
@@ -168,6 +170,11 @@ std::optional<int> runFixtureMode(AppController& controller, const LaunchOptions
                                  launch.mode == Mode::renderWindowHighlight)
             ? 0
             : 1;
+    case Mode::windowCaptureTest:
+        // The check ends the process itself.
+        WindowCaptureVerification::run(controller.captureService(), fixture, launch.path,
+                                       exitWithOutcome);
+        break;
     case Mode::select:
         controller.capture();
         break;
@@ -201,6 +208,8 @@ std::optional<int> runFixtureMode(AppController& controller, const LaunchOptions
     return std::nullopt;
 }
 
+// The benchmark modes of this build that read text: when one ends, the hot
+// keys go and the process exits with its status.
 } // namespace
 
 int main(int argc, char* argv[])

@@ -1116,7 +1116,6 @@ void ImageWindow::createLiveText(std::shared_ptr<TextRecognizer> recognizer)
     };
     m_liveText->onStatus = [weak](const QString& status) {
         weak([&](ImageWindow& w) {
-            w.setStatus(status);
             if (status == LiveTextSession::failedStatus()
                 || status == LiveTextSession::safeTextFailedStatus()) {
                 // Nothing can be found in a picture that cannot be read.
@@ -1124,6 +1123,9 @@ void ImageWindow::createLiveText(std::shared_ptr<TextRecognizer> recognizer)
                 w.m_secretsNotice.clear();
                 w.secretsChanged();
             }
+            // Last, so that the failure is what the status line says, not
+            // the routine status the secrets command falls back to.
+            w.setStatus(status);
         });
     };
     m_liveText->onUpdateControls = [weak] { weak([](ImageWindow& w) { w.updateControls(); }); };

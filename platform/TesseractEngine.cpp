@@ -7,6 +7,7 @@
 #include <tesseract/resultiterator.h>
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <omp.h>
 
@@ -23,6 +24,9 @@ bool isHan(char32_t c)
     return (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF)
         || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0x20000 && c <= 0x3FFFF);
 }
+
+// Models loaded by every engine of the process since it started.
+std::atomic<int> modelsLoaded{0};
 
 bool cancelRequested(void* flag, int)
 {
@@ -96,7 +100,10 @@ void TesseractEngine::loadLocked(int index)
     model->api.SetVariable("tessedit_do_invert", "0");
     model->api.SetPageSegMode(tesseract::PSM_SINGLE_LINE);
     models[std::size_t(index)] = std::move(model);
+    modelsLoaded.fetch_add(1, std::memory_order_relaxed);
 }
+
+int TesseractEngine::loadsInProcess() { return modelsLoaded.load(std::memory_order_relaxed); }
 
 TesseractEngine::~TesseractEngine()
 {

@@ -60,6 +60,11 @@ public:
     // once on every thread before it recognises.
     static void limitThreads();
 
+    // How many models the engines of this process have loaded so far (a
+    // model freed and loaded again counts twice); 0 until the first
+    // recognition or prewarm.
+    static int loadsInProcess();
+
 private:
     struct Model;
     // Loads the model at `index` unless it is loaded; its lock is held.

@@ -783,6 +783,8 @@ void TesseractTextRecognizer::releaseIdleModels() { pool->dropIdle(); }
 
 void TesseractTextRecognizer::forgetLines() { pool->memory->clear(); }
 
+int TesseractTextRecognizer::modelLoadsInProcess() { return TesseractEngine::loadsInProcess(); }
+
 int TesseractTextRecognizer::loadedModelSets() const
 {
     std::lock_guard lock(pool->mutex);

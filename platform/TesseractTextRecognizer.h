@@ -64,6 +64,9 @@ public:
     void forgetLines();
     // Model sets currently loaded, busy or idle.
     int loadedModelSets() const;
+    // Models loaded by any recogniser of this process since it started:
+    // 0 means no analysis has paid for loading yet.
+    static int modelLoadsInProcess();
 
     // The Tesseract model for a recognition language ("zh-Hans" → "chi_sim");
     // empty for a language without one.

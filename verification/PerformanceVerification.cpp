@@ -2,6 +2,8 @@
 
 #include "verification/BenchmarkReport.h"
 #include "verification/CaptureBenchmark.h"
+#include "verification/FirstAnalysisBenchmark.h"
+#include "verification/MatrixBenchmark.h"
 #include "verification/StartupBenchmark.h"
 
 #include <QTimer>
@@ -38,7 +40,17 @@ void PerformanceVerification::run(const QString& mode, const QString& reportPath
                                   const std::optional<QString>& displayHost,
                                   std::function<void(bool succeeded)> done)
 {
-    auto report = std::make_shared<BenchmarkReport>(mode.toStdString());
+    // The first-analysis and matrix modes write their reports themselves.
+    const std::string name = mode.toStdString();
+    if (FirstAnalysisBenchmark::category(name)) {
+        FirstAnalysisBenchmark::run(name, reportPath, fixtureDirectory, controller, std::move(done));
+        return;
+    }
+    if (name == "matrix") {
+        MatrixBenchmark::run(reportPath, fixtureDirectory, controller, std::move(done));
+        return;
+    }
+    auto report = std::make_shared<BenchmarkReport>(name);
     std::unique_ptr<BenchmarkMode> measuring = makeMode(mode);
     if (!measuring) {
         const bool written = writeReport(*report, reportPath);

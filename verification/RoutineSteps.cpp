@@ -23,9 +23,17 @@ RoutineSteps& RoutineSteps::then(Step step)
 
 RoutineSteps& RoutineSteps::pause(std::chrono::milliseconds duration)
 {
-    const auto until = std::chrono::steady_clock::now() + duration;
-    return waitUntil([until] { return std::chrono::steady_clock::now() >= until; },
-                     duration + std::chrono::seconds(1));
+    // The pause starts when the script reaches it, not when it is scripted:
+    // steps before it may take any time.
+    auto until = std::make_shared<std::optional<std::chrono::steady_clock::time_point>>();
+    return waitUntil(
+        [until, duration] {
+            const auto now = std::chrono::steady_clock::now();
+            if (!*until)
+                *until = now + duration;
+            return now >= **until;
+        },
+        duration + std::chrono::seconds(1));
 }
 
 struct RoutineSteps::Wait {

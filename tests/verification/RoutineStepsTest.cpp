@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 
 using namespace kelpie;
 using namespace std::chrono_literals;
@@ -79,4 +80,21 @@ TEST(RoutineStepsTest, AbortSkipsTheRestButStillFinishes)
     runToEnd(steps);
     EXPECT_EQ(trace, "a");
     EXPECT_FALSE(steps.running());
+}
+
+TEST(RoutineStepsTest, APauseLastsFromWhenTheScriptReachesIt)
+{
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point reached;
+    Clock::time_point after;
+    RoutineSteps steps;
+    // A slow step before the pause, longer than the pause itself.
+    steps.then([&] {
+             std::this_thread::sleep_for(300ms);
+             reached = Clock::now();
+         })
+        .pause(200ms)
+        .then([&] { after = Clock::now(); });
+    runToEnd(steps);
+    EXPECT_GE(after - reached, 200ms);
 }
