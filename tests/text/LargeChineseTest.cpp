@@ -1,6 +1,7 @@
 #include "platform/TesseractTextRecognizer.h"
 
 #include "tests/text/TextFixture.h"
+#include "verification/DisplayFixture.h"
 
 #include <QDir>
 #include <QImage>
@@ -47,6 +48,28 @@ TEST(LargeChinese, StoredImagesReadExactly)
             texts.append(line.text);
         EXPECT_EQ(texts.join(QLatin1Char('\n')).toStdString(), "今天下午三点半\n图书馆门口见面")
             << file.toStdString();
+    }
+}
+
+// The picture the display checks put on every screen, whole and cropped to
+// its middle as a region capture would, at scales of 1 and 1.5.
+TEST(LargeChinese, DisplayFixtureReadsExactly)
+{
+    TesseractTextRecognizer recognizer;
+    for (const double scale : {1.0, 1.5}) {
+        const QImage screen = DisplayFixture::draw(
+            QSize(int(1280 * scale), int(800 * scale)), scale);
+        const QImage middle = screen.copy(screen.width() / 4, screen.height() / 4,
+                                          screen.width() / 2, screen.height() / 2);
+        for (const QImage& image : {screen, middle}) {
+            QStringList texts;
+            for (const TextAnalysis::Line& line :
+                 recognizer.analyze(image, RecognitionCancellation()).lines)
+                texts.append(line.text);
+            EXPECT_EQ(texts.join(QLatin1Char('\n')).toStdString(),
+                      DisplayFixture::texts().join(QLatin1Char('\n')).toStdString())
+                << "scale " << scale << ", " << image.width() << " x " << image.height();
+        }
     }
 }
 
