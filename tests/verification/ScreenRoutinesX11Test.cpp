@@ -49,7 +49,9 @@ template<typename Start> Outcome runRoutine(const QString& reportPath, Start sta
 std::string failedChecks(const nlohmann::json& report)
 {
     std::string names;
-    for (const auto& [name, value] : report.value("checks", nlohmann::json::object()).items()) {
+    // items() refers to the object it iterates, so that object must outlive the loop.
+    const nlohmann::json checks = report.value("checks", nlohmann::json::object());
+    for (const auto& [name, value] : checks.items()) {
         if (value != true)
             names += name + " ";
     }
