@@ -33,6 +33,9 @@ constexpr int backgroundTolerance = 12;
 // Contrast against the background is doubled so faint grey text on grey
 // panels reaches full ink.
 constexpr int contrastGain = 2;
+// The share (in %) of a line's ink pixels that may be stronger than the
+// contrast its ink is stretched to.
+constexpr int strongInk = 2;
 
 // Glyphs taller than this are pictures or frames, not text.
 constexpr int maximumGlyphHeight = 200;
@@ -239,15 +242,35 @@ std::vector<Run> joinLines(std::vector<Box> glyphs)
     return lines;
 }
 
-// The height of the character a glyph belongs to. Many Han characters are
-// several pieces of ink stacked in one square (the three strokes of 三, the
-// dots under 点), each far lower than the character. The glyph gathers the
-// pieces over and under it, nearest first, as long as together they stay
-// about as high as wide: a character does, while a glyph stacked on the
-// letters of the rows above and below it makes a tall, narrow column.
-int characterHeight(const std::vector<Box>& glyphs, std::size_t index)
+// Every glyph of an image, left to right, for finding the pieces stacked
+// over and under one of them.
+struct Pieces {
+    std::vector<Box> boxes;
+    int widest = 0;
+
+    explicit Pieces(const std::vector<Run>& lines)
+    {
+        for (const Run& line : lines) {
+            for (const Box& glyph : line.glyphs) {
+                boxes.push_back(glyph);
+                widest = std::max(widest, glyph.width());
+            }
+        }
+        std::sort(boxes.begin(), boxes.end(),
+                  [](const Box& a, const Box& b) { return a.left < b.left; });
+    }
+};
+
+// The height of the character a glyph of a line belongs to. Many Han
+// characters are several pieces of ink stacked in one square (the three
+// strokes of 三, the dots under 点), each far lower than the character, and
+// the first joining of lines may leave the pieces of one character in
+// different lines. The glyph gathers the pieces over and under it within
+// the line's rows, nearest first, as long as together they stay about as
+// high as wide: a character does, while a glyph stacked on the letters of
+// other rows the line spans (beside an icon) makes a tall, narrow column.
+int characterHeight(const Box& glyph, const Box& line, const Pieces& pieces)
 {
-    const Box& glyph = glyphs[index];
     const auto overlap = [](const Box& a, const Box& b) {
         return std::min(a.right, b.right) - std::max(a.left, b.left);
     };
@@ -255,9 +278,13 @@ int characterHeight(const std::vector<Box>& glyphs, std::size_t index)
         return std::max({0, other.top - glyph.bottom, glyph.top - other.bottom});
     };
     std::vector<const Box*> stacked;
-    for (std::size_t i = 0; i < glyphs.size(); ++i) {
-        if (i != index && 2 * overlap(glyph, glyphs[i]) >= std::min(glyph.width(), glyphs[i].width()))
-            stacked.push_back(&glyphs[i]);
+    auto it = std::lower_bound(
+        pieces.boxes.begin(), pieces.boxes.end(), glyph.left - pieces.widest,
+        [](const Box& box, int left) { return box.left < left; });
+    for (; it != pieces.boxes.end() && it->left < glyph.right; ++it) {
+        if (it->top >= line.top && it->bottom <= line.bottom
+            && 2 * overlap(glyph, *it) >= std::min(glyph.width(), it->width()))
+            stacked.push_back(&*it);
     }
     std::sort(stacked.begin(), stacked.end(),
               [&](const Box* a, const Box* b) { return distance(*a) < distance(*b); });
@@ -280,6 +307,7 @@ int characterHeight(const std::vector<Box>& glyphs, std::size_t index)
 // left out.
 std::vector<Run> withoutIcons(std::vector<Run> lines)
 {
+    const Pieces pieces(lines);
     std::vector<Run> result;
     for (Run& line : lines) {
         const auto median = [](std::vector<int> heights) {
@@ -298,7 +326,7 @@ std::vector<Run> withoutIcons(std::vector<Run> lines)
         double usual = median(heights);
         if (line.glyphs.size() >= 3 && outsized(usual)) {
             for (std::size_t i = 0; i < line.glyphs.size(); ++i)
-                heights[i] = characterHeight(line.glyphs, i);
+                heights[i] = characterHeight(line.glyphs[i], line.box, pieces);
             usual = median(std::move(heights));
         }
         if (line.glyphs.size() < 3 || !outsized(usual)) {
@@ -602,6 +630,40 @@ std::vector<QRect> wordsOf(std::vector<Box> glyphs)
     if (!characters.empty())
         words.push_back(word.rect());
     return words;
+}
+
+// How much the contrast of a line read at its own size is stretched for
+// the recogniser: so far that its strongest ink turns black (faint grey
+// text on a grey panel reads as well as black text), and never further
+// than contrastGain. Doubling text that is already dark fattens it: every
+// blended pixel along a stroke turns black, and the small gaps inside a
+// large character (between the dot and the frame of 门) fill.
+double lineGain(const QImage& grey, const QRect& line, int background)
+{
+    std::array<int, 256> contrasts{};
+    int ink = 0;
+    const QRect inside = line.intersected(grey.rect());
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        const std::uint8_t* row = grey.constScanLine(y);
+        for (int x = inside.left(); x <= inside.right(); ++x) {
+            const int contrast = std::abs(int(row[x]) - background);
+            if (contrast > backgroundTolerance) {
+                ++contrasts[std::size_t(contrast)];
+                ++ink;
+            }
+        }
+    }
+    // The contrast that only a few ink pixels exceed, so that a speck of
+    // stronger ink does not decide for the whole line.
+    int strongest = 255;
+    for (int seen = 0; strongest > 0; --strongest) {
+        seen += contrasts[std::size_t(strongest)];
+        if (seen * 100 >= strongInk * ink)
+            break;
+    }
+    if (ink == 0 || strongest <= 0)
+        return contrastGain;
+    return std::clamp(255.0 / strongest, 1.0, double(contrastGain));
 }
 
 // The cells of a terminal: the lattice its grid rows' glyphs sit on.
@@ -994,6 +1056,12 @@ LineImage lineImage(const QImage& grey, const QRect& line, int minimumHeight)
     const int low = std::min(fill, around) - backgroundTolerance;
     const int high = std::max(fill, around) + backgroundTolerance;
 
+    // A line scaled up below is blurred by the scaling, and its doubled
+    // contrast keeps the strokes firm; one read at its own size keeps the
+    // shapes it was drawn with.
+    const double gain
+        = line.height() < minimumHeight ? contrastGain : lineGain(grey, inner, background);
+
     QImage image(area.size(), QImage::Format_Grayscale8);
     if (image.isNull())
         return {};
@@ -1011,7 +1079,8 @@ LineImage lineImage(const QImage& grey, const QRect& line, int minimumHeight)
             bool blank = contrast <= backgroundTolerance || !kept.contains(sx, sy);
             if (filled && !inner.contains(sx, sy))
                 blank = !line.contains(sx, sy) || (value >= low && value <= high);
-            out[x] = blank ? 255 : std::uint8_t(255 - std::min(255, contrast * contrastGain));
+            out[x] = blank ? 255
+                           : std::uint8_t(255 - std::min(255, int(std::lround(contrast * gain))));
         }
     }
 

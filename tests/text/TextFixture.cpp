@@ -132,6 +132,25 @@ TextFixture TextFixture::simplifiedChinese()
     return p.finish();
 }
 
+std::vector<TextFixture> TextFixture::largeChinese()
+{
+    std::vector<TextFixture> fixtures;
+    for (const bool dark : {false, true}) {
+        for (const int size : {24, 28, 36, 48}) {
+            const QString name = QStringLiteral("large-%1-%2").arg(size).arg(
+                dark ? QStringLiteral("dark") : QStringLiteral("light"));
+            // Wide margins: the sentences sit on a plain panel, away from
+            // its edges.
+            FixturePainter p(name, 14 * size, 5 * size, dark ? darkPanelColor : windowColor);
+            column(p, 4 * size, size, 2 * size,
+                   {QStringLiteral("今天下午三点半"), QStringLiteral("图书馆门口见面")}, size,
+                   dark ? darkTextColor : textColor);
+            fixtures.push_back(p.finish());
+        }
+    }
+    return fixtures;
+}
+
 TextFixture TextFixture::mixedLines()
 {
     FixturePainter p(QStringLiteral("mixed"), 400, 130, contentColor);

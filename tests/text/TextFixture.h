@@ -39,6 +39,11 @@ struct TextFixture {
     // A 1920 × 1080 screen of 45 lines mixing English and Chinese.
     static TextFixture mixedScreen();
 
+    // The two simplified Chinese sentences large, as in a heading or a
+    // zoomed page (each of 24, 28, 36 and 48 pixels), on a plain light or
+    // dark panel. Not among all(): their own tests read them.
+    static std::vector<TextFixture> largeChinese();
+
     // Every fixture above, small ones first.
     static std::vector<TextFixture> all();
     static TextFixture named(const QString& name);

@@ -5,6 +5,7 @@
 
 #include <QFont>
 #include <QPainter>
+#include <QPen>
 
 #include <gtest/gtest.h>
 
@@ -48,6 +49,56 @@ TEST(TextLayout, FindsEveryFixtureLineOnce)
             EXPECT_EQ(hits, 1) << fixture.name.toStdString() << ": stray line at " << box.x()
                                << ", " << box.y();
         }
+    }
+}
+
+// Large Han characters are often several pieces of ink stacked in one
+// square (the strokes of 三, the dots of 点): each sentence is still one
+// whole line, not an icon beside a few scraps of text.
+TEST(TextLayout, LargeChineseLinesAreWholeLines)
+{
+    for (const TextFixture& fixture : TextFixture::largeChinese()) {
+        const std::vector<QRect> found = linesOf(fixture.image);
+        ASSERT_EQ(found.size(), fixture.lines.size()) << fixture.name.toStdString();
+        for (std::size_t i = 0; i < found.size(); ++i) {
+            const QRect drawn = fixture.lines[i].box;
+            // The line spans the sentence from its first character to its
+            // last, within the row it was drawn on.
+            EXPECT_TRUE(drawn.adjusted(-2, -2, 2, 2).contains(found[i]))
+                << fixture.name.toStdString() << " line " << i;
+            EXPECT_GE(found[i].width(), drawn.width() * 9 / 10)
+                << fixture.name.toStdString() << " line " << i;
+        }
+    }
+}
+
+// An icon as tall as three lines of text beside them is left out, and the
+// lines it would join stay apart, also where their characters are built of
+// stacked strokes.
+TEST(TextLayout, IconBesideStackedCharactersIsLeftOut)
+{
+    QImage image(420, 120, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    // A ring: ink, where a filled disc would be a panel of its own.
+    painter.setPen(QPen(QColor(0x33, 0x66, 0xcc), 6));
+    painter.drawEllipse(QRect(10, 14, 84, 84));
+    QFont font(QStringLiteral("Noto Sans CJK SC"));
+    font.setPixelSize(18);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    const QStringList texts{QString::fromUtf8("三点半开会"), QString::fromUtf8("下午三时整"),
+                            QString::fromUtf8("三楼三号室")};
+    for (int i = 0; i < 3; ++i)
+        painter.drawText(QPoint(110, 36 + 28 * i), texts[i]);
+    painter.end();
+
+    const std::vector<QRect> found = linesOf(image);
+    ASSERT_EQ(found.size(), 3u);
+    for (const QRect& box : found) {
+        EXPECT_GE(box.left(), 105);
+        EXPECT_LE(box.height(), 26);
     }
 }
 
