@@ -1085,8 +1085,12 @@ LineImage lineImage(const QImage& grey, const QRect& line, int minimumHeight)
     }
 
     LineImage result{image, area.topLeft(), 1};
-    if (line.height() < minimumHeight) {
-        result.scale = double(minimumHeight) / line.height();
+    // Very large text (a title, a 2x screen) is read worse at its own size
+    // than brought down to the sizes the models know best.
+    const int tallest = 2 * minimumHeight;
+    if (line.height() < minimumHeight || line.height() > tallest) {
+        result.scale = double(line.height() < minimumHeight ? minimumHeight : tallest)
+            / line.height();
         result.image = image.scaled(int(std::lround(area.width() * result.scale)),
                                     int(std::lround(area.height() * result.scale)),
                                     Qt::IgnoreAspectRatio, Qt::SmoothTransformation);

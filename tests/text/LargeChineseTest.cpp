@@ -56,7 +56,7 @@ TEST(LargeChinese, StoredImagesReadExactly)
 TEST(LargeChinese, DisplayFixtureReadsExactly)
 {
     TesseractTextRecognizer recognizer;
-    for (const double scale : {1.0, 1.5}) {
+    for (const double scale : {1.0, 1.5, 2.0}) {
         const QImage screen = DisplayFixture::draw(
             QSize(int(1280 * scale), int(800 * scale)), scale);
         const QImage middle = screen.copy(screen.width() / 4, screen.height() / 4,

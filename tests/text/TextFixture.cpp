@@ -136,7 +136,7 @@ std::vector<TextFixture> TextFixture::largeChinese()
 {
     std::vector<TextFixture> fixtures;
     for (const bool dark : {false, true}) {
-        for (const int size : {24, 28, 36, 48}) {
+        for (const int size : {24, 28, 36, 48, 72, 96}) {
             const QString name = QStringLiteral("large-%1-%2").arg(size).arg(
                 dark ? QStringLiteral("dark") : QStringLiteral("light"));
             // Wide margins: the sentences sit on a plain panel, away from
