@@ -1,7 +1,6 @@
 #include "text/TextLayout.h"
 
 #include <QColorSpace>
-#include <QThread>
 #include <QThreadPool>
 
 #include <algorithm>
@@ -1094,21 +1093,17 @@ LineImage lineImage(const QImage& grey, const QRect& line, int minimumHeight)
         result.scale = double(line.height() < minimumHeight ? minimumHeight : tallest)
             / line.height();
         // Smooth scaling of a large image splits the work over the global
-        // thread pool and blocks until the pieces are done. Called from a
-        // worker of that same pool (every analysis runs on one), the pieces
-        // can wait for a free worker that never comes: with every worker
-        // scaling, or with the pool shutting down at exit, the analysis hangs
-        // forever and so does the process. Giving this worker's slot back
-        // while it waits lets the pool start another thread for the pieces.
+        // thread pool and blocks until the pieces are done. Lines are read on
+        // helper threads while the analysis holds a pool worker waiting for
+        // them; with every worker so held the pieces never get a thread, and
+        // the analysis, and the exit that waits for it, hang forever. Lending
+        // the pool one more thread for the wait lets the pieces run.
         QThreadPool* pool = QThreadPool::globalInstance();
-        const bool pooled = pool->contains(QThread::currentThread());
-        if (pooled)
-            pool->releaseThread();
+        pool->releaseThread();
         result.image = image.scaled(int(std::lround(area.width() * result.scale)),
                                     int(std::lround(area.height() * result.scale)),
                                     Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        if (pooled)
-            pool->reserveThread();
+        pool->reserveThread();
         if (result.image.isNull())
             return {};
     }

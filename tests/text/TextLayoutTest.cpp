@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <thread>
 
 namespace {
 
@@ -320,30 +321,34 @@ TEST(TextLayout, TerminalRowsKnowTheirCellsAndWhetherTheyHoldWideCharacters)
 namespace {
 
 // Scaling a long, low line up is large enough for the image scaler to split
-// its work over the global pool. Run from the only worker that pool may have,
-// the split pieces must still get a thread, or the analysis (and the process
-// exit that waits for it) hangs forever. The wait below is a hang watchdog,
-// far beyond the time the work needs.
-TEST(TextLayout, ScalesALineFromTheOnlyPoolWorker)
+// its work over the global pool. A recognition reads lines on helper threads
+// while its own pool worker waits for them; with every pool worker so
+// waiting, the split pieces must still get a thread, or the analysis (and
+// the process exit that waits for it) hangs forever. The wait below is a
+// hang watchdog, far beyond the time the work needs.
+TEST(TextLayout, ScalesALineWhileThePoolIsBusy)
 {
-    QImage grey(6000, 40, QImage::Format_Grayscale8);
+    QImage grey(2000, 40, QImage::Format_Grayscale8);
     grey.fill(255);
-    for (int x = 10; x < 5990; x += 6)
+    for (int x = 10; x < 1990; x += 6)
         for (int y = 15; y < 25; ++y)
             grey.scanLine(y)[x] = 0;
-    const QRect box(8, 14, 5984, 12);
+    const QRect box(8, 14, 1984, 12);
 
     QThreadPool* pool = QThreadPool::globalInstance();
     const int threads = pool->maxThreadCount();
     pool->setMaxThreadCount(1);
     TextLayout::LineImage line;
-    pool->start([&] { line = TextLayout::lineImage(grey, box, 40); });
+    pool->start([&] {
+        std::thread helper([&] { line = TextLayout::lineImage(grey, box, 200); });
+        helper.join();
+    });
     const bool finished = pool->waitForDone(10 * 60 * 1000);
     pool->setMaxThreadCount(threads);
     if (!finished)
         std::abort(); // the worker is stuck and still refers to this frame
     ASSERT_FALSE(line.image.isNull());
-    EXPECT_GE(line.image.height(), 40);
+    EXPECT_GE(line.image.height(), 200);
     EXPECT_GT(line.scale, 1.0);
 }
 
