@@ -275,9 +275,10 @@ void MatrixBenchmark::scriptPins()
 void MatrixBenchmark::openFixture(std::size_t index)
 {
     const BenchmarkFixture& fixture = m_fixtures[index];
-    // Read afresh each time, so the only copies of the pixels are the
-    // document's and the survivor count's.
-    const QImage image = QImageReader(QDir(m_fixtureDirectory).filePath(fixture.file)).read();
+    // Read afresh each time into a buffer the survivor count watches, so
+    // the document's copy of the pixels is the only one.
+    const QImage image
+        = m_corpus.watch(QImageReader(QDir(m_fixtureDirectory).filePath(fixture.file)).read());
     m_results.push_back({{"id", fixture.id.toStdString()},
                          {"category", fixture.category.toStdString()},
                          {"condition", fixture.condition.toStdString()},
@@ -288,7 +289,7 @@ void MatrixBenchmark::openFixture(std::size_t index)
     m_watch->start();
     m_window = m_controller.showDocument(std::make_unique<AnnotationDocument>(image), false,
                                          m_preferences, std::nullopt, std::nullopt);
-    m_corpus.track(m_window.data(), image);
+    m_corpus.track(m_window.data());
     m_watch->watch(m_window.data());
 }
 
@@ -315,15 +316,15 @@ void MatrixBenchmark::openPins()
 {
     for (int i = 0; i < m_options.pins; ++i) {
         const BenchmarkFixture& fixture = m_fixtures[std::size_t(i) % m_fixtures.size()];
-        QImage image = QImageReader(QDir(m_fixtureDirectory).filePath(fixture.file)).read();
+        const QImage image = m_pinSurvivors.watch(
+            QImageReader(QDir(m_fixtureDirectory).filePath(fixture.file)).read());
         if (image.isNull())
             return fail("a fixture image cannot be read");
-        image = image.copy();
         ImageWindow* pin = m_controller.showDocument(std::make_unique<AnnotationDocument>(image),
                                                      true, m_preferences, std::nullopt,
                                                      std::nullopt);
         m_pins.emplace_back(pin);
-        m_pinSurvivors.track(pin, image);
+        m_pinSurvivors.track(pin);
     }
 }
 

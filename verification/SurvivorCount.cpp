@@ -6,9 +6,53 @@
 #include "editor/LiveTextOverlay.h"
 #include "editor/LiveTextSession.h"
 
+#include <QColorSpace>
+#include <QImage>
+
+#include <cstring>
+
 namespace kelpie {
 
-void SurvivorCount::track(ImageWindow* window, const QImage& image)
+namespace {
+
+struct WatchedPixels {
+    std::unique_ptr<uchar[]> bytes;
+    std::shared_ptr<std::atomic<bool>> released;
+};
+
+// Runs on whichever thread drops the last image over the buffer.
+void releasePixels(void* info)
+{
+    std::unique_ptr<WatchedPixels> pixels(static_cast<WatchedPixels*>(info));
+    pixels->bytes.reset();
+    pixels->released->store(true);
+}
+
+} // namespace
+
+QImage SurvivorCount::watch(const QImage& image)
+{
+    m_watched = std::make_shared<std::atomic<bool>>(image.isNull());
+    if (image.isNull())
+        return image;
+    auto pixels = std::make_unique<WatchedPixels>();
+    pixels->bytes = std::make_unique<uchar[]>(std::size_t(image.sizeInBytes()));
+    std::memcpy(pixels->bytes.get(), image.constBits(), std::size_t(image.sizeInBytes()));
+    pixels->released = m_watched;
+    uchar* bytes = pixels->bytes.get();
+    QImage watched(bytes, image.width(), image.height(), image.bytesPerLine(), image.format(),
+                   releasePixels, pixels.release());
+    watched.setDevicePixelRatio(image.devicePixelRatio());
+    watched.setColorSpace(image.colorSpace());
+    watched.setDotsPerMeterX(image.dotsPerMeterX());
+    watched.setDotsPerMeterY(image.dotsPerMeterY());
+    if (image.format() == QImage::Format_Indexed8 || image.format() == QImage::Format_Mono
+        || image.format() == QImage::Format_MonoLSB)
+        watched.setColorTable(image.colorTable());
+    return watched;
+}
+
+void SurvivorCount::track(ImageWindow* window)
 {
     Tracked tracked;
     tracked.controller = window;
@@ -20,8 +64,8 @@ void SurvivorCount::track(ImageWindow* window, const QImage& image)
                 tracked.parts.append(QPointer<QObject>(part));
         }
     }
-    // A shallow copy: it shares the document's pixels while they live.
-    tracked.image = image;
+    tracked.pixelsReleased = m_watched ? m_watched : std::make_shared<std::atomic<bool>>(true);
+    m_watched.reset();
     m_windows.append(std::move(tracked));
 }
 
@@ -39,8 +83,7 @@ int SurvivorCount::objects() const
     for (const Tracked& tracked : m_windows) {
         for (const QPointer<QObject>& part : tracked.parts)
             alive += part.isNull() ? 0 : 1;
-        if (!tracked.image.isNull() && !tracked.image.isDetached())
-            ++alive;
+        alive += tracked.pixelsReleased->load() ? 0 : 1;
     }
     return alive;
 }

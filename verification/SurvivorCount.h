@@ -1,9 +1,13 @@
 #pragma once
 
-#include <QImage>
 #include <QList>
 #include <QObject>
 #include <QPointer>
+
+#include <atomic>
+#include <memory>
+
+class QImage;
 
 namespace kelpie {
 
@@ -13,29 +17,32 @@ class ImageWindow;
 // controller (the ImageWindow), the objects it is made of (its window, its
 // canvas, its live-text layer and recognition session) and the pixels of
 // the document it showed. Everything is held weakly, so counting never
-// keeps anything alive: the objects through guarded pointers, the document
-// through a copy of the image it was opened on, which is shared with the
-// document (and whatever else still holds those pixels) until they let go.
+// keeps anything alive: the objects through guarded pointers, the pixels
+// through a flag their buffer sets when its last holder lets go.
 class SurvivorCount {
 public:
-    // Starts following `window`, opened on a document of `image`. The
-    // caller keeps no other copy of `image`, or its pixels count as held.
-    void track(ImageWindow* window, const QImage& image);
+    // A deep copy of `image` in a buffer that tells this count when it is
+    // freed. Open the window on it, keep no other copy, then track() it.
+    QImage watch(const QImage& image);
+    // Starts following `window`, opened on the image of the latest watch().
+    void track(ImageWindow* window);
 
     int tracked() const { return int(m_windows.size()); }
     // Controllers not yet destroyed.
     int controllers() const;
     // Their parts not yet destroyed, plus documents whose pixels are still
-    // held by something other than this count.
+    // held by anything at all.
     int objects() const;
 
 private:
+    using Released = std::shared_ptr<std::atomic<bool>>;
     struct Tracked {
         QPointer<ImageWindow> controller;
         QList<QPointer<QObject>> parts;
-        QImage image;
+        Released pixelsReleased;
     };
     QList<Tracked> m_windows;
+    Released m_watched;
 };
 
 } // namespace kelpie

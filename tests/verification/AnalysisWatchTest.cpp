@@ -21,6 +21,7 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 
 using namespace kelpie;
 using kelpie::test::waitFor;
@@ -150,10 +151,8 @@ TEST_F(AnalysisWatchTest, AFailedRecognitionOrAClosedWindowEndsTheWatch)
 TEST_F(AnalysisWatchTest, SurvivorsAreTheWindowsPartsAndPixelsStillAlive)
 {
     SurvivorCount count;
-    auto* window = open(picture(), std::make_shared<ScriptedRecognizer>(false));
-    QImage image = window->document().baseImage();
-    count.track(window, image);
-    image = QImage(); // the count's copy is the only one besides the document's
+    auto* window = open(count.watch(picture()), std::make_shared<ScriptedRecognizer>(false));
+    count.track(window);
     EXPECT_EQ(count.tracked(), 1);
     EXPECT_EQ(count.controllers(), 1);
     // Window, canvas, live-text layer and session, and the document's pixels.
@@ -168,15 +167,23 @@ TEST_F(AnalysisWatchTest, SurvivorsAreTheWindowsPartsAndPixelsStillAlive)
         << count.objects() << " still alive";
 }
 
-TEST_F(AnalysisWatchTest, PixelsKeptAfterTheWindowWentCountAsASurvivor)
+TEST_F(AnalysisWatchTest, PixelsKeptAfterTheWindowWentCountAsASurvivorUntilLetGo)
 {
     SurvivorCount count;
-    auto* window = open(picture(), nullptr);
-    count.track(window, window->document().baseImage());
+    const QImage source = picture();
+    QImage watched = count.watch(source);
+    EXPECT_EQ(watched, source);
+    auto* window = open(watched, nullptr);
+    count.track(window);
     // Something that should have let go of the document's pixels.
-    const QImage leaked = window->document().baseImage();
+    std::optional<QImage> leaked = window->document().baseImage();
     delete window;
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(count.controllers(), 0);
     EXPECT_EQ(count.objects(), 1);
+    // The count itself holds nothing: the test's own copy was the last.
+    watched = QImage();
+    EXPECT_EQ(count.objects(), 1);
+    leaked.reset();
+    EXPECT_EQ(count.objects(), 0);
 }
