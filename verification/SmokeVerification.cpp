@@ -324,11 +324,15 @@ void SmokeVerification::Run::drawArrowAndUndo(ImageWindow& editor)
     SyntheticInput::drag(editor.canvas(), {20, 20}, {160, 120});
     const auto count = [&editor] { return editor.document().state().objects.size(); };
     const bool drawn = count() == 1;
+    // A second arrow, clear of the first, so that one undo has a step to
+    // stop at: an undo that skips a step leaves nothing.
+    SyntheticInput::drag(editor.canvas(), {150, 30}, {110, 50});
+    const bool second = count() == 2;
     editor.undo();
-    const bool undone = count() == 0;
+    const bool undone = count() == 1;
     editor.redo();
-    report.check("editor_arrow_drawn_with_pointer", drawn);
-    report.check("editor_undo_redo_one_step", drawn && undone && count() == 1);
+    report.check("editor_arrow_drawn_with_pointer", drawn && second);
+    report.check("editor_undo_redo_one_step", drawn && second && undone && count() == 2);
 }
 
 // Pressing over a window and letting go within 3 points picks it; moving
