@@ -3,9 +3,14 @@
 #include "editor/WindowLevel.h"
 #include "overlay/SelectionView.h"
 
+#include <QBackingStore>
 #include <QGuiApplication>
 #include <QResizeEvent>
 #include <QScreen>
+
+#include <cstring>
+#include <system_error>
+#include <thread>
 
 namespace kelpie {
 namespace {
@@ -15,6 +20,34 @@ QRect primaryGeometryOf(const QScreen* screen)
     if (const QScreen* primary = QGuiApplication::primaryScreen())
         return primary->geometry();
     return screen ? screen->geometry() : QRect();
+}
+
+// Writes every page of the window's backing store once, on a thread of its
+// own. A new window's backing store is fresh shared memory whose pages the
+// kernel zero-fills on their first write: some 2,000 faults at 1920 × 1080,
+// 8,000 at 4K, which otherwise fall into the first frame's paint. The
+// caller joins the thread before the event loop can paint the window.
+std::thread prefaultBackingStore(QWidget& window)
+{
+    // Creates the native window, still unmapped.
+    (void)window.winId();
+    QBackingStore* store = window.backingStore();
+    if (!store)
+        return {};
+    store->resize(window.size());
+    store->beginPaint(QRegion(window.rect()));
+    auto* image = dynamic_cast<QImage*>(store->paintDevice());
+    // Not bits(): it may detach and write to a copy.
+    auto* bytes = image ? const_cast<uchar*>(image->constBits()) : nullptr;
+    const auto count = image ? std::size_t(image->sizeInBytes()) : 0;
+    store->endPaint();
+    if (!bytes)
+        return {};
+    try {
+        return std::thread([bytes, count] { std::memset(bytes, 0, count); });
+    } catch (const std::system_error&) {
+        return {};
+    }
 }
 
 } // namespace
@@ -59,10 +92,14 @@ Rect SelectionWindow::desktopFrame(const QRect& screen, const QRect& primary)
 
 void SelectionWindow::present()
 {
+    // The pages are written while show() waits for the X server.
+    std::thread prefault = prefaultBackingStore(*this);
     show();
     raise();
     activateWindow();
     m_view->setFocus(Qt::ActiveWindowFocusReason);
+    if (prefault.joinable())
+        prefault.join();
 }
 
 void SelectionWindow::resizeEvent(QResizeEvent* event)
