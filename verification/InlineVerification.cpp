@@ -13,10 +13,10 @@
 #include "settings/ScratchPreferences.h"
 #include "text/TextAnalysis.h"
 #include "verification/CanvasInput.h"
-#include "verification/SyntheticInput.h"
 #include "verification/EditorProbe.h"
 #include "verification/RoutineClipboard.h"
 #include "verification/RoutineSteps.h"
+#include "verification/SyntheticInput.h"
 #include "verification/VerificationReport.h"
 #include "verification/WindowInlineRun.h"
 
@@ -140,13 +140,8 @@ private:
 
     void awaitRecognition(const std::string& failure)
     {
-        m_steps->waitUntil([this] { return m_probe->analysed(); }, recognitionPatience,
-                           [this, failure](bool inTime) {
-                               if (!inTime) {
-                                   m_report.check(failure, false);
-                                   m_steps->abort();
-                               }
-                           });
+        m_steps->waitOrFail([this] { return m_probe->analysed(); }, recognitionPatience, m_report,
+                            failure);
     }
 
     void script()
@@ -218,7 +213,8 @@ private:
         }
         if (line) {
             const double middle = line->center().y();
-            SyntheticInput::drag(overlay, {line->left() + 2, middle}, {line->right() + 6, middle}, 8);
+            SyntheticInput::drag(overlay, {line->left() + 2, middle}, {line->right() + 6, middle},
+                                 8);
         }
         const QString selected = overlay ? overlay->selectedText() : QString();
         m_report.check("text_selection_matches_line", selected.trimmed() == bodyLine);

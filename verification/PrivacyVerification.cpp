@@ -105,24 +105,14 @@ private:
 
     void awaitRecognition(std::string failure)
     {
-        m_steps->waitUntil([this] { return m_probe->analysed(); }, recognitionPatience,
-                           [this, failure](bool inTime) {
-                               if (!inTime) {
-                                   m_report.check(failure, false);
-                                   m_steps->abort();
-                               }
-                           });
+        m_steps->waitOrFail([this] { return m_probe->analysed(); }, recognitionPatience, m_report,
+                            failure);
     }
 
     void script()
     {
-        m_steps->waitUntil([this] { return m_window->window()->isVisible(); }, windowPatience,
-                           [this](bool inTime) {
-                               if (!inTime) {
-                                   m_report.check("editor_window_shown", false);
-                                   m_steps->abort();
-                               }
-                           });
+        m_steps->waitOrFail([this] { return m_window->window()->isVisible(); }, windowPatience,
+                            m_report, "editor_window_shown");
         awaitRecognition("baseline_recognizes_both_lines");
         m_steps->then([this] {
             const QString text = m_probe->liveText();

@@ -1,5 +1,7 @@
 #include "verification/RoutineSteps.h"
 
+#include "verification/VerificationReport.h"
+
 #include <QTimer>
 
 #include <optional>
@@ -51,6 +53,19 @@ RoutineSteps& RoutineSteps::waitUntil(std::function<bool()> ready,
     auto wait = std::make_shared<Wait>(Wait{std::move(ready), timeout, std::move(after), {}});
     enqueue([this, wait] { poll(wait); });
     return *this;
+}
+
+RoutineSteps& RoutineSteps::waitOrFail(std::function<bool()> ready,
+                                       std::chrono::milliseconds timeout,
+                                       VerificationReport& report, std::string check)
+{
+    return waitUntil(std::move(ready), timeout,
+                     [this, &report, check = std::move(check)](bool inTime) {
+                         if (!inTime) {
+                             report.check(check, false);
+                             abort();
+                         }
+                     });
 }
 
 void RoutineSteps::poll(const std::shared_ptr<Wait>& wait)

@@ -6,10 +6,13 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <string>
 
 class QTimer;
 
 namespace kelpie {
+
+class VerificationReport;
 
 // The script of one verification routine: steps that run one after another
 // on the main thread, each on its own turn of the event loop, so that what
@@ -35,6 +38,10 @@ public:
     // `after` learns whether it held in time.
     RoutineSteps& waitUntil(std::function<bool()> ready, std::chrono::milliseconds timeout,
                             std::function<void(bool inTime)> after = {});
+    // The same for what the rest of the script needs: when time runs out
+    // first, `report` records `check` as failed and the script ends there.
+    RoutineSteps& waitOrFail(std::function<bool()> ready, std::chrono::milliseconds timeout,
+                             VerificationReport& report, std::string check);
 
     // Runs the script; `finished` runs once, after the last step or after
     // `abort()`.

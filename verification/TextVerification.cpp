@@ -8,10 +8,10 @@
 #include "platform/TesseractTextRecognizer.h"
 #include "settings/ScratchPreferences.h"
 #include "verification/CanvasInput.h"
-#include "verification/SyntheticInput.h"
 #include "verification/EditorProbe.h"
 #include "verification/FixturePicture.h"
 #include "verification/RoutineSteps.h"
+#include "verification/SyntheticInput.h"
 #include "verification/VerificationReport.h"
 
 #include <QTextBlock>
@@ -101,24 +101,14 @@ private:
     // never read ends the run.
     void awaitRecognition(const char* failure)
     {
-        m_steps->waitUntil([this] { return m_probe->analysed(); }, recognitionPatience,
-                           [this, failure](bool inTime) {
-                               if (!inTime) {
-                                   m_report.check(failure, false);
-                                   m_steps->abort();
-                               }
-                           });
+        m_steps->waitOrFail([this] { return m_probe->analysed(); }, recognitionPatience, m_report,
+                            failure);
     }
 
     void script()
     {
-        m_steps->waitUntil([this] { return m_window->window()->isVisible(); }, windowPatience,
-                           [this](bool inTime) {
-                               if (!inTime) {
-                                   m_report.check("editor_window_shown", false);
-                                   m_steps->abort();
-                               }
-                           });
+        m_steps->waitOrFail([this] { return m_window->window()->isVisible(); }, windowPatience,
+                            m_report, "editor_window_shown");
         awaitRecognition("baseline_recognizes_fixture_text");
         m_steps->then([this] {
             m_report.check("baseline_recognizes_fixture_text",

@@ -236,18 +236,12 @@ private:
                 std::make_unique<AnnotationDocument>(m_snapshot.image), false,
                 m_scratch->preferences, presentation, std::nullopt, m_clipboard);
         });
-        m_steps->waitUntil(
+        m_steps->waitOrFail(
             [this] {
                 return m_window && m_window->window()->isVisible()
                     && m_window->screenshotView()->placement().has_value();
             },
-            windowPatience,
-            [this](bool inTime) {
-                if (!inTime) {
-                    m_report.check("complete_window_placement", false);
-                    m_steps->abort();
-                }
-            });
+            windowPatience, m_report, "complete_window_placement");
         m_steps->pause(200ms);
     }
 

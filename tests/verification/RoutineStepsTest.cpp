@@ -1,4 +1,5 @@
 #include "verification/RoutineSteps.h"
+#include "verification/VerificationReport.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -6,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <thread>
 
@@ -64,6 +66,21 @@ TEST(RoutineStepsTest, WaitsReportWhetherTheConditionHeldInTime)
     EXPECT_EQ(polls, 3);
     EXPECT_FALSE(never);
     EXPECT_EQ(trace, "after-first+after-second");
+}
+
+TEST(RoutineStepsTest, AWaitTheScriptNeedsFailsItsCheckAndEndsTheScriptWhenLate)
+{
+    std::string trace;
+    VerificationReport report;
+    RoutineSteps steps;
+    steps.waitOrFail([] { return true; }, 1s, report, "came_in_time")
+        .then([&] { trace += "a"; })
+        .waitOrFail([] { return false; }, 30ms, report, "never_came")
+        .then([&] { trace += "b"; });
+    runToEnd(steps);
+    EXPECT_EQ(trace, "a");
+    // A wait that held records nothing: only real observations are checks.
+    EXPECT_EQ(report.checks(), (std::map<std::string, bool>{{"never_came", false}}));
 }
 
 TEST(RoutineStepsTest, AbortSkipsTheRestButStillFinishes)
