@@ -129,6 +129,9 @@ std::vector<std::uint32_t> sample(Connection& x)
 }
 
 // Milliseconds until `done` holds, polling; -1 after `limit` milliseconds.
+// Each poll is a round trip to the X server; without a pause between them
+// this process and the server would keep both cores of a small machine
+// busy and slow down the Kelpie being measured.
 double until(const std::function<bool()>& done, int limit = 10000)
 {
     QElapsedTimer timer;
@@ -136,6 +139,7 @@ double until(const std::function<bool()>& done, int limit = 10000)
     while (!done()) {
         if (timer.elapsed() > limit)
             return -1;
+        QThread::usleep(500);
     }
     return static_cast<double>(timer.nsecsElapsed()) / 1e6;
 }
