@@ -45,8 +45,10 @@ public:
     struct Options {
         // A hang guard: models load and the fixture is read well within it.
         std::chrono::milliseconds patience{180000};
-        // Also time the command-line tool on the same image.
+        // Also time the command-line tool on the same image, this many
+        // times: each run is a fresh process, and the median is compared.
         bool compareWithCommandLine = true;
+        int commandLineRuns = 3;
     };
 
     // The fixture category of a mode: "first-chinese" → "chinese"; absent
@@ -80,7 +82,8 @@ private:
     void openEditor();
     void selectWholeText(ImageWindow& window);
     void recordAnalysis();
-    void compareWithCommandLine();
+    void compareWithCommandLine(int runsLeft);
+    void recordCommandLine(const QString& text);
     void finish();
 
     BenchmarkReport m_report;
@@ -97,6 +100,7 @@ private:
     int m_loadsBefore = 0;
     bool m_selectable = false;
     bool m_commandLineDone = false;
+    std::vector<double> m_commandLineMs;
     QPointer<ImageWindow> m_window;
     RoutineSteps* m_steps = nullptr;
     AnalysisWatch* m_watch = nullptr;

@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 using namespace kelpie;
 
 namespace {
@@ -38,7 +41,12 @@ TEST_F(FirstAnalysisBenchmarkX11, TheFirstAnalysisOfAFreshProcessIsMeasuredToSel
     // The plain English fixture reads nearly perfectly.
     EXPECT_GT(json->value("text_accuracy", 0.0), 0.9);
     if (!CommandLineRecognition::program().isEmpty()) {
-        EXPECT_GT(json->value("command_line_tool_ms", 0.0), 0);
+        // The tool's figure is the median of its three fresh runs.
+        ASSERT_TRUE(json->contains("command_line_tool_runs_ms"));
+        std::vector<double> runs = json->at("command_line_tool_runs_ms").get<std::vector<double>>();
+        ASSERT_EQ(runs.size(), 3u);
+        std::sort(runs.begin(), runs.end());
+        EXPECT_DOUBLE_EQ(json->value("command_line_tool_ms", 0.0), runs[1]);
         EXPECT_GT(json->value("analysis_to_command_line_ratio", 0.0), 0);
     }
     // The editor is gone again.
