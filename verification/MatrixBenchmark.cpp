@@ -277,8 +277,9 @@ void MatrixBenchmark::openFixture(std::size_t index)
     const BenchmarkFixture& fixture = m_fixtures[index];
     // Read afresh each time into a buffer the survivor count watches, so
     // the document's copy of the pixels is the only one.
-    const QImage image
-        = m_corpus.watch(QImageReader(QDir(m_fixtureDirectory).filePath(fixture.file)).read());
+    const SurvivorCount::Watched pixels = SurvivorCount::watch(
+        QImageReader(QDir(m_fixtureDirectory).filePath(fixture.file)).read());
+    const QImage& image = pixels.image;
     m_results.push_back({{"id", fixture.id.toStdString()},
                          {"category", fixture.category.toStdString()},
                          {"condition", fixture.condition.toStdString()},
@@ -289,7 +290,7 @@ void MatrixBenchmark::openFixture(std::size_t index)
     m_watch->start();
     m_window = m_controller.showDocument(std::make_unique<AnnotationDocument>(image), false,
                                          m_preferences, std::nullopt, std::nullopt);
-    m_corpus.track(m_window.data());
+    m_corpus.track(m_window.data(), pixels);
     m_watch->watch(m_window.data());
 }
 
@@ -316,15 +317,16 @@ void MatrixBenchmark::openPins()
 {
     for (int i = 0; i < m_options.pins; ++i) {
         const BenchmarkFixture& fixture = m_fixtures[std::size_t(i) % m_fixtures.size()];
-        const QImage image = m_pinSurvivors.watch(
+        const SurvivorCount::Watched pixels = SurvivorCount::watch(
             QImageReader(QDir(m_fixtureDirectory).filePath(fixture.file)).read());
+        const QImage& image = pixels.image;
         if (image.isNull())
             return fail("a fixture image cannot be read");
         ImageWindow* pin = m_controller.showDocument(std::make_unique<AnnotationDocument>(image),
                                                      true, m_preferences, std::nullopt,
                                                      std::nullopt);
         m_pins.emplace_back(pin);
-        m_pinSurvivors.track(pin);
+        m_pinSurvivors.track(pin, pixels);
     }
 }
 

@@ -7,7 +7,6 @@
 #include "editor/LiveTextSession.h"
 
 #include <QColorSpace>
-#include <QImage>
 
 #include <cstring>
 
@@ -30,15 +29,16 @@ void releasePixels(void* info)
 
 } // namespace
 
-QImage SurvivorCount::watch(const QImage& image)
+SurvivorCount::Watched SurvivorCount::watch(const QImage& image)
 {
-    m_watched = std::make_shared<std::atomic<bool>>(image.isNull());
+    auto released = std::make_shared<std::atomic<bool>>(image.isNull());
     if (image.isNull())
-        return image;
+        return {image, released};
+    const auto size = std::size_t(image.sizeInBytes());
     auto pixels = std::make_unique<WatchedPixels>();
-    pixels->bytes = std::make_unique<uchar[]>(std::size_t(image.sizeInBytes()));
-    std::memcpy(pixels->bytes.get(), image.constBits(), std::size_t(image.sizeInBytes()));
-    pixels->released = m_watched;
+    pixels->bytes = std::make_unique_for_overwrite<uchar[]>(size);
+    std::memcpy(pixels->bytes.get(), image.constBits(), size);
+    pixels->released = released;
     uchar* bytes = pixels->bytes.get();
     QImage watched(bytes, image.width(), image.height(), image.bytesPerLine(), image.format(),
                    releasePixels, pixels.release());
@@ -46,13 +46,11 @@ QImage SurvivorCount::watch(const QImage& image)
     watched.setColorSpace(image.colorSpace());
     watched.setDotsPerMeterX(image.dotsPerMeterX());
     watched.setDotsPerMeterY(image.dotsPerMeterY());
-    if (image.format() == QImage::Format_Indexed8 || image.format() == QImage::Format_Mono
-        || image.format() == QImage::Format_MonoLSB)
-        watched.setColorTable(image.colorTable());
-    return watched;
+    watched.setColorTable(image.colorTable());
+    return {watched, released};
 }
 
-void SurvivorCount::track(ImageWindow* window)
+void SurvivorCount::track(ImageWindow* window, const Watched& pixels)
 {
     Tracked tracked;
     tracked.controller = window;
@@ -64,8 +62,7 @@ void SurvivorCount::track(ImageWindow* window)
                 tracked.parts.append(QPointer<QObject>(part));
         }
     }
-    tracked.pixelsReleased = m_watched ? m_watched : std::make_shared<std::atomic<bool>>(true);
-    m_watched.reset();
+    tracked.pixelsReleased = pixels.released;
     m_windows.append(std::move(tracked));
 }
 

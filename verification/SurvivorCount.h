@@ -1,13 +1,12 @@
 #pragma once
 
+#include <QImage>
 #include <QList>
 #include <QObject>
 #include <QPointer>
 
 #include <atomic>
 #include <memory>
-
-class QImage;
 
 namespace kelpie {
 
@@ -21,11 +20,19 @@ class ImageWindow;
 // through a flag their buffer sets when its last holder lets go.
 class SurvivorCount {
 public:
-    // A deep copy of `image` in a buffer that tells this count when it is
-    // freed. Open the window on it, keep no other copy, then track() it.
-    QImage watch(const QImage& image);
-    // Starts following `window`, opened on the image of the latest watch().
-    void track(ImageWindow* window);
+    // A picture to open a window on, and the flag its pixels set when the
+    // last holder lets them go.
+    struct Watched {
+        QImage image;
+        std::shared_ptr<const std::atomic<bool>> released;
+    };
+    // A deep copy of `image` in a buffer that reports its own release. Open
+    // the window on `image` of the result, keep no other copy of it, and
+    // track() the window with it.
+    static Watched watch(const QImage& image);
+    // Starts following `window`, opened on `pixels.image`. Only the flag is
+    // kept, never the pixels.
+    void track(ImageWindow* window, const Watched& pixels);
 
     int tracked() const { return int(m_windows.size()); }
     // Controllers not yet destroyed.
@@ -35,14 +42,12 @@ public:
     int objects() const;
 
 private:
-    using Released = std::shared_ptr<std::atomic<bool>>;
     struct Tracked {
         QPointer<ImageWindow> controller;
         QList<QPointer<QObject>> parts;
-        Released pixelsReleased;
+        std::shared_ptr<const std::atomic<bool>> pixelsReleased;
     };
     QList<Tracked> m_windows;
-    Released m_watched;
 };
 
 } // namespace kelpie

@@ -151,8 +151,10 @@ TEST_F(AnalysisWatchTest, AFailedRecognitionOrAClosedWindowEndsTheWatch)
 TEST_F(AnalysisWatchTest, SurvivorsAreTheWindowsPartsAndPixelsStillAlive)
 {
     SurvivorCount count;
-    auto* window = open(count.watch(picture()), std::make_shared<ScriptedRecognizer>(false));
-    count.track(window);
+    SurvivorCount::Watched pixels = SurvivorCount::watch(picture());
+    auto* window = open(pixels.image, std::make_shared<ScriptedRecognizer>(false));
+    count.track(window, pixels);
+    pixels.image = QImage(); // the document's copy is the only one left
     EXPECT_EQ(count.tracked(), 1);
     EXPECT_EQ(count.controllers(), 1);
     // Window, canvas, live-text layer and session, and the document's pixels.
@@ -171,10 +173,10 @@ TEST_F(AnalysisWatchTest, PixelsKeptAfterTheWindowWentCountAsASurvivorUntilLetGo
 {
     SurvivorCount count;
     const QImage source = picture();
-    QImage watched = count.watch(source);
-    EXPECT_EQ(watched, source);
-    auto* window = open(watched, nullptr);
-    count.track(window);
+    SurvivorCount::Watched watched = SurvivorCount::watch(source);
+    EXPECT_EQ(watched.image, source);
+    auto* window = open(watched.image, nullptr);
+    count.track(window, watched);
     // Something that should have let go of the document's pixels.
     std::optional<QImage> leaked = window->document().baseImage();
     delete window;
@@ -182,7 +184,7 @@ TEST_F(AnalysisWatchTest, PixelsKeptAfterTheWindowWentCountAsASurvivorUntilLetGo
     EXPECT_EQ(count.controllers(), 0);
     EXPECT_EQ(count.objects(), 1);
     // The count itself holds nothing: the test's own copy was the last.
-    watched = QImage();
+    watched.image = QImage();
     EXPECT_EQ(count.objects(), 1);
     leaked.reset();
     EXPECT_EQ(count.objects(), 0);
