@@ -17,6 +17,8 @@
 #include "overlay/SelectionWindow.h"
 #include "settings/AppPreferences.h"
 #include "settings/SettingsWindow.h"
+#include "settings/ShortcutRecorder.h"
+#include "settings/ShortcutRecording.h"
 
 #include <QAction>
 #include <QApplication>
@@ -33,6 +35,7 @@
 #include <QUrl>
 
 #include <malloc.h>
+#include <utility>
 
 namespace kelpie {
 
@@ -68,6 +71,16 @@ QImage cropOf(const QImage& image, const QRect& pixels)
     return image.copy(pixels);
 }
 
+void closeOverlays(const std::vector<QPointer<SelectionWindow>>& overlays)
+{
+    for (const QPointer<SelectionWindow>& overlay : overlays) {
+        if (SelectionWindow* window = overlay.data()) {
+            window->close();
+            window->deleteLater();
+        }
+    }
+}
+
 } // namespace
 
 AppController::AppController(Services services, QStringList arguments)
@@ -78,6 +91,8 @@ AppController::AppController(Services services, QStringList arguments)
       m_clipboard(std::move(services.clipboard)),
       m_pointer(std::move(services.pointer)),
       m_trayWanted(services.tray),
+      m_globalShortcuts(services.globalShortcuts),
+      m_desktopDecidesShortcuts(services.desktopDecidesShortcuts),
       m_makeTextRecognizer(std::move(services.textRecognizer)),
       m_hotkeys(std::move(services.hotkeys)),
       m_self(std::make_shared<AppController*>(this))
@@ -144,7 +159,15 @@ AppController::ReadyState AppController::readyState() const
 
 std::optional<QString> AppController::applyStoredShortcuts()
 {
-    return m_hotkeys.apply(m_preferences->captureShortcut(), m_preferences->pinShortcut());
+    return applyShortcuts(m_preferences->captureShortcut(), m_preferences->pinShortcut());
+}
+
+std::optional<QString> AppController::applyShortcuts(const AppShortcut& capture,
+                                                     const AppShortcut& pin)
+{
+    if (!m_globalShortcuts)
+        return QStringLiteral("请在系统的键盘快捷键设置中添加命令 kelpie --capture-now");
+    return m_hotkeys.apply(capture, pin);
 }
 
 void AppController::updateHotkeyWarning(const std::optional<QString>& message)
@@ -230,13 +253,18 @@ void AppController::cancelCapture()
     if (m_captureTask.isValid())
         m_captureTask.cancel();
     m_captureTask = {};
-    if (m_selectionWindow) {
-        SelectionWindow* window = m_selectionWindow;
-        m_selectionWindow = nullptr;
-        window->close();
-        window->deleteLater();
-    }
+    closeOverlays(takeOverlays());
     m_trimAfterCapture->start();
+}
+
+std::vector<QPointer<SelectionWindow>> AppController::takeOverlays()
+{
+    std::vector<QPointer<SelectionWindow>> taken = std::move(m_otherOverlays);
+    m_otherOverlays.clear();
+    if (m_selectionWindow)
+        taken.emplace_back(m_selectionWindow);
+    m_selectionWindow = nullptr;
+    return taken;
 }
 
 void AppController::trimHeapIfIdle()
@@ -298,14 +326,7 @@ void AppController::capture()
     // An overlay still on screen stops answering at once but stays mapped
     // until the new image is in, so a compositor fading it out cannot leave
     // a trace of it in the frozen screen.
-    QPointer<SelectionWindow> previous = m_selectionWindow;
-    m_selectionWindow = nullptr;
-    auto retire = [previous] {
-        if (SelectionWindow* window = previous.data()) {
-            window->close();
-            window->deleteLater();
-        }
-    };
+    auto retire = [previous = takeOverlays()] { closeOverlays(previous); };
     cancelCapture();
     QScreen* screen = screenUnderPointer();
     if (!screen || m_fixture || !m_captureService->hasAccess()) {
@@ -318,6 +339,8 @@ void AppController::capture()
             showPermissionGuide();
         return;
     }
+    if (m_captureService->freezesEveryScreen())
+        return captureEveryScreen(screen, std::move(retire));
     const std::int64_t generation = m_captureGeneration;
     QFuture<DisplayCapture::Outcome> task = DisplayCapture::capture(m_captureService, screen);
     m_captureTask = QFuture<void>(task);
@@ -334,29 +357,110 @@ void AppController::capture()
         // A screen that went away has made this capture stale already.
         if (!target)
             return;
-        if (!outcome) {
-            if (outcome.error() == CaptureError::screenChanged) {
-                m_alerts->inform(QStringLiteral("屏幕已变化"), QStringLiteral("请重新开始截图。"));
-                return;
-            }
-            m_alerts->inform(QStringLiteral("无法截取屏幕"), QStringLiteral("请检查屏幕录制权限后重试。"));
-            return;
-        }
+        if (!outcome)
+            return captureFailed(outcome.error());
         presentSelection(outcome.value().image, target, outcome.value().targets);
     });
     watcher->setFuture(task);
 }
 
-void AppController::presentSelection(const QImage& image, QScreen* screen,
-                                     const std::vector<WindowTarget>& targets)
+void AppController::captureFailed(CaptureError error)
 {
+    if (error == CaptureError::screenChanged)
+        m_alerts->inform(QStringLiteral("屏幕已变化"), QStringLiteral("请重新开始截图。"));
+    else
+        m_alerts->inform(QStringLiteral("无法截取屏幕"), QStringLiteral("请检查屏幕录制权限后重试。"));
+}
+
+void AppController::captureEveryScreen(QScreen* pointerScreen, std::function<void()> retire)
+{
+    // Started together, so that a service reading the whole desktop at once
+    // serves every screen from the one image.
+    const std::int64_t generation = m_captureGeneration;
+    QList<QFuture<DisplayCapture::Outcome>> tasks;
+    std::vector<QPointer<QScreen>> screens;
+    for (QScreen* screen : QGuiApplication::screens()) {
+        tasks.append(DisplayCapture::capture(m_captureService, screen));
+        screens.emplace_back(screen);
+    }
+    using Tasks = QList<QFuture<DisplayCapture::Outcome>>;
+    QFuture<Tasks> all = QtFuture::whenAll(tasks.begin(), tasks.end());
+    m_captureTask = QFuture<void>(all);
+    auto* watcher = new QFutureWatcher<Tasks>(this);
+    QPointer<QScreen> active(pointerScreen);
+    connect(watcher, &QFutureWatcherBase::finished, this,
+            [this, watcher, generation, screens, active, retire = std::move(retire)] {
+        watcher->deleteLater();
+        retire();
+        const QFuture<Tasks> done = watcher->future();
+        if (done.isCanceled() || generation != m_captureGeneration || done.resultCount() == 0)
+            return;
+        m_captureTask = {};
+        const Tasks finished = done.result();
+        std::vector<std::pair<QScreen*, QImage>> frozen;
+        for (qsizetype index = 0; index < finished.size(); ++index) {
+            QScreen* screen = screens[std::size_t(index)].data();
+            const QFuture<DisplayCapture::Outcome>& task = finished[index];
+            // A screen that went away has made this capture stale already.
+            if (!screen || task.isCanceled() || task.resultCount() == 0)
+                return;
+            const DisplayCapture::Outcome& outcome = task.result();
+            if (!outcome)
+                return captureFailed(outcome.error());
+            frozen.emplace_back(screen, outcome.value().image);
+        }
+        // The other screens first, so the pointer's screen comes up on top
+        // with the keyboard.
+        for (const auto& [screen, image] : frozen) {
+            if (screen != active.data() || !active)
+                m_otherOverlays.emplace_back(makeOverlay(image, screen, {}));
+        }
+        for (const QPointer<SelectionWindow>& overlay : m_otherOverlays)
+            overlay->present();
+        for (const auto& [screen, image] : frozen) {
+            if (screen == active.data() && active)
+                return presentSelection(image, screen, {});
+        }
+        // The pointer's screen went away: the first other screen leads.
+        if (!m_otherOverlays.empty())
+            activateOverlay(m_otherOverlays.front());
+        Q_EMIT selectionPresented();
+    });
+    watcher->setFuture(all);
+}
+
+void AppController::activateOverlay(SelectionWindow* window)
+{
+    const auto found = std::find(m_otherOverlays.begin(), m_otherOverlays.end(), window);
+    if (!window || found == m_otherOverlays.end())
+        return;
+    // The screen left behind keeps its frozen image but drops its region:
+    // one selection at a time.
+    SelectionWindow* previous = m_selectionWindow;
+    if (previous) {
+        if (SelectionView* view = previous->view())
+            view->reset();
+        *found = previous;
+    } else {
+        m_otherOverlays.erase(found);
+    }
+    QScreen* screen = window->screen();
     m_selectionFrame = desktopFrame(screen);
     m_selectionDisplay = m_captureService->displayNumber(screen);
-    m_selectionImage = image;
+    m_selectionImage = window->view()->model().image();
+    m_selectionWindow = window;
+    window->activateWindow();
+    window->view()->setFocus(Qt::MouseFocusReason);
+}
+
+SelectionWindow* AppController::makeOverlay(const QImage& image, QScreen* screen,
+                                            const std::vector<WindowTarget>& targets)
+{
     auto* window = new SelectionWindow(image, screen);
     window->setWindowTitle(QStringLiteral("Kelpie · 框选"));
     SelectionView* view = window->view();
     view->model().windowTargets = targets;
+    view->model().windowPicking = m_captureService->capturesWindows();
     view->model().automaticallyEdit = true;
 
     const Weak self = m_self;
@@ -383,6 +487,20 @@ void AppController::presentSelection(const QImage& image, QScreen* screen,
         if (AppController* controller = current())
             controller->cancelCapture();
     };
+    connect(window, &SelectionWindow::pointerEntered, this, [self, weakWindow] {
+        if (AppController* controller = alive(self))
+            controller->activateOverlay(weakWindow.data());
+    });
+    return window;
+}
+
+void AppController::presentSelection(const QImage& image, QScreen* screen,
+                                     const std::vector<WindowTarget>& targets)
+{
+    m_selectionFrame = desktopFrame(screen);
+    m_selectionDisplay = m_captureService->displayNumber(screen);
+    m_selectionImage = image;
+    SelectionWindow* window = makeOverlay(image, screen, targets);
     m_selectionWindow = window;
     window->present();
     Q_EMIT selectionPresented();
@@ -645,6 +763,10 @@ void AppController::openSettings()
     m_captureTask = {};
     if (m_selectionWindow)
         m_selectionWindow->hide();
+    for (const QPointer<SelectionWindow>& overlay : m_otherOverlays) {
+        if (overlay)
+            overlay->hide();
+    }
     for (const auto& [id, entry] : m_imageWindows) {
         ImageWindow* window = entry.data();
         const AnnotationWindow* shown = window ? window->window() : nullptr;
@@ -662,7 +784,7 @@ void AppController::openSettings()
             AppController* controller = alive(self);
             if (!controller)
                 return QStringLiteral("应用已关闭");
-            std::optional<QString> message = controller->m_hotkeys.apply(capture, pin);
+            std::optional<QString> message = controller->applyShortcuts(capture, pin);
             controller->updateHotkeyWarning(message);
             return message;
         };
@@ -679,6 +801,13 @@ void AppController::openSettings()
             return message;
         };
         m_settings = std::make_unique<SettingsWindow>(m_preferences, apply, recording);
+        if (m_desktopDecidesShortcuts) {
+            for (ShortcutRecorder* recorder : {m_settings->captureRecorder(), m_settings->pinRecorder()})
+                recorder->recording().openElsewhere = [self] {
+                    if (AppController* controller = alive(self))
+                        controller->openDesktopShortcutSettings();
+                };
+        }
         m_settings->onClose = [self] {
             if (AppController* controller = alive(self))
                 controller->settingsClosed();
@@ -700,6 +829,10 @@ void AppController::settingsClosed()
         window->activateWindow();
     }
     m_editorsHiddenForSettings.clear();
+    for (const QPointer<SelectionWindow>& other : m_otherOverlays) {
+        if (other)
+            other->present();
+    }
     if (SelectionWindow* overlay = m_selectionWindow) {
         overlay->present();
         if (SelectionView* view = overlay->view())
@@ -732,6 +865,19 @@ void AppController::terminate()
     m_hotkeys.shutdown();
     m_menuKeys.reset();
     disconnect(qApp, nullptr, this, nullptr);
+}
+
+void AppController::openDesktopShortcutSettings()
+{
+    // KDE Plasma's and GNOME's own pages for keyboard shortcuts.
+    const std::pair<const char*, const char*> programs[]
+        = {{"systemsettings", "kcm_keys"}, {"gnome-control-center", "keyboard"}};
+    for (const auto& [program, page] : programs) {
+        if (QProcess::startDetached(QString::fromLatin1(program), {QString::fromLatin1(page)}))
+            return;
+    }
+    m_alerts->inform(QStringLiteral("无法打开快捷键设置"),
+                     QStringLiteral("请在系统的键盘快捷键设置中添加命令 kelpie --capture-now。"));
 }
 
 void AppController::showPermissionGuide()

@@ -60,6 +60,15 @@ public:
         std::function<QPoint()> pointer;
         // False where no tray can exist (tests on the offscreen platform).
         bool tray = true;
+        // False where the desktop lets no program register global
+        // shortcuts: its own keyboard settings then run
+        // `kelpie --capture-now`, and the tray menu says how.
+        bool globalShortcuts = true;
+        // True where the desktop, not Kelpie, decides which keys run the
+        // shortcuts (a portal, or its own keyboard settings): the settings
+        // window then opens the desktop's shortcut settings instead of
+        // recording keys.
+        bool desktopDecidesShortcuts = false;
         // Makes the text recogniser that every open editor and pin shares,
         // when the first of them opens; it goes, models and all, when the
         // last of them has closed. Unset means no live text.
@@ -95,9 +104,15 @@ public:
     // keyboard: an editor or pin, the overlay, or (for the tray menu's
     // commands) the application. False when nothing there takes it.
     bool performMenuCommand(MenuCommand command, QWidget* window);
+    // Registers the two shortcuts (and the fallback); the warning row's text
+    // when that fails or the desktop binds keys only in its own settings.
+    std::optional<QString> applyShortcuts(const AppShortcut& capture, const AppShortcut& pin);
     // Shows or removes the disabled warning row of the tray menu.
     void updateHotkeyWarning(const std::optional<QString>& message);
     void showPermissionGuide();
+    // The desktop's own keyboard-shortcut settings, or an alert saying how
+    // to get there when no settings program is known.
+    void openDesktopShortcutSettings();
 
     // The value following the first occurrence of `flag`, absent when the
     // flag is missing or is the last argument.
@@ -119,6 +134,9 @@ public:
 
     // Read by tests and the verification routines.
     SelectionWindow* selectionWindow() const { return m_selectionWindow; }
+    // Where every screen is frozen at once: the overlays of the screens the
+    // pointer is not on; entering one makes it the selection window.
+    const std::vector<QPointer<SelectionWindow>>& otherOverlays() const { return m_otherOverlays; }
     // The frozen screen under the overlay, null while none is shown.
     const QImage& selectionImage() const { return m_selectionImage; }
     const std::map<QUuid, QPointer<ImageWindow>>& imageWindows() const { return m_imageWindows; }
@@ -151,6 +169,14 @@ private:
 
     void cancelCapture();
     void trimHeapIfIdle();
+    void captureEveryScreen(QScreen* pointerScreen, std::function<void()> retire);
+    void captureFailed(CaptureError error);
+    // The current overlays, handed over and forgotten.
+    std::vector<QPointer<SelectionWindow>> takeOverlays();
+    SelectionWindow* makeOverlay(const QImage& image, QScreen* screen,
+                                 const std::vector<WindowTarget>& targets);
+    // Makes one of the other overlays the selection window.
+    void activateOverlay(SelectionWindow* window);
     void presentSelection(const QImage& image, QScreen* screen,
                           const std::vector<WindowTarget>& targets);
     void confirm(const QImage& crop, const Rect& rect, const SelectionAction& action);
@@ -181,6 +207,8 @@ private:
     std::shared_ptr<ImageClipboard> m_clipboard;
     std::function<QPoint()> m_pointer;
     bool m_trayWanted;
+    bool m_globalShortcuts;
+    bool m_desktopDecidesShortcuts;
     std::function<std::shared_ptr<TextRecognizer>()> m_makeTextRecognizer;
     // Held by the open windows only: the recogniser's models (over 100 MB)
     // are not kept for a tray icon that may sit idle for days.
@@ -193,6 +221,7 @@ private:
     QTimer* m_trimAfterCapture = nullptr;
     // Owned; the overlay never closes itself.
     SelectionWindow* m_selectionWindow = nullptr;
+    std::vector<QPointer<SelectionWindow>> m_otherOverlays;
     // The screen frame and display number the overlay was opened for.
     Rect m_selectionFrame;
     std::uint32_t m_selectionDisplay = 0;

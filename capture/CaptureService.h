@@ -46,6 +46,15 @@ public:
     // True when the screen may be read now. No prompt is shown.
     virtual bool hasAccess() const = 0;
 
+    // Whether single windows can be listed and captured; where they cannot,
+    // only regions of a display are chosen.
+    virtual bool capturesWindows() const { return true; }
+
+    // True where the window system reads the whole desktop in one image and
+    // cannot say which screen the pointer is on before one of Kelpie's
+    // windows is under it: every screen is then frozen and covered at once.
+    virtual bool freezesEveryScreen() const { return false; }
+
     // The running process, whose windows never appear in a capture.
     virtual std::int32_t processId() const = 0;
 

@@ -616,7 +616,10 @@ void ImageWindow::show()
             window->setGeometry(frame);
         }
     }
-    window->show();
+    if (m_mode == EditorMode::screenshot)
+        WindowLevel::showCoveringScreen(window);
+    else
+        window->show();
     window->raise();
     window->activateWindow();
     m_canvas->setFocus(Qt::OtherFocusReason);

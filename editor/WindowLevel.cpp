@@ -2,6 +2,7 @@
 
 #include <QChildEvent>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QVariant>
@@ -118,6 +119,14 @@ void set(QWidget* window, int level)
         if (level > screenSaver)
             window->activateWindow();
     }
+}
+
+void showCoveringScreen(QWidget* window)
+{
+    if (QGuiApplication::platformName() == QLatin1String("wayland"))
+        window->showFullScreen();
+    else
+        window->show();
 }
 
 } // namespace kelpie::WindowLevel

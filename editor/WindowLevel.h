@@ -23,5 +23,10 @@ int of(const QWidget* window);
 // manager would have done.
 void set(QWidget* window, int level);
 
+// Shows a window whose geometry is its whole screen. A Wayland client
+// cannot place its windows, so there it is shown full screen, the one way
+// to be sure it covers its screen and is not tiled beside other windows.
+void showCoveringScreen(QWidget* window);
+
 } // namespace WindowLevel
 } // namespace kelpie

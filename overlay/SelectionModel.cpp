@@ -11,6 +11,7 @@ namespace kelpie {
 namespace {
 
 const QString windowHint = QStringLiteral("单击截取窗口，拖动选择区域");
+const QString dragHint = QStringLiteral("拖动选择区域");
 
 double distance(Point a, Point b) { return std::hypot(b.x - a.x, b.y - a.y); }
 
@@ -39,6 +40,8 @@ std::optional<QString> SelectionModel::statusText() const
 {
     if (m_windowStatus)
         return m_windowStatus;
+    if (!windowPicking && m_selection.isEmpty() && !m_anchor)
+        return dragHint;
     if (m_hoveredWindow && m_selection.isEmpty())
         return windowHint;
     return std::nullopt;
@@ -175,7 +178,7 @@ void SelectionModel::cancelOperation()
 void SelectionModel::hover(Point point)
 {
     m_pointer = point;
-    if (m_selection.isEmpty())
+    if (m_selection.isEmpty() && windowPicking)
         m_hoveredWindow = WindowTarget::hit(point, windowTargets);
     else
         m_hoveredWindow.reset();
@@ -199,7 +202,7 @@ void SelectionModel::press(Point p, int clickCount)
     m_dragged = false;
     m_pressSettled = false;
     m_pendingWindow.reset();
-    if (m_selection.isEmpty())
+    if (m_selection.isEmpty() && windowPicking)
         m_pendingWindow = WindowTarget::hit(p, windowTargets);
 
     m_resizing.reset();

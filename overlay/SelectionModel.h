@@ -59,6 +59,9 @@ public:
     // Set by the owner before input arrives.
     bool automaticallyEdit = false;
     std::vector<WindowTarget> windowTargets;
+    // False where the window system cannot capture a single window: clicks
+    // never pick, and the status line says that a region is dragged.
+    bool windowPicking = true;
     ConfirmCallback onConfirm;
     std::function<void()> onCancel;
     std::function<void(const WindowTarget&)> onWindowPick;
@@ -94,7 +97,8 @@ public:
 
     // The focus: the selection, else the hovered window, else none.
     std::optional<Rect> focusRect() const;
-    // The status line: the window status, else the pick hint over a window.
+    // The status line: the window status, else the pick hint over a window
+    // (or, without window picking, the drag hint while nothing is selected).
     std::optional<QString> statusText() const;
     // "640 × 480 px": the selection's size in image pixels; empty without one.
     QString sizeLabel() const;

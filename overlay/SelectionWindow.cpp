@@ -5,6 +5,7 @@
 
 #include <QBackingStore>
 #include <QGuiApplication>
+#include <QEnterEvent>
 #include <QResizeEvent>
 #include <QScreen>
 
@@ -94,7 +95,7 @@ void SelectionWindow::present()
 {
     // The pages are written while show() waits for the X server.
     std::thread prefault = prefaultBackingStore(*this);
-    show();
+    WindowLevel::showCoveringScreen(this);
     raise();
     activateWindow();
     m_view->setFocus(Qt::ActiveWindowFocusReason);
@@ -106,6 +107,12 @@ void SelectionWindow::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     m_view->setGeometry(rect());
+}
+
+void SelectionWindow::enterEvent(QEnterEvent* event)
+{
+    QWidget::enterEvent(event);
+    Q_EMIT pointerEntered();
 }
 
 } // namespace kelpie

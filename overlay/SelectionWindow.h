@@ -36,8 +36,13 @@ public:
     // Shows the window over its screen, in front, with the keyboard.
     void present();
 
+Q_SIGNALS:
+    // The pointer came over this window from elsewhere.
+    void pointerEntered();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
 
 private:
     SelectionView* m_view;

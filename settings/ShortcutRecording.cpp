@@ -29,6 +29,10 @@ QString ShortcutRecording::title() const
 
 void ShortcutRecording::start()
 {
+    if (openElsewhere) {
+        openElsewhere();
+        return;
+    }
     if (m_recording)
         return;
     m_recording = true;

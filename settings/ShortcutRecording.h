@@ -36,6 +36,9 @@ public:
     std::function<void(const QString&)> onFailure;
     // Told whenever title() may have changed.
     std::function<void()> onTitleChanged;
+    // Set where the desktop, not Kelpie, decides global shortcuts: starting
+    // then opens the desktop's own shortcut settings instead of recording.
+    std::function<void()> openElsewhere;
 
     const AppShortcut& shortcut() const { return m_shortcut; }
     // While recording the prompt stays; the new combination shows once

@@ -21,6 +21,8 @@
 #include "settings/AppPreferences.h"
 #include "settings/PreferencesStore.h"
 #include "settings/SettingsWindow.h"
+#include "settings/ShortcutRecorder.h"
+#include "settings/ShortcutRecording.h"
 #include "text/TextRecognizer.h"
 
 #include "../capture/FakeCaptureService.h"
@@ -32,6 +34,7 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QClipboard>
+#include <QEnterEvent>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMimeData>
@@ -101,7 +104,11 @@ ShareableContent::Window listedWindow(std::uint32_t id)
 
 class AppControllerTest : public ::testing::Test {
 protected:
-    void SetUp() override
+    void SetUp() override { launch(true); }
+
+    // A controller over fresh fakes; `globalShortcuts` false stands for a
+    // desktop where only its own keyboard settings bind keys.
+    void launch(bool globalShortcuts, bool desktopDecidesShortcuts = false)
     {
         ASSERT_TRUE(folder.isValid());
         const QScreen* screen = QGuiApplication::primaryScreen();
@@ -125,6 +132,8 @@ protected:
         services.clipboard = clipboard;
         services.pointer = [frame] { return frame.center(); };
         services.tray = false;
+        services.globalShortcuts = globalShortcuts;
+        services.desktopDecidesShortcuts = desktopDecidesShortcuts;
         controller = std::make_unique<AppController>(std::move(services), QStringList{QStringLiteral("kelpie")});
         controller->launch();
     }
@@ -462,6 +471,121 @@ TEST_F(AppControllerTest, ReadyOnceTheHotKeysWorkOrTheMenuSaysWhyNot)
     EXPECT_FALSE(controller->readyState().ready);
     controller->terminate();
     EXPECT_FALSE(controller->readyState().ready);
+}
+
+TEST_F(AppControllerTest, WithoutGlobalShortcutsTheMenuSaysHowToBindTheCaptureCommand)
+{
+    controller.reset();
+    hotkeys = nullptr;
+    launch(false, true);
+    const AppController::ReadyState state = controller->readyState();
+    EXPECT_EQ(state.registeredHotkeys, 0);
+    ASSERT_TRUE(state.hotkeyWarning.has_value());
+    EXPECT_TRUE(state.hotkeyWarning->contains(QStringLiteral("kelpie --capture-now")));
+    EXPECT_TRUE(state.ready);
+    // Saving shortcuts in the settings registers nothing either.
+    EXPECT_TRUE(controller->applyShortcuts(AppShortcut::capture(), AppShortcut::pin()).has_value());
+    EXPECT_EQ(controller->hotkeys().activeCount(), 0);
+
+    // The settings window's key buttons lead to the desktop's settings; on
+    // this machine there are none, which the alert says.
+    controller->openSettings();
+    ASSERT_NE(controller->settings(), nullptr);
+    controller->settings()->captureRecorder()->click();
+    EXPECT_FALSE(controller->settings()->captureRecorder()->recording().recording());
+    ASSERT_FALSE(alerts->shown.empty());
+    EXPECT_TRUE(alerts->shown.back().startsWith(QStringLiteral("无法打开快捷键设置 / ")));
+}
+
+TEST_F(AppControllerTest, WhereWindowsCannotBeCapturedTheOverlayOnlyDragsRegions)
+{
+    capture->windows = false;
+    SelectionView* view = captureShowing(filled(Qt::gray));
+    ASSERT_NE(view, nullptr);
+    EXPECT_FALSE(view->model().windowPicking);
+    EXPECT_EQ(view->model().statusText(), QStringLiteral("拖动选择区域"));
+}
+
+TEST_F(AppControllerTest, EveryScreenIsFrozenAtOnceAndThePointerChoosesTheActiveOne)
+{
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    if (screens.size() < 2)
+        GTEST_SKIP() << "needs two screens (test_app_two_screens runs it)";
+    QScreen* first = screens[0];
+    QScreen* second = screens[1];
+    capture->everyScreen = true;
+    capture->windows = false;
+    capture->currentScreens.clear();
+    content = {};
+    std::uint32_t number = 0;
+    for (QScreen* screen : {first, second}) {
+        capture->numbers[screen->name()] = ++number;
+        const Rect frame = SelectionWindow::desktopFrame(screen->geometry(), first->geometry());
+        const double scale = screen->devicePixelRatio();
+        capture->currentScreens.push_back({number, frame});
+        content.displays.push_back({number, frame, scale,
+                                    Rect(frame.minX() * scale, frame.minY() * scale, frame.width() * scale,
+                                         frame.height() * scale)});
+    }
+    capture->contentAnswer = content;
+    auto answer = [this](std::size_t index, QColor color) {
+        const auto& request = capture->displayRequests.at(index);
+        QImage image(int(request.size.width), int(request.size.height), QImage::Format_RGB32);
+        image.fill(color);
+        request.answer(image);
+        settle();
+    };
+
+    controller->capture();
+    settle();
+    ASSERT_EQ(capture->displayRequests.size(), 2u);
+    answer(0, Qt::darkRed);
+    EXPECT_EQ(controller->selectionWindow(), nullptr) << "nothing shows before every screen is in";
+    answer(1, Qt::darkBlue);
+
+    // The pointer is on the first screen.
+    SelectionWindow* active = controller->selectionWindow();
+    ASSERT_NE(active, nullptr);
+    EXPECT_EQ(active->screen(), first);
+    ASSERT_EQ(controller->otherOverlays().size(), 1u);
+    SelectionWindow* other = controller->otherOverlays().front();
+    ASSERT_NE(other, nullptr);
+    EXPECT_EQ(other->screen(), second);
+    EXPECT_TRUE(active->isVisible() && other->isVisible());
+    EXPECT_EQ(controller->selectionImage().pixelColor(0, 0), QColor(Qt::darkRed));
+
+    // Moving over the second screen makes it the active one; the region
+    // left on the first goes.
+    active->view()->selectRegion(Rect(10, 10, 50, 50));
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(second->geometry().topLeft() + QPoint(5, 5)));
+    QApplication::sendEvent(other, &enter);
+    EXPECT_EQ(controller->selectionWindow(), other);
+    EXPECT_EQ(controller->otherOverlays().front(), active);
+    EXPECT_TRUE(active->view()->model().selection().isEmpty());
+    EXPECT_EQ(controller->selectionImage().pixelColor(0, 0), QColor(Qt::darkBlue));
+
+    // A copy there takes the second screen's pixels and closes both.
+    other->view()->selectRegion(Rect(0, 0, 100, 60));
+    other->view()->copy();
+    settle();
+    ASSERT_EQ(clipboard->pngs.size(), 1);
+    const QImage copied = QImage::fromData(clipboard->pngs.front());
+    const double scale = second->devicePixelRatio();
+    EXPECT_EQ(copied.size(), QSize(qRound(100 * scale), qRound(60 * scale)));
+    EXPECT_EQ(copied.pixelColor(0, 0), QColor(Qt::darkBlue));
+    EXPECT_EQ(controller->selectionWindow(), nullptr);
+    EXPECT_TRUE(controller->otherOverlays().empty());
+
+    // A failure on any screen shows no overlay at all.
+    controller->capture();
+    settle();
+    ASSERT_EQ(capture->displayRequests.size(), 4u);
+    answer(2, Qt::darkRed);
+    capture->displayRequests.at(3).answer(CaptureService::Result<QImage>(CaptureError::system, "gone"));
+    settle();
+    EXPECT_EQ(controller->selectionWindow(), nullptr);
+    EXPECT_TRUE(controller->otherOverlays().empty());
+    EXPECT_EQ(alerts->shown.back(), QStringLiteral("无法截取屏幕 / 请检查屏幕录制权限后重试。"));
 }
 
 } // namespace

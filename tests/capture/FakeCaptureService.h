@@ -5,7 +5,9 @@
 #include <QCoreApplication>
 #include <QFuture>
 #include <QPromise>
+#include <QScreen>
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -39,9 +41,13 @@ public:
     };
 
     bool access = true;
+    bool windows = true;
+    bool everyScreen = false;
     std::int32_t ownPID = 4242;
-    // What displayNumber() answers for every screen.
+    // What displayNumber() answers for every screen, unless `numbers` names
+    // the screen.
     std::uint32_t number = 0;
+    std::map<QString, std::uint32_t> numbers;
     std::vector<Screen> currentScreens;
 
     std::optional<Result<ShareableContent>> contentAnswer;
@@ -52,8 +58,14 @@ public:
     std::vector<WindowRequest> windowRequests;
 
     bool hasAccess() const override { return access; }
+    bool capturesWindows() const override { return windows; }
     std::int32_t processId() const override { return ownPID; }
-    std::uint32_t displayNumber(const QScreen*) const override { return number; }
+    bool freezesEveryScreen() const override { return everyScreen; }
+    std::uint32_t displayNumber(const QScreen* screen) const override
+    {
+        const auto named = screen ? numbers.find(screen->name()) : numbers.end();
+        return named != numbers.end() ? named->second : number;
+    }
     std::vector<Screen> screens() const override { return currentScreens; }
 
     QFuture<Result<ShareableContent>> shareableContent() override

@@ -113,6 +113,28 @@ TEST(SelectionModel, ShortPressOverAWindowPicksItLongerTravelMakesARegion)
     EXPECT_TRUE(o.confirmations.empty());
 }
 
+TEST(SelectionModel, WithoutWindowPickingClicksNeverPickAndTheHintSaysDrag)
+{
+    Overlay o(oneToOne);
+    o.model.windowTargets = {window};
+    o.model.windowPicking = false;
+
+    o.model.hover({100, 100});
+    EXPECT_FALSE(o.model.hoveredWindow());
+    EXPECT_EQ(o.model.statusText(), QStringLiteral("拖动选择区域"));
+    o.click({100, 100}, {101, 100});
+    EXPECT_TRUE(o.picks.empty());
+    EXPECT_EQ(o.model.focusRect(), std::nullopt);
+
+    // The hint goes while a region is dragged and once one is chosen.
+    o.model.press({100, 100});
+    o.model.drag({150, 150});
+    EXPECT_EQ(o.model.statusText(), std::nullopt);
+    o.model.release({150, 150});
+    EXPECT_EQ(o.model.statusText(), std::nullopt);
+    EXPECT_EQ(o.model.selection(), Rect(100, 100, 50, 50));
+}
+
 TEST(SelectionModel, FinishedDragConfirmsEditWithExactlyThePixelsInsideTheBorder)
 {
     Overlay o(retina);

@@ -65,6 +65,20 @@ TEST_F(SettingsModelTest, EscapeStopsRecordingAndRegistersTheKeysAgain)
     EXPECT_EQ(resumes, 1);
 }
 
+TEST_F(SettingsModelTest, WhereTheDesktopDecidesShortcutsTheButtonOpensItsSettingsInstead)
+{
+    ShortcutRecording& recorder = model->captureRecorder();
+    int opened = 0;
+    recorder.openElsewhere = [&opened] { ++opened; };
+    recorder.start();
+    EXPECT_EQ(opened, 1);
+    // The keys stay registered and no press is taken for a recording.
+    EXPECT_FALSE(recorder.recording());
+    EXPECT_EQ(pauses, 0);
+    EXPECT_EQ(recorder.title(), QStringLiteral("F1"));
+    EXPECT_FALSE(recorder.keyDown(*key(keys::escape, Qt::Key_Escape)));
+}
+
 TEST_F(SettingsModelTest, ClosingOrLosingFocusEndsRecording)
 {
     model->captureRecorder().start();
