@@ -46,6 +46,11 @@ public:
     // True when the screen may be read now. No prompt is shown.
     virtual bool hasAccess() const = 0;
 
+    // Asks the desktop for the right to read the screen, showing whatever
+    // prompt it uses, and finishes with whether reading is allowed then.
+    // Where no prompt exists the answer is hasAccess().
+    virtual QFuture<bool> requestAccess();
+
     // The running process, whose windows never appear in a capture.
     virtual std::int32_t processId() const = 0;
 
