@@ -109,6 +109,8 @@ PortalHotkeyService::~PortalHotkeyService() { removeHandler(); }
 
 bool PortalHotkeyService::available(const QDBusConnection& connection)
 {
+    // The portal tells an application by its first call on a connection.
+    PortalRequest::registerApplication(connection);
     QDBusMessage get = QDBusMessage::createMethodCall(
         PortalRequest::service(), PortalRequest::desktopPath(),
         QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));

@@ -107,6 +107,29 @@ QFuture<PortalRequest::Outcome> PortalRequest::send(const QDBusConnection& conne
     return future;
 }
 
+namespace {
+
+QDBusMessage registerCall()
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        PortalRequest::service(), PortalRequest::desktopPath(),
+        QStringLiteral("org.freedesktop.host.portal.Registry"), QStringLiteral("Register"));
+    call.setArguments({PortalRequest::applicationId(), QVariantMap()});
+    return call;
+}
+
+} // namespace
+
+void PortalRequest::registerApplication(const QDBusConnection& connection)
+{
+    Registration& registration = registrations()[connection.name()];
+    if (registration.done || !registration.waiting.empty())
+        return;
+    // Any answer will do; see afterRegistration().
+    connection.call(registerCall(), QDBus::Block, registrationTimeout);
+    registration.done = true;
+}
+
 void PortalRequest::afterRegistration(const QDBusConnection& connection, QObject* context,
                                       std::function<void()> next)
 {
@@ -120,11 +143,8 @@ void PortalRequest::afterRegistration(const QDBusConnection& connection, QObject
     if (!first)
         return;
 
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        service(), desktopPath(), QStringLiteral("org.freedesktop.host.portal.Registry"),
-        QStringLiteral("Register"));
-    call.setArguments({applicationId(), QVariantMap()});
-    auto* watcher = new QDBusPendingCallWatcher(connection.asyncCall(call, registrationTimeout));
+    auto* watcher
+        = new QDBusPendingCallWatcher(connection.asyncCall(registerCall(), registrationTimeout));
     const QString name = connection.name();
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
                      [name](QDBusPendingCallWatcher* finished) {

@@ -62,6 +62,12 @@ public:
                                  const QString& method, QVariantList arguments,
                                  QVariantMap options, std::chrono::milliseconds timeout);
 
+    // Offers the application id to the portal on `connection` now, waiting
+    // for the answer (briefly), unless that was done or is under way. For
+    // synchronous reads of the portal (its properties) that must not come
+    // first; send() does the same on its own, without waiting.
+    static void registerApplication(const QDBusConnection& connection);
+
     // The object path the portal gives the Request of a call with `token`
     // made on `connection`.
     static QString requestPath(const QDBusConnection& connection, const QString& token);

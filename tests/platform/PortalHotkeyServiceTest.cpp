@@ -192,6 +192,12 @@ TEST_F(PortalHotkeys, isAvailableOnlyWhereThePortalHasGlobalShortcuts)
     EXPECT_TRUE(PortalHotkeyService::available(portal.connection()));
     portal.setShortcutsVersion(0);
     EXPECT_FALSE(PortalHotkeyService::available(portal.connection()));
+
+    // The application was named to the portal before it was asked anything.
+    const QJsonArray calls = portal.calls();
+    ASSERT_EQ(calls.size(), 3);
+    EXPECT_EQ(calls[0].toObject()[QStringLiteral("method")], QJsonValue(QStringLiteral("Register")));
+    EXPECT_EQ(calls[1].toObject()[QStringLiteral("method")], QJsonValue(QStringLiteral("Get")));
 }
 
 } // namespace

@@ -118,8 +118,10 @@ class Portal(dbus.service.Object):
         self.record('BindShortcuts', sender, [session, shortcuts, parent_window, options])
         return self.request('BindShortcuts', sender, options, {'shortcuts': shortcuts})
 
-    @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature='ss', out_signature='v')
-    def Get(self, interface, name):
+    @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature='ss', out_signature='v',
+                         sender_keyword='sender')
+    def Get(self, interface, name, sender=None):
+        self.record('Get', sender, [interface, name])
         if interface == SHORTCUTS and name == 'version' and self.shortcuts_version:
             return dbus.UInt32(self.shortcuts_version)
         raise dbus.exceptions.DBusException(
