@@ -54,8 +54,7 @@ std::vector<ScreenShape> currentShapes()
     for (const QScreen* screen : QGuiApplication::screens()) {
         const QRect g = screen->geometry();
         shapes.push_back({PortalCaptureService::displayNumberOf(screen->name()),
-                          Rect(g.x(), g.y(), g.width(), g.height()),
-                          screen->devicePixelRatio()});
+                          Rect(g.x(), g.y(), g.width(), g.height()), screen->devicePixelRatio()});
     }
     return shapes;
 }
@@ -76,8 +75,7 @@ ImageResult failureOf(const PortalRequest::Outcome& outcome)
         return ImageResult(CaptureError::permission, detail);
     case PortalRequest::Error::timedOut:
         return ImageResult(CaptureError::system, "screenshot: " + detail);
-    case PortalRequest::Error::failed:
-        break;
+    case PortalRequest::Error::failed: break;
     }
     return ImageResult(CaptureError::system, "screenshot: " + detail);
 }
@@ -190,8 +188,7 @@ PortalCaptureService::Permission PortalCaptureService::permission() const
     // No table or no entry (NotFound), or no store at all: never asked.
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return Permission::unset;
-    const auto table
-        = qdbus_cast<QMap<QString, QStringList>>(reply.arguments().constFirst());
+    const auto table = qdbus_cast<QMap<QString, QStringList>>(reply.arguments().constFirst());
     const QStringList entry = table.value(PortalRequest::applicationId());
     if (entry.isEmpty())
         return Permission::unset;
@@ -248,10 +245,9 @@ QFuture<CaptureService::Result<ShareableContent>> PortalCaptureService::shareabl
         display.pointPixelScale = shape.scale;
         // Wayland keeps no desktop in device pixels; the logical layout at
         // each screen's own scale stands in for it.
-        display.nativeFrame
-            = Rect(std::round(shape.frame.minX() * shape.scale),
-                   std::round(shape.frame.minY() * shape.scale), size ? size->width : 0,
-                   size ? size->height : 0);
+        display.nativeFrame = Rect(std::round(shape.frame.minX() * shape.scale),
+                                   std::round(shape.frame.minY() * shape.scale),
+                                   size ? size->width : 0, size ? size->height : 0);
         content.displays.push_back(display);
     }
     // No windows: the portal cannot capture or even list them.
@@ -351,15 +347,17 @@ void PortalCaptureService::Private::cutAll(const Batch& batch, const QString& pa
     for (const Job& job : batch.jobs) {
         const auto at = std::ranges::find(batch.layout, job.screen);
         if (at == batch.layout.end() || regions.empty()) {
-            answer(job.promise, ImageResult(CaptureError::screenChanged,
-                                            "the screens changed while the desktop was read"));
+            answer(job.promise,
+                   ImageResult(CaptureError::screenChanged,
+                               "the screens changed while the desktop was read"));
             continue;
         }
         const auto index = static_cast<std::size_t>(at - batch.layout.begin());
         QImage part = DesktopImageCrop::cut(*desktop, regions[index], job.size);
         if (part.isNull()) {
             answer(job.promise,
-                   ImageResult(CaptureError::system, "screenshot: the image does not cover the screen"));
+                   ImageResult(CaptureError::system,
+                               "screenshot: the image does not cover the screen"));
             continue;
         }
         answer(job.promise, std::move(part));

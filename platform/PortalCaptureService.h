@@ -18,7 +18,10 @@ namespace kelpie {
 // - the listing has the displays and no windows (windows cannot be picked);
 // - every display captured together is cut from one desktop image: captures
 //   asked for before the portal's answer arrived share that one call (see
-//   DesktopImageCrop for how a screen is cut and when it is resampled);
+//   DesktopImageCrop for how a screen is cut). Unlike on X11, an image can
+//   be resampled: on a desktop of mixed scales the compositor renders the
+//   whole desktop at one scale, and a screen of another scale is brought to
+//   its own pixel size;
 // - this process's own windows are kept out by hiding them, through the
 //   hider the application sets, until the image has arrived;
 // - the file the portal wrote is deleted once read, whatever the outcome.

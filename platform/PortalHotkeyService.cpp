@@ -5,8 +5,8 @@
 
 #include <QDBusArgument>
 #include <QDBusMessage>
-#include <QDBusObjectPath>
 #include <QDBusMetaType>
+#include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QTimer>
 
@@ -72,12 +72,14 @@ int rankOf(const QString& id)
 
 QString refusedMessage()
 {
-    return QStringLiteral("桌面未启用 Kelpie 的全局快捷键，可在系统键盘设置中为 kelpie --capture-now 绑定快捷键");
+    return QStringLiteral(
+        "桌面未启用 Kelpie 的全局快捷键，可在系统键盘设置中为 kelpie --capture-now 绑定快捷键");
 }
 
 QString failedMessage()
 {
-    return QStringLiteral("无法通过桌面设置全局快捷键，可在系统键盘设置中为 kelpie --capture-now 绑定快捷键");
+    return QStringLiteral(
+        "无法通过桌面设置全局快捷键，可在系统键盘设置中为 kelpie --capture-now 绑定快捷键");
 }
 
 } // namespace
@@ -155,10 +157,9 @@ bool PortalHotkeyService::installHandler(PressHandler handler)
         return false;
     m_handler = std::move(handler);
     if (!m_listening) {
-        m_listening = m_connection.connect(
-            PortalRequest::service(), PortalRequest::desktopPath(), shortcutsInterface(),
-            QStringLiteral("Activated"), this,
-            SLOT(onActivated(QDBusMessage)));
+        m_listening = m_connection.connect(PortalRequest::service(), PortalRequest::desktopPath(),
+                                           shortcutsInterface(), QStringLiteral("Activated"), this,
+                                           SLOT(onActivated(QDBusMessage)));
     }
     return m_listening;
 }
@@ -174,8 +175,9 @@ void PortalHotkeyService::removeHandler()
     m_handler = nullptr;
 }
 
-std::optional<HotkeyService::Reference> PortalHotkeyService::registerHotkey(
-    std::uint32_t keyCode, std::uint32_t modifiers, HotkeyID identity)
+std::optional<HotkeyService::Reference> PortalHotkeyService::registerHotkey(std::uint32_t keyCode,
+                                                                            std::uint32_t modifiers,
+                                                                            HotkeyID identity)
 {
     if (!m_connection.isConnected() || (modifiers & ~(command | shift | option | control)) != 0)
         return std::nullopt;
@@ -219,8 +221,8 @@ void PortalHotkeyService::nameRegistrations()
         if (!registration.shortcutId.isEmpty())
             continue;
         QString name;
-        if (registration.keyCode == fallbackKeyCode
-            && registration.modifiers == fallbackModifiers && freeName(fallbackId)) {
+        if (registration.keyCode == fallbackKeyCode && registration.modifiers == fallbackModifiers
+            && freeName(fallbackId)) {
             name = fallbackId;
         }
         for (const QString& freed : m_freedNames) {
@@ -312,18 +314,19 @@ void PortalHotkeyService::bind(std::vector<Shortcut> shortcuts)
                                  QVariant::fromValue(entries), QString()};
     PortalRequest::send(m_connection, shortcutsInterface(), QStringLiteral("BindShortcuts"),
                         arguments, {}, m_timeout)
-        .then(this, [this, shortcuts = std::move(shortcuts)](const PortalRequest::Outcome& outcome) {
-            m_busy = false;
-            if (!outcome) {
-                fail(outcome.error() == PortalRequest::Error::cancelled ? refusedMessage()
-                                                                        : failedMessage());
-                return;
-            }
-            m_bound = shortcuts;
-            m_lastFailure.reset();
-            // Changes made while the desktop was asked.
-            bindPending();
-        });
+        .then(this,
+              [this, shortcuts = std::move(shortcuts)](const PortalRequest::Outcome& outcome) {
+                  m_busy = false;
+                  if (!outcome) {
+                      fail(outcome.error() == PortalRequest::Error::cancelled ? refusedMessage()
+                                                                              : failedMessage());
+                      return;
+                  }
+                  m_bound = shortcuts;
+                  m_lastFailure.reset();
+                  // Changes made while the desktop was asked.
+                  bindPending();
+              });
 }
 
 void PortalHotkeyService::fail(const QString& message)

@@ -75,9 +75,8 @@ PortalRequest::PortalRequest(const QDBusConnection& connection, std::chrono::mil
     connect(&m_timer, &QTimer::timeout, this, [this] {
         // The portal may still show a dialog for it; ask it to go away.
         if (!m_handle.isEmpty()) {
-            m_connection.send(QDBusMessage::createMethodCall(service(), m_handle,
-                                                             requestInterface(),
-                                                             QStringLiteral("Close")));
+            m_connection.send(QDBusMessage::createMethodCall(
+                service(), m_handle, requestInterface(), QStringLiteral("Close")));
         }
         finish(Outcome(Error::timedOut, describe(m_timeout)));
     });
@@ -85,9 +84,8 @@ PortalRequest::PortalRequest(const QDBusConnection& connection, std::chrono::mil
 }
 
 QFuture<PortalRequest::Outcome> PortalRequest::send(const QDBusConnection& connection,
-                                                    const QString& interface,
-                                                    const QString& method, QVariantList arguments,
-                                                    QVariantMap options,
+                                                    const QString& interface, const QString& method,
+                                                    QVariantList arguments, QVariantMap options,
                                                     std::chrono::milliseconds timeout)
 {
     auto* request = new PortalRequest(connection, timeout);
@@ -163,8 +161,8 @@ void PortalRequest::afterRegistration(const QDBusConnection& connection, QObject
                      });
 }
 
-void PortalRequest::start(const QString& interface, const QString& method,
-                          QVariantList arguments, QVariantMap options)
+void PortalRequest::start(const QString& interface, const QString& method, QVariantList arguments,
+                          QVariantMap options)
 {
     if (m_finished)
         return;
@@ -190,9 +188,9 @@ void PortalRequest::onCallReturned(QDBusPendingCallWatcher& call)
         return;
     const QDBusPendingReply<QDBusObjectPath> reply = call;
     if (reply.isError()) {
-        finish(Outcome(Error::failed, (reply.error().name() + QStringLiteral(": ")
-                                       + reply.error().message())
-                                          .toStdString()));
+        finish(Outcome(
+            Error::failed,
+            (reply.error().name() + QStringLiteral(": ") + reply.error().message()).toStdString()));
         return;
     }
     const QString handle = reply.value().path();
@@ -217,15 +215,9 @@ void PortalRequest::follow(const QString& handle)
 void PortalRequest::onResponse(uint code, const QVariantMap& results)
 {
     switch (code) {
-    case 0:
-        finish(Outcome(results));
-        return;
-    case 1:
-        finish(Outcome(Error::cancelled, "the user cancelled the portal's dialog"));
-        return;
-    default:
-        finish(Outcome(Error::failed, "the portal answered " + std::to_string(code)));
-        return;
+    case 0: finish(Outcome(results)); return;
+    case 1: finish(Outcome(Error::cancelled, "the user cancelled the portal's dialog")); return;
+    default: finish(Outcome(Error::failed, "the portal answered " + std::to_string(code))); return;
     }
 }
 

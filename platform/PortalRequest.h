@@ -59,8 +59,8 @@ public:
     // error. The request gives up after `timeout`, asking the portal to close
     // it.
     static QFuture<Outcome> send(const QDBusConnection& connection, const QString& interface,
-                                 const QString& method, QVariantList arguments,
-                                 QVariantMap options, std::chrono::milliseconds timeout);
+                                 const QString& method, QVariantList arguments, QVariantMap options,
+                                 std::chrono::milliseconds timeout);
 
     // Offers the application id to the portal on `connection` now, waiting
     // for the answer (briefly), unless that was done or is under way. For

@@ -32,8 +32,7 @@ QImage desktopImage(double scale)
 TEST(DesktopImageCrop, placesMixedScaleScreensInAnImageAtTheLargerScale)
 {
     const QImage desktop = desktopImage(2);
-    const std::vector<Rect> regions
-        = DesktopImageCrop::regions(Size{6400, 2160}, sideBySide);
+    const std::vector<Rect> regions = DesktopImageCrop::regions(Size{6400, 2160}, sideBySide);
     ASSERT_EQ(regions.size(), 2u);
     EXPECT_EQ(regions[0], Rect(0, 0, 3840, 2160));
     EXPECT_EQ(regions[1], Rect(3840, 0, 2560, 1440));
@@ -58,8 +57,7 @@ TEST(DesktopImageCrop, resamplesAScreenTheImageHasFewerPixelsFor)
     // The same desktop rendered at scale 1: the scale-2 screen has only
     // 1280 × 720 pixels in it and is brought up to its native size.
     const QImage desktop = desktopImage(1);
-    const std::vector<Rect> regions
-        = DesktopImageCrop::regions(Size{3200, 1080}, sideBySide);
+    const std::vector<Rect> regions = DesktopImageCrop::regions(Size{3200, 1080}, sideBySide);
     ASSERT_EQ(regions.size(), 2u);
     EXPECT_EQ(regions[0], Rect(0, 0, 1920, 1080));
     EXPECT_EQ(regions[1], Rect(1920, 0, 1280, 720));
@@ -86,8 +84,8 @@ TEST(DesktopImageCrop, measuresFromTheUnionOfTheScreens)
     EXPECT_EQ(regions[1], Rect(0, 0, 500, 250));
 
     // Fractional scales land on whole pixels, neighbours sharing their edge.
-    const std::vector<Rect> fractional
-        = DesktopImageCrop::regions(Size{2500, 1250}, {Rect(0, 0, 333, 500), Rect(333, 0, 667, 500)});
+    const std::vector<Rect> fractional = DesktopImageCrop::regions(
+        Size{2500, 1250}, {Rect(0, 0, 333, 500), Rect(333, 0, 667, 500)});
     ASSERT_EQ(fractional.size(), 2u);
     EXPECT_EQ(fractional[0].maxX(), fractional[1].minX());
     EXPECT_EQ(fractional[0].width(), std::round(333 * 2.5));

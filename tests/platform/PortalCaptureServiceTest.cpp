@@ -69,9 +69,8 @@ protected:
     QFuture<ImageResult> capture(const QScreen* screen)
     {
         const ShareableContent::Display display = displayOf(screen);
-        const auto size = PixelLimits::pixelSize(display.contentRect.width(),
-                                                 display.contentRect.height(),
-                                                 display.pointPixelScale);
+        const auto size = PixelLimits::pixelSize(
+            display.contentRect.width(), display.contentRect.height(), display.pointPixelScale);
         return service->captureDisplay(display, *size, service->processId());
     }
 
@@ -145,8 +144,10 @@ TEST_F(PortalCapture, cutsEveryScreenFromOneDesktopImageWhileOurWindowsAreHidden
 
 TEST_F(PortalCapture, registersTheApplicationOnceBeforeItsFirstScreenshot)
 {
-    portal.answer(QStringLiteral("Screenshot"), 0, uriResult(writeDesktop(1, QStringLiteral("1.png"))));
-    portal.answer(QStringLiteral("Screenshot"), 0, uriResult(writeDesktop(1, QStringLiteral("2.png"))));
+    portal.answer(QStringLiteral("Screenshot"), 0,
+                  uriResult(writeDesktop(1, QStringLiteral("1.png"))));
+    portal.answer(QStringLiteral("Screenshot"), 0,
+                  uriResult(writeDesktop(1, QStringLiteral("2.png"))));
     EXPECT_TRUE(captureFirstScreen());
     EXPECT_TRUE(captureFirstScreen());
 
@@ -157,8 +158,9 @@ TEST_F(PortalCapture, registersTheApplicationOnceBeforeItsFirstScreenshot)
         if (method != QStringLiteral("Lookup"))
             methods << method;
     }
-    EXPECT_EQ(methods, QStringList({QStringLiteral("Register"), QStringLiteral("Screenshot"),
-                                    QStringLiteral("Screenshot")}));
+    EXPECT_EQ(methods,
+              QStringList({QStringLiteral("Register"), QStringLiteral("Screenshot"),
+                           QStringLiteral("Screenshot")}));
     EXPECT_EQ(portal.calls(QStringLiteral("Register"))[0].toObject()[QStringLiteral("args")][0],
               QJsonValue(QStringLiteral("io.kelpie.Kelpie")));
 }
@@ -214,7 +216,8 @@ TEST_F(PortalCapture, turnsEachKindOfRefusalIntoItsFailure)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("not a png");
     file.close();
-    portal.answer(QStringLiteral("Screenshot"), 0, uriResult(QUrl::fromLocalFile(garbage).toString()));
+    portal.answer(QStringLiteral("Screenshot"), 0,
+                  uriResult(QUrl::fromLocalFile(garbage).toString()));
     const ImageResult unreadable = captureFirstScreen();
     ASSERT_FALSE(unreadable);
     EXPECT_EQ(unreadable.error(), CaptureError::system);
@@ -225,9 +228,8 @@ TEST_F(PortalCapture, givesUpOnAPortalThatNeverAnswersAndShowsOurWindowsAgain)
 {
     service->setTimeouts(300ms, 300ms);
     bool shown = false;
-    service->setOwnWindowsHider([&shown]() -> std::function<void()> {
-        return [&shown] { shown = true; };
-    });
+    service->setOwnWindowsHider(
+        [&shown]() -> std::function<void()> { return [&shown] { shown = true; }; });
     portal.answer(QStringLiteral("Screenshot"), 0, {}, QStringLiteral("never"));
     const ImageResult shot = captureFirstScreen();
     ASSERT_FALSE(shot);

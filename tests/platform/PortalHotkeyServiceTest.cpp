@@ -41,8 +41,8 @@ protected:
     {
         ASSERT_TRUE(service->registerHotkey(keyF1, 0, {HotkeyManager::signature, 1}));
         ASSERT_TRUE(service->registerHotkey(keyF3, 0, {HotkeyManager::signature, 2}));
-        ASSERT_TRUE(service->registerHotkey(
-            keyS, HotkeyService::control | HotkeyService::option, {HotkeyManager::signature, 3}));
+        ASSERT_TRUE(service->registerHotkey(keyS, HotkeyService::control | HotkeyService::option,
+                                            {HotkeyManager::signature, 3}));
     }
 
     bool waitForBinds(qsizetype count)
@@ -76,12 +76,12 @@ protected:
 TEST(PortalHotkeyTrigger, spellsCombinationsTheWayDesktopsTakeThem)
 {
     EXPECT_EQ(PortalHotkeyService::preferredTrigger(keyF1, 0), QStringLiteral("F1"));
-    EXPECT_EQ(PortalHotkeyService::preferredTrigger(
-                  keyK, HotkeyService::control | HotkeyService::shift),
-              QStringLiteral("CTRL+SHIFT+K"));
-    EXPECT_EQ(PortalHotkeyService::preferredTrigger(
-                  keyS, HotkeyService::option | HotkeyService::control),
-              QStringLiteral("CTRL+ALT+S"));
+    EXPECT_EQ(
+        PortalHotkeyService::preferredTrigger(keyK, HotkeyService::control | HotkeyService::shift),
+        QStringLiteral("CTRL+SHIFT+K"));
+    EXPECT_EQ(
+        PortalHotkeyService::preferredTrigger(keyS, HotkeyService::option | HotkeyService::control),
+        QStringLiteral("CTRL+ALT+S"));
     EXPECT_EQ(PortalHotkeyService::preferredTrigger(49, HotkeyService::command),
               QStringLiteral("LOGO+space"));
     // A modifier key has no trigger of its own.
@@ -105,10 +105,10 @@ TEST_F(PortalHotkeys, bindsTheTurnsRegistrationsAsOneSetInOneSession)
     ASSERT_EQ(binds.size(), 1);
     EXPECT_EQ(binds[0].toObject()[QStringLiteral("args")].toArray().at(0).toString(),
               service->sessionHandle());
-    const std::map<QString, QString> expected = {{QStringLiteral("capture"), QStringLiteral("F1")},
-                                                 {QStringLiteral("pin"), QStringLiteral("F3")},
-                                                 {QStringLiteral("fallback-capture"),
-                                                  QStringLiteral("CTRL+ALT+S")}};
+    const std::map<QString, QString> expected
+        = {{QStringLiteral("capture"), QStringLiteral("F1")},
+           {QStringLiteral("pin"), QStringLiteral("F3")},
+           {QStringLiteral("fallback-capture"), QStringLiteral("CTRL+ALT+S")}};
     EXPECT_EQ(boundTriggers(binds[0]), expected);
     EXPECT_TRUE(test::waitFor([&] { return service->boundShortcuts().size() == 3; }));
     EXPECT_TRUE(failures.isEmpty());
@@ -161,8 +161,8 @@ TEST_F(PortalHotkeys, aChangedKeyKeepsItsNameAndAnUnchangedSetIsNotBoundAgain)
     ASSERT_TRUE(service->registerHotkey(keyF1, 0, {HotkeyManager::signature, 5}));
     ASSERT_TRUE(service->registerHotkey(keyK, HotkeyService::control | HotkeyService::shift,
                                         {HotkeyManager::signature, 6}));
-    ASSERT_TRUE(service->registerHotkey(
-        keyS, HotkeyService::control | HotkeyService::option, {HotkeyManager::signature, 7}));
+    ASSERT_TRUE(service->registerHotkey(keyS, HotkeyService::control | HotkeyService::option,
+                                        {HotkeyManager::signature, 7}));
     test::waitFor([] { return false; }, 300);
     EXPECT_EQ(portal.calls(QStringLiteral("BindShortcuts")).size(), 2);
 }
@@ -196,7 +196,8 @@ TEST_F(PortalHotkeys, isAvailableOnlyWhereThePortalHasGlobalShortcuts)
     // The application was named to the portal before it was asked anything.
     const QJsonArray calls = portal.calls();
     ASSERT_EQ(calls.size(), 3);
-    EXPECT_EQ(calls[0].toObject()[QStringLiteral("method")], QJsonValue(QStringLiteral("Register")));
+    EXPECT_EQ(calls[0].toObject()[QStringLiteral("method")],
+              QJsonValue(QStringLiteral("Register")));
     EXPECT_EQ(calls[1].toObject()[QStringLiteral("method")], QJsonValue(QStringLiteral("Get")));
 }
 

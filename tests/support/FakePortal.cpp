@@ -98,7 +98,8 @@ void FakePortal::setShortcutsVersion(uint version)
 
 void FakePortal::activate(const QString& session, const QString& shortcutId)
 {
-    control(QStringLiteral("Activate"), {QVariant::fromValue(QDBusObjectPath(session)), shortcutId});
+    control(QStringLiteral("Activate"),
+            {QVariant::fromValue(QDBusObjectPath(session)), shortcutId});
 }
 
 QJsonArray FakePortal::calls() const
