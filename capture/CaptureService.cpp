@@ -7,6 +7,8 @@ namespace kelpie {
 
 CaptureService::~CaptureService() = default;
 
+QFuture<bool> CaptureService::requestAccess() { return QtFuture::makeReadyFuture(hasAccess()); }
+
 QScreen* CaptureService::screen(std::uint32_t number) const
 {
     if (number == 0)

@@ -55,6 +55,11 @@ public:
     // windows is under it: every screen is then frozen and covered at once.
     virtual bool freezesEveryScreen() const { return false; }
 
+    // Asks the desktop for the right to read the screen, showing whatever
+    // prompt it uses, and finishes with whether reading is allowed then.
+    // Where no prompt exists the answer is hasAccess().
+    virtual QFuture<bool> requestAccess();
+
     // The running process, whose windows never appear in a capture.
     virtual std::int32_t processId() const = 0;
 

@@ -148,7 +148,132 @@ constexpr Entry table[] = {
     {103, 95},
 };
 
+struct Name {
+    std::uint32_t code;
+    std::string_view keysym;
+};
+
+// Keysym names by key number, for the keys a PC keyboard has: where a
+// number stands for a PC key in place of another (F13 to F15, Help, Clear),
+// the PC key's name. Letters are upper case, as desktops show them.
+constexpr Name names[] = {
+    {0, "A"},
+    {11, "B"},
+    {8, "C"},
+    {2, "D"},
+    {14, "E"},
+    {3, "F"},
+    {5, "G"},
+    {4, "H"},
+    {34, "I"},
+    {38, "J"},
+    {40, "K"},
+    {37, "L"},
+    {46, "M"},
+    {45, "N"},
+    {31, "O"},
+    {35, "P"},
+    {12, "Q"},
+    {15, "R"},
+    {1, "S"},
+    {17, "T"},
+    {32, "U"},
+    {9, "V"},
+    {13, "W"},
+    {7, "X"},
+    {16, "Y"},
+    {6, "Z"},
+    {18, "1"},
+    {19, "2"},
+    {20, "3"},
+    {21, "4"},
+    {23, "5"},
+    {22, "6"},
+    {26, "7"},
+    {28, "8"},
+    {25, "9"},
+    {29, "0"},
+    {27, "minus"},
+    {24, "equal"},
+    {33, "bracketleft"},
+    {30, "bracketright"},
+    {42, "backslash"},
+    {41, "semicolon"},
+    {39, "apostrophe"},
+    {50, "grave"},
+    {43, "comma"},
+    {47, "period"},
+    {44, "slash"},
+    {10, "less"},
+    {36, "Return"},
+    {48, "Tab"},
+    {49, "space"},
+    {51, "BackSpace"},
+    {53, "Escape"},
+    {117, "Delete"},
+    {122, "F1"},
+    {120, "F2"},
+    {99, "F3"},
+    {118, "F4"},
+    {96, "F5"},
+    {97, "F6"},
+    {98, "F7"},
+    {100, "F8"},
+    {101, "F9"},
+    {109, "F10"},
+    {103, "F11"},
+    {111, "F12"},
+    {105, "Print"},
+    {107, "Scroll_Lock"},
+    {113, "Pause"},
+    {106, "F16"},
+    {64, "F17"},
+    {79, "F18"},
+    {80, "F19"},
+    {90, "F20"},
+    {114, "Insert"},
+    {115, "Home"},
+    {116, "Page_Up"},
+    {119, "End"},
+    {121, "Page_Down"},
+    {110, "Menu"},
+    {123, "Left"},
+    {124, "Right"},
+    {125, "Down"},
+    {126, "Up"},
+    {65, "KP_Decimal"},
+    {67, "KP_Multiply"},
+    {69, "KP_Add"},
+    {71, "Num_Lock"},
+    {75, "KP_Divide"},
+    {76, "KP_Enter"},
+    {78, "KP_Subtract"},
+    {81, "KP_Equal"},
+    {82, "KP_0"},
+    {83, "KP_1"},
+    {84, "KP_2"},
+    {85, "KP_3"},
+    {86, "KP_4"},
+    {87, "KP_5"},
+    {88, "KP_6"},
+    {89, "KP_7"},
+    {91, "KP_8"},
+    {92, "KP_9"},
+    {72, "XF86AudioRaiseVolume"},
+    {73, "XF86AudioLowerVolume"},
+    {74, "XF86AudioMute"},
+};
+
 } // namespace
+
+std::optional<std::string_view> KeyCodeTable::keysymName(std::uint32_t virtualKeyCode)
+{
+    for (const Name& name : names) {
+        if (name.code == virtualKeyCode)
+            return name.keysym;
+    }
+    return std::nullopt;
+}
 
 std::optional<std::uint32_t> KeyCodeTable::virtualKeyCode(std::uint32_t x11KeyCode)
 {

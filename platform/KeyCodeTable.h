@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace kelpie {
@@ -20,6 +21,13 @@ std::optional<std::uint32_t> virtualKeyCode(std::uint32_t x11KeyCode);
 // Every X11 key code that stands for the key number, the dedicated key
 // first; empty when none does.
 std::vector<std::uint32_t> x11KeyCodes(std::uint32_t virtualKeyCode);
+
+// The XKB keysym name (as xkbcommon spells it, without the XKB_KEY_ prefix)
+// of the key that stands for the key number on a PC keyboard, for desktops
+// that take key combinations as text: "F1", "S" (letters upper case),
+// "Print" for F13's number. Absent for modifier keys and keys without one
+// well-known name.
+std::optional<std::string_view> keysymName(std::uint32_t virtualKeyCode);
 
 } // namespace KeyCodeTable
 } // namespace kelpie

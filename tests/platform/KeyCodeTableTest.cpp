@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <linux/input-event-codes.h>
 #include <map>
+#include <cctype>
 #include <set>
+#include <string_view>
 
 using namespace kelpie;
 
@@ -78,4 +80,34 @@ TEST(KeyCodeTable, IsOneConsistentMapping)
         EXPECT_FALSE(KeyCodeTable::virtualKeyCode(code).has_value());
     EXPECT_TRUE(KeyCodeTable::x11KeyCodes(63).empty());
     EXPECT_FALSE(KeyCodeTable::virtualKeyCode(x11(KEY_PROG1)).has_value());
+}
+
+// Desktops that take combinations as text need a keysym name for every key
+// a shortcut can use: all but the modifier keys themselves and the three
+// Japanese-keyboard keys. Names are keysym spellings (letters, digits,
+// underscores) and no two keys share one.
+TEST(KeyCodeTable, NamesEveryShortcutKeyOnce)
+{
+    const std::set<std::uint32_t> unnamed = {54, 55, 56, 57, 58, 59, 60, 61, 62, 93, 94, 95};
+    std::set<std::string_view> seen;
+    for (std::uint32_t x11Code = 8; x11Code < 256; ++x11Code) {
+        const std::optional<std::uint32_t> code = KeyCodeTable::virtualKeyCode(x11Code);
+        if (!code)
+            continue;
+        const std::optional<std::string_view> name = KeyCodeTable::keysymName(*code);
+        if (unnamed.count(*code)) {
+            EXPECT_FALSE(name) << "key number " << *code;
+            continue;
+        }
+        ASSERT_TRUE(name) << "key number " << *code;
+        EXPECT_TRUE(std::ranges::all_of(*name, [](char c) {
+            return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+        })) << *name;
+        // Several X11 keys may stand for one number; the name is the number's.
+        if (KeyCodeTable::x11KeyCodes(*code).front() == x11Code) {
+            EXPECT_TRUE(seen.insert(*name).second) << "shared name " << *name;
+        }
+    }
+    EXPECT_EQ(KeyCodeTable::keysymName(122), std::string_view("F1"));
+    EXPECT_EQ(KeyCodeTable::keysymName(105), std::string_view("Print"));
 }
