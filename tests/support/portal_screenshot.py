@@ -50,6 +50,7 @@ class Portal:
             loop.quit()
 
         def on_timeout():
+            answer["timed_out"] = True
             loop.quit()
             return False
 
@@ -76,7 +77,8 @@ class Portal:
                 data = picture.read()
             elapsed_ms = (time.perf_counter() - start) * 1000
         finally:
-            GLib.source_remove(timer) if "code" in answer else None
+            if "timed_out" not in answer:
+                GLib.source_remove(timer)
             match.remove()
         return file_path, data, elapsed_ms
 
