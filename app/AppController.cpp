@@ -116,7 +116,7 @@ std::optional<QString> AppController::argument(const QString& flag) const
 
 void AppController::launch()
 {
-    m_tray = std::make_unique<AppTray>(m_trayWanted);
+    m_tray = std::make_unique<AppTray>(m_trayWanted, m_globalShortcuts);
     connect(m_tray.get(), &AppTray::captureRequested, this, &AppController::capture);
     connect(m_tray.get(), &AppTray::pinRequested, this, &AppController::pinClipboard);
     connect(m_tray.get(), &AppTray::settingsRequested, this, &AppController::openSettings);
@@ -887,10 +887,16 @@ void AppController::showPermissionGuide()
         QStringLiteral("请允许当前的 Kelpie 录制屏幕。授权后重新打开 Kelpie，再开始截图。"),
         {QStringLiteral("请求授权"), QStringLiteral("打开系统设置"), QStringLiteral("暂不")});
     if (answer == 0) {
-        // X11 has no prompt of its own: reading the screen is either allowed
-        // now or not at all.
-        if (m_captureService->hasAccess())
-            capture();
+        // The desktop's own prompt where it has one (a portal); X11 has
+        // none, and its answer is whether reading is allowed now.
+        auto* watcher = new QFutureWatcher<bool>(this);
+        connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+            watcher->deleteLater();
+            const QFuture<bool> done = watcher->future();
+            if (done.resultCount() > 0 && done.result() && m_captureService->hasAccess())
+                capture();
+        });
+        watcher->setFuture(m_captureService->requestAccess());
         return;
     }
     if (answer != 1)

@@ -52,7 +52,7 @@ QIcon trayIcon()
 
 } // namespace
 
-AppTray::AppTray(bool icon) : m_menu(std::make_unique<QMenu>())
+AppTray::AppTray(bool icon, bool hotkeys) : m_menu(std::make_unique<QMenu>()), m_hotkeys(hotkeys)
 {
     m_capture = m_menu->addAction(QStringLiteral("区域截图"), this, &AppTray::captureRequested);
     m_pin = m_menu->addAction(QStringLiteral("钉住剪贴板"), this, &AppTray::pinRequested);
@@ -90,8 +90,11 @@ void AppTray::watchAvailability()
         if (m_toldNoTray || QSystemTrayIcon::isSystemTrayAvailable())
             return;
         m_toldNoTray = true;
-        std::fputs("Kelpie: this desktop has no system tray; Kelpie keeps running and "
-                   "captures with its hot keys (F1 by default).\n",
+        std::fputs(m_hotkeys ? "Kelpie: this desktop has no system tray; Kelpie keeps running and "
+                               "captures with its hot keys (F1 by default).\n"
+                             : "Kelpie: this desktop has no system tray; Kelpie keeps running: bind "
+                               "`kelpie --capture-now` to a key in the desktop's keyboard "
+                               "settings to capture.\n",
                    stderr);
     });
 }

@@ -20,7 +20,9 @@ class AppTray : public QObject {
     Q_OBJECT
 public:
     // `icon` false builds the menu only (no tray item), for tests.
-    explicit AppTray(bool icon);
+    // `hotkeys` false where the desktop binds Kelpie's keys in its own
+    // settings, which the note of a missing tray then points to.
+    explicit AppTray(bool icon, bool hotkeys = true);
     ~AppTray() override;
 
     QMenu* menu() const { return m_menu.get(); }
@@ -53,6 +55,7 @@ private:
     QAction* m_quit = nullptr;
     QAction* m_warning = nullptr;
     bool m_toldNoTray = false;
+    bool m_hotkeys;
 };
 
 } // namespace kelpie

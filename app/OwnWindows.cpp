@@ -37,13 +37,17 @@ std::function<void()> hideForCapture()
         QPointer<CloseWatch> watch;
     };
     std::vector<Hidden> hidden;
+    bool anyShown = false;
     for (QWidget* window : QApplication::topLevelWidgets()) {
         if (!window->isVisible())
             continue;
+        anyShown = true;
         if (!qobject_cast<SelectionWindow*>(window))
             hidden.push_back({window, new CloseWatch(window)});
         window->hide();
     }
+    if (!anyShown)
+        return {};
     return [hidden = std::move(hidden)] {
         for (const Hidden& entry : hidden) {
             QWidget* window = entry.window.data();

@@ -10,7 +10,8 @@ namespace OwnWindows {
 
 // Hides every visible top-level window of the process and returns what
 // shows them again. Overlays are not shown again: a capture replaces them.
-// Windows closed or deleted in between stay closed.
+// Windows closed or deleted in between stay closed. Empty when no window
+// was visible.
 std::function<void()> hideForCapture();
 
 } // namespace OwnWindows

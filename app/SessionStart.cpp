@@ -23,4 +23,11 @@ Result<SessionStart::Role, SingleInstance::Error> SessionStart::settle(const Lau
     return delivered.failure();
 }
 
+bool SessionStart::handOverEarly(const LaunchOptions& options, SingleInstance& instance)
+{
+    if (options.runsIndependently() || !options.captureNow(false))
+        return false;
+    return bool(instance.handOver(SingleInstance::Request::captureNow));
+}
+
 } // namespace kelpie

@@ -23,5 +23,11 @@ enum class Role {
 // only when the owner is there but does not take the request.
 Result<Role, SingleInstance::Error> settle(const LaunchOptions& options, SingleInstance& instance);
 
+// The cheap first try of `kelpie --capture-now`, made before the toolkit
+// connects to the display: true when a running Kelpie took the request.
+// False also when there is nothing to hand over (independent processes,
+// no "--capture-now"); settle() then decides as usual.
+bool handOverEarly(const LaunchOptions& options, SingleInstance& instance);
+
 } // namespace SessionStart
 } // namespace kelpie

@@ -3,12 +3,16 @@
 #include "app/AppAppearance.h"
 #include "app/AnnotationPreview.h"
 #include "app/AppController.h"
+#include "app/DesktopSession.h"
 #include "app/LaunchOptions.h"
+#include "app/OwnWindows.h"
 #include "settings/ScratchPreferences.h"
 #include "app/SessionStart.h"
 #include "editor/QtImageClipboard.h"
 #include "overlay/SelectionPreview.h"
 #include "platform/DBusSingleInstance.h"
+#include "platform/PortalCaptureService.h"
+#include "platform/PortalHotkeyService.h"
 #include "platform/TesseractTextRecognizer.h"
 #include "platform/X11CaptureService.h"
 #include "platform/X11HotkeyService.h"
@@ -34,16 +38,36 @@
 #include <cstdio>
 #include <functional>
 #include <malloc.h>
+#include <unistd.h>
 
 using namespace kelpie;
 
 namespace {
 
-// Qt aborts with a terse plug-in error when it cannot reach an X server;
-// say plainly what is missing instead.
-bool hasDisplayToRunOn()
+// The window system's services for this session. On Wayland the screen is
+// read and keys are bound through the desktop portals; a desktop without the
+// shortcuts portal binds `kelpie --capture-now` in its own settings.
+// Returns the portal's hot-key service, whose refusals arrive later.
+PortalHotkeyService* addWindowSystemServices(AppController::Services& services,
+                                             std::shared_ptr<CaptureService>& captureService)
 {
-    return qEnvironmentVariableIsSet("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY");
+    PortalHotkeyService* portalHotkeys = nullptr;
+    if (DesktopSession::detect(QProcessEnvironment::systemEnvironment())
+        == DesktopSession::Kind::x11) {
+        captureService = std::make_shared<X11CaptureService>();
+        services.hotkeys = std::make_unique<X11HotkeyService>();
+    } else {
+        auto portal = std::make_shared<PortalCaptureService>();
+        portal->setOwnWindowsHider(OwnWindows::hideForCapture);
+        captureService = portal;
+        services.globalShortcuts = PortalHotkeyService::available();
+        services.desktopDecidesShortcuts = true;
+        auto hotkeys = std::make_unique<PortalHotkeyService>();
+        portalHotkeys = hotkeys.get();
+        services.hotkeys = std::move(hotkeys);
+    }
+    services.capture = captureService;
+    return portalHotkeys;
 }
 
 // The fixture image of "--fixture": the first image in the file, or nothing
@@ -208,8 +232,36 @@ std::optional<int> runFixtureMode(AppController& controller, const LaunchOptions
     return std::nullopt;
 }
 
-// The benchmark modes of this build that read text: when one ends, the hot
-// keys go and the process exits with its status.
+// A desktop shortcut runs `kelpie --capture-now` while Kelpie is running:
+// hand the request over with the core library alone, before the toolkit
+// connects to the display and loads its fonts. True when it was taken.
+// Otherwise this process starts again as itself, to run with a display
+// connection it never had to open for nothing.
+constexpr const char* earlyHandOverTried = "KELPIE_EARLY_HAND_OVER_TRIED";
+
+bool handedOverEarly(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsSet(earlyHandOverTried))
+        return false;
+    QStringList arguments;
+    for (int index = 0; index < argc; ++index)
+        arguments.append(QString::fromLocal8Bit(argv[index]));
+    const LaunchOptions options(arguments);
+    if (options.runsIndependently() || !options.captureNow(false))
+        return false;
+    bool taken = false;
+    {
+        QCoreApplication core(argc, argv);
+        DBusSingleInstance instance;
+        taken = SessionStart::handOverEarly(options, instance);
+    }
+    if (taken)
+        return true;
+    qputenv(earlyHandOverTried, "1");
+    execv("/proc/self/exe", argv);
+    // Without a way to start again, go on in this process.
+    return false;
+}
 } // namespace
 
 int main(int argc, char* argv[])
@@ -218,10 +270,16 @@ int main(int argc, char* argv[])
     // megabytes; keep every such block in its own mapping, so that it goes
     // back to the system when freed instead of swelling the idle process.
     mallopt(M_MMAP_THRESHOLD, 256 * 1024);
-    if (!hasDisplayToRunOn()) {
-        std::fputs("Kelpie needs an X11 display: DISPLAY is not set.\n", stderr);
+    // Qt aborts with a terse plug-in error when it cannot reach a display;
+    // say plainly what is missing instead.
+    if (!DesktopSession::hasDisplay(QProcessEnvironment::systemEnvironment())) {
+        std::fputs("Kelpie needs a graphical session: neither DISPLAY nor WAYLAND_DISPLAY is set.\n",
+                   stderr);
         return 1;
     }
+    if (handedOverEarly(argc, argv))
+        return 0;
+    qunsetenv(earlyHandOverTried);
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kelpie"));
     QApplication::setQuitOnLastWindowClosed(false);
@@ -239,9 +297,8 @@ int main(int argc, char* argv[])
     AppAppearance::apply(options.appearance());
 
     AppController::Services services;
-    const auto captureService = std::make_shared<X11CaptureService>();
-    services.capture = captureService;
-    services.hotkeys = std::make_unique<X11HotkeyService>();
+    std::shared_ptr<CaptureService> captureService;
+    PortalHotkeyService* portalHotkeys = addWindowSystemServices(services, captureService);
     services.preferences = AppPreferences::shared();
     // The smoke test records and resets shortcuts: it gets settings of its
     // own, removed when it ends, and never touches the user's.
@@ -260,6 +317,9 @@ int main(int argc, char* argv[])
     services.pointer = [] { return QCursor::pos(); };
     services.textRecognizer = [] { return std::make_shared<TesseractTextRecognizer>(); };
     AppController controller(std::move(services), options.arguments());
+    if (portalHotkeys)
+        portalHotkeys->setFailureHandler(
+            [&controller](const QString& message) { controller.updateHotkeyWarning(message); });
 
     const std::optional<QImage> fixture = loadFixture(options);
     if (fixture)

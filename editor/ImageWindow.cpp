@@ -907,6 +907,11 @@ void ImageWindow::backgroundDrag(QMouseEvent* event)
             const Qt::Edges edges = resizeEdges(event->position(), m_canvas->size());
             if (edges && window->windowHandle()->startSystemResize(edges))
                 break;
+            // A Wayland client cannot place its windows: the compositor
+            // moves the pin for it.
+            if (QGuiApplication::platformName() == QLatin1String("wayland")
+                && window->windowHandle()->startSystemMove())
+                break;
         }
         m_drag.press(pointer, window->pos());
         window->raise();

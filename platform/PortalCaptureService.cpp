@@ -288,6 +288,11 @@ void PortalCaptureService::Private::begin(const std::shared_ptr<Batch>& batch)
         return;
     }
     batch->showWindows = hider();
+    // Nothing was on screen: nothing to wait for.
+    if (!batch->showWindows) {
+        shoot(batch);
+        return;
+    }
     // The hide was only asked of the compositor: give it the turn that sends
     // the requests and a frame or two to take them off the screen.
     QTimer::singleShot(settle, &context, [this, batch] { shoot(batch); });

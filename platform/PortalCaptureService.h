@@ -38,7 +38,9 @@ class PortalCaptureService : public CaptureService {
 public:
     enum class Permission { granted, denied, unset };
 
-    // Hides this process's visible windows and returns what shows them again.
+    // Hides this process's visible windows and returns what shows them
+    // again; an empty function when none was visible, so there is nothing
+    // to wait for before the screenshot.
     using WindowHider = std::function<std::function<void()>()>;
 
     static constexpr std::chrono::milliseconds defaultTimeout{10'000};

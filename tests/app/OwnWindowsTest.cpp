@@ -2,6 +2,7 @@
 
 #include "overlay/SelectionWindow.h"
 
+#include <QApplication>
 #include <QImage>
 #include <QWidget>
 
@@ -13,6 +14,11 @@ using namespace kelpie;
 
 TEST(OwnWindows, CaptureHidesEveryWindowAndBringsBackOnlyThoseStillOpen)
 {
+    // With nothing on screen there is nothing to wait for or bring back.
+    for (QWidget* left : QApplication::topLevelWidgets())
+        left->hide();
+    EXPECT_FALSE(OwnWindows::hideForCapture());
+
     auto pin = std::make_unique<QWidget>();
     auto editor = std::make_unique<QWidget>();
     auto closedMeanwhile = std::make_unique<QWidget>();
