@@ -13,7 +13,7 @@
 #include "platform/DBusSingleInstance.h"
 #include "platform/PortalCaptureService.h"
 #include "platform/PortalHotkeyService.h"
-#include "platform/TesseractTextRecognizer.h"
+#include "platform/TextRecognizerModule.h"
 #include "platform/X11CaptureService.h"
 #include "platform/X11HotkeyService.h"
 #include "settings/AppPreferences.h"
@@ -155,12 +155,12 @@ std::optional<int> runFixtureMode(AppController& controller, const LaunchOptions
     switch (launch.mode) {
     case Mode::displayVerification:
         DisplayVerification::run({launch.displayHost, launch.path, captureService,
-                                  std::make_shared<TesseractTextRecognizer>()},
+                                  TextRecognizerModule::make()},
                                  exitWithOutcome);
         break;
     case Mode::screenVerification:
         ScreenVerification::run({fixture, launch.path, captureService,
-                                 std::make_shared<TesseractTextRecognizer>()},
+                                 TextRecognizerModule::make()},
                                 exitWithOutcome);
         break;
     case Mode::smokeTest:
@@ -222,7 +222,7 @@ std::optional<int> runFixtureMode(AppController& controller, const LaunchOptions
         if (!launch.keepPreview)
             done = exitWithOutcome;
         PinVerification::run(fixture, launch.path, launch.keepPreview,
-                             std::make_shared<TesseractTextRecognizer>(), std::move(done));
+                             TextRecognizerModule::make(), std::move(done));
         break;
     }
     default:
@@ -315,7 +315,7 @@ int main(int argc, char* argv[])
     services.alerts = std::make_shared<MessageBoxAlerts>();
     services.clipboard = std::make_shared<QtImageClipboard>();
     services.pointer = [] { return QCursor::pos(); };
-    services.textRecognizer = [] { return std::make_shared<TesseractTextRecognizer>(); };
+    services.textRecognizer = TextRecognizerModule::make;
     AppController controller(std::move(services), options.arguments());
     if (portalHotkeys)
         portalHotkeys->setFailureHandler(

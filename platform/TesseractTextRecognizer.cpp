@@ -1,5 +1,7 @@
 #include "platform/TesseractTextRecognizer.h"
 
+#include "platform/TextRecognizerModule.h"
+
 #include "platform/TesseractEngine.h"
 #include "text/TerminalCells.h"
 #include "text/TextLayout.h"
@@ -728,13 +730,7 @@ TesseractTextRecognizer::~TesseractTextRecognizer() = default;
 
 QString TesseractTextRecognizer::modelName(const QString& language)
 {
-    if (language == QLatin1String("zh-Hans"))
-        return QStringLiteral("chi_sim");
-    if (language == QLatin1String("zh-Hant"))
-        return QStringLiteral("chi_tra");
-    if (language == QLatin1String("en-US") || language == QLatin1String("en"))
-        return QStringLiteral("eng");
-    return {};
+    return TextRecognizerModule::modelName(language);
 }
 
 void TesseractTextRecognizer::prewarm()

@@ -1,6 +1,6 @@
 #include "verification/CommandLineRecognition.h"
 
-#include "platform/TesseractTextRecognizer.h"
+#include "platform/TextRecognizerModule.h"
 #include "text/TextRecognizer.h"
 
 #include <QElapsedTimer>
@@ -31,7 +31,7 @@ QString CommandLineRecognition::models()
 {
     QStringList names;
     for (const QString& language : TextRecognizer::languages()) {
-        const QString name = TesseractTextRecognizer::modelName(language);
+        const QString name = TextRecognizerModule::modelName(language);
         if (!name.isEmpty() && !names.contains(name))
             names.append(name);
     }

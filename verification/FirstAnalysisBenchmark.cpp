@@ -4,7 +4,7 @@
 #include "app/AppController.h"
 #include "editor/ImageWindow.h"
 #include "editor/LiveTextOverlay.h"
-#include "platform/TesseractTextRecognizer.h"
+#include "platform/TextRecognizerModule.h"
 #include "settings/ScratchPreferences.h"
 #include "verification/AnalysisWatch.h"
 #include "verification/CommandLineRecognition.h"
@@ -132,7 +132,7 @@ void FirstAnalysisBenchmark::script()
 
 void FirstAnalysisBenchmark::openEditor()
 {
-    m_loadsBefore = TesseractTextRecognizer::modelLoadsInProcess();
+    m_loadsBefore = TextRecognizerModule::modelLoadsInProcess();
     m_watch->start();
     m_window = m_controller.showDocument(std::make_unique<AnnotationDocument>(m_image), false,
                                          m_preferences, std::nullopt, std::nullopt);
@@ -166,7 +166,7 @@ void FirstAnalysisBenchmark::recordAnalysis()
     }
     const LiveTextOverlay* overlay = window->overlay();
     const QString text = overlay ? overlay->text() : QString();
-    const int loadsAfter = TesseractTextRecognizer::modelLoadsInProcess();
+    const int loadsAfter = TextRecognizerModule::modelLoadsInProcess();
     m_report.set("analysis_wait_ms", rounded(m_watch->milliseconds()));
     m_report.set("process_first_analysis", m_loadsBefore == 0 && loadsAfter > 0);
     m_report.set("text_selectable", m_selectable);

@@ -8,7 +8,7 @@
 #include "editor/ScreenshotBorder.h"
 #include "editor/ScreenshotView.h"
 #include "overlay/SelectionWindow.h"
-#include "platform/TesseractTextRecognizer.h"
+#include "platform/TextRecognizerModule.h"
 #include "settings/AppPreferences.h"
 #include "settings/ScratchPreferences.h"
 #include "text/TextAnalysis.h"
@@ -128,7 +128,7 @@ public:
         m_window = std::make_unique<ImageWindow>(
             std::make_unique<AnnotationDocument>(m_screen.crop()), false, m_scratch->preferences,
             presentation, std::nullopt, m_clipboard, nullptr,
-            std::make_shared<TesseractTextRecognizer>());
+            TextRecognizerModule::make());
         m_probe.emplace(*m_window);
         script();
         m_steps->start([this] { finish(); });

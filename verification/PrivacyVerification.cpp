@@ -6,7 +6,7 @@
 #include "editor/ImageWindow.h"
 #include "editor/LiveTextOverlay.h"
 #include "editor/LiveTextSession.h"
-#include "platform/TesseractTextRecognizer.h"
+#include "platform/TextRecognizerModule.h"
 #include "settings/ScratchPreferences.h"
 #include "verification/CanvasInput.h"
 #include "verification/EditorProbe.h"
@@ -94,7 +94,7 @@ public:
         m_window = std::make_unique<ImageWindow>(
             std::make_unique<AnnotationDocument>(m_fixture.image), false, m_scratch->preferences,
             std::nullopt, std::nullopt, nullptr, nullptr,
-            std::make_shared<TesseractTextRecognizer>());
+            TextRecognizerModule::make());
         m_probe.emplace(*m_window);
         script();
         m_steps->start([this] { finish(); });

@@ -5,7 +5,7 @@
 #include "canvas/AnnotationTextView.h"
 #include "canvas/AnnotationWindow.h"
 #include "editor/ImageWindow.h"
-#include "platform/TesseractTextRecognizer.h"
+#include "platform/TextRecognizerModule.h"
 #include "settings/ScratchPreferences.h"
 #include "verification/CanvasInput.h"
 #include "verification/EditorProbe.h"
@@ -74,7 +74,7 @@ public:
         m_window = std::make_unique<ImageWindow>(
             std::make_unique<AnnotationDocument>(m_fixture.image), false, m_scratch->preferences,
             std::nullopt, std::nullopt, nullptr, nullptr,
-            std::make_shared<TesseractTextRecognizer>());
+            TextRecognizerModule::make());
         m_probe.emplace(*m_window);
         script();
         m_steps->start([this] { finish(); });

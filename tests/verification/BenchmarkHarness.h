@@ -3,7 +3,7 @@
 #include "app/AppAlerts.h"
 #include "app/AppController.h"
 #include "editor/ImageClipboard.h"
-#include "platform/TesseractTextRecognizer.h"
+#include "platform/TextRecognizerModule.h"
 #include "settings/AppPreferences.h"
 #include "settings/PreferencesStore.h"
 #include "tests/settings/FakeHotkeyService.h"
@@ -61,7 +61,7 @@ protected:
         const QPoint centre = QGuiApplication::primaryScreen()->geometry().center();
         services.pointer = [centre] { return centre; };
         services.tray = false;
-        services.textRecognizer = [] { return std::make_shared<TesseractTextRecognizer>(); };
+        services.textRecognizer = TextRecognizerModule::make;
         controller = std::make_unique<AppController>(std::move(services),
                                                      QStringList{QStringLiteral("kelpie")});
         controller->launch();
