@@ -282,6 +282,9 @@ int main(int argc, char* argv[])
     qunsetenv(earlyHandOverTried);
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kelpie"));
+    // Names the desktop entry: Wayland compositors take it as the windows'
+    // application id (for icons and window rules).
+    QGuiApplication::setDesktopFileName(QStringLiteral("kelpie"));
     QApplication::setQuitOnLastWindowClosed(false);
     const LaunchOptions options(QApplication::arguments());
 
