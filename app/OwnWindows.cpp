@@ -42,7 +42,10 @@ std::function<void()> hideForCapture()
         if (!window->isVisible())
             continue;
         anyShown = true;
-        if (!qobject_cast<SelectionWindow*>(window))
+        // Windows of a window (a pin's panels) are its owner's to show
+        // again: shown anew by Kelpie here, a Wayland compositor would no
+        // longer treat them as belonging to it.
+        if (!qobject_cast<SelectionWindow*>(window) && !window->parentWidget())
             hidden.push_back({window, new CloseWatch(window)});
         window->hide();
     }

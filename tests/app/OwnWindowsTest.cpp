@@ -27,8 +27,9 @@ TEST(OwnWindows, CaptureHidesEveryWindowAndBringsBackOnlyThoseStillOpen)
     frozen.fill(Qt::gray);
     auto overlay = std::make_unique<SelectionWindow>(frozen, QRect(0, 0, 40, 30), QRect(0, 0, 40, 30));
     auto deleted = std::make_unique<QWidget>();
+    auto* panel = new QWidget(pin.get(), Qt::Tool);
     for (QWidget* window : {pin.get(), editor.get(), closedMeanwhile.get(),
-                            static_cast<QWidget*>(overlay.get()), deleted.get()})
+                            static_cast<QWidget*>(overlay.get()), deleted.get(), panel})
         window->show();
 
     const std::function<void()> restore = OwnWindows::hideForCapture();
@@ -45,6 +46,9 @@ TEST(OwnWindows, CaptureHidesEveryWindowAndBringsBackOnlyThoseStillOpen)
     EXPECT_FALSE(neverShown->isVisible());
     // The capture brings a new overlay; the old one must not come back.
     EXPECT_FALSE(overlay->isVisible());
+    // A pin's panel is the pin's to show again.
+    EXPECT_FALSE(panel->isVisible());
     // Once restored, the watch is gone: a later close is an ordinary close.
-    EXPECT_TRUE(pin->findChildren<QObject*>(QString(), Qt::FindDirectChildrenOnly).isEmpty());
+    EXPECT_EQ(pin->findChildren<QObject*>(QString(), Qt::FindDirectChildrenOnly),
+              QList<QObject*>{panel});
 }
