@@ -112,7 +112,7 @@ void click(QPoint at)
 // and no session bus (so it is the session's one Kelpie).
 class KelpieRun {
 public:
-    explicit KelpieRun(const QTemporaryDir& home)
+    explicit KelpieRun(const QTemporaryDir& home, const QStringList& arguments = {})
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
@@ -122,7 +122,7 @@ public:
         environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
         m_process.setProcessEnvironment(environment);
         m_process.setProcessChannelMode(QProcess::ForwardedChannels);
-        m_process.start(QStringLiteral(KELPIE_EXECUTABLE), {});
+        m_process.start(QStringLiteral(KELPIE_EXECUTABLE), arguments);
     }
     ~KelpieRun()
     {
@@ -280,6 +280,19 @@ bool keyBringsUpOverlay(const QString& keys)
             return waitFor([] { return windowNamed(overlayTitle); }, 700);
         },
         20000);
+}
+
+TEST(EndToEndX11, CaptureNowWithNoKelpieRunningStartsOneThatCaptures)
+{
+    // Nobody takes the hand-over, so the process starts again as itself
+    // (same process id) and captures at once.
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    KelpieRun kelpie(home, {QStringLiteral("--capture-now")});
+    ASSERT_TRUE(kelpie.started());
+    EXPECT_TRUE(waitFor([] { return windowNamed(QStringLiteral("Kelpie · 框选")); }, 20000))
+        << "kelpie --capture-now never showed the overlay";
+    xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
 }
 
 TEST(EndToEndX11, TheTrayMenuCapturesAndAClickPicksAWindow)
