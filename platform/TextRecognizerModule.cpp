@@ -22,15 +22,19 @@ struct Entry {
 };
 
 // Beside the executable (the build tree), then where the package installs
-// it, then where this build put it (tests run from other folders).
+// it relative to the executable, then where this build put it (tests run
+// from other folders).
 QStringList candidates()
 {
     const QString file = QStringLiteral(KELPIE_OCR_MODULE_FILE);
     QStringList paths;
-    if (QCoreApplication::instance())
-        paths << QDir(QCoreApplication::applicationDirPath()).filePath(file);
-    paths << QDir(QStringLiteral(KELPIE_OCR_MODULE_INSTALL_DIR)).filePath(file)
-          << QDir(QStringLiteral(KELPIE_OCR_MODULE_BUILD_DIR)).filePath(file);
+    if (QCoreApplication::instance()) {
+        const QDir executable(QCoreApplication::applicationDirPath());
+        paths << executable.filePath(file)
+              << QDir::cleanPath(executable.filePath(
+                     QStringLiteral(KELPIE_OCR_MODULE_FROM_EXECUTABLE "/" KELPIE_OCR_MODULE_FILE)));
+    }
+    paths << QDir(QStringLiteral(KELPIE_OCR_MODULE_BUILD_DIR)).filePath(file);
     return paths;
 }
 
