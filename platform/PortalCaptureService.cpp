@@ -68,15 +68,10 @@ void answer(const ImagePromise& promise, ImageResult result)
 ImageResult failureOf(const PortalRequest::Outcome& outcome)
 {
     const std::string& detail = outcome.failure().detail;
-    switch (outcome.error()) {
-    case PortalRequest::Error::cancelled:
-        // The user said no to the desktop's dialog: a refusal, like a
-        // missing screen-recording permission.
+    // The user said no to the desktop's dialog: a refusal, like a missing
+    // screen-recording permission. Anything else is the portal's failure.
+    if (outcome.error() == PortalRequest::Error::cancelled)
         return ImageResult(CaptureError::permission, detail);
-    case PortalRequest::Error::timedOut:
-        return ImageResult(CaptureError::system, "screenshot: " + detail);
-    case PortalRequest::Error::failed: break;
-    }
     return ImageResult(CaptureError::system, "screenshot: " + detail);
 }
 
