@@ -686,6 +686,64 @@ TerminalCells::Lattice latticeOf(const std::vector<Run>& lines)
     return TerminalCells::find(glyphs, heights[heights.size() / 2]);
 }
 
+// The pixels of `crop` (row by row) that belong to the edge of a filled
+// line rather than to its text: within the band between `line` and
+// `inner`, those joined to the surroundings outside the line through values
+// between the fill and the surroundings that are not the fill itself. The
+// fill, and a rim darker or lighter than both (an outline), hold it off.
+std::vector<bool> shapeEdgeOf(const QImage& grey, const QRect& crop, const QRect& line,
+                              const QRect& inner, int fill, int around)
+{
+    const int low = std::min(fill, around) - backgroundTolerance;
+    const int high = std::max(fill, around) + backgroundTolerance;
+    const auto index = [&crop](int x, int y) {
+        return std::size_t(y - crop.top()) * std::size_t(crop.width()) + std::size_t(x - crop.left());
+    };
+    std::vector<bool> edge(std::size_t(crop.width()) * std::size_t(crop.height()), false);
+    std::vector<QPoint> queue;
+    const auto admits = [&](int x, int y) {
+        if (!crop.contains(x, y) || edge[index(x, y)] || inner.contains(x, y))
+            return false;
+        const int value = grey.constScanLine(y)[x];
+        return value >= low && value <= high && std::abs(value - fill) > backgroundTolerance;
+    };
+    for (int y = crop.top(); y <= crop.bottom(); ++y) {
+        for (int x = crop.left(); x <= crop.right(); ++x) {
+            if (!line.contains(x, y)
+                && std::abs(int(grey.constScanLine(y)[x]) - around) <= backgroundTolerance
+                && admits(x, y)) {
+                edge[index(x, y)] = true;
+                queue.emplace_back(x, y);
+            }
+        }
+    }
+    // A line that fills the whole image has no outside in it: its border is
+    // where the outside would begin.
+    if (queue.empty()) {
+        for (int y = crop.top(); y <= crop.bottom(); ++y) {
+            for (int x = crop.left(); x <= crop.right(); ++x) {
+                const bool border = x == crop.left() || x == crop.right() || y == crop.top()
+                    || y == crop.bottom();
+                if (border && admits(x, y)) {
+                    edge[index(x, y)] = true;
+                    queue.emplace_back(x, y);
+                }
+            }
+        }
+    }
+    for (std::size_t next = 0; next < queue.size(); ++next) {
+        const QPoint at = queue[next];
+        for (const QPoint step : {QPoint(-1, 0), QPoint(1, 0), QPoint(0, -1), QPoint(0, 1)}) {
+            const QPoint to = at + step;
+            if (admits(to.x(), to.y())) {
+                edge[index(to.x(), to.y())] = true;
+                queue.push_back(to);
+            }
+        }
+    }
+    return edge;
+}
+
 } // namespace
 
 QImage inSrgb(const QImage& image)
@@ -751,25 +809,37 @@ QImage normalized(const QImage& greyImage)
             const int x1 = std::min(width, x0 + blockSize);
             const int y0 = by * blockSize;
             const int y1 = std::min(height, y0 + blockSize);
-            int best = 0;
-            int bestCount = 0;
             for (int y = y0; y < y1; ++y) {
                 const std::uint8_t* row = grey.constScanLine(y);
-                for (int x = x0; x < x1; ++x) {
-                    const int n = ++histogram[row[x]];
-                    if (n > bestCount) {
-                        bestCount = n;
-                        best = row[x];
-                    }
-                }
+                for (int x = x0; x < x1; ++x)
+                    ++histogram[row[x]];
             }
             // A gentle gradient (a selected row drawn with one) spreads a
-            // flat fill over neighbouring values; they count with the mode.
+            // flat fill over neighbouring values; they count together, so
+            // that a few rows of a gradient outweigh fewer rows of another
+            // panel's single value. The fill is the most frequent value of
+            // the densest such range.
+            int densest = 0;
+            int bestCount = -1;
             int near = 0;
-            for (int v = std::max(0, best - gradientSpread);
-                 v <= std::min(255, best + gradientSpread); ++v)
+            for (int v = 0; v <= gradientSpread; ++v)
                 near += histogram[std::size_t(v)];
-            bestCount = near;
+            for (int centre = 0; centre <= 255; ++centre) {
+                if (near > bestCount) {
+                    bestCount = near;
+                    densest = centre;
+                }
+                if (centre - gradientSpread >= 0)
+                    near -= histogram[std::size_t(centre - gradientSpread)];
+                if (centre + gradientSpread + 1 <= 255)
+                    near += histogram[std::size_t(centre + gradientSpread + 1)];
+            }
+            int best = densest;
+            for (int v = std::max(0, densest - gradientSpread);
+                 v <= std::min(255, densest + gradientSpread); ++v) {
+                if (histogram[std::size_t(v)] > histogram[std::size_t(best)])
+                    best = v;
+            }
             for (int y = y0; y < y1; ++y) {
                 const std::uint8_t* row = grey.constScanLine(y);
                 for (int x = x0; x < x1; ++x)
@@ -876,6 +946,15 @@ QImage normalized(const QImage& greyImage)
     // a button). Flat blocks not reached (thick strokes) stay unknown.
     spread([&](int nx, int ny, std::size_t from) { return alike(nx, ny, background[from]); },
            [](std::size_t, std::size_t) {});
+    // Blocks crowded with text whose most frequent value is still a
+    // touching panel's are on that panel (light text filling a selected
+    // row), even where another panel is as near.
+    spread(
+        [&](int nx, int ny, std::size_t from) {
+            return std::abs(int(background[at(nx, ny)]) - int(background[from]))
+                <= backgroundTolerance;
+        },
+        [](std::size_t, std::size_t) {});
     // Breadth first from the panels, so every other block gets the
     // background of a nearest panel. Without any panel (a photo, a
     // gradient) every block keeps its own most frequent value.
@@ -958,6 +1037,16 @@ QImage normalized(const QImage& greyImage)
                 }
             }
             if (high - low > backgroundTolerance && value >= low && value <= high) {
+                row[x] = 255;
+                continue;
+            }
+            // So is the outline where two such backgrounds meet, drawn a
+            // shade off one of them (a selected row's darker rim against
+            // the white list below it): unchecked, it runs the whole row
+            // as a rule that joins the lines above and below into one.
+            if (high - low > backgroundTolerance
+                && std::min(std::abs(value - low), std::abs(value - high))
+                    <= 2 * backgroundTolerance) {
                 row[x] = 255;
                 continue;
             }
@@ -1047,15 +1136,24 @@ LineImage lineImage(const QImage& grey, const QRect& line, int minimumHeight)
     const bool hasOutside = std::accumulate(outside.begin(), outside.end(), 0) > 0;
     const int around = hasOutside ? mostFrequent(outside) : mostFrequent(rim);
     const int fill = mostFrequent(rim);
-    const bool filled = std::abs(fill - around) > backgroundTolerance
-        && 10 * rim[std::size_t(fill)] >= 6 * rimCount;
+    // A fill drawn as a gentle gradient (a selected row) spreads over
+    // neighbouring values; they count with the most frequent one.
+    int fillCount = 0;
+    for (int v = std::max(0, fill - backgroundTolerance);
+         v <= std::min(255, fill + backgroundTolerance); ++v)
+        fillCount += rim[std::size_t(v)];
+    const bool filled
+        = std::abs(fill - around) > backgroundTolerance && 10 * fillCount >= 6 * rimCount;
     const int background = filled ? fill : around;
     // Inside a filled shape its edge (blending into the surroundings) is
-    // background too, and everything outside the shape is.
+    // background too, and everything outside the shape is. The edge is
+    // what joins the outside through values between the fill and the
+    // surroundings; text of the surroundings' colour near the edge is held
+    // off by the fill around it and stays.
     const QRect inner = filled ? line.adjusted(shapeEdge, shapeEdge, -shapeEdge, -shapeEdge) : line;
     const QRect kept = line.adjusted(-1, -1, 1, 1);
-    const int low = std::min(fill, around) - backgroundTolerance;
-    const int high = std::max(fill, around) + backgroundTolerance;
+    const std::vector<bool> edge = filled ? shapeEdgeOf(grey, crop, line, inner, fill, around)
+                                          : std::vector<bool>();
 
     // A line scaled up below is blurred by the scaling, and its doubled
     // contrast keeps the strokes firm; one read at its own size keeps the
@@ -1078,8 +1176,10 @@ LineImage lineImage(const QImage& grey, const QRect& line, int minimumHeight)
             // The margin is blank whatever lies there: the neighbours of a
             // line (the edge of its field, the line above) are no part of it.
             bool blank = contrast <= backgroundTolerance || !kept.contains(sx, sy);
-            if (filled && !inner.contains(sx, sy))
-                blank = !line.contains(sx, sy) || (value >= low && value <= high);
+            if (filled)
+                blank = blank || !line.contains(sx, sy)
+                    || edge[std::size_t(sy - crop.top()) * std::size_t(crop.width())
+                            + std::size_t(sx - crop.left())];
             out[x] = blank ? 255
                            : std::uint8_t(255 - std::min(255, int(std::lround(contrast * gain))));
         }

@@ -260,6 +260,54 @@ TEST(TextLayout, LightTextOnABarBesideALightPanelStaysInk)
     EXPECT_EQ(inkIn(normalized, QRect(0, 68, 420, 4)), 0);
 }
 
+// The same row as a desktop style draws it in a tight list: a bar only as
+// high as the row, filled with a gentle gradient inside a darker rim, its
+// text reaching nearly from rim to rim. The rim is no rule joining the rows
+// around it, the rows keep to themselves, and the bar's line reads as dark
+// text on white from its top to its bottom.
+TEST(TextLayout, ATightGradientBarWithARimKeepsItsRowsApart)
+{
+    QImage image(360, 80, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(12);
+    painter.setFont(font);
+    const QRect bar(1, 31, 358, 15);
+    QLinearGradient fill(bar.topLeft(), bar.bottomLeft());
+    fill.setColorAt(0, QColor(49, 145, 204));
+    fill.setColorAt(1, QColor(47, 138, 194));
+    painter.fillRect(bar, fill);
+    painter.setPen(QColor(43, 124, 176));
+    painter.drawRect(bar.adjusted(0, 0, -1, -1));
+    painter.setPen(Qt::black);
+    painter.drawText(QPoint(4, 27), QStringLiteral("Invoice 2024-0512.pdf"));
+    painter.drawText(QPoint(4, 57), QStringLiteral("Archive 2023"));
+    painter.setPen(Qt::white);
+    painter.drawText(QPoint(4, 42), QStringLiteral("Project Kelpie"));
+    painter.end();
+
+    const QImage grey = TextLayout::grey(image);
+    const QImage normalized = TextLayout::normalized(grey);
+    const std::vector<QRect> found = TextLayout::lines(normalized, RecognitionCancellation());
+    ASSERT_EQ(found.size(), 3u);
+    EXPECT_LE(found[0].bottom(), bar.top());
+    EXPECT_TRUE(bar.contains(found[1]));
+    EXPECT_GE(found[2].top(), bar.bottom());
+    EXPECT_EQ(inkIn(normalized, QRect(60, bar.bottom(), 300, 1)), 0) << "the rim is ink";
+
+    // The capitals' tops are kept, and nothing of the bar around the text
+    // is ink (read at its own size).
+    const TextLayout::LineImage line = TextLayout::lineImage(grey, found[1], found[1].height());
+    ASSERT_EQ(line.scale, 1.0);
+    ASSERT_FALSE(line.image.isNull());
+    const QRect text = found[1].translated(-line.origin);
+    EXPECT_GT(inkIn(line.image, QRect(text.left(), text.top(), 12, 3)), 3);
+    const QRect kept = text.adjusted(-1, -1, 1, 1).intersected(line.image.rect());
+    EXPECT_EQ(inkIn(line.image, line.image.rect()), inkIn(line.image, kept))
+        << "the bar around the text is ink";
+}
+
 // A terminal listing: columns padded with runs of spaces. Every row is one
 // line, the rows come top to bottom, and their words are the listing's.
 TEST(TextLayout, TerminalRowsAreWholeLinesInRowOrder)
