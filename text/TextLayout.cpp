@@ -744,6 +744,53 @@ std::vector<bool> shapeEdgeOf(const QImage& grey, const QRect& crop, const QRect
     return edge;
 }
 
+// Whether a glyph is a terminal's text cursor: a block or an outlined box
+// (the cursor of a window without focus) about one cell wide and as high
+// as the row. It is no character of the text.
+bool isCursor(const QImage& normalized, const Box& glyph, int rowHeight)
+{
+    const int w = glyph.width();
+    const int h = glyph.height();
+    if (w < 3 || 10 * h < 7 * rowHeight || 10 * w > 9 * h || 10 * w < 3 * h)
+        return false;
+    if (glyph.ink * 100 >= 85 * w * h)
+        return true;
+    const auto inkAt = [&normalized](int x, int y) {
+        return normalized.constScanLine(y)[x] < inkThreshold;
+    };
+    int border = 0;
+    int inside = 0;
+    for (int y = glyph.top; y < glyph.bottom; ++y) {
+        for (int x = glyph.left; x < glyph.right; ++x) {
+            const bool edge = x == glyph.left || x == glyph.right - 1 || y == glyph.top
+                || y == glyph.bottom - 1;
+            (edge ? border : inside) += inkAt(x, y);
+        }
+    }
+    const int perimeter = 2 * (w + h) - 4;
+    const int interior = (w - 2) * (h - 2);
+    return 10 * border >= 9 * perimeter && 10 * inside <= interior;
+}
+
+// A terminal row ending in its text cursor, without it.
+void withoutCursor(Run& row, const QImage& normalized)
+{
+    if (!row.grid || row.glyphs.size() < 2)
+        return;
+    const auto last = std::max_element(row.glyphs.begin(), row.glyphs.end(),
+                                       [](const Box& a, const Box& b) { return a.right < b.right; });
+    if (!isCursor(normalized, *last, row.box.height()))
+        return;
+    // The row keeps its height: the cursor fills the cell, as the row's
+    // tallest characters do.
+    row.box.ink -= last->ink;
+    row.glyphs.erase(last);
+    row.box.right = std::max_element(row.glyphs.begin(), row.glyphs.end(), [](const Box& a,
+                                                                              const Box& b) {
+                        return a.right < b.right;
+                    })->right;
+}
+
 } // namespace
 
 QImage inSrgb(const QImage& image)
@@ -1074,6 +1121,8 @@ std::vector<Line> analyse(const QImage& normalized, const RecognitionCancellatio
     });
     bool terminal = false;
     found = joinGridRows(std::move(found), normalized, &terminal);
+    for (Run& row : found)
+        withoutCursor(row, normalized);
     // A terminal reads row by row, as joinGridRows leaves it.
     if (!terminal)
         found = readingOrder(std::move(found));

@@ -346,6 +346,38 @@ TEST(TextLayout, TerminalRowsAreWholeLinesInRowOrder)
 
 // A terminal's rows sit on its cells; rows of narrow characters only are
 // told from a row holding a Chinese character, which spans two cells.
+// The text cursor after a prompt, a block in a focused terminal and an
+// outlined box in one without focus, is no character of the row.
+TEST(TextLayout, ATerminalsCursorIsNoPartOfItsRow)
+{
+    const QStringList rows{
+        QStringLiteral("alice@desk:~$ ls -l"),
+        QStringLiteral("total 52"),
+        QStringLiteral("drwxr-xr-x 2 alice   4096 May 12 docs"),
+        QStringLiteral("-rw-r--r-- 1 alice  35149 Apr 30 LICENSE"),
+        QStringLiteral("alice@desk:~$"),
+    };
+    for (const bool focused : {true, false}) {
+        TerminalScreen screen = TerminalScreen::draw(rows, !focused, 17);
+        const QRect prompt = screen.words.back().box;
+        const QRect cursor(prompt.right() + 9, prompt.top() - 1, 8, 16);
+        QPainter painter(&screen.image);
+        const QColor ink = focused ? QColor(0x20, 0x20, 0x20) : QColor(0xcd, 0xd6, 0xf4);
+        if (focused) {
+            painter.fillRect(cursor, ink);
+        } else {
+            painter.setPen(ink);
+            painter.drawRect(cursor.adjusted(0, 0, -1, -1));
+        }
+        painter.end();
+        const std::vector<TextLayout::Line> found = TextLayout::analyse(
+            TextLayout::normalized(TextLayout::grey(screen.image)), RecognitionCancellation());
+        ASSERT_EQ(found.size(), 5u) << (focused ? "block" : "outline");
+        EXPECT_EQ(found[4].words.size(), 1u) << (focused ? "block" : "outline");
+        EXPECT_LT(found[4].box.right(), cursor.left()) << (focused ? "block" : "outline");
+    }
+}
+
 TEST(TextLayout, TerminalRowsKnowTheirCellsAndWhetherTheyHoldWideCharacters)
 {
     const QStringList rows{
