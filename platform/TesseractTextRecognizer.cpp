@@ -451,6 +451,22 @@ TextAnalysis::Line toLine(const Recognized& recognized, const TextLayout::Line& 
     return TextAnalysis::assembleLine(glyphs, recognized.result.confidence, box.height(), blank);
 }
 
+// A line made ready for recognition from whichever view shows its ink
+// more strongly: luminance for most text, the brightest channel for
+// coloured text on a dark panel.
+TextLayout::LineImage lineImageOf(const TextLayout::Views& views, const QRect& box,
+                                  int minimumHeight)
+{
+    TextLayout::LineImage line = TextLayout::lineImage(views.grey, box, minimumHeight);
+    if (views.brightest.isNull())
+        return line;
+    TextLayout::LineImage coloured = TextLayout::lineImage(views.brightest, box, minimumHeight);
+    if (!coloured.image.isNull()
+        && TextLayout::darkness(coloured.image) > TextLayout::darkness(line.image))
+        return coloured;
+    return line;
+}
+
 } // namespace
 
 // Lines already read, by a digest of their prepared image. Recognition runs
@@ -795,8 +811,9 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
         throw Failure("no text recognition model for the requested languages");
     if (image.isNull())
         return {};
-    const QImage grey = TextLayout::grey(image);
-    const QImage normalized = TextLayout::normalized(grey);
+    const TextLayout::Views views = TextLayout::views(image);
+    const QImage& grey = views.grey;
+    const QImage& normalized = views.normalized;
     if (grey.isNull() || normalized.isNull())
         throw Failure("not enough memory to analyse the image");
     const std::vector<TextLayout::Line> found = TextLayout::analyse(normalized, cancellation);
@@ -842,7 +859,7 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
                 cancellation.throwIfCancelled();
                 const std::size_t index = order[i];
                 Recognized recognized;
-                recognized.image = TextLayout::lineImage(grey, boxes[index], minimumHeight);
+                recognized.image = lineImageOf(views, boxes[index], minimumHeight);
                 if (recognized.image.image.isNull())
                     return;
                 const Script script = scripts[index];

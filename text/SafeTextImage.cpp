@@ -84,7 +84,7 @@ QRgb surroundingColor(const QImage& image, const QRect& rect)
 QList<Rect> textRegions(const QImage& image, const RecognitionCancellation& cancellation)
 {
     cancellation.throwIfCancelled();
-    const QImage normalized = TextLayout::normalized(TextLayout::grey(image));
+    const QImage normalized = TextLayout::views(image).normalized;
     if (normalized.isNull())
         throw TextRecognizer::Failure("text regions: the image cannot be analysed");
     const std::vector<TextLayout::Line> lines = TextLayout::analyse(normalized, cancellation);

@@ -801,7 +801,18 @@ QImage inSrgb(const QImage& image)
     return image.convertedToColorSpace(QColorSpace::SRgb);
 }
 
-QImage grey(const QImage& image)
+namespace {
+
+// Pixels of strong colour per thousand above which an image is worth a
+// second look through its brightest channel.
+constexpr int colouredShare = 2;
+constexpr int strongChroma = 64;
+
+// `image` as 8-bit grey through `toGrey(premultiplied pixel)`, the white
+// behind it showing through its transparency; with `coloured` told whether
+// enough of it is strongly coloured to matter.
+template <typename ToGrey>
+QImage greyOf(const QImage& image, ToGrey toGrey, bool* coloured = nullptr)
 {
     if (image.isNull())
         return {};
@@ -812,17 +823,77 @@ QImage grey(const QImage& image)
     QImage result(image.width(), image.height(), QImage::Format_Grayscale8);
     if (source.isNull() || result.isNull())
         return {};
-    // Luminance of the premultiplied colour plus the white showing through.
+    qint64 strong = 0;
     for (int y = 0; y < source.height(); ++y) {
         const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(y));
         std::uint8_t* out = result.scanLine(y);
         for (int x = 0; x < source.width(); ++x) {
             const QRgb p = in[x];
-            const int luminance = (qRed(p) * 77 + qGreen(p) * 150 + qBlue(p) * 29) >> 8;
-            out[x] = std::uint8_t(std::min(255, luminance + 255 - qAlpha(p)));
+            out[x] = std::uint8_t(std::min(255, toGrey(p) + 255 - qAlpha(p)));
+            if (coloured) {
+                const int high = std::max({qRed(p), qGreen(p), qBlue(p)});
+                const int low = std::min({qRed(p), qGreen(p), qBlue(p)});
+                strong += high - low >= strongChroma;
+            }
         }
     }
+    if (coloured)
+        *coloured = strong * 1000 >= colouredShare * qint64(source.width()) * source.height();
     return result;
+}
+
+} // namespace
+
+QImage grey(const QImage& image)
+{
+    // Luminance of the premultiplied colour plus the white showing through.
+    return greyOf(image, [](QRgb p) { return (qRed(p) * 77 + qGreen(p) * 150 + qBlue(p) * 29) >> 8; });
+}
+
+QImage brightestChannel(const QImage& image)
+{
+    bool coloured = false;
+    QImage result = greyOf(
+        image, [](QRgb p) { return std::max({qRed(p), qGreen(p), qBlue(p)}); }, &coloured);
+    return coloured ? result : QImage();
+}
+
+QImage darker(const QImage& a, const QImage& b)
+{
+    if (a.isNull() || b.isNull() || a.size() != b.size() || a.format() != QImage::Format_Grayscale8
+        || b.format() != QImage::Format_Grayscale8)
+        return a;
+    QImage result = a.copy();
+    if (result.isNull())
+        return a;
+    for (int y = 0; y < result.height(); ++y) {
+        std::uint8_t* out = result.scanLine(y);
+        const std::uint8_t* other = b.constScanLine(y);
+        for (int x = 0; x < result.width(); ++x)
+            out[x] = std::min(out[x], other[x]);
+    }
+    return result;
+}
+
+Views views(const QImage& image)
+{
+    Views result{grey(image), brightestChannel(image), {}};
+    result.normalized = normalized(result.grey);
+    if (!result.brightest.isNull() && !result.normalized.isNull())
+        result.normalized = darker(result.normalized, normalized(result.brightest));
+    return result;
+}
+
+int darkness(const QImage& grey)
+{
+    qint64 sum = 0;
+    for (int y = 0; y < grey.height(); ++y) {
+        const std::uint8_t* row = grey.constScanLine(y);
+        for (int x = 0; x < grey.width(); ++x)
+            sum += 255 - row[x];
+    }
+    const qint64 pixels = qint64(grey.width()) * grey.height();
+    return pixels > 0 ? int(sum / pixels) : 0;
 }
 
 QImage normalized(const QImage& greyImage)

@@ -31,6 +31,32 @@ QImage inSrgb(const QImage& image);
 // white. Null when the image is null or the copy cannot be allocated.
 QImage grey(const QImage& image);
 
+// The brightest of the red, green and blue values of `image` (in sRGB) as
+// 8-bit grey, transparency flattened onto white; null when the image holds
+// little strong colour. Coloured text that luminance hardly tells from its
+// background (dark red on a dark terminal) stands out in it; blue on white,
+// which it loses, luminance keeps.
+QImage brightestChannel(const QImage& image);
+
+// The darker of two grey images of one size, pixel by pixel (the ink that
+// either of two normalised views shows); `a` when they do not match.
+QImage darker(const QImage& a, const QImage& b);
+
+// What text is read from: the image's luminance (grey()), its brightest
+// channel when it holds strong colour (else null), and the normalised ink
+// of both together. `normalized` is null when the image is null or memory
+// runs out.
+struct Views {
+    QImage grey;
+    QImage brightest;
+    QImage normalized;
+};
+Views views(const QImage& image);
+
+// The mean darkness (255 − grey) of a grey image: how much ink a line
+// image shows.
+int darkness(const QImage& grey);
+
 // A copy of a grey image in which every pixel that matches its local
 // background is white and every other pixel is darker the more it differs
 // from that background, so text of any colour on any panel becomes dark on

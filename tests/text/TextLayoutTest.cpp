@@ -308,6 +308,41 @@ TEST(TextLayout, ATightGradientBarWithARimKeepsItsRowsApart)
         << "the bar around the text is ink";
 }
 
+// Dark red text on a dark terminal differs from the panel in colour far
+// more than in luminance; blue text on white the other way round. Both are
+// found, and each line's ink is strongest in the view that tells it apart.
+TEST(TextLayout, ColouredTextIsFoundWhereLuminanceHardlyShowsIt)
+{
+    QImage image(420, 90, QImage::Format_RGB32);
+    image.fill(QColor(0x1e, 0x1e, 0x2e));
+    QPainter painter(&image);
+    painter.fillRect(QRect(0, 50, 420, 40), Qt::white);
+    QFont font(QStringLiteral("DejaVu Sans Mono"));
+    font.setPixelSize(13);
+    painter.setFont(font);
+    painter.setPen(QColor(0xcd, 0x00, 0x00));
+    painter.drawText(QPoint(10, 28), QStringLiteral("modified: text/TextLayout.cpp"));
+    painter.setPen(QColor(0x10, 0x30, 0xe0));
+    painter.drawText(QPoint(10, 75), QStringLiteral("https://example.com/docs"));
+    painter.end();
+
+    EXPECT_EQ(linesOf(image).size(), 1u) << "luminance alone now finds the red line";
+    const TextLayout::Views views = TextLayout::views(image);
+    ASSERT_FALSE(views.brightest.isNull());
+    const std::vector<QRect> found = TextLayout::lines(views.normalized, RecognitionCancellation());
+    ASSERT_EQ(found.size(), 2u);
+    const auto darknessIn = [&found](const QImage& grey, std::size_t line) {
+        return TextLayout::darkness(TextLayout::lineImage(grey, found[line], 24).image);
+    };
+    EXPECT_GT(darknessIn(views.brightest, 0), 2 * darknessIn(views.grey, 0));
+    EXPECT_GT(darknessIn(views.grey, 1), 2 * darknessIn(views.brightest, 1));
+
+    // Without strong colour there is no second view.
+    QImage plain(100, 40, QImage::Format_RGB32);
+    plain.fill(QColor(0x80, 0x80, 0x80));
+    EXPECT_TRUE(TextLayout::views(plain).brightest.isNull());
+}
+
 // A terminal listing: columns padded with runs of spaces. Every row is one
 // line, the rows come top to bottom, and their words are the listing's.
 TEST(TextLayout, TerminalRowsAreWholeLinesInRowOrder)
