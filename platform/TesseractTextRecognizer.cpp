@@ -65,6 +65,12 @@ constexpr double latinOverHan = 15;
 // characters is checked against the English one.
 constexpr double fewHan = 0.25;
 constexpr double latinPreference = 10;
+// A line read with less confidence than this is read again scaled to half
+// as high again as the usual minimum, and the surer reading is kept: small
+// type (bitmap terminal fonts, 11-pixel dialog text) that the first reading
+// garbles often reads cleanly larger, while most lines read larger come out
+// worse, so only unsure ones are tried.
+constexpr double retryConfidence = 75;
 // After an analysis, idle models are freed when less memory than this is
 // available to the system.
 constexpr qint64 lowMemoryBytes = 256LL * 1024 * 1024;
@@ -475,6 +481,12 @@ TextLayout::LineImage lineImageOf(const TextLayout::Views& views, const QRect& b
 // reading. Least recently used lines are forgotten first.
 class LineMemory {
 public:
+    // A line's reading and the height its image was scaled to for it.
+    struct Reading {
+        TesseractEngine::Result result;
+        int minimumHeight = 0;
+    };
+
     explicit LineMemory(std::size_t limit) : capacity(limit) { }
 
     // A digest of the line's pixels, size and script guess; two different
@@ -489,7 +501,7 @@ public:
         return hash.result();
     }
 
-    std::optional<TesseractEngine::Result> find(const QByteArray& key)
+    std::optional<Reading> find(const QByteArray& key)
     {
         std::lock_guard lock(mutex);
         const auto found = index.find(key);
@@ -499,14 +511,14 @@ public:
         return found.value()->second;
     }
 
-    void remember(const QByteArray& key, const TesseractEngine::Result& result)
+    void remember(const QByteArray& key, const Reading& reading)
     {
         if (capacity == 0)
             return;
         std::lock_guard lock(mutex);
         if (index.contains(key))
             return;
-        order.emplace_front(key, result);
+        order.emplace_front(key, reading);
         index.insert(key, order.begin());
         if (order.size() > capacity) {
             index.remove(order.back().first);
@@ -522,7 +534,7 @@ public:
     }
 
 private:
-    using Entry = std::pair<QByteArray, TesseractEngine::Result>;
+    using Entry = std::pair<QByteArray, Reading>;
     std::size_t capacity;
     std::mutex mutex;
     std::list<Entry> order;
@@ -847,6 +859,7 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
 
     std::vector<std::optional<Recognized>> results(boxes.size());
     const int minimumHeight = pool->options.minimumLineHeight;
+    const int retryHeight = minimumHeight * 3 / 2;
     const auto releaseIfMemoryIsLow = [this] {
         const qint64 available = availableMemory();
         if (available >= 0 && available < lowMemoryBytes)
@@ -864,12 +877,28 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
                     return;
                 const Script script = scripts[index];
                 const QByteArray key = LineMemory::keyOf(recognized.image.image, script);
-                if (std::optional<TesseractEngine::Result> known = pool->memory->find(key)) {
-                    recognized.result = std::move(*known);
+                if (std::optional<LineMemory::Reading> known = pool->memory->find(key)) {
+                    if (known->minimumHeight != minimumHeight)
+                        recognized.image = lineImageOf(views, boxes[index], known->minimumHeight);
+                    recognized.result = std::move(known->result);
                 } else {
                     recognized.result = recognizeLine(engine, pool->models, recognized.image.image,
                                                       script, cancellation);
-                    pool->memory->remember(key, recognized.result);
+                    int height = minimumHeight;
+                    if (recognized.result.confidence < retryConfidence
+                        && boxes[index].height() < retryHeight) {
+                        Recognized larger;
+                        larger.image = lineImageOf(views, boxes[index], retryHeight);
+                        if (!larger.image.image.isNull()) {
+                            larger.result = recognizeLine(engine, pool->models, larger.image.image,
+                                                          script, cancellation);
+                            if (larger.result.confidence > recognized.result.confidence) {
+                                recognized = std::move(larger);
+                                height = retryHeight;
+                            }
+                        }
+                    }
+                    pool->memory->remember(key, {recognized.result, height});
                 }
                 results[index] = std::move(recognized);
             },

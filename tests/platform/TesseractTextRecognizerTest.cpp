@@ -1,5 +1,6 @@
 #include "platform/TesseractTextRecognizer.h"
 
+#include "tests/text/OcrCorpus.h"
 #include "tests/text/TerminalScreen.h"
 #include "tests/text/TextFixture.h"
 #include "text/SafeTextImage.h"
@@ -187,6 +188,27 @@ TEST(TesseractTextRecognizer, EditedLinesAreReadAgain)
 
     recognizer.forgetLines();
     EXPECT_EQ(recognizer.analyze(edited, RecognitionCancellation()), expected);
+}
+
+// Small dialog type reads unsure at the usual size, and some of its lines
+// are read again larger; a remembered reading comes back with the size it
+// was read at, so its characters land where a fresh reading puts them.
+TEST(TesseractTextRecognizer, LinesReadLargerAreRememberedWithTheirSize)
+{
+    const OcrCorpus corpus = OcrCorpus::load(OcrCorpus::defaultDirectory());
+    const OcrCorpus::Screen* screen = corpus.find(QStringLiteral("qt-list-selected"));
+    ASSERT_NE(screen, nullptr);
+    const QImage image = screen->image();
+    ASSERT_FALSE(image.isNull());
+
+    TesseractTextRecognizer::Options fresh;
+    fresh.rememberedLines = 0;
+    const TextAnalysis expected
+        = TesseractTextRecognizer(TextRecognizer::languages(), fresh)
+              .analyze(image, RecognitionCancellation());
+    TesseractTextRecognizer recognizer;
+    EXPECT_EQ(recognizer.analyze(image, RecognitionCancellation()), expected);
+    EXPECT_EQ(recognizer.analyze(image, RecognitionCancellation()), expected);
 }
 
 TEST(TesseractTextRecognizer, LanguagesWithoutAModelFail)
