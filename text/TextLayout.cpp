@@ -1085,19 +1085,33 @@ QImage normalized(const QImage& greyImage)
     // Light text on a coloured bar next to a light panel matches that
     // panel's colour too, but is not joined to it, so it stays ink.
     const std::size_t pixels = std::size_t(width) * std::size_t(height);
+    const std::uint8_t* const bits = grey.constBits();
+    const std::size_t stride = std::size_t(grey.bytesPerLine());
     std::vector<std::int16_t> carried(pixels, -1); // the background a pixel matches
-    std::vector<std::uint32_t> queue;
-    queue.reserve(pixels / 2);
     for (int y = 0; y < height; ++y) {
-        const std::uint8_t* row = grey.constScanLine(y);
+        const std::uint8_t* row = bits + std::size_t(y) * stride;
         const std::size_t blockRow = std::size_t(y / blockSize) * std::size_t(columns);
+        std::int16_t* out = carried.data() + std::size_t(y) * std::size_t(width);
         for (int x = 0; x < width; ++x) {
             const int value = background[blockRow + std::size_t(x / blockSize)];
-            if (std::abs(int(row[x]) - value) <= backgroundTolerance) {
-                const std::size_t index = std::size_t(y) * std::size_t(width) + std::size_t(x);
-                carried[index] = std::int16_t(value);
+            if (std::abs(int(row[x]) - value) <= backgroundTolerance)
+                out[x] = std::int16_t(value);
+        }
+    }
+    // The spreading starts from the matching pixels beside one that does
+    // not, in row order; the others have no neighbour left to reach.
+    std::vector<std::uint32_t> queue;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const std::size_t index = std::size_t(y) * std::size_t(width) + std::size_t(x);
+            if (carried[index] < 0)
+                continue;
+            const bool open = (x > 0 && carried[index - 1] < 0)
+                || (x + 1 < width && carried[index + 1] < 0)
+                || (y > 0 && carried[index - std::size_t(width)] < 0)
+                || (y + 1 < height && carried[index + std::size_t(width)] < 0);
+            if (open)
                 queue.push_back(std::uint32_t(index));
-            }
         }
     }
     for (std::size_t next = 0; next < queue.size(); ++next) {
@@ -1105,12 +1119,12 @@ QImage normalized(const QImage& greyImage)
         const int x = int(index % std::size_t(width));
         const int y = int(index / std::size_t(width));
         const int value = carried[index];
-        const int here = grey.constScanLine(y)[x];
+        const int here = bits[std::size_t(y) * stride + std::size_t(x)];
         // A fill matches its background, or continues a gradient from a
         // neighbour that does, a level or two at a step.
         const auto visit = [&](int nx, int ny) {
             const std::size_t other = std::size_t(ny) * std::size_t(width) + std::size_t(nx);
-            const int there = grey.constScanLine(ny)[nx];
+            const int there = bits[std::size_t(ny) * stride + std::size_t(nx)];
             if (carried[other] < 0
                 && (std::abs(there - value) <= backgroundTolerance
                     || (std::abs(there - here) <= gradientStep

@@ -50,6 +50,7 @@
 #include "tests/text/OcrSafeBench.h"
 #include "tests/text/OcrScore.h"
 #include "tests/text/TextFixture.h"
+#include "text/TextLayout.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -252,6 +253,19 @@ void AfterEdit(benchmark::State& state, const char* name)
     state.counters["engine_ms"] = median(times);
 }
 
+// The layout analysis alone (luminance and colour views, normalising,
+// finding the lines), which every reading pays before any model runs.
+void Layout(benchmark::State& state, const char* name)
+{
+    const TextFixture fixture = TextFixture::named(QString::fromUtf8(name));
+    std::size_t lines = 0;
+    for (auto _ : state) {
+        const TextLayout::Views views = TextLayout::views(fixture.image);
+        lines = TextLayout::analyse(views.normalized, RecognitionCancellation()).size();
+    }
+    state.counters["lines"] = double(lines);
+}
+
 void WarmModels(benchmark::State& state)
 {
     double one = 0;
@@ -303,6 +317,7 @@ BENCHMARK_CAPTURE(Variant, mixed_no_upscaling, "mixed-screen", options(0, 0, fal
     ->UseManualTime()
     ->Iterations(5)
     ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Layout, mixed_1920x1080, "mixed-screen")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(AfterEdit, mixed_1920x1080, "mixed-screen")
     ->UseManualTime()
     ->Iterations(9)
