@@ -824,10 +824,11 @@ QImage greyOf(const QImage& image, ToGrey toGrey, bool* coloured = nullptr)
     if (source.isNull() || result.isNull())
         return {};
     qint64 strong = 0;
+    const int width = source.width();
     for (int y = 0; y < source.height(); ++y) {
         const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(y));
         std::uint8_t* out = result.scanLine(y);
-        for (int x = 0; x < source.width(); ++x) {
+        for (int x = 0; x < width; ++x) {
             const QRgb p = in[x];
             out[x] = std::uint8_t(std::min(255, toGrey(p) + 255 - qAlpha(p)));
             if (coloured) {
@@ -866,10 +867,11 @@ QImage darker(const QImage& a, const QImage& b)
     QImage result = a.copy();
     if (result.isNull())
         return a;
+    const int width = result.width();
     for (int y = 0; y < result.height(); ++y) {
         std::uint8_t* out = result.scanLine(y);
         const std::uint8_t* other = b.constScanLine(y);
-        for (int x = 0; x < result.width(); ++x)
+        for (int x = 0; x < width; ++x)
             out[x] = std::min(out[x], other[x]);
     }
     return result;
@@ -927,22 +929,30 @@ QImage normalized(const QImage& greyImage)
             const int x1 = std::min(width, x0 + blockSize);
             const int y0 = by * blockSize;
             const int y1 = std::min(height, y0 + blockSize);
+            int lowest = 255;
+            int highest = 0;
             for (int y = y0; y < y1; ++y) {
                 const std::uint8_t* row = grey.constScanLine(y);
-                for (int x = x0; x < x1; ++x)
+                for (int x = x0; x < x1; ++x) {
                     ++histogram[row[x]];
+                    lowest = std::min(lowest, int(row[x]));
+                    highest = std::max(highest, int(row[x]));
+                }
             }
             // A gentle gradient (a selected row drawn with one) spreads a
             // flat fill over neighbouring values; they count together, so
             // that a few rows of a gradient outweigh fewer rows of another
             // panel's single value. The fill is the most frequent value of
-            // the densest such range.
-            int densest = 0;
+            // the densest such range (ranges beyond the values present are
+            // empty).
+            const int first = std::max(0, lowest - gradientSpread);
+            const int last = std::min(255, highest + gradientSpread);
+            int densest = first;
             int bestCount = -1;
             int near = 0;
-            for (int v = 0; v <= gradientSpread; ++v)
+            for (int v = std::max(0, first - gradientSpread); v <= first + gradientSpread; ++v)
                 near += histogram[std::size_t(v)];
-            for (int centre = 0; centre <= 255; ++centre) {
+            for (int centre = first; centre <= last; ++centre) {
                 if (near > bestCount) {
                     bestCount = near;
                     densest = centre;
