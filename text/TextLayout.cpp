@@ -357,7 +357,11 @@ std::vector<Run> mergeFragments(std::vector<Run> lines)
               [](const Run& a, const Run& b) { return a.box.height() > b.box.height(); });
     std::vector<Run> kept;
     for (const Run& piece : lines) {
-        bool merged = false;
+        // Of the lines near enough, the one the piece overlaps most (or is
+        // nearest to): between two close rows the lower half of a character
+        // belongs to its own row, not to the one below.
+        Run* target = nullptr;
+        int targetOverlap = 0;
         for (Run& run : kept) {
             const Box& line = run.box;
             if (piece.box.height() * 2 > line.height())
@@ -367,13 +371,16 @@ std::vector<Run> mergeFragments(std::vector<Run> lines)
                 = piece.box.top < line.bottom + margin && piece.box.bottom > line.top - margin;
             const bool nearColumns = piece.box.left <= line.right + line.height() / 2 + 1
                 && piece.box.right >= line.left - line.height() / 2 - 1;
-            if (nearRows && nearColumns) {
-                run.unite(piece);
-                merged = true;
-                break;
+            const int overlap
+                = std::min(line.bottom, piece.box.bottom) - std::max(line.top, piece.box.top);
+            if (nearRows && nearColumns && (!target || overlap > targetOverlap)) {
+                target = &run;
+                targetOverlap = overlap;
             }
         }
-        if (!merged)
+        if (target)
+            target->unite(piece);
+        else
             kept.push_back(piece);
     }
     return kept;

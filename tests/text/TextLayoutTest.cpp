@@ -413,6 +413,30 @@ TEST(TextLayout, ATerminalsCursorIsNoPartOfItsRow)
     }
 }
 
+// Han characters of separate pieces stacked in their square (台, 三, 会)
+// on rows only a few pixels apart: each piece stays with its own row, and
+// no row reaches into the next.
+TEST(TextLayout, StackedPiecesOfCloseRowsKeepToTheirRows)
+{
+    const QStringList rows{
+        QString::fromUtf8("台北辦公室回覆：我們下週三會完成"),
+        QString::fromUtf8("上线时间定在 2024 年 6 月 1 日"),
+        QString::fromUtf8("三台会议室，台北三点会"),
+        QString::fromUtf8("预计翻译 1,250 个词条"),
+    };
+    const TerminalScreen screen = TerminalScreen::drawInCells(rows, false, 17, 9);
+    const std::vector<TextLayout::Line> found = TextLayout::analyse(
+        TextLayout::normalized(TextLayout::grey(screen.image)), RecognitionCancellation());
+    ASSERT_EQ(found.size(), std::size_t(rows.size()));
+    for (std::size_t r = 0; r < found.size(); ++r) {
+        SCOPED_TRACE(r);
+        EXPECT_LE(found[r].box.height(), 17);
+        if (r > 0) {
+            EXPECT_GT(found[r].box.top(), found[r - 1].box.bottom());
+        }
+    }
+}
+
 TEST(TextLayout, TerminalRowsKnowTheirCellsAndWhetherTheyHoldWideCharacters)
 {
     const QStringList rows{
