@@ -23,6 +23,22 @@ std::vector<QRect> linesOf(const QImage& image)
                              RecognitionCancellation());
 }
 
+// Sets the painter's font: `family` at `pixels` pixels.
+void useFont(QPainter& painter, const QString& family, int pixels)
+{
+    QFont font(family);
+    font.setPixelSize(pixels);
+    painter.setFont(font);
+}
+
+// The lines of light terminal rows drawn in 9-pixel cells, 17 pixels apart.
+std::vector<TextLayout::Line> terminalLinesInCells(const QStringList& rows)
+{
+    const TerminalScreen screen = TerminalScreen::drawInCells(rows, false, 17, 9);
+    return TextLayout::analyse(TextLayout::normalized(TextLayout::grey(screen.image)),
+                               RecognitionCancellation());
+}
+
 int inkIn(const QImage& normalized, const QRect& rect)
 {
     int ink = 0;
@@ -88,9 +104,7 @@ TEST(TextLayout, IconBesideStackedCharactersIsLeftOut)
     // A ring: ink, where a filled disc would be a panel of its own.
     painter.setPen(QPen(QColor(0x33, 0x66, 0xcc), 6));
     painter.drawEllipse(QRect(10, 14, 84, 84));
-    QFont font(QStringLiteral("Noto Sans CJK SC"));
-    font.setPixelSize(18);
-    painter.setFont(font);
+    useFont(painter, QStringLiteral("Noto Sans CJK SC"), 18);
     painter.setPen(Qt::black);
     const QStringList texts{QString::fromUtf8("三点半开会"), QString::fromUtf8("下午三时整"),
                             QString::fromUtf8("三楼三号室")};
@@ -235,9 +249,7 @@ TEST(TextLayout, LightTextOnABarBesideALightPanelStaysInk)
     QImage image(420, 120, QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(13);
-    painter.setFont(font);
+    useFont(painter, QStringLiteral("DejaVu Sans"), 13);
     painter.setPen(QColor(0x20, 0x20, 0x20));
     painter.drawText(QPoint(10, 30), QStringLiteral("Invoice 2024-0512.pdf"));
     painter.fillRect(QRect(0, 44, 420, 26), QColor(0x35, 0x84, 0xe4));
@@ -270,9 +282,7 @@ TEST(TextLayout, ATightGradientBarWithARimKeepsItsRowsApart)
     QImage image(360, 80, QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(12);
-    painter.setFont(font);
+    useFont(painter, QStringLiteral("DejaVu Sans"), 12);
     const QRect bar(1, 31, 358, 15);
     QLinearGradient fill(bar.topLeft(), bar.bottomLeft());
     fill.setColorAt(0, QColor(49, 145, 204));
@@ -317,9 +327,7 @@ TEST(TextLayout, ColouredTextIsFoundWhereLuminanceHardlyShowsIt)
     image.fill(QColor(0x1e, 0x1e, 0x2e));
     QPainter painter(&image);
     painter.fillRect(QRect(0, 50, 420, 40), Qt::white);
-    QFont font(QStringLiteral("DejaVu Sans Mono"));
-    font.setPixelSize(13);
-    painter.setFont(font);
+    useFont(painter, QStringLiteral("DejaVu Sans Mono"), 13);
     painter.setPen(QColor(0xcd, 0x00, 0x00));
     painter.drawText(QPoint(10, 28), QStringLiteral("modified: text/TextLayout.cpp"));
     painter.setPen(QColor(0x10, 0x30, 0xe0));
@@ -424,9 +432,7 @@ TEST(TextLayout, StackedPiecesOfCloseRowsKeepToTheirRows)
         QString::fromUtf8("三台会议室，台北三点会"),
         QString::fromUtf8("预计翻译 1,250 个词条"),
     };
-    const TerminalScreen screen = TerminalScreen::drawInCells(rows, false, 17, 9);
-    const std::vector<TextLayout::Line> found = TextLayout::analyse(
-        TextLayout::normalized(TextLayout::grey(screen.image)), RecognitionCancellation());
+    const std::vector<TextLayout::Line> found = terminalLinesInCells(rows);
     ASSERT_EQ(found.size(), std::size_t(rows.size()));
     for (std::size_t r = 0; r < found.size(); ++r) {
         SCOPED_TRACE(r);
@@ -446,9 +452,7 @@ TEST(TextLayout, TerminalRowsKnowTheirCellsAndWhetherTheyHoldWideCharacters)
         QStringLiteral("-rw-r--r-- 1 alice 35149 LICENSE"),
         QStringLiteral("-rwxr-xr-x 1 alice 918 setup.sh"),
     };
-    const TerminalScreen screen = TerminalScreen::drawInCells(rows, false, 17, 9);
-    const std::vector<TextLayout::Line> found = TextLayout::analyse(
-        TextLayout::normalized(TextLayout::grey(screen.image)), RecognitionCancellation());
+    const std::vector<TextLayout::Line> found = terminalLinesInCells(rows);
     ASSERT_EQ(found.size(), std::size_t(rows.size()));
     for (std::size_t r = 0; r < found.size(); ++r) {
         SCOPED_TRACE(r);
