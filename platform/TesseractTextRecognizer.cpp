@@ -27,10 +27,14 @@ namespace kelpie {
 
 namespace {
 
-// Lines whose ink fills more of their height than this look like Han
+// Lines whose ink fills more of their height than the first figure, with
+// at least the second share of it in the top of the line, look like Han
 // text and go to the Chinese model first; the others go to the English
-// model first (see TextLayout::inkSpan).
-constexpr double hanInkSpan = 0.76;
+// model first (see TextLayout::inkSpan and TextLayout::inkAbove). Latin
+// lines without descenders span about as much as Han ones; their
+// x-height leaves the top of the line nearly empty.
+constexpr double hanInkSpan = 0.65;
+constexpr double hanInkAbove = 0.12;
 // A line the English model reads with this mean confidence, and no word
 // below the second figure, is taken as it is. The English model is about
 // twice as fast as the Chinese ones and reads Latin text (spaces,
@@ -56,7 +60,10 @@ constexpr double minimumConfidence = 60;
 constexpr double unsureConfidence = 35;
 // A run of Latin glyphs in a Chinese line read again by the English model
 // takes the English reading unless that is less sure by more than this.
+// Runs the Chinese model reads with the second figure or more are kept as
+// they are: its misreadings of digits and Latin words are unsure ones.
 constexpr double runTolerance = 0;
+constexpr double trustedRun = 90;
 // The English reading of a line beats a Han reading when it is this much
 // surer; a reading without Han characters by another model must be surer
 // than the English one by the second figure.
@@ -268,7 +275,7 @@ TesseractEngine::Result withLatinRuns(TesseractEngine& engine, int latinModel, c
         from = std::clamp(from, 0, line.width());
         to = std::clamp(to, from, line.width());
         TesseractEngine::Result latin;
-        if (letters && to - from >= 2)
+        if (letters && to - from >= 2 && runConfidence < trustedRun)
             latin = engine.recognize(columns(line, from, to, margin), latinModel, cancellation);
         QString runText;
         for (std::size_t k = i; k < j; ++k)
@@ -329,7 +336,9 @@ Script scriptOf(const TextLayout::Line& line, const QImage& normalized)
     if (line.narrow)
         return Script::latinOnly;
     const bool narrowCells = line.cells.isValid() && 10 * line.cells.width <= 9 * line.box.height();
-    if (narrowCells || TextLayout::inkSpan(normalized, line.box) > hanInkSpan)
+    if (narrowCells
+        || (TextLayout::inkSpan(normalized, line.box) > hanInkSpan
+            && TextLayout::inkAbove(normalized, line.box) >= hanInkAbove))
         return Script::looksHan;
     return Script::looksLatin;
 }

@@ -109,6 +109,11 @@ LineImage lineImage(const QImage& grey, const QRect& line, int minimumHeight);
 // fifths and more).
 double inkSpan(const QImage& normalized, const QRect& line);
 
+// The share of a line's ink in the top three tenths of its height. Latin
+// text reaches up there only with capitals and ascenders (about a tenth of
+// its ink); Han characters have strokes all the way up (a sixth and more).
+double inkAbove(const QImage& normalized, const QRect& line);
+
 // The widest run of blank columns of a normalised image within a row range
 // [top, bottom) between two x positions.
 int blankWidth(const QImage& normalized, int top, int bottom, int fromX, int toX);

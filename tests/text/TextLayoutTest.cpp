@@ -215,19 +215,29 @@ TEST(TextLayout, LatinInkSpansLessOfTheLineThanHan)
 {
     const TextFixture fixture = TextFixture::mixedScreen();
     const QImage normalized = TextLayout::normalized(TextLayout::grey(fixture.image));
-    const auto spanOf = [&](const char* text) {
+    const auto measure = [&](const char* text, double (*of)(const QImage&, const QRect&)) {
         for (const QRect& box : TextLayout::lines(normalized, RecognitionCancellation())) {
             for (const TextFixture::Line& line : fixture.lines) {
                 if (line.text == QString::fromUtf8(text) && box.intersects(line.box))
-                    return TextLayout::inkSpan(normalized, box);
+                    return of(normalized, box);
             }
         }
         return -1.0;
     };
+    const auto spanOf = [&](const char* text) { return measure(text, TextLayout::inkSpan); };
+    const auto aboveOf = [&](const char* text) { return measure(text, TextLayout::inkAbove); };
     EXPECT_LT(spanOf("Appearance"), 0.7);
     EXPECT_LT(spanOf("Hide text covered by masks"), 0.7);
     EXPECT_GT(spanOf("默认保存到下载文件夹"), 0.76);
     EXPECT_GT(spanOf("截图保存位置"), 0.76);
+    // Without descenders Latin spans as much as Han, but leaves the top of
+    // the line nearly empty.
+    for (const char* latin : {"Pin shortcut: F3", "Recent files"}) {
+        EXPECT_GT(spanOf(latin), 0.7) << latin;
+        EXPECT_LT(aboveOf(latin), 0.12) << latin;
+    }
+    EXPECT_GT(aboveOf("默认保存到下载文件夹"), 0.15);
+    EXPECT_GT(aboveOf("截图保存位置"), 0.15);
 }
 
 TEST(TextLayout, BlankWidthMeasuresTheWidestGap)
