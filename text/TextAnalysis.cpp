@@ -15,6 +15,10 @@ namespace {
 // often run Latin words together).
 constexpr double cjkSpace = 0.2;
 constexpr double plainSpace = 0.33;
+// Han characters follow each other without spaces, but a blank of almost
+// half a character between two of them separates columns of a table,
+// buttons of a row or words a terminal user typed a space between.
+constexpr double hanGap = 0.45;
 
 char32_t firstCodePoint(const QString& text)
 {
@@ -138,9 +142,11 @@ TextAnalysis::Line TextAnalysis::assembleLine(const std::vector<Glyph>& glyphs, 
             const bool leftCjk = isCjk(left);
             const bool rightCjk = isCjk(right);
             const bool punctuation = isFullWidthPunctuation(left) || isFullWidthPunctuation(right);
-            if (!(leftCjk && rightCjk) && !punctuation) {
+            if (!punctuation) {
                 const double blank = blankWidth(previous->box.midX(), glyph.box.midX());
-                if (leftCjk || rightCjk)
+                if (leftCjk && rightCjk)
+                    space = blank >= hanGap * height;
+                else if (leftCjk || rightCjk)
                     space = blank >= cjkSpace * height;
                 else
                     space = glyph.startsWord || blank >= plainSpace * height;

@@ -52,6 +52,19 @@ TEST(TextAnalysis, NoSpacesBetweenChineseCharacters)
     EXPECT_EQ(result.words[0].characters.size(), 4u);
 }
 
+TEST(TextAnalysis, WideBlanksBetweenChineseCharactersSeparateColumns)
+{
+    // Two buttons, "取消" and "删除", or two table columns: a blank of half
+    // a character and more is a space; radicals drawn apart (a third of
+    // the height) are not.
+    Line line;
+    line.add(QString::fromUtf8("取"), true);
+    line.add(QString::fromUtf8("消"), true, 7);
+    line.add(QString::fromUtf8("删"), true, 10);
+    line.add(QString::fromUtf8("除"), true, 2);
+    EXPECT_EQ(line.assemble().text, QString::fromUtf8("取消 删除"));
+}
+
 TEST(TextAnalysis, SpacesBetweenChineseAndLatinFollowTheImage)
 {
     Line typed; // "保存 PNG": a typed space is about a quarter of the height
