@@ -286,6 +286,18 @@ TesseractEngine::Result withLatinRuns(TesseractEngine& engine, int latinModel, c
         const bool take = !latin.glyphs.empty() && latin.confidence >= runConfidence - runTolerance
             && !sameBarLookAlikes(runText, joined(latin));
         if (take) {
+            // Cut out on its own, a run that starts with a dot (".docx" after
+            // a Han file name) loses it: the English model drops a lone dot
+            // at the start of a line as a speck.
+            for (std::size_t k = i; k < j && glyphs[k].text == QLatin1String("."); ++k) {
+                if (joined(latin).startsWith(QLatin1Char('.')))
+                    break;
+                merged.push_back(glyphs[k]);
+                confidences.push_back(han.wordConfidences[k]);
+                // The word goes on after the dot unless the image shows a
+                // blank there.
+                latin.glyphs.front().startsWord = false;
+            }
             for (std::size_t k = 0; k < latin.glyphs.size(); ++k) {
                 TextAnalysis::Glyph glyph = latin.glyphs[k];
                 glyph.box = Rect(glyph.box.minX() - margin + from, glyph.box.minY(),

@@ -251,17 +251,23 @@ TEST(TesseractTextRecognizer, ReadsTerminalRowsAndLatinInsideChineseLines)
 
     QFontDatabase::addApplicationFont(
         QStringLiteral("/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc"));
-    QImage image(420, 40, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    QFont font(QStringLiteral("Noto Sans CJK SC"));
-    font.setPixelSize(14);
-    painter.setFont(font);
-    painter.setPen(QColor(0x20, 0x20, 0x20));
+    const auto readAlone = [&recognizer](const QString& line, int pixelSize) {
+        QImage image(420, 40, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        QFont font(QStringLiteral("Noto Sans CJK SC"));
+        font.setPixelSize(pixelSize);
+        painter.setFont(font);
+        painter.setPen(QColor(0x20, 0x20, 0x20));
+        painter.drawText(QPoint(10, 25), line);
+        painter.end();
+        return textsOf(recognizer.analyze(image, RecognitionCancellation()));
+    };
     const QString line = QString::fromUtf8("会议纪要 2024-05-12 由 alice 整理");
-    painter.drawText(QPoint(10, 25), line);
-    painter.end();
-    EXPECT_EQ(textsOf(recognizer.analyze(image, RecognitionCancellation())), QStringList{line});
+    EXPECT_EQ(readAlone(line, 14), QStringList{line});
+    // A file name's extension read again alone keeps its dot.
+    const QString file = QString::fromUtf8("会议录音.m4a");
+    EXPECT_EQ(readAlone(file, 13), QStringList{file});
 }
 
 // A masked word on dark terminal rows: the word under the mask cannot be
