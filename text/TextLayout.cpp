@@ -1373,9 +1373,13 @@ LineImage lineImage(const QImage& grey, const QRect& line, int minimumHeight)
 
 namespace {
 
-// The ink of each row of a line's box, top to bottom.
-std::vector<double> inkRows(const QImage& normalized, const QRect& box)
+// The ink of each row of a line's box within the image, top to bottom;
+// none where the box misses the image or the image is not grey.
+std::vector<double> inkRows(const QImage& normalized, const QRect& line)
 {
+    const QRect box = line.intersected(normalized.rect());
+    if (box.isEmpty() || normalized.format() != QImage::Format_Grayscale8)
+        return {};
     std::vector<double> rows(std::size_t(box.height()), 0.0);
     for (int y = 0; y < box.height(); ++y) {
         const std::uint8_t* row = normalized.constScanLine(box.top() + y);
@@ -1389,28 +1393,23 @@ std::vector<double> inkRows(const QImage& normalized, const QRect& box)
 
 double inkAbove(const QImage& normalized, const QRect& line)
 {
-    const QRect box = line.intersected(normalized.rect());
-    if (box.isEmpty() || normalized.format() != QImage::Format_Grayscale8)
-        return 0;
-    const std::vector<double> rows = inkRows(normalized, box);
+    const std::vector<double> rows = inkRows(normalized, line);
     const double total = std::accumulate(rows.begin(), rows.end(), 0.0);
-    const auto topEnd = rows.begin() + box.height() * 3 / 10;
+    const auto topEnd = rows.begin() + std::ptrdiff_t(rows.size() * 3 / 10);
     return total > 0 ? std::accumulate(rows.begin(), topEnd, 0.0) / total : 0;
 }
 
 double inkSpan(const QImage& normalized, const QRect& line)
 {
-    const QRect box = line.intersected(normalized.rect());
-    if (box.isEmpty() || normalized.format() != QImage::Format_Grayscale8)
-        return 0;
-    const std::vector<double> rows = inkRows(normalized, box);
+    const std::vector<double> rows = inkRows(normalized, line);
     const double total = std::accumulate(rows.begin(), rows.end(), 0.0);
     if (total <= 0)
         return 0;
+    const int height = int(rows.size());
     double sum = 0;
     int first = -1;
-    int last = box.height() - 1;
-    for (int y = 0; y < box.height(); ++y) {
+    int last = height - 1;
+    for (int y = 0; y < height; ++y) {
         sum += rows[std::size_t(y)];
         if (first < 0 && sum >= 0.1 * total)
             first = y;
@@ -1419,7 +1418,7 @@ double inkSpan(const QImage& normalized, const QRect& line)
             break;
         }
     }
-    return double(last - first + 1) / box.height();
+    return double(last - first + 1) / height;
 }
 
 int blankWidth(const QImage& normalized, int top, int bottom, int fromX, int toX)
