@@ -132,6 +132,8 @@ Models modelsFor(const QStringList& languages, bool combined)
 struct Recognized {
     TesseractEngine::Result result;
     TextLayout::LineImage image;
+    QByteArray key;        // the line's digest in the line memory
+    int minimumHeight = 0; // the height its image was scaled to
 };
 
 QString joined(const TesseractEngine::Result& result)
@@ -532,13 +534,16 @@ public:
         return found.value()->second;
     }
 
+    // Keeps a line's reading, replacing what was known of it.
     void remember(const QByteArray& key, const Reading& reading)
     {
         if (capacity == 0)
             return;
         std::lock_guard lock(mutex);
-        if (index.contains(key))
-            return;
+        if (const auto known = index.find(key); known != index.end()) {
+            order.erase(known.value());
+            index.erase(known);
+        }
         order.emplace_front(key, reading);
         index.insert(key, order.begin());
         if (order.size() > capacity) {
@@ -739,10 +744,15 @@ struct TesseractTextRecognizer::Pool {
         if (!clearlyBetter(second.size(), second))
             return;
         for (std::size_t i = 0; i < han.size(); ++i) {
+            Recognized& line = *results[han[i]];
             if (second[i].hasHan && models.latin >= 0)
-                second[i] = withLatinRuns(*secondEngine, models.latin, results[han[i]]->image.image,
+                second[i] = withLatinRuns(*secondEngine, models.latin, line.image.image,
                                           std::move(second[i]), cancellation);
-            results[han[i]]->result = std::move(second[i]);
+            line.result = std::move(second[i]);
+            // The script is a matter of the whole image: the same line seen
+            // again alone (the rest of the image masked or cropped away)
+            // keeps it.
+            memory->remember(line.key, {line.result, line.minimumHeight});
         }
     }
 
@@ -898,9 +908,12 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
                     return;
                 const Script script = scripts[index];
                 const QByteArray key = LineMemory::keyOf(recognized.image.image, script);
+                recognized.key = key;
+                recognized.minimumHeight = minimumHeight;
                 if (std::optional<LineMemory::Reading> known = pool->memory->find(key)) {
                     if (known->minimumHeight != minimumHeight)
                         recognized.image = lineImageOf(views, boxes[index], known->minimumHeight);
+                    recognized.minimumHeight = known->minimumHeight;
                     recognized.result = std::move(known->result);
                 } else {
                     recognized.result = recognizeLine(engine, pool->models, recognized.image.image,
@@ -914,6 +927,8 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
                             larger.result = recognizeLine(engine, pool->models, larger.image.image,
                                                           script, cancellation);
                             if (larger.result.confidence > recognized.result.confidence) {
+                                larger.key = key;
+                                larger.minimumHeight = retryHeight;
                                 recognized = std::move(larger);
                                 height = retryHeight;
                             }

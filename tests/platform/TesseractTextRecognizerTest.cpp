@@ -314,3 +314,18 @@ TEST(TesseractTextRecognizer, SafeTextHidesMaskedWordsAndKeepsTheRest)
 }
 
 } // namespace
+
+// The script of Chinese text is decided on the whole image: a traditional
+// line seen again with the rest of the image covered (as a mask covers it)
+// stays traditional, though read alone it looks simplified.
+TEST(TesseractTextRecognizer, ALineKeepsTheScriptItsImageWasReadIn)
+{
+    const TextFixture fixture = TextFixture::traditionalChinese();
+    TesseractTextRecognizer recognizer;
+    ASSERT_EQ(textsOf(recognizer.analyze(fixture.image, RecognitionCancellation())),
+              fixture.texts());
+    QImage covered = fixture.image.copy();
+    QPainter(&covered).fillRect(QRect(0, 0, covered.width(), 34), Qt::white);
+    EXPECT_EQ(textsOf(recognizer.analyze(covered, RecognitionCancellation())),
+              QStringList{fixture.texts().last()});
+}
