@@ -918,7 +918,6 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
                 } else {
                     recognized.result = recognizeLine(engine, pool->models, recognized.image.image,
                                                       script, cancellation);
-                    int height = minimumHeight;
                     if (recognized.result.confidence < retryConfidence
                         && boxes[index].height() < retryHeight) {
                         Recognized larger;
@@ -930,11 +929,10 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
                                 larger.key = key;
                                 larger.minimumHeight = retryHeight;
                                 recognized = std::move(larger);
-                                height = retryHeight;
                             }
                         }
                     }
-                    pool->memory->remember(key, {recognized.result, height});
+                    pool->memory->remember(key, {recognized.result, recognized.minimumHeight});
                 }
                 results[index] = std::move(recognized);
             },
