@@ -8,15 +8,26 @@
 #include <QRegion>
 #include <QStyleHints>
 
+#include <algorithm>
 #include <cmath>
 
 namespace kelpie {
 
 namespace {
 
-// The selection is laid over the picture rather than over plain text, so
-// the highlight colour is translucent enough to keep the text readable.
-constexpr int highlightAlpha = 100;
+// A text overlay draws its selection in the highlight colour at this
+// opacity, as a text view would over plain text...
+constexpr double selectionOpacity = 0.15;
+// ...and the whole layer passes through a colour filter that multiplies
+// alpha by this gain: over a busy picture the plain tint is too faint to see,
+// while 0.39 still leaves the text under it readable.
+constexpr double contentAlphaGain = 2.6;
+
+QColor filtered(QColor colour)
+{
+    colour.setAlphaF(float(std::min(1.0, colour.alphaF() * contentAlphaGain)));
+    return colour;
+}
 
 } // namespace
 
@@ -84,7 +95,8 @@ void LiveTextOverlay::paintEvent(QPaintEvent* event)
     if (highlights.isEmpty())
         return;
     QColor colour = palette().color(QPalette::Active, QPalette::Highlight);
-    colour.setAlpha(highlightAlpha);
+    colour.setAlphaF(float(selectionOpacity));
+    colour = filtered(colour);
     QPainter painter(this);
     const QRect dirty = event->rect();
     for (const Rect& highlight : highlights) {
