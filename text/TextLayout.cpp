@@ -1,6 +1,7 @@
 #include "text/TextLayout.h"
 
 #include <QColorSpace>
+#include <QSysInfo>
 #include <QThreadPool>
 
 #include <algorithm>
@@ -816,28 +817,36 @@ namespace {
 constexpr int colouredShare = 2;
 constexpr int strongChroma = 64;
 
-// `image` as 8-bit grey through `toGrey(premultiplied pixel)`, the white
-// behind it showing through its transparency; with `coloured` told whether
-// enough of it is strongly coloured to matter.
-template <typename ToGrey>
-QImage greyOf(const QImage& image, ToGrey toGrey, bool* coloured = nullptr)
+// Premultiplied ARGB of a pixel as a 32-bit layout stores it, read without
+// converting the whole image first: screenshots arrive as RGB32 and the
+// editor's composites as RGBA8888, and a copy of 8 MB per view cost more
+// than the grey conversion itself.
+struct ArgbPixels {
+    static QRgb at(std::uint32_t p) { return p; }
+};
+struct RgbaPixels {
+    static QRgb at(std::uint32_t p)
+    {
+        if constexpr (QSysInfo::ByteOrder == QSysInfo::LittleEndian)
+            return (p & 0xff00ff00u) | ((p & 0xffu) << 16) | ((p >> 16) & 0xffu);
+        else
+            return (p >> 8) | (p << 24);
+    }
+};
+
+template <typename Pixels, typename ToGrey>
+QImage greyOfPixels(const QImage& source, ToGrey toGrey, bool* coloured)
 {
-    if (image.isNull())
-        return {};
-    const QImage converted = inSrgb(image);
-    const QImage source = converted.format() == QImage::Format_ARGB32_Premultiplied
-        ? converted
-        : converted.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    QImage result(image.width(), image.height(), QImage::Format_Grayscale8);
-    if (source.isNull() || result.isNull())
+    QImage result(source.width(), source.height(), QImage::Format_Grayscale8);
+    if (result.isNull())
         return {};
     qint64 strong = 0;
     const int width = source.width();
     for (int y = 0; y < source.height(); ++y) {
-        const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(y));
+        const auto* in = reinterpret_cast<const std::uint32_t*>(source.constScanLine(y));
         std::uint8_t* out = result.scanLine(y);
         for (int x = 0; x < width; ++x) {
-            const QRgb p = in[x];
+            const QRgb p = Pixels::at(in[x]);
             out[x] = std::uint8_t(std::min(255, toGrey(p) + 255 - qAlpha(p)));
             if (coloured) {
                 const int high = std::max({qRed(p), qGreen(p), qBlue(p)});
@@ -851,21 +860,51 @@ QImage greyOf(const QImage& image, ToGrey toGrey, bool* coloured = nullptr)
     return result;
 }
 
+// `image` (already in sRGB) as 8-bit grey through `toGrey(premultiplied
+// pixel)`, the white behind it showing through its transparency; with
+// `coloured` told whether enough of it is strongly coloured to matter.
+template <typename ToGrey>
+QImage greyOfSrgb(const QImage& image, ToGrey toGrey, bool* coloured)
+{
+    if (image.isNull())
+        return {};
+    switch (image.format()) {
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32_Premultiplied:
+        return greyOfPixels<ArgbPixels>(image, toGrey, coloured);
+    case QImage::Format_RGBX8888:
+    case QImage::Format_RGBA8888_Premultiplied:
+        return greyOfPixels<RgbaPixels>(image, toGrey, coloured);
+    default: {
+        const QImage converted = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        return converted.isNull() ? QImage()
+                                  : greyOfPixels<ArgbPixels>(converted, toGrey, coloured);
+    }
+    }
+}
+
+// Function objects rather than functions, so that the loops inline them.
+constexpr auto luminance = [](QRgb p) { return (qRed(p) * 77 + qGreen(p) * 150 + qBlue(p) * 29) >> 8; };
+constexpr auto brightest = [](QRgb p) { return std::max({qRed(p), qGreen(p), qBlue(p)}); };
+
+// The brightest channel of an sRGB image, or nothing when too little of it
+// is coloured for that view to show more than the grey one.
+QImage brightestOfSrgb(const QImage& image)
+{
+    bool coloured = false;
+    QImage result = greyOfSrgb(image, brightest, &coloured);
+    return coloured ? result : QImage();
+}
+
 } // namespace
 
 QImage grey(const QImage& image)
 {
     // Luminance of the premultiplied colour plus the white showing through.
-    return greyOf(image, [](QRgb p) { return (qRed(p) * 77 + qGreen(p) * 150 + qBlue(p) * 29) >> 8; });
+    return greyOfSrgb(inSrgb(image), luminance, nullptr);
 }
 
-QImage brightestChannel(const QImage& image)
-{
-    bool coloured = false;
-    QImage result = greyOf(
-        image, [](QRgb p) { return std::max({qRed(p), qGreen(p), qBlue(p)}); }, &coloured);
-    return coloured ? result : QImage();
-}
+QImage brightestChannel(const QImage& image) { return brightestOfSrgb(inSrgb(image)); }
 
 QImage darker(const QImage& a, const QImage& b)
 {
@@ -889,12 +928,14 @@ Views views(const QImage& image)
 {
     // The two views are independent until they are combined: the coloured
     // one is made on a thread of its own, halving the wait on two cores.
-    auto colouredViews = std::async(std::launch::async, [&image] {
-        QImage brightest = brightestChannel(image);
+    // Both read the image in sRGB, converted once.
+    const QImage source = inSrgb(image);
+    auto colouredViews = std::async(std::launch::async, [&source] {
+        QImage brightest = brightestOfSrgb(source);
         QImage normal = brightest.isNull() ? QImage() : normalized(brightest);
         return std::pair{std::move(brightest), std::move(normal)};
     });
-    Views result{grey(image), {}, {}};
+    Views result{greyOfSrgb(source, luminance, nullptr), {}, {}};
     result.normalized = normalized(result.grey);
     auto [brightest, brightestNormalized] = colouredViews.get();
     result.brightest = std::move(brightest);

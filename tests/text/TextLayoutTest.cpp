@@ -3,6 +3,7 @@
 #include "tests/text/TerminalScreen.h"
 #include "tests/text/TextFixture.h"
 
+#include <QColorSpace>
 #include <QFont>
 #include <QPainter>
 #include <QPen>
@@ -359,6 +360,44 @@ TEST(TextLayout, ColouredTextIsFoundWhereLuminanceHardlyShowsIt)
     QImage plain(100, 40, QImage::Format_RGB32);
     plain.fill(QColor(0x80, 0x80, 0x80));
     EXPECT_TRUE(TextLayout::views(plain).brightest.isNull());
+}
+
+// Screenshots arrive as RGB32, the editor's composites as RGBA8888 and
+// pictures from files in any layout or colour space: each reads as it would
+// once converted to premultiplied ARGB in sRGB.
+TEST(TextLayout, ViewsAreTheSameWhateverThePixelLayout)
+{
+    QImage image(64, 24, QImage::Format_ARGB32);
+    image.fill(QColor(0x1e, 0x40, 0x2e));
+    QPainter painter(&image);
+    painter.fillRect(QRect(0, 0, 20, 24), QColor(200, 30, 90, 128));
+    painter.fillRect(QRect(40, 6, 20, 12), QColor(0x20, 0xc0, 0xf0));
+    painter.end();
+    const QImage reference = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const TextLayout::Views expected = TextLayout::views(reference);
+    ASSERT_FALSE(expected.brightest.isNull());
+
+    for (const QImage::Format format :
+         {QImage::Format_ARGB32, QImage::Format_RGBA8888_Premultiplied, QImage::Format_RGBA8888,
+          QImage::Format_RGB888}) {
+        const QImage other = reference.convertToFormat(format);
+        const TextLayout::Views views = TextLayout::views(other);
+        EXPECT_EQ(views.grey, expected.grey) << format;
+        EXPECT_EQ(views.brightest, expected.brightest) << format;
+        EXPECT_EQ(views.normalized, expected.normalized) << format;
+    }
+    const QImage opaque = reference.convertToFormat(QImage::Format_RGB32);
+    for (const QImage::Format format : {QImage::Format_RGB32, QImage::Format_RGBX8888}) {
+        const QImage other = opaque.convertToFormat(format);
+        EXPECT_EQ(TextLayout::views(other).grey, TextLayout::views(opaque).grey) << format;
+        EXPECT_EQ(TextLayout::grey(other), TextLayout::views(opaque).grey) << format;
+    }
+
+    QImage wide = reference;
+    wide.setColorSpace(QColorSpace(QColorSpace::DisplayP3));
+    const QImage converted = wide.convertedToColorSpace(QColorSpace::SRgb);
+    EXPECT_EQ(TextLayout::views(wide).grey, TextLayout::views(converted).grey);
+    EXPECT_NE(TextLayout::views(wide).grey, expected.grey) << "the colour space was ignored";
 }
 
 // A terminal listing: columns padded with runs of spaces. Every row is one
