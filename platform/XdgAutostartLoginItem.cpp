@@ -49,9 +49,16 @@ QByteArray entryValue(const QByteArray& text, const QByteArray& key)
 } // namespace
 
 XdgAutostartLoginItem::XdgAutostartLoginItem(QString executable)
-    : m_executable(executable.isEmpty() ? QCoreApplication::applicationFilePath()
-                                        : std::move(executable))
+    : m_executable(executable.isEmpty() ? defaultCommand() : std::move(executable))
 {
+}
+
+QString XdgAutostartLoginItem::defaultCommand()
+{
+    // The `kelpie` launcher says where it is before it becomes the program,
+    // which lives elsewhere.
+    const QString launcher = qEnvironmentVariable("KELPIE_COMMAND");
+    return launcher.isEmpty() ? QCoreApplication::applicationFilePath() : launcher;
 }
 
 QString XdgAutostartLoginItem::entryPath()

@@ -12,8 +12,12 @@ namespace kelpie {
 // starts at login. The entry runs the program at `executable`.
 class XdgAutostartLoginItem final : public LoginItemService {
 public:
-    // `executable` defaults to the running program.
+    // `executable` defaults to defaultCommand().
     explicit XdgAutostartLoginItem(QString executable = {});
+
+    // The command that started this Kelpie: the `kelpie` launcher when it
+    // did (KELPIE_COMMAND), else the running program.
+    static QString defaultCommand();
 
     // Read on every call, so a changed environment is seen.
     static QString entryPath();

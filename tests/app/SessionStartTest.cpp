@@ -1,6 +1,8 @@
 #include "app/SessionStart.h"
+#include "app/launcher/QuickHandOver.h"
 
 #include <QProcess>
+#include <dbus/dbus.h>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -164,6 +166,36 @@ TEST_F(SessionBusTest, ASecondKelpieHandsItsCaptureToTheFirst)
     EXPECT_EQ(run({QStringLiteral("--capture-now")}),
               std::pair(QStringList{QStringLiteral("handed-over")}, 0));
     EXPECT_EQ(nextLine(first), QStringLiteral("request capture-now"));
+}
+
+// The `kelpie` launcher's own hand-over of the desktop shortcut's command,
+// made without the toolkit: taken by a running Kelpie, refused without one.
+TEST_F(SessionBusTest, TheLauncherHandsTheShortcutsCaptureToTheFirst)
+{
+    const char* const shortcut[] = {"kelpie", "--capture-now"};
+    const char* const other[] = {"kelpie", "--capture-now", "--appearance", "dark"};
+    EXPECT_TRUE(QuickHandOver::wanted(2, shortcut));
+    EXPECT_FALSE(QuickHandOver::wanted(4, other)) << "the program reads other command lines";
+    EXPECT_FALSE(QuickHandOver::wanted(1, shortcut));
+
+    // The bus library reads the address once per process, as the launcher
+    // needs; forgetting it lets this process try several.
+    const auto useBus = [](const QByteArray& where) {
+        dbus_shutdown();
+        qputenv("DBUS_SESSION_BUS_ADDRESS", where);
+    };
+    const QByteArray saved = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    useBus(address.toUtf8());
+    EXPECT_FALSE(QuickHandOver::captureNow()) << "no Kelpie runs yet";
+    QProcess& first = start({});
+    ASSERT_EQ(nextLine(first), QStringLiteral("primary"));
+    EXPECT_TRUE(QuickHandOver::captureNow());
+    EXPECT_EQ(nextLine(first), QStringLiteral("request capture-now"));
+
+    QTemporaryDir nowhere;
+    useBus("unix:path=" + nowhere.path().toUtf8() + "/bus");
+    EXPECT_FALSE(QuickHandOver::captureNow()) << "no session bus";
+    useBus(saved);
 }
 
 TEST_F(SessionBusTest, FixtureProcessesStayIndependent)

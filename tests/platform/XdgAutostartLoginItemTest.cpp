@@ -2,6 +2,7 @@
 
 #include "tests/settings/ScratchHome.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 
@@ -49,6 +50,16 @@ protected:
         return argument;
     }
 };
+
+// Started through the `kelpie` launcher, the program runs from the library
+// folder; the entry names the launcher, which users and desktops run.
+TEST_F(XdgAutostartLoginItemTest, TheEntryStartsTheCommandThatStartedKelpie)
+{
+    qputenv("KELPIE_COMMAND", "/usr/bin/kelpie");
+    EXPECT_EQ(XdgAutostartLoginItem::defaultCommand(), QStringLiteral("/usr/bin/kelpie"));
+    qunsetenv("KELPIE_COMMAND");
+    EXPECT_EQ(XdgAutostartLoginItem::defaultCommand(), QCoreApplication::applicationFilePath());
+}
 
 TEST_F(XdgAutostartLoginItemTest, RegisteringWritesAnEntryThatStartsThisProgram)
 {
