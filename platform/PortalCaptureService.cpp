@@ -16,7 +16,9 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <string>
 #include <utility>
@@ -82,17 +84,48 @@ QString screenshotFile(const QVariantMap& results)
     return uri.isLocalFile() ? uri.toLocalFile() : QString();
 }
 
+// The size of the picture the portal is expected to write: the screens'
+// bounding box at the largest scale among them.
+QSize expectedDesktopSize(const std::vector<ScreenShape>& layout)
+{
+    if (layout.empty())
+        return {};
+    Rect box = layout.front().frame;
+    double scale = 0;
+    for (const ScreenShape& shape : layout) {
+        box = box.united(shape.frame);
+        scale = std::max(scale, shape.scale);
+    }
+    const auto size = PixelLimits::pixelSize(box.width(), box.height(), scale);
+    if (!size)
+        return {};
+    return {int(size->width), int(size->height)};
+}
+
+// A picture of `size` whose pages are already written. Made while the
+// portal works, it spares the decoding the kernel's zero-fill of every
+// fresh page (some 4 ms at 1920 x 1080).
+QImage preparedCanvas(QSize size)
+{
+    QImage canvas(size, QImage::Format_RGB32);
+    if (!canvas.isNull())
+        std::memset(canvas.bits(), 0, std::size_t(canvas.sizeInBytes()));
+    return canvas;
+}
+
 // Reads and deletes the portal's file: it is a copy made for this request
-// (some desktops put it in the user's pictures folder), never kept.
-std::optional<QImage> takeImage(const QString& path)
+// (some desktops put it in the user's pictures folder), never kept. The
+// picture goes into `canvas` when it has the size and pixel format the
+// file decodes to, and into new memory otherwise.
+std::optional<QImage> takeImage(const QString& path, QImage canvas)
 {
     QImageReader reader(path);
     reader.setAutoTransform(false);
-    QImage image = reader.read();
+    const bool read = reader.read(&canvas);
     QFile::remove(path);
-    if (image.isNull())
+    if (!read || canvas.isNull())
         return std::nullopt;
-    return image;
+    return canvas;
 }
 
 } // namespace
@@ -111,6 +144,8 @@ struct PortalCaptureService::Private {
         std::function<void()> showWindows;
         // The screens as they were when the portal was called.
         std::vector<ScreenShape> layout;
+        // Memory for the picture, made ready on the worker during the call.
+        QImage canvas;
     };
 
     QDBusConnection connection;
@@ -129,7 +164,7 @@ struct PortalCaptureService::Private {
     void begin(const std::shared_ptr<Batch>& batch);
     void shoot(const std::shared_ptr<Batch>& batch);
     void arrived(const std::shared_ptr<Batch>& batch, const PortalRequest::Outcome& outcome);
-    static void cutAll(const Batch& batch, const QString& path);
+    static void cutAll(Batch& batch, const QString& path);
 };
 
 PortalCaptureService::PortalCaptureService(QDBusConnection connection)
@@ -296,6 +331,11 @@ void PortalCaptureService::Private::begin(const std::shared_ptr<Batch>& batch)
 void PortalCaptureService::Private::shoot(const std::shared_ptr<Batch>& batch)
 {
     batch->layout = currentShapes();
+    // The worker runs one task at a time, so this ends before the picture
+    // is decoded.
+    worker.start([batch, size = expectedDesktopSize(batch->layout)] {
+        batch->canvas = preparedCanvas(size);
+    });
     QVariantMap options{{QStringLiteral("interactive"), false}};
     PortalRequest::send(connection, screenshotInterface(), QStringLiteral("Screenshot"),
                         {QString()}, std::move(options), timeout)
@@ -328,9 +368,9 @@ void PortalCaptureService::Private::arrived(const std::shared_ptr<Batch>& batch,
     worker.start([batch, path] { cutAll(*batch, path); });
 }
 
-void PortalCaptureService::Private::cutAll(const Batch& batch, const QString& path)
+void PortalCaptureService::Private::cutAll(Batch& batch, const QString& path)
 {
-    const std::optional<QImage> desktop = takeImage(path);
+    const std::optional<QImage> desktop = takeImage(path, std::exchange(batch.canvas, {}));
     if (!desktop) {
         const std::string detail = "screenshot: cannot read " + path.toStdString();
         for (const Job& job : batch.jobs)
