@@ -30,6 +30,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTimer>
 #include <QUrl>
@@ -254,6 +255,7 @@ void AppController::cancelCapture()
         m_captureTask.cancel();
     m_captureTask = {};
     closeOverlays(takeOverlays());
+    dropPreparedOverlays();
     m_trimAfterCapture->start();
 }
 
@@ -343,6 +345,7 @@ void AppController::capture()
         return captureEveryScreen(screen, std::move(retire));
     const std::int64_t generation = m_captureGeneration;
     QFuture<DisplayCapture::Outcome> task = DisplayCapture::capture(m_captureService, screen);
+    prepareOverlay(screen);
     m_captureTask = QFuture<void>(task);
     auto* watcher = new QFutureWatcher<DisplayCapture::Outcome>(this);
     QPointer<QScreen> target(screen);
@@ -352,6 +355,7 @@ void AppController::capture()
         const QFuture<DisplayCapture::Outcome> done = watcher->future();
         if (done.isCanceled() || generation != m_captureGeneration || done.resultCount() == 0)
             return;
+        const auto unused = qScopeGuard([this] { dropPreparedOverlays(); });
         m_captureTask = {};
         const DisplayCapture::Outcome& outcome = done.result();
         // A screen that went away has made this capture stale already.
@@ -383,6 +387,8 @@ void AppController::captureEveryScreen(QScreen* pointerScreen, std::function<voi
         tasks.append(DisplayCapture::capture(m_captureService, screen));
         screens.emplace_back(screen);
     }
+    for (QScreen* screen : QGuiApplication::screens())
+        prepareOverlay(screen);
     using Tasks = QList<QFuture<DisplayCapture::Outcome>>;
     QFuture<Tasks> all = QtFuture::whenAll(tasks.begin(), tasks.end());
     m_captureTask = QFuture<void>(all);
@@ -395,6 +401,7 @@ void AppController::captureEveryScreen(QScreen* pointerScreen, std::function<voi
         const QFuture<Tasks> done = watcher->future();
         if (done.isCanceled() || generation != m_captureGeneration || done.resultCount() == 0)
             return;
+        const auto unused = qScopeGuard([this] { dropPreparedOverlays(); });
         m_captureTask = {};
         const Tasks finished = done.result();
         std::vector<std::pair<QScreen*, QImage>> frozen;
@@ -453,10 +460,50 @@ void AppController::activateOverlay(SelectionWindow* window)
     window->view()->setFocus(Qt::MouseFocusReason);
 }
 
+// Made after the capture has started: the screen is being read, and the
+// window, not shown yet, is not in the picture.
+void AppController::prepareOverlay(QScreen* screen)
+{
+    if (!screen)
+        return;
+    auto* window = new SelectionWindow(screen);
+    window->prepare();
+    m_preparedOverlays.emplace_back(window);
+}
+
+void AppController::dropPreparedOverlays()
+{
+    closeOverlays(std::exchange(m_preparedOverlays, {}));
+}
+
+// The window made ready for `screen` when it still fits the screen;
+// windows for screens that changed meanwhile are closed.
+SelectionWindow* AppController::takePreparedOverlay(QScreen* screen)
+{
+    SelectionWindow* found = nullptr;
+    std::erase_if(m_preparedOverlays, [&](const QPointer<SelectionWindow>& prepared) {
+        SelectionWindow* window = prepared.data();
+        if (!window)
+            return true;
+        if (window->screen() != screen)
+            return false;
+        if (!found && window->geometry() == screen->geometry())
+            found = window;
+        else
+            closeOverlays({prepared});
+        return true;
+    });
+    return found;
+}
+
 SelectionWindow* AppController::makeOverlay(const QImage& image, QScreen* screen,
                                             const std::vector<WindowTarget>& targets)
 {
-    auto* window = new SelectionWindow(image, screen);
+    SelectionWindow* window = takePreparedOverlay(screen);
+    if (window)
+        window->setImage(image);
+    else
+        window = new SelectionWindow(image, screen);
     window->setWindowTitle(QStringLiteral("Kelpie · 框选"));
     SelectionView* view = window->view();
     view->model().windowTargets = targets;

@@ -173,6 +173,9 @@ private:
     void captureFailed(CaptureError error);
     // The current overlays, handed over and forgotten.
     std::vector<QPointer<SelectionWindow>> takeOverlays();
+    void prepareOverlay(QScreen* screen);
+    void dropPreparedOverlays();
+    SelectionWindow* takePreparedOverlay(QScreen* screen);
     SelectionWindow* makeOverlay(const QImage& image, QScreen* screen,
                                  const std::vector<WindowTarget>& targets);
     // Makes one of the other overlays the selection window.
@@ -222,6 +225,9 @@ private:
     // Owned; the overlay never closes itself.
     SelectionWindow* m_selectionWindow = nullptr;
     std::vector<QPointer<SelectionWindow>> m_otherOverlays;
+    // Overlays made ready for the screens a running capture reads, taken by
+    // makeOverlay() when the pictures arrive; the rest go with the capture.
+    std::vector<QPointer<SelectionWindow>> m_preparedOverlays;
     // The screen frame and display number the overlay was opened for.
     Rect m_selectionFrame;
     std::uint32_t m_selectionDisplay = 0;

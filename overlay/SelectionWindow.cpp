@@ -53,13 +53,8 @@ std::thread prefaultBackingStore(QWidget& window)
 
 } // namespace
 
-SelectionWindow::SelectionWindow(const QImage& image, const QRect& screenGeometry,
-                                 const QRect& primaryGeometry)
+SelectionWindow::SelectionWindow(const QRect& screenGeometry, const QRect& primaryGeometry)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint),
-      m_view(new SelectionView(image,
-                               Size{static_cast<double>(screenGeometry.width()),
-                                    static_cast<double>(screenGeometry.height())},
-                               this)),
       m_frameInDesktop(desktopFrame(screenGeometry, primaryGeometry))
 {
     setWindowTitle(QStringLiteral("Kelpie · 框选"));
@@ -70,15 +65,49 @@ SelectionWindow::SelectionWindow(const QImage& image, const QRect& screenGeometr
     setMouseTracking(true);
     WindowLevel::set(this, WindowLevel::screenSaver);
     setGeometry(screenGeometry);
+}
+
+SelectionWindow::SelectionWindow(const QImage& image, const QRect& screenGeometry,
+                                 const QRect& primaryGeometry)
+    : SelectionWindow(screenGeometry, primaryGeometry)
+{
+    setImage(image);
+}
+
+SelectionWindow::SelectionWindow(const QImage& image, const QScreen* screen)
+    : SelectionWindow(screen)
+{
+    setImage(image);
+}
+
+SelectionWindow::SelectionWindow(const QScreen* screen)
+    : SelectionWindow(screen ? screen->geometry() : QRect(), primaryGeometryOf(screen))
+{
+    if (screen)
+        setScreen(const_cast<QScreen*>(screen));
+}
+
+SelectionWindow::~SelectionWindow()
+{
+    if (m_prefault.joinable())
+        m_prefault.join();
+}
+
+void SelectionWindow::setImage(const QImage& image)
+{
+    if (m_view)
+        return;
+    m_view = new SelectionView(image,
+                               Size{static_cast<double>(width()), static_cast<double>(height())},
+                               this);
     m_view->setGeometry(rect());
     setFocusProxy(m_view);
 }
 
-SelectionWindow::SelectionWindow(const QImage& image, const QScreen* screen)
-    : SelectionWindow(image, screen ? screen->geometry() : QRect(), primaryGeometryOf(screen))
+void SelectionWindow::prepare()
 {
-    if (screen)
-        setScreen(const_cast<QScreen*>(screen));
+    if (!m_prefault.joinable())
+        m_prefault = prefaultBackingStore(*this);
 }
 
 Rect SelectionWindow::desktopFrame(const QRect& screen, const QRect& primary)
@@ -93,20 +122,26 @@ Rect SelectionWindow::desktopFrame(const QRect& screen, const QRect& primary)
 
 void SelectionWindow::present()
 {
-    // The pages are written while show() waits for the X server.
-    std::thread prefault = prefaultBackingStore(*this);
+    // The pages are written while show() waits for the display server,
+    // unless the window was made ready earlier.
+    prepare();
     WindowLevel::showCoveringScreen(this);
     raise();
     activateWindow();
-    m_view->setFocus(Qt::ActiveWindowFocusReason);
-    if (prefault.joinable())
-        prefault.join();
+    if (m_view)
+        m_view->setFocus(Qt::ActiveWindowFocusReason);
+    if (m_prefault.joinable())
+        m_prefault.join();
 }
 
 void SelectionWindow::resizeEvent(QResizeEvent* event)
 {
+    // The drawing memory being written may be replaced for the new size.
+    if (m_prefault.joinable())
+        m_prefault.join();
     QWidget::resizeEvent(event);
-    m_view->setGeometry(rect());
+    if (m_view)
+        m_view->setGeometry(rect());
 }
 
 void SelectionWindow::enterEvent(QEnterEvent* event)

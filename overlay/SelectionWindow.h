@@ -5,6 +5,8 @@
 #include <QImage>
 #include <QWidget>
 
+#include <thread>
+
 class QScreen;
 
 namespace kelpie {
@@ -25,6 +27,13 @@ public:
     SelectionWindow(const QImage& image, const QRect& screenGeometry, const QRect& primaryGeometry);
     // The same for a screen the toolkit knows.
     SelectionWindow(const QImage& image, const QScreen* screen);
+    // A window for `screen` whose picture comes later (setImage()). Hidden
+    // until present().
+    explicit SelectionWindow(const QScreen* screen);
+    ~SelectionWindow() override;
+
+    // Gives a window made without a picture its picture and its view; once.
+    void setImage(const QImage& image);
 
     SelectionView* view() const { return m_view; }
     // The window's frame in global desktop space (points, y up).
@@ -33,6 +42,11 @@ public:
     // A toolkit screen rectangle in global desktop space.
     static Rect desktopFrame(const QRect& screenGeometry, const QRect& primaryGeometry);
 
+    // Creates the native window and starts writing its drawing memory, so
+    // that present() need not: a capture calls it on the window it will
+    // need while the screen is read, since fresh memory for a 4K window
+    // takes tens of milliseconds to fault in.
+    void prepare();
     // Shows the window over its screen, in front, with the keyboard.
     void present();
 
@@ -45,8 +59,12 @@ protected:
     void enterEvent(QEnterEvent* event) override;
 
 private:
-    SelectionView* m_view;
+    SelectionWindow(const QRect& screenGeometry, const QRect& primaryGeometry);
+
+    SelectionView* m_view = nullptr;
     Rect m_frameInDesktop;
+    // Writes the drawing memory's pages while the caller goes on.
+    std::thread m_prefault;
 };
 
 } // namespace kelpie

@@ -202,6 +202,47 @@ TEST_F(AppControllerTest, TwoQuickCapturesShowOnlyTheSecondSnapshotOnce)
     EXPECT_TRUE(alerts->shown.isEmpty());
 }
 
+// The overlay's window is made while the screen is read, and it is the one
+// shown; a superseded, failed or cancelled capture leaves no window behind.
+TEST_F(AppControllerTest, TheOverlayIsMadeWhileTheScreenIsReadAndNoneOutlivesItsCapture)
+{
+    const auto overlays = [] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        std::vector<SelectionWindow*> found;
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (auto* window = qobject_cast<SelectionWindow*>(widget))
+                found.push_back(window);
+        }
+        return found;
+    };
+    controller->capture();
+    settle();
+    controller->capture(); // supersedes the first
+    settle();
+    const std::vector<SelectionWindow*> ready = overlays();
+    ASSERT_EQ(ready.size(), 1u);
+    EXPECT_FALSE(ready.front()->isVisible());
+    EXPECT_EQ(ready.front()->view(), nullptr) << "no picture yet";
+
+    capture->displayRequests.back().answer(filled(Qt::blue));
+    settle();
+    EXPECT_EQ(controller->selectionWindow(), ready.front());
+    EXPECT_TRUE(ready.front()->isVisible());
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(ready.front()->view(), &escape);
+    settle();
+    EXPECT_EQ(controller->selectionWindow(), nullptr);
+    EXPECT_TRUE(overlays().empty());
+
+    controller->capture();
+    settle();
+    EXPECT_EQ(overlays().size(), 1u);
+    capture->displayRequests.back().answer(CaptureService::Result<QImage>(CaptureError::system, "gone"));
+    settle();
+    EXPECT_TRUE(overlays().empty());
+    EXPECT_EQ(alerts->shown.size(), 1);
+}
+
 TEST_F(AppControllerTest, CaptureFailuresAlertUnlessStale)
 {
     capture->imageAnswer = CaptureService::Result<QImage>(CaptureError::system, "gone");
