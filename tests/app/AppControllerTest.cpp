@@ -224,9 +224,12 @@ TEST_F(AppControllerTest, TheOverlayIsMadeWhileTheScreenIsReadAndNoneOutlivesIts
     EXPECT_FALSE(ready.front()->isVisible());
     EXPECT_EQ(ready.front()->view(), nullptr) << "no picture yet";
 
+    ASSERT_EQ(capture->displayRequests.size(), 2u);
     capture->displayRequests.back().answer(filled(Qt::blue));
+    capture->displayRequests.front().answer(filled(Qt::red)); // stale: dropped
     settle();
     EXPECT_EQ(controller->selectionWindow(), ready.front());
+    EXPECT_EQ(overlays().size(), 1u);
     EXPECT_TRUE(ready.front()->isVisible());
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QApplication::sendEvent(ready.front()->view(), &escape);
