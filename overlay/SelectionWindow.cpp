@@ -106,8 +106,11 @@ void SelectionWindow::setImage(const QImage& image)
 
 void SelectionWindow::prepare()
 {
-    if (!m_prefault.joinable())
-        m_prefault = prefaultBackingStore(*this);
+    // Once: the memory stays written after the thread is joined.
+    if (m_prepared)
+        return;
+    m_prepared = true;
+    m_prefault = prefaultBackingStore(*this);
 }
 
 Rect SelectionWindow::desktopFrame(const QRect& screen, const QRect& primary)

@@ -63,6 +63,7 @@ private:
 
     SelectionView* m_view = nullptr;
     Rect m_frameInDesktop;
+    bool m_prepared = false;
     // Writes the drawing memory's pages while the caller goes on.
     std::thread m_prefault;
 };
