@@ -887,8 +887,11 @@ QImage greyOfSrgb(const QImage& image, ToGrey toGrey, bool* coloured)
 constexpr auto luminance = [](QRgb p) { return (qRed(p) * 77 + qGreen(p) * 150 + qBlue(p) * 29) >> 8; };
 constexpr auto brightest = [](QRgb p) { return std::max({qRed(p), qGreen(p), qBlue(p)}); };
 
-// The brightest channel of an sRGB image, or nothing when too little of it
-// is coloured for that view to show more than the grey one.
+// The brightest of the red, green and blue values of an sRGB image as 8-bit
+// grey, transparency flattened onto white; null when the image holds little
+// strong colour. Coloured text that luminance hardly tells from its
+// background (dark red on a dark terminal) stands out in it; blue on white,
+// which it loses, luminance keeps.
 QImage brightestOfSrgb(const QImage& image)
 {
     bool coloured = false;
@@ -903,8 +906,6 @@ QImage grey(const QImage& image)
     // Luminance of the premultiplied colour plus the white showing through.
     return greyOfSrgb(inSrgb(image), luminance, nullptr);
 }
-
-QImage brightestChannel(const QImage& image) { return brightestOfSrgb(inSrgb(image)); }
 
 QImage darker(const QImage& a, const QImage& b)
 {

@@ -31,13 +31,6 @@ QImage inSrgb(const QImage& image);
 // white. Null when the image is null or the copy cannot be allocated.
 QImage grey(const QImage& image);
 
-// The brightest of the red, green and blue values of `image` (in sRGB) as
-// 8-bit grey, transparency flattened onto white; null when the image holds
-// little strong colour. Coloured text that luminance hardly tells from its
-// background (dark red on a dark terminal) stands out in it; blue on white,
-// which it loses, luminance keeps.
-QImage brightestChannel(const QImage& image);
-
 // The darker of two grey images of one size, pixel by pixel (the ink that
 // either of two normalised views shows); `a` when they do not match.
 QImage darker(const QImage& a, const QImage& b);
