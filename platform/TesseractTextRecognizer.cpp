@@ -1,5 +1,6 @@
 #include "platform/TesseractTextRecognizer.h"
 
+#include "platform/HanScriptCheck.h"
 #include "platform/TextRecognizerModule.h"
 
 #include "platform/TesseractEngine.h"
@@ -402,7 +403,12 @@ TesseractEngine::Result recognizeLine(TesseractEngine& engine, const Models& mod
             && other->confidence >= han.confidence + latinPreference)
             return *other;
     }
-    return withLatinRuns(engine, models.latin, line, std::move(han), cancellation);
+    han = withLatinRuns(engine, models.latin, line, std::move(han), cancellation);
+    // The simplified model reads traditional characters as their simplified
+    // forms; where traditional Chinese is a language, the picture decides.
+    if (models.chinese.size() > 1)
+        HanScriptCheck::instance().apply(han.glyphs, line);
+    return han;
 }
 
 // Whether a reading is text rather than the recogniser's guess at a

@@ -329,3 +329,38 @@ TEST(TesseractTextRecognizer, ALineKeepsTheScriptItsImageWasReadIn)
     EXPECT_EQ(textsOf(recognizer.analyze(covered, RecognitionCancellation())),
               QStringList{fixture.texts().last()});
 }
+
+// The simplified model reads traditional characters as their simplified
+// forms; the picture tells them apart character by character, so a line
+// that holds both scripts reads as drawn, and a simplified line keeps every
+// character's simplified form.
+TEST(TesseractTextRecognizer, TellsTraditionalCharactersFromSimplifiedOnesInOneLine)
+{
+    QFontDatabase::addApplicationFont(
+        QStringLiteral("/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc"));
+    TesseractTextRecognizer recognizer;
+    const auto read = [&recognizer](const QString& line, const QString& family) {
+        QImage image(520, 40, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        QFont font(family);
+        font.setPixelSize(17);
+        painter.setFont(font);
+        painter.setPen(QColor(0x20, 0x20, 0x20));
+        painter.drawText(QPoint(10, 27), line);
+        painter.end();
+        return textsOf(recognizer.analyze(image, RecognitionCancellation()));
+    };
+    // Close calls keep the simplified reading, so not every traditional
+    // character is found; but the simplified half never changes.
+    const QStringList mixed = read(QString::fromUtf8("简体：网络连接失败 繁體：網路連線失敗"),
+                                   QStringLiteral("Noto Sans CJK TC"));
+    ASSERT_EQ(mixed.size(), 1);
+    EXPECT_TRUE(mixed[0].startsWith(QString::fromUtf8("简体：网络连接失败"))) << mixed[0].toStdString();
+    int traditional = 0;
+    for (const QChar c : QString::fromUtf8("體網連線敗"))
+        traditional += mixed[0].contains(c);
+    EXPECT_GE(traditional, 2) << mixed[0].toStdString();
+    const QString simplified = QString::fromUtf8("请输入密码后保存到云端");
+    EXPECT_EQ(read(simplified, QStringLiteral("Noto Sans CJK SC")), QStringList{simplified});
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "text/TextAnalysis.h"
+
+#include <QImage>
+#include <QString>
+
+#include <vector>
+
+namespace kelpie {
+
+// Tells simplified from traditional Chinese character by character, from
+// the picture. The simplified model reads a traditional character as its
+// simplified form with as much confidence as it reads simplified text, so
+// its confidence cannot say which form the screen shows; the picture can.
+// Each character read in a form that has a different traditional one is
+// found in the line (CJK characters are full width, so a stretch of them is
+// an even row of cells), and its cell's shape is compared with both forms
+// drawn in a Chinese font; it takes the traditional form only when that
+// matches clearly better. Mixed lines ("简体：软件 繁體：軟體") come out mixed.
+class HanScriptCheck {
+public:
+    struct Outcome {
+        int candidates = 0;  // characters with a different traditional form
+        int traditional = 0; // of them, those the picture shows traditional
+    };
+
+    // The one check of the process; the conversion tables load on first use.
+    static const HanScriptCheck& instance();
+
+    // Whether the conversion tables could be loaded; without them nothing
+    // is changed.
+    bool available() const;
+
+    // Gives the glyphs of a line read by the simplified model the
+    // traditional form where the line image (dark text on a light ground,
+    // glyph boxes in its pixels) shows it.
+    Outcome apply(std::vector<TextAnalysis::Glyph>& glyphs, const QImage& line) const;
+
+    // The traditional form of a text, character by character where the
+    // character count allows; empty when the tables are not available.
+    QString traditional(const QString& text) const;
+
+private:
+    // A character drawn in the reference font, as the shape grid the line's
+    // cells are compared in; cached.
+    std::vector<double> referenceShape(const QString& character) const;
+
+    HanScriptCheck(const HanScriptCheck&) = delete;
+    HanScriptCheck& operator=(const HanScriptCheck&) = delete;
+
+    HanScriptCheck();
+    ~HanScriptCheck();
+
+    struct State;
+    State* state;
+};
+
+} // namespace kelpie
