@@ -5,7 +5,9 @@
 #include <QHash>
 #include <QPainter>
 
-#include <opencc/opencc.h>
+#include <opencc/DictEntry.hpp>
+#include <opencc/MarisaDict.hpp>
+#include <opencc/SerializableDict.hpp>
 
 #include <algorithm>
 #include <cmath>
@@ -123,25 +125,29 @@ double correlation(const Shape& a, const Shape& b)
 
 struct HanScriptCheck::State {
     std::once_flag opened;
-    opencc_t converter = reinterpret_cast<opencc_t>(-1);
-    mutable std::mutex lock; // the converter and the cache
+    // Simplified characters and their traditional forms, one or more each
+    // (发: 發 and 髮). The character table alone, not OpenCC's phrase
+    // tables: it loads in a few milliseconds where a whole conversion
+    // takes a tenth of a second, and the picture chooses among the forms.
+    std::shared_ptr<opencc::MarisaDict> forms;
+    mutable std::mutex lock; // the cache
     mutable QHash<QString, Shape> shapes;
 };
 
 HanScriptCheck::HanScriptCheck() : state(new State) { }
 
-HanScriptCheck::~HanScriptCheck()
-{
-    if (state->converter != reinterpret_cast<opencc_t>(-1))
-        opencc_close(state->converter);
-    delete state;
-}
+HanScriptCheck::~HanScriptCheck() { delete state; }
 
 const HanScriptCheck& HanScriptCheck::instance()
 {
     static HanScriptCheck check;
     std::call_once(check.state->opened, [] {
-        check.state->converter = opencc_open(OPENCC_DEFAULT_CONFIG_SIMP_TO_TRAD);
+        try {
+            check.state->forms = opencc::SerializableDict::NewFromFile<opencc::MarisaDict>(
+                KELPIE_OPENCC_DATA_DIR "/STCharacters.ocd2");
+        } catch (const std::exception&) {
+            check.state->forms.reset();
+        }
     });
     return check;
 }
@@ -149,21 +155,48 @@ const HanScriptCheck& HanScriptCheck::instance()
 bool HanScriptCheck::available() const
 {
     // Fonts are drawn off the main thread, which needs the application.
-    return state->converter != reinterpret_cast<opencc_t>(-1) && qGuiApp;
+    return state->forms && qGuiApp;
 }
 
-QString HanScriptCheck::traditional(const QString& text) const
+QStringList HanScriptCheck::traditionalForms(const QString& character) const
 {
-    if (state->converter == reinterpret_cast<opencc_t>(-1))
+    if (!state->forms)
         return {};
-    const QByteArray utf8 = text.toUtf8();
+    const QByteArray utf8 = character.toUtf8();
+    const auto entry = state->forms->Match(utf8.constData(), std::size_t(utf8.size()));
+    if (entry.IsNull())
+        return {};
+    QStringList forms;
+    for (const std::string& value : entry.Get()->Values()) {
+        const QString form = QString::fromStdString(value);
+        if (form != character)
+            forms.append(form);
+    }
+    return forms;
+}
+
+Shape HanScriptCheck::referenceShape(const QString& character) const
+{
+    {
+        std::lock_guard guard(state->lock);
+        const auto found = state->shapes.constFind(character);
+        if (found != state->shapes.constEnd())
+            return found.value();
+    }
+    QImage drawn(referenceSize * 2, referenceSize * 2, QImage::Format_Grayscale8);
+    drawn.fill(255);
+    {
+        QPainter painter(&drawn);
+        QFont font(QStringLiteral("Noto Sans CJK SC"));
+        font.setPixelSize(referenceSize);
+        painter.setFont(font);
+        painter.setPen(Qt::black);
+        painter.drawText(QRect(0, 0, drawn.width(), drawn.height()), Qt::AlignCenter, character);
+    }
+    const Shape shape = shapeIn(drawn, 0, drawn.width() - 1, 0, drawn.height() - 1);
     std::lock_guard guard(state->lock);
-    char* converted = opencc_convert_utf8(state->converter, utf8.constData(), std::size_t(utf8.size()));
-    if (!converted)
-        return {};
-    const QString result = QString::fromUtf8(converted);
-    opencc_convert_utf8_free(converted);
-    return result;
+    state->shapes.insert(character, shape);
+    return shape;
 }
 
 // Where each CJK glyph of a line lies. The recogniser's own glyph boxes
@@ -237,75 +270,50 @@ std::vector<std::optional<std::pair<int, int>>> cjkCells(
     return cells;
 }
 
-Shape HanScriptCheck::referenceShape(const QString& character) const
-{
-    {
-        std::lock_guard guard(state->lock);
-        const auto found = state->shapes.constFind(character);
-        if (found != state->shapes.constEnd())
-            return found.value();
-    }
-    QImage drawn(referenceSize * 2, referenceSize * 2, QImage::Format_Grayscale8);
-    drawn.fill(255);
-    {
-        QPainter painter(&drawn);
-        QFont font(QStringLiteral("Noto Sans CJK SC"));
-        font.setPixelSize(referenceSize);
-        painter.setFont(font);
-        painter.setPen(Qt::black);
-        painter.drawText(QRect(0, 0, drawn.width(), drawn.height()), Qt::AlignCenter, character);
-    }
-    const Shape shape = shapeIn(drawn, 0, drawn.width() - 1, 0, drawn.height() - 1);
-    std::lock_guard guard(state->lock);
-    state->shapes.insert(character, shape);
-    return shape;
-}
-
 HanScriptCheck::Outcome HanScriptCheck::apply(std::vector<TextAnalysis::Glyph>& glyphs,
                                               const QImage& line) const
 {
     Outcome outcome;
     if (!available() || glyphs.empty() || line.format() != QImage::Format_Grayscale8)
         return outcome;
-    QString text;
-    for (const TextAnalysis::Glyph& glyph : glyphs)
-        text += glyph.text;
-    const QString converted = traditional(text);
-    if (converted.size() != text.size() || converted == text)
-        return outcome;
-
     const auto [top, bottom] = inkRows(line);
     if (top < 0)
         return outcome;
     const auto cells = cjkCells(glyphs, line, top, bottom);
     struct Candidate {
         std::size_t glyph;
-        QString traditional;
+        QStringList forms;
     };
     std::vector<Candidate> candidates;
     int sameForm = 0;
-    qsizetype at = 0;
     for (std::size_t i = 0; i < glyphs.size(); ++i) {
-        const QString& read = glyphs[i].text;
-        const QString other = converted.mid(at, read.size());
-        at += read.size();
-        if (!isHan(read) || !cells[i])
+        if (!isHan(glyphs[i].text) || !cells[i])
             continue;
-        if (other == read)
+        QStringList forms = traditionalForms(glyphs[i].text);
+        if (forms.isEmpty())
             ++sameForm;
-        else if (isHan(other))
-            candidates.push_back({i, other});
+        else
+            candidates.push_back({i, std::move(forms)});
     }
     outcome.candidates = int(candidates.size());
     if (sameForm < sameFormCharacters)
         return outcome;
     for (const Candidate& candidate : candidates) {
+        TextAnalysis::Glyph& glyph = glyphs[candidate.glyph];
         const auto& [left, right] = *cells[candidate.glyph];
         const Shape seen = shapeIn(line, left, right, top, bottom);
-        const double simplifiedFit = correlation(seen, referenceShape(glyphs[candidate.glyph].text));
-        const double traditionalFit = correlation(seen, referenceShape(candidate.traditional));
-        if (traditionalFit >= plausibleFit && traditionalFit > simplifiedFit + decisionMargin) {
-            glyphs[candidate.glyph].text = candidate.traditional;
+        const double simplifiedFit = correlation(seen, referenceShape(glyph.text));
+        double bestFit = -1;
+        QString best;
+        for (const QString& form : candidate.forms) {
+            const double fit = correlation(seen, referenceShape(form));
+            if (fit > bestFit) {
+                bestFit = fit;
+                best = form;
+            }
+        }
+        if (bestFit >= plausibleFit && bestFit > simplifiedFit + decisionMargin) {
+            glyph.text = best;
             ++outcome.traditional;
         }
     }

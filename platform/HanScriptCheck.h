@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -37,9 +38,10 @@ public:
     // glyph boxes in its pixels) shows it.
     Outcome apply(std::vector<TextAnalysis::Glyph>& glyphs, const QImage& line) const;
 
-    // The traditional form of a text, character by character where the
-    // character count allows; empty when the tables are not available.
-    QString traditional(const QString& text) const;
+    // The traditional forms of a simplified character other than itself;
+    // none for a character written the same in both scripts, or when the
+    // table is not available.
+    QStringList traditionalForms(const QString& character) const;
 
 private:
     // A character drawn in the reference font, as the shape grid the line's
