@@ -19,10 +19,6 @@ namespace {
 
 // Drawn this tall, a reference character shows its strokes apart.
 constexpr int referenceSize = 48;
-// Lines with fewer Han characters that read the same in both forms than
-// this are left alone: a line of traditional-looking characters only is
-// as often a simplified heading in a heavy font.
-constexpr int sameFormCharacters = 2;
 // A character takes the traditional form only when its shape matches that
 // form's better by this much correlation: close calls keep what the model
 // read, because a simplified screen wrongly made traditional is worse than
@@ -285,19 +281,14 @@ HanScriptCheck::Outcome HanScriptCheck::apply(std::vector<TextAnalysis::Glyph>& 
         QStringList forms;
     };
     std::vector<Candidate> candidates;
-    int sameForm = 0;
     for (std::size_t i = 0; i < glyphs.size(); ++i) {
         if (!isHan(glyphs[i].text) || !cells[i])
             continue;
         QStringList forms = traditionalForms(glyphs[i].text);
-        if (forms.isEmpty())
-            ++sameForm;
-        else
+        if (!forms.isEmpty())
             candidates.push_back({i, std::move(forms)});
     }
     outcome.candidates = int(candidates.size());
-    if (sameForm < sameFormCharacters)
-        return outcome;
     for (const Candidate& candidate : candidates) {
         TextAnalysis::Glyph& glyph = glyphs[candidate.glyph];
         const auto& [left, right] = *cells[candidate.glyph];
