@@ -299,15 +299,15 @@ QFuture<CaptureService::Result<QImage>> PortalCaptureService::captureDisplay(
 
     auto promise = std::make_shared<QPromise<ImageResult>>();
     promise->start();
-    if (!d->open) {
+    // The portal is called at once; captures asked for until it answers
+    // (one per screen, as a capture of every screen asks) are served from
+    // the same desktop image.
+    const bool starts = !d->open;
+    if (starts)
         d->open = std::make_shared<Private::Batch>();
-        // Captures asked for in this event-loop turn (one per screen, as a
-        // capture of every screen asks) join before the portal is called.
-        const std::shared_ptr<Private::Batch> batch = d->open;
-        Private* p = d.get();
-        QTimer::singleShot(0, &d->context, [p, batch] { p->begin(batch); });
-    }
     d->open->jobs.push_back({*screen, size, promise});
+    if (starts)
+        d->begin(d->open);
     return promise->future();
 }
 
