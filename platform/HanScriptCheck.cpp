@@ -19,14 +19,6 @@ namespace {
 
 // Drawn this tall, a reference character shows its strokes apart.
 constexpr int referenceSize = 48;
-// A character takes the traditional form only when its shape matches that
-// form's better by this much correlation: close calls keep what the model
-// read, because a simplified screen wrongly made traditional is worse than
-// a traditional one left as read.
-constexpr double decisionMargin = 0.25;
-// A cell that matches neither form this well is not where the character
-// is (a misjudged pitch, a mark between characters): it decides nothing.
-constexpr double plausibleFit = 0.6;
 
 // Rows that carry ink anywhere in the line: the height of its characters.
 std::pair<int, int> inkRows(const QImage& grey)
@@ -267,7 +259,7 @@ std::vector<std::optional<std::pair<int, int>>> cjkCells(
 }
 
 HanScriptCheck::Outcome HanScriptCheck::apply(std::vector<TextAnalysis::Glyph>& glyphs,
-                                              const QImage& line) const
+                                              const QImage& line, Thresholds thresholds) const
 {
     Outcome outcome;
     if (!available() || glyphs.empty() || line.format() != QImage::Format_Grayscale8)
@@ -303,7 +295,7 @@ HanScriptCheck::Outcome HanScriptCheck::apply(std::vector<TextAnalysis::Glyph>& 
                 best = form;
             }
         }
-        if (bestFit >= plausibleFit && bestFit > simplifiedFit + decisionMargin) {
+        if (bestFit >= thresholds.plausible && bestFit > simplifiedFit + thresholds.margin) {
             glyph.text = best;
             ++outcome.traditional;
         }

@@ -26,6 +26,20 @@ public:
         int traditional = 0; // of them, those the picture shows traditional
     };
 
+    // How clearly a character must match a traditional form to take it: by
+    // how much more correlation than its simplified form, and at least how
+    // much (a cell that matches no form well is not where the character is).
+    // Close calls keep what the model read: a simplified screen wrongly made
+    // traditional is worse than a traditional one left as read. Sure is for
+    // a character on its own; leaning is for the lines of an image in which
+    // sure matches were found, which shows that it holds traditional text.
+    struct Thresholds {
+        double margin;
+        double plausible;
+    };
+    static constexpr Thresholds sure{0.25, 0.6};
+    static constexpr Thresholds leaning{0.1, 0.45};
+
     // The one check of the process; the conversion tables load on first use.
     static const HanScriptCheck& instance();
 
@@ -36,7 +50,8 @@ public:
     // Gives the glyphs of a line read by the simplified model the
     // traditional form where the line image (dark text on a light ground,
     // glyph boxes in its pixels) shows it.
-    Outcome apply(std::vector<TextAnalysis::Glyph>& glyphs, const QImage& line) const;
+    Outcome apply(std::vector<TextAnalysis::Glyph>& glyphs, const QImage& line,
+                  Thresholds thresholds = sure) const;
 
     // The traditional forms of a simplified character other than itself;
     // none for a character written the same in both scripts, or when the

@@ -32,6 +32,9 @@ public:
         double weakestWord = 0; // the least confident word's
         bool hasHan = false;    // read at least one Han character
         int model = -1;         // the model that read it
+        // Characters of the simplified model's reading that the picture
+        // showed surely in their traditional form (see HanScriptCheck).
+        int traditionalFound = 0;
     };
 
     // Tesseract model names ("chi_sim", "eng", …) in the caller's order.

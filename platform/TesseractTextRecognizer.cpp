@@ -53,6 +53,9 @@ constexpr double latinWeakestWord = 50;
 constexpr double secondScriptTrial = 80;
 constexpr double secondScriptMargin = 12;
 constexpr std::size_t secondScriptLines = 2;
+// Characters surely traditional that make an image's other Han lines be
+// checked for traditional forms less strictly.
+constexpr int traditionalEvidence = 2;
 // Lines recognised with less confidence than this are pictures, icons or
 // noise rather than text (clear screen text reads at 70 and more, noise in
 // photographs at 55 and less) unless they read as letters, digits and
@@ -407,7 +410,7 @@ TesseractEngine::Result recognizeLine(TesseractEngine& engine, const Models& mod
     // The simplified model reads traditional characters as their simplified
     // forms; where traditional Chinese is a language, the picture decides.
     if (models.chinese.size() > 1)
-        HanScriptCheck::instance().apply(han.glyphs, line);
+        han.traditionalFound = HanScriptCheck::instance().apply(han.glyphs, line).traditional;
     return han;
 }
 
@@ -762,6 +765,29 @@ struct TesseractTextRecognizer::Pool {
         }
     }
 
+    // Where some characters of an image were surely traditional, the image
+    // holds traditional text, and the simplified model's other readings are
+    // checked again with the leaning thresholds.
+    void leanTraditional(std::vector<std::optional<Recognized>>& results)
+    {
+        if (models.chinese.size() < 2)
+            return;
+        int found = 0;
+        for (const std::optional<Recognized>& line : results)
+            found += line ? line->result.traditionalFound : 0;
+        if (found < traditionalEvidence)
+            return;
+        for (std::optional<Recognized>& line : results) {
+            if (!line || !line->result.hasHan || line->result.model != models.chinese[0])
+                continue;
+            const HanScriptCheck::Outcome outcome = HanScriptCheck::instance().apply(
+                line->result.glyphs, line->image.image, HanScriptCheck::leaning);
+            // Seen again alone, the line keeps the forms its image showed.
+            if (outcome.traditional > 0)
+                memory->remember(line->key, {line->result, line->minimumHeight});
+        }
+    }
+
     void dropIdle()
     {
         std::vector<std::unique_ptr<TesseractEngine>> dropped;
@@ -944,6 +970,7 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
             },
             coldModels);
         pool->trySecondScript(results, cancellation);
+        pool->leanTraditional(results);
     } catch (...) {
         releaseIfMemoryIsLow();
         throw;

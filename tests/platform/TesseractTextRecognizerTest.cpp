@@ -361,6 +361,31 @@ TEST(TesseractTextRecognizer, TellsTraditionalCharactersFromSimplifiedOnesInOneL
     for (const QChar c : QString::fromUtf8("體網連線敗"))
         traditional += mixed[0].contains(c);
     EXPECT_GE(traditional, 2) << mixed[0].toStdString();
+    // Lines of an image in which some characters were surely traditional
+    // are read as traditional text where the picture leans that way.
+    const QStringList block{QString::fromUtf8("顯示名稱：陳美玲 介面語言：繁體中文"),
+                            QString::fromUtf8("網路連線失敗，請檢查設定後重試。"),
+                            QString::fromUtf8("這個檔案已經儲存到雲端資料夾")};
+    QImage page(560, 110, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    {
+        QPainter painter(&page);
+        QFont font(QStringLiteral("Noto Sans CJK TC"));
+        font.setPixelSize(17);
+        painter.setFont(font);
+        painter.setPen(QColor(0x20, 0x20, 0x20));
+        for (qsizetype row = 0; row < block.size(); ++row)
+            painter.drawText(QPoint(10, 27 + 32 * int(row)), block[row]);
+    }
+    const QStringList readBlock = textsOf(recognizer.analyze(page, RecognitionCancellation()));
+    ASSERT_EQ(readBlock.size(), block.size());
+    // Characters whose simplified form differs: found on their own where
+    // they are clear (seven here), and three more once the image shows
+    // that it holds traditional text.
+    int traditionalRead = 0;
+    for (const QChar c : readBlock.join(QString()))
+        traditionalRead += QString::fromUtf8("顯稱陳語體網連線敗請檢設後這個檔經儲雲資").contains(c);
+    EXPECT_GE(traditionalRead, 10) << readBlock.join(u'\n').toStdString();
     const QString simplified = QString::fromUtf8("请输入密码后保存到云端");
     EXPECT_EQ(read(simplified, QStringLiteral("Noto Sans CJK SC")), QStringList{simplified});
 }
