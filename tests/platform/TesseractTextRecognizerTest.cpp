@@ -339,21 +339,22 @@ TEST(TesseractTextRecognizer, TellsTraditionalCharactersFromSimplifiedOnesInOneL
     QFontDatabase::addApplicationFont(
         QStringLiteral("/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc"));
     TesseractTextRecognizer recognizer;
-    const auto read = [&recognizer](const QString& line, const QString& family) {
-        QImage image(520, 40, QImage::Format_RGB32);
+    const auto read = [&recognizer](const QStringList& lines, const QString& family) {
+        QImage image(560, 14 + 32 * int(lines.size()), QImage::Format_RGB32);
         image.fill(Qt::white);
         QPainter painter(&image);
         QFont font(family);
         font.setPixelSize(17);
         painter.setFont(font);
         painter.setPen(QColor(0x20, 0x20, 0x20));
-        painter.drawText(QPoint(10, 27), line);
+        for (qsizetype row = 0; row < lines.size(); ++row)
+            painter.drawText(QPoint(10, 27 + 32 * int(row)), lines[row]);
         painter.end();
         return textsOf(recognizer.analyze(image, RecognitionCancellation()));
     };
     // Close calls keep the simplified reading, so not every traditional
     // character is found; but the simplified half never changes.
-    const QStringList mixed = read(QString::fromUtf8("简体：网络连接失败 繁體：網路連線失敗"),
+    const QStringList mixed = read({QString::fromUtf8("简体：网络连接失败 繁體：網路連線失敗")},
                                    QStringLiteral("Noto Sans CJK TC"));
     ASSERT_EQ(mixed.size(), 1);
     EXPECT_TRUE(mixed[0].startsWith(QString::fromUtf8("简体：网络连接失败"))) << mixed[0].toStdString();
@@ -366,18 +367,7 @@ TEST(TesseractTextRecognizer, TellsTraditionalCharactersFromSimplifiedOnesInOneL
     const QStringList block{QString::fromUtf8("顯示名稱：陳美玲 介面語言：繁體中文"),
                             QString::fromUtf8("網路連線失敗，請檢查設定後重試。"),
                             QString::fromUtf8("這個檔案已經儲存到雲端資料夾")};
-    QImage page(560, 110, QImage::Format_RGB32);
-    page.fill(Qt::white);
-    {
-        QPainter painter(&page);
-        QFont font(QStringLiteral("Noto Sans CJK TC"));
-        font.setPixelSize(17);
-        painter.setFont(font);
-        painter.setPen(QColor(0x20, 0x20, 0x20));
-        for (qsizetype row = 0; row < block.size(); ++row)
-            painter.drawText(QPoint(10, 27 + 32 * int(row)), block[row]);
-    }
-    const QStringList readBlock = textsOf(recognizer.analyze(page, RecognitionCancellation()));
+    const QStringList readBlock = read(block, QStringLiteral("Noto Sans CJK TC"));
     ASSERT_EQ(readBlock.size(), block.size());
     // Characters whose simplified form differs: found on their own where
     // they are clear (seven here), and three more once the image shows
@@ -387,5 +377,5 @@ TEST(TesseractTextRecognizer, TellsTraditionalCharactersFromSimplifiedOnesInOneL
         traditionalRead += QString::fromUtf8("顯稱陳語體網連線敗請檢設後這個檔經儲雲資").contains(c);
     EXPECT_GE(traditionalRead, 10) << readBlock.join(u'\n').toStdString();
     const QString simplified = QString::fromUtf8("请输入密码后保存到云端");
-    EXPECT_EQ(read(simplified, QStringLiteral("Noto Sans CJK SC")), QStringList{simplified});
+    EXPECT_EQ(read({simplified}, QStringLiteral("Noto Sans CJK SC")), QStringList{simplified});
 }
