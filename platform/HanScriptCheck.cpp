@@ -114,10 +114,12 @@ double correlation(const Shape& a, const Shape& b)
 struct HanScriptCheck::State {
     std::once_flag opened;
     // Simplified characters and their traditional forms, one or more each
-    // (发: 發 and 髮). The character table alone, not OpenCC's phrase
-    // tables: it loads in a few milliseconds where a whole conversion
-    // takes a tenth of a second, and the picture chooses among the forms.
-    std::shared_ptr<opencc::MarisaDict> forms;
+    // (发: 發 and 髮), and the other way round. The character tables alone,
+    // not OpenCC's phrase tables: they load in a few milliseconds where a
+    // whole conversion takes a tenth of a second, and the picture chooses
+    // among the forms.
+    std::shared_ptr<opencc::MarisaDict> traditional;
+    std::shared_ptr<opencc::MarisaDict> simplified;
     mutable std::mutex lock; // the cache
     mutable QHash<QString, Shape> shapes;
 };
@@ -131,10 +133,13 @@ const HanScriptCheck& HanScriptCheck::instance()
     static HanScriptCheck check;
     std::call_once(check.state->opened, [] {
         try {
-            check.state->forms = opencc::SerializableDict::NewFromFile<opencc::MarisaDict>(
+            check.state->traditional = opencc::SerializableDict::NewFromFile<opencc::MarisaDict>(
                 KELPIE_OPENCC_DATA_DIR "/STCharacters.ocd2");
+            check.state->simplified = opencc::SerializableDict::NewFromFile<opencc::MarisaDict>(
+                KELPIE_OPENCC_DATA_DIR "/TSCharacters.ocd2");
         } catch (const std::exception&) {
-            check.state->forms.reset();
+            check.state->traditional.reset();
+            check.state->simplified.reset();
         }
     });
     return check;
@@ -143,15 +148,17 @@ const HanScriptCheck& HanScriptCheck::instance()
 bool HanScriptCheck::available() const
 {
     // Fonts are drawn off the main thread, which needs the application.
-    return state->forms && qGuiApp;
+    return state->traditional && state->simplified && qGuiApp;
 }
 
-QStringList HanScriptCheck::traditionalForms(const QString& character) const
+QStringList HanScriptCheck::otherForms(const QString& character, Script script) const
 {
-    if (!state->forms)
+    const std::shared_ptr<opencc::MarisaDict>& table
+        = script == Script::traditional ? state->traditional : state->simplified;
+    if (!table)
         return {};
     const QByteArray utf8 = character.toUtf8();
-    const auto entry = state->forms->Match(utf8.constData(), std::size_t(utf8.size()));
+    const auto entry = table->Match(utf8.constData(), std::size_t(utf8.size()));
     if (entry.IsNull())
         return {};
     QStringList forms;
@@ -259,7 +266,8 @@ std::vector<std::optional<std::pair<int, int>>> cjkCells(
 }
 
 HanScriptCheck::Outcome HanScriptCheck::apply(std::vector<TextAnalysis::Glyph>& glyphs,
-                                              const QImage& line, Thresholds thresholds) const
+                                              const QImage& line, Thresholds thresholds,
+                                              Script toward) const
 {
     Outcome outcome;
     if (!available() || glyphs.empty() || line.format() != QImage::Format_Grayscale8)
@@ -276,7 +284,7 @@ HanScriptCheck::Outcome HanScriptCheck::apply(std::vector<TextAnalysis::Glyph>& 
     for (std::size_t i = 0; i < glyphs.size(); ++i) {
         if (!isHan(glyphs[i].text) || !cells[i])
             continue;
-        QStringList forms = traditionalForms(glyphs[i].text);
+        QStringList forms = otherForms(glyphs[i].text, toward);
         if (!forms.isEmpty())
             candidates.push_back({i, std::move(forms)});
     }
@@ -285,7 +293,7 @@ HanScriptCheck::Outcome HanScriptCheck::apply(std::vector<TextAnalysis::Glyph>& 
         TextAnalysis::Glyph& glyph = glyphs[candidate.glyph];
         const auto& [left, right] = *cells[candidate.glyph];
         const Shape seen = shapeIn(line, left, right, top, bottom);
-        const double simplifiedFit = correlation(seen, referenceShape(glyph.text));
+        const double readFit = correlation(seen, referenceShape(glyph.text));
         double bestFit = -1;
         QString best;
         for (const QString& form : candidate.forms) {
@@ -295,9 +303,9 @@ HanScriptCheck::Outcome HanScriptCheck::apply(std::vector<TextAnalysis::Glyph>& 
                 best = form;
             }
         }
-        if (bestFit >= thresholds.plausible && bestFit > simplifiedFit + thresholds.margin) {
+        if (bestFit >= thresholds.plausible && bestFit > readFit + thresholds.margin) {
             glyph.text = best;
-            ++outcome.traditional;
+            ++outcome.changed;
         }
     }
     return outcome;

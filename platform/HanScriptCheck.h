@@ -22,8 +22,8 @@ namespace kelpie {
 class HanScriptCheck {
 public:
     struct Outcome {
-        int candidates = 0;  // characters with a different traditional form
-        int traditional = 0; // of them, those the picture shows traditional
+        int candidates = 0; // characters with a different form in the other script
+        int changed = 0;    // of them, those the picture shows in that form
     };
 
     // How clearly a character must match a traditional form to take it: by
@@ -40,6 +40,8 @@ public:
     static constexpr Thresholds sure{0.25, 0.6};
     static constexpr Thresholds leaning{0.1, 0.45};
 
+    enum class Script { traditional, simplified };
+
     // The one check of the process; the conversion tables load on first use.
     static const HanScriptCheck& instance();
 
@@ -47,16 +49,16 @@ public:
     // is changed.
     bool available() const;
 
-    // Gives the glyphs of a line read by the simplified model the
-    // traditional form where the line image (dark text on a light ground,
-    // glyph boxes in its pixels) shows it.
+    // Gives the glyphs of a line the form of the script `toward` where the
+    // line image (dark text on a light ground, glyph boxes in its pixels)
+    // shows it: the traditional form for a reading of the simplified model,
+    // the simplified form for one of the traditional model.
     Outcome apply(std::vector<TextAnalysis::Glyph>& glyphs, const QImage& line,
-                  Thresholds thresholds = sure) const;
+                  Thresholds thresholds = sure, Script toward = Script::traditional) const;
 
-    // The traditional forms of a simplified character other than itself;
-    // none for a character written the same in both scripts, or when the
-    // table is not available.
-    QStringList traditionalForms(const QString& character) const;
+    // A character's forms in a script other than itself; none for one
+    // written the same in both scripts, or when the tables are missing.
+    QStringList otherForms(const QString& character, Script script) const;
 
 private:
     // A character drawn in the reference font, as the shape grid the line's

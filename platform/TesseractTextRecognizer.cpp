@@ -410,7 +410,7 @@ TesseractEngine::Result recognizeLine(TesseractEngine& engine, const Models& mod
     // The simplified model reads traditional characters as their simplified
     // forms; where traditional Chinese is a language, the picture decides.
     if (models.chinese.size() > 1)
-        han.traditionalFound = HanScriptCheck::instance().apply(han.glyphs, line).traditional;
+        han.traditionalFound = HanScriptCheck::instance().apply(han.glyphs, line).changed;
     return han;
 }
 
@@ -766,9 +766,15 @@ struct TesseractTextRecognizer::Pool {
     }
 
     // Where some characters of an image were surely traditional, the image
-    // holds traditional text, and the simplified model's other readings are
-    // checked again with the leaning thresholds.
-    void leanTraditional(std::vector<std::optional<Recognized>>& results)
+    // holds traditional text. Its Chinese lines that the simplified model
+    // read poorly are read again with the traditional one, whose reading is
+    // taken when it is surer and has each character given back the
+    // simplified form where the picture clearly shows that (the traditional
+    // model reads simplified lines of a mixed screen as traditional, and
+    // with more confidence). The other lines are checked for traditional
+    // forms with the leaning thresholds.
+    void leanTraditional(std::vector<std::optional<Recognized>>& results,
+                         const RecognitionCancellation& cancellation)
     {
         if (models.chinese.size() < 2)
             return;
@@ -777,13 +783,32 @@ struct TesseractTextRecognizer::Pool {
             found += line ? line->result.traditionalFound : 0;
         if (found < traditionalEvidence)
             return;
+        const HanScriptCheck& check = HanScriptCheck::instance();
+        std::lock_guard lock(secondMutex);
         for (std::optional<Recognized>& line : results) {
             if (!line || !line->result.hasHan || line->result.model != models.chinese[0])
                 continue;
-            const HanScriptCheck::Outcome outcome = HanScriptCheck::instance().apply(
-                line->result.glyphs, line->image.image, HanScriptCheck::leaning);
-            // Seen again alone, the line keeps the forms its image showed.
-            if (outcome.traditional > 0)
+            const QImage& image = line->image.image;
+            bool changed = false;
+            if (line->result.confidence < secondScriptTrial) {
+                if (!secondEngine)
+                    secondEngine = std::make_unique<TesseractEngine>(models.names);
+                TesseractEngine::Result second
+                    = secondEngine->recognize(image, models.chinese[1], cancellation);
+                if (second.hasHan && second.confidence > line->result.confidence) {
+                    if (models.latin >= 0)
+                        second = withLatinRuns(*secondEngine, models.latin, image,
+                                               std::move(second), cancellation);
+                    check.apply(second.glyphs, image, HanScriptCheck::sure,
+                                HanScriptCheck::Script::simplified);
+                    line->result = std::move(second);
+                    changed = true;
+                }
+            }
+            if (!changed)
+                changed = check.apply(line->result.glyphs, image, HanScriptCheck::leaning).changed > 0;
+            // Seen again alone, the line keeps what its image showed.
+            if (changed)
                 memory->remember(line->key, {line->result, line->minimumHeight});
         }
     }
@@ -970,7 +995,7 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
             },
             coldModels);
         pool->trySecondScript(results, cancellation);
-        pool->leanTraditional(results);
+        pool->leanTraditional(results, cancellation);
     } catch (...) {
         releaseIfMemoryIsLow();
         throw;

@@ -363,10 +363,12 @@ TEST(TesseractTextRecognizer, TellsTraditionalCharactersFromSimplifiedOnesInOneL
         traditional += mixed[0].contains(c);
     EXPECT_GE(traditional, 2) << mixed[0].toStdString();
     // Lines of an image in which some characters were surely traditional
-    // are read as traditional text where the picture leans that way.
+    // are read as traditional text where the picture leans that way; a
+    // simplified line among them stays simplified.
     const QStringList block{QString::fromUtf8("顯示名稱：陳美玲 介面語言：繁體中文"),
                             QString::fromUtf8("網路連線失敗，請檢查設定後重試。"),
-                            QString::fromUtf8("這個檔案已經儲存到雲端資料夾")};
+                            QString::fromUtf8("這個檔案已經儲存到雲端資料夾"),
+                            QString::fromUtf8("上线时间定在六月一日，版本号已确认")};
     const QStringList readBlock = read(block, QStringLiteral("Noto Sans CJK TC"));
     ASSERT_EQ(readBlock.size(), block.size());
     // Characters whose simplified form differs: found on their own where
@@ -376,6 +378,8 @@ TEST(TesseractTextRecognizer, TellsTraditionalCharactersFromSimplifiedOnesInOneL
     for (const QChar c : readBlock.join(QString()))
         traditionalRead += QString::fromUtf8("顯稱陳語體網連線敗請檢設後這個檔經儲雲資").contains(c);
     EXPECT_GE(traditionalRead, 10) << readBlock.join(u'\n').toStdString();
+    for (const QChar c : QString::fromUtf8("線時間號確認"))
+        EXPECT_FALSE(readBlock.last().contains(c)) << readBlock.last().toStdString();
     const QString simplified = QString::fromUtf8("请输入密码后保存到云端");
     EXPECT_EQ(read({simplified}, QStringLiteral("Noto Sans CJK SC")), QStringList{simplified});
 }
