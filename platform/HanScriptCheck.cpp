@@ -194,6 +194,8 @@ Shape HanScriptCheck::referenceShape(const QString& character) const
     return shape;
 }
 
+namespace {
+
 // Where each CJK glyph of a line lies. The recogniser's own glyph boxes
 // are too rough to measure a character's ink by (they may be a third of a
 // character wide, or two), but CJK characters are full width: a stretch of
@@ -242,7 +244,8 @@ std::vector<std::optional<std::pair<int, int>>> cjkCells(
             std::size_t nearest = 0;
             double best = 1e9;
             for (std::size_t s = 0; s < stretches.size(); ++s) {
-                const double distance = std::max({0.0, stretches[s].first - mid, mid - stretches[s].second});
+                const double distance
+                    = std::max({0.0, stretches[s].first - mid, mid - stretches[s].second});
                 if (distance < best) {
                     best = distance;
                     nearest = s;
@@ -253,7 +256,8 @@ std::vector<std::optional<std::pair<int, int>>> cjkCells(
         for (std::size_t s = 0; s < stretches.size(); ++s) {
             if (members[s].empty())
                 continue;
-            const double pitch = (stretches[s].second - stretches[s].first + 1) / double(members[s].size());
+            const double pitch
+                = (stretches[s].second - stretches[s].first + 1) / double(members[s].size());
             if (pitch < 0.7 * height || pitch > 1.5 * height)
                 continue;
             for (std::size_t k = 0; k < members[s].size(); ++k)
@@ -264,6 +268,8 @@ std::vector<std::optional<std::pair<int, int>>> cjkCells(
     }
     return cells;
 }
+
+} // namespace
 
 HanScriptCheck::Outcome HanScriptCheck::apply(std::vector<TextAnalysis::Glyph>& glyphs,
                                               const QImage& line, Thresholds thresholds,
@@ -276,27 +282,19 @@ HanScriptCheck::Outcome HanScriptCheck::apply(std::vector<TextAnalysis::Glyph>& 
     if (top < 0)
         return outcome;
     const auto cells = cjkCells(glyphs, line, top, bottom);
-    struct Candidate {
-        std::size_t glyph;
-        QStringList forms;
-    };
-    std::vector<Candidate> candidates;
     for (std::size_t i = 0; i < glyphs.size(); ++i) {
-        if (!isHan(glyphs[i].text) || !cells[i])
+        TextAnalysis::Glyph& glyph = glyphs[i];
+        if (!isHan(glyph.text) || !cells[i])
             continue;
-        QStringList forms = otherForms(glyphs[i].text, toward);
-        if (!forms.isEmpty())
-            candidates.push_back({i, std::move(forms)});
-    }
-    outcome.candidates = int(candidates.size());
-    for (const Candidate& candidate : candidates) {
-        TextAnalysis::Glyph& glyph = glyphs[candidate.glyph];
-        const auto& [left, right] = *cells[candidate.glyph];
-        const Shape seen = shapeIn(line, left, right, top, bottom);
+        const QStringList forms = otherForms(glyph.text, toward);
+        if (forms.isEmpty())
+            continue;
+        ++outcome.candidates;
+        const Shape seen = shapeIn(line, cells[i]->first, cells[i]->second, top, bottom);
         const double readFit = correlation(seen, referenceShape(glyph.text));
         double bestFit = -1;
         QString best;
-        for (const QString& form : candidate.forms) {
+        for (const QString& form : forms) {
             const double fit = correlation(seen, referenceShape(form));
             if (fit > bestFit) {
                 bestFit = fit;

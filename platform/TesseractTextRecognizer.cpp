@@ -56,6 +56,9 @@ constexpr std::size_t secondScriptLines = 2;
 // Characters surely traditional that make an image's other Han lines be
 // checked for traditional forms less strictly.
 constexpr int traditionalEvidence = 2;
+// In such an image, Chinese lines the simplified model read with less
+// confidence than this are read again with the traditional model.
+constexpr double traditionalRereading = 70;
 // Lines recognised with less confidence than this are pictures, icons or
 // noise rather than text (clear screen text reads at 70 and more, noise in
 // photographs at 55 and less) unless they read as letters, digits and
@@ -790,7 +793,7 @@ struct TesseractTextRecognizer::Pool {
                 continue;
             const QImage& image = line->image.image;
             bool changed = false;
-            if (line->result.confidence < secondScriptTrial) {
+            if (line->result.confidence < traditionalRereading) {
                 if (!secondEngine)
                     secondEngine = std::make_unique<TesseractEngine>(models.names);
                 TesseractEngine::Result second
@@ -805,8 +808,10 @@ struct TesseractTextRecognizer::Pool {
                     changed = true;
                 }
             }
-            if (!changed)
-                changed = check.apply(line->result.glyphs, image, HanScriptCheck::leaning).changed > 0;
+            if (!changed) {
+                changed = check.apply(line->result.glyphs, image, HanScriptCheck::leaning).changed
+                    > 0;
+            }
             // Seen again alone, the line keeps what its image showed.
             if (changed)
                 memory->remember(line->key, {line->result, line->minimumHeight});
