@@ -11,14 +11,14 @@
 namespace kelpie {
 
 // Tells simplified from traditional Chinese character by character, from
-// the picture. The simplified model reads a traditional character as its
-// simplified form with as much confidence as it reads simplified text, so
-// its confidence cannot say which form the screen shows; the picture can.
-// Each character read in a form that has a different traditional one is
-// found in the line (CJK characters are full width, so a stretch of them is
-// an even row of cells), and its cell's shape is compared with both forms
-// drawn in a Chinese font; it takes the traditional form only when that
-// matches clearly better. Mixed lines ("简体：软件 繁體：軟體") come out mixed.
+// the picture. Each Chinese model reads the other script's characters as
+// its own forms with as much confidence as its own text, so confidence
+// cannot say which form the screen shows; the picture can. Each character
+// read in a form that has others in the other script is found in the line
+// (CJK characters are full width, so a stretch of them is an even row of
+// cells), and its cell's shape is compared with every form drawn in a
+// Chinese font; it takes another form only when that matches clearly
+// better. Mixed lines ("简体：软件 繁體：軟體") come out mixed.
 class HanScriptCheck {
 public:
     struct Outcome {
@@ -26,9 +26,8 @@ public:
         int changed = 0;    // of them, those the picture shows in that form
     };
 
-    // How clearly a character must match a traditional form to take it: by
-    // how much more correlation than its simplified form, and at least how
-    // much (a cell that matches no form well is not where the character is).
+    // How clearly a character must match another form to take it: by how
+    // much more correlation than the form read, and at least how much (a cell that matches no form well is not where the character is).
     // Close calls keep what the model read: a simplified screen wrongly made
     // traditional is worse than a traditional one left as read. Sure is for
     // a character on its own; leaning is for the lines of an image in which

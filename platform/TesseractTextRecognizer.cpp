@@ -729,12 +729,8 @@ struct TesseractTextRecognizer::Pool {
         std::stable_sort(han.begin(), han.end(), [&results](std::size_t a, std::size_t b) {
             return results[a]->result.confidence < results[b]->result.confidence;
         });
-        // One engine, used by one analysis at a time, holds the second
-        // script. It stays loaded (until idle models are released) so that
-        // the next screen that needs it does not load it again.
         std::lock_guard lock(secondMutex);
-        if (!secondEngine)
-            secondEngine = std::make_unique<TesseractEngine>(models.names);
+        TesseractEngine& secondScript = secondScriptEngine();
         const auto clearlyBetter
             = [&](std::size_t count, const std::vector<TesseractEngine::Result>& second) {
                   double firstSum = 0;
@@ -749,7 +745,7 @@ struct TesseractTextRecognizer::Pool {
         for (std::size_t i = 0; i < han.size(); ++i) {
             cancellation.throwIfCancelled();
             const QImage& line = results[han[i]]->image.image;
-            second.push_back(secondEngine->recognize(line, models.chinese[1], cancellation));
+            second.push_back(secondScript.recognize(line, models.chinese[1], cancellation));
             if (second.size() == secondScriptLines && !clearlyBetter(second.size(), second))
                 return;
         }
@@ -758,7 +754,7 @@ struct TesseractTextRecognizer::Pool {
         for (std::size_t i = 0; i < han.size(); ++i) {
             Recognized& line = *results[han[i]];
             if (second[i].hasHan && models.latin >= 0)
-                second[i] = withLatinRuns(*secondEngine, models.latin, line.image.image,
+                second[i] = withLatinRuns(secondScript, models.latin, line.image.image,
                                           std::move(second[i]), cancellation);
             line.result = std::move(second[i]);
             // The script is a matter of the whole image: the same line seen
@@ -766,6 +762,16 @@ struct TesseractTextRecognizer::Pool {
             // keeps it.
             memory->remember(line.key, {line.result, line.minimumHeight});
         }
+    }
+
+    // One engine, used by one analysis at a time (secondMutex held), holds
+    // the second script. It stays loaded (until idle models are released)
+    // so that the next screen that needs it does not load it again.
+    TesseractEngine& secondScriptEngine()
+    {
+        if (!secondEngine)
+            secondEngine = std::make_unique<TesseractEngine>(models.names);
+        return *secondEngine;
     }
 
     // Where some characters of an image were surely traditional, the image
@@ -794,13 +800,12 @@ struct TesseractTextRecognizer::Pool {
             const QImage& image = line->image.image;
             bool changed = false;
             if (line->result.confidence < traditionalRereading) {
-                if (!secondEngine)
-                    secondEngine = std::make_unique<TesseractEngine>(models.names);
+                TesseractEngine& secondScript = secondScriptEngine();
                 TesseractEngine::Result second
-                    = secondEngine->recognize(image, models.chinese[1], cancellation);
+                    = secondScript.recognize(image, models.chinese[1], cancellation);
                 if (second.hasHan && second.confidence > line->result.confidence) {
                     if (models.latin >= 0)
-                        second = withLatinRuns(*secondEngine, models.latin, image,
+                        second = withLatinRuns(secondScript, models.latin, image,
                                                std::move(second), cancellation);
                     check.apply(second.glyphs, image, HanScriptCheck::sure,
                                 HanScriptCheck::Script::simplified);

