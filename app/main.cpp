@@ -11,6 +11,7 @@
 #include "editor/QtImageClipboard.h"
 #include "overlay/SelectionPreview.h"
 #include "platform/DBusSingleInstance.h"
+#include "platform/HelperTextRecognizer.h"
 #include "platform/PortalCaptureService.h"
 #include "platform/PortalHotkeyService.h"
 #include "platform/TextRecognizerModule.h"
@@ -318,7 +319,7 @@ int main(int argc, char* argv[])
     services.alerts = std::make_shared<MessageBoxAlerts>();
     services.clipboard = std::make_shared<QtImageClipboard>();
     services.pointer = [] { return QCursor::pos(); };
-    services.textRecognizer = TextRecognizerModule::make;
+    services.textRecognizer = HelperTextRecognizer::make;
     AppController controller(std::move(services), options.arguments());
     if (portalHotkeys)
         portalHotkeys->setFailureHandler(

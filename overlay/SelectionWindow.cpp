@@ -1,5 +1,6 @@
 #include "overlay/SelectionWindow.h"
 
+#include "core/PagePopulation.h"
 #include "editor/WindowLevel.h"
 #include "overlay/SelectionView.h"
 
@@ -9,7 +10,6 @@
 #include <QResizeEvent>
 #include <QScreen>
 
-#include <cstring>
 #include <system_error>
 #include <thread>
 
@@ -45,7 +45,7 @@ std::thread prefaultBackingStore(QWidget& window)
     if (!bytes)
         return {};
     try {
-        return std::thread([bytes, count] { std::memset(bytes, 0, count); });
+        return std::thread([bytes, count] { populatePages(bytes, count); });
     } catch (const std::system_error&) {
         return {};
     }

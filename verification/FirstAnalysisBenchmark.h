@@ -97,6 +97,8 @@ private:
     QImage m_image;
     QString m_suite;
     std::shared_ptr<AppPreferences> m_preferences;
+    static int modelsLoadedSoFar();
+
     int m_loadsBefore = 0;
     bool m_selectable = false;
     bool m_commandLineDone = false;

@@ -1,0 +1,79 @@
+#include "platform/RecognitionHelper.h"
+
+#include "platform/RecognitionWire.h"
+#include "text/TextRecognizer.h"
+
+#include <QThreadPool>
+
+#include <map>
+#include <mutex>
+
+namespace kelpie::RecognitionHelper {
+namespace {
+
+// Analyses at once; further requests wait for one of them to end.
+constexpr int concurrentAnalyses = 8;
+
+struct Conversation {
+    explicit Conversation(int fd) : wire(fd) { }
+
+    RecognitionWire wire;
+    std::mutex lock;
+    std::map<std::uint64_t, RecognitionCancellation> running;
+
+    void answer(std::uint64_t id, const std::function<bool(const RecognitionWire&)>& write)
+    {
+        const std::lock_guard guard(lock);
+        running.erase(id);
+        write(wire);
+    }
+};
+
+void work(Conversation& conversation, TextRecognizer* recognizer, std::uint64_t id,
+          const QImage& image, const RecognitionCancellation& cancellation)
+{
+    if (!recognizer)
+        return conversation.answer(id, [id](const RecognitionWire& wire) {
+            return wire.writeFailure(id, QStringLiteral("text recognition is unavailable"));
+        });
+    try {
+        TextAnalysis analysis = recognizer->analyze(image, cancellation);
+        conversation.answer(id, [&](const RecognitionWire& wire) { return wire.writeAnalysis(id, analysis); });
+    } catch (const RecognitionCancellation::Cancelled&) {
+        conversation.answer(id, [id](const RecognitionWire& wire) { return wire.writeCancelled(id); });
+    } catch (const std::exception& error) {
+        const QString reason = QString::fromUtf8(error.what());
+        conversation.answer(id, [&](const RecognitionWire& wire) { return wire.writeFailure(id, reason); });
+    }
+}
+
+} // namespace
+
+void serve(int fd, const std::shared_ptr<TextRecognizer>& recognizer)
+{
+    Conversation conversation(fd);
+    QThreadPool workers;
+    workers.setMaxThreadCount(concurrentAnalyses);
+    while (std::optional<RecognitionWire::Message> message = conversation.wire.read()) {
+        const std::uint64_t id = message->id;
+        const std::lock_guard guard(conversation.lock);
+        if (message->kind == RecognitionWire::Kind::cancel) {
+            if (const auto found = conversation.running.find(id); found != conversation.running.end())
+                found->second.cancel();
+        } else if (message->kind == RecognitionWire::Kind::analyze) {
+            const RecognitionCancellation cancellation;
+            conversation.running.emplace(id, cancellation);
+            workers.start([&conversation, recognizer, id, image = std::move(message->image), cancellation] {
+                work(conversation, recognizer.get(), id, image, cancellation);
+            });
+        }
+    }
+    {
+        const std::lock_guard guard(conversation.lock);
+        for (auto& [id, cancellation] : conversation.running)
+            cancellation.cancel();
+    }
+    workers.waitForDone();
+}
+
+} // namespace kelpie::RecognitionHelper
