@@ -15,6 +15,7 @@
 #include "editor/ScreenshotPresentation.h"
 #include "overlay/SelectionView.h"
 #include "overlay/SelectionWindow.h"
+#include "overlay/SelectionWindowShelf.h"
 #include "settings/AppPreferences.h"
 #include "settings/SettingsWindow.h"
 #include "settings/ShortcutRecorder.h"
@@ -44,6 +45,10 @@ namespace {
 
 const QString windowFailure = QStringLiteral("窗口已关闭或无法捕获，请重新选择或拖动截图区域");
 const QString retryText = QStringLiteral("截图仍然保留，请重试。");
+// How long a closed overlay waits for the next capture: long enough for
+// captures in quick succession, short enough that an idle Kelpie holds no
+// screen-sized memory.
+constexpr std::chrono::milliseconds overlayShelfLife{1000};
 
 // The fixture drawn over a screen-sized picture in device pixels, as large
 // as fits, centred on a neutral desk colour.
@@ -72,16 +77,6 @@ QImage cropOf(const QImage& image, const QRect& pixels)
     return image.copy(pixels);
 }
 
-void closeOverlays(const std::vector<QPointer<SelectionWindow>>& overlays)
-{
-    for (const QPointer<SelectionWindow>& overlay : overlays) {
-        if (SelectionWindow* window = overlay.data()) {
-            window->close();
-            window->deleteLater();
-        }
-    }
-}
-
 } // namespace
 
 AppController::AppController(Services services, QStringList arguments)
@@ -98,6 +93,7 @@ AppController::AppController(Services services, QStringList arguments)
       m_hotkeys(std::move(services.hotkeys)),
       m_self(std::make_shared<AppController*>(this))
 {
+    m_overlayShelf = new SelectionWindowShelf(overlayShelfLife, this);
     m_trimAfterCapture = new QTimer(this);
     m_trimAfterCapture->setSingleShot(true);
     m_trimAfterCapture->setInterval(1000);
@@ -259,6 +255,17 @@ void AppController::cancelCapture()
     m_trimAfterCapture->start();
 }
 
+// Closed overlays go to the shelf, where the next capture finds them.
+void AppController::closeOverlays(const std::vector<QPointer<SelectionWindow>>& overlays)
+{
+    for (const QPointer<SelectionWindow>& overlay : overlays) {
+        if (SelectionWindow* window = overlay.data()) {
+            disconnect(window, nullptr, this, nullptr);
+            m_overlayShelf->put(window);
+        }
+    }
+}
+
 std::vector<QPointer<SelectionWindow>> AppController::takeOverlays()
 {
     std::vector<QPointer<SelectionWindow>> taken = std::move(m_otherOverlays);
@@ -328,7 +335,7 @@ void AppController::capture()
     // An overlay still on screen stops answering at once but stays mapped
     // until the new image is in, so a compositor fading it out cannot leave
     // a trace of it in the frozen screen.
-    auto retire = [previous = takeOverlays()] { closeOverlays(previous); };
+    auto retire = [this, previous = takeOverlays()] { closeOverlays(previous); };
     cancelCapture();
     QScreen* screen = screenUnderPointer();
     if (!screen || m_fixture || !m_captureService->hasAccess()) {
@@ -466,7 +473,9 @@ void AppController::prepareOverlay(QScreen* screen)
 {
     if (!screen)
         return;
-    auto* window = new SelectionWindow(screen);
+    SelectionWindow* window = m_overlayShelf->take(screen);
+    if (!window)
+        window = new SelectionWindow(screen);
     window->prepare();
     m_preparedOverlays.emplace_back(window);
 }
@@ -796,6 +805,7 @@ void AppController::screenChanged()
 {
     const bool overlayShown = m_selectionWindow != nullptr;
     cancelCapture();
+    m_overlayShelf->clear();
     for (ImageWindow* window : openWindows())
         window->preserveScreenshotAfterScreenChange();
     if (overlayShown)

@@ -34,6 +34,7 @@ class AppPreferences;
 class AppTray;
 class ImageClipboard;
 class MenuKeyDispatcher;
+class SelectionWindowShelf;
 class SettingsWindow;
 class TextRecognizer;
 struct ScreenshotPresentation;
@@ -173,6 +174,7 @@ private:
     void captureFailed(CaptureError error);
     // The current overlays, handed over and forgotten.
     std::vector<QPointer<SelectionWindow>> takeOverlays();
+    void closeOverlays(const std::vector<QPointer<SelectionWindow>>& overlays);
     void prepareOverlay(QScreen* screen);
     void dropPreparedOverlays();
     SelectionWindow* takePreparedOverlay(QScreen* screen);
@@ -222,6 +224,8 @@ private:
     // Hands the heap's free pages back once a capture has ended and nothing
     // followed it for a moment.
     QTimer* m_trimAfterCapture = nullptr;
+    // Overlays of the last capture, kept hidden a moment for the next one.
+    SelectionWindowShelf* m_overlayShelf = nullptr;
     // Owned; the overlay never closes itself.
     SelectionWindow* m_selectionWindow = nullptr;
     std::vector<QPointer<SelectionWindow>> m_otherOverlays;

@@ -104,6 +104,18 @@ void SelectionWindow::setImage(const QImage& image)
     setFocusProxy(m_view);
 }
 
+void SelectionWindow::clear()
+{
+    hide();
+    if (!m_view)
+        return;
+    setFocusProxy(nullptr);
+    // Later: the view may be the one handling the event that ends the capture.
+    m_view->hide();
+    m_view->deleteLater();
+    m_view = nullptr;
+}
+
 void SelectionWindow::prepare()
 {
     // Once: the memory stays written after the thread is joined.

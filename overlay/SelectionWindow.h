@@ -32,8 +32,11 @@ public:
     explicit SelectionWindow(const QScreen* screen);
     ~SelectionWindow() override;
 
-    // Gives a window made without a picture its picture and its view; once.
+    // Gives a window without a picture its picture and its view.
     void setImage(const QImage& image);
+    // Hides the window and lets go of its picture and view, keeping the
+    // native window and its drawing memory for another picture.
+    void clear();
 
     SelectionView* view() const { return m_view; }
     // The window's frame in global desktop space (points, y up).
