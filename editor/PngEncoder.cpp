@@ -1,5 +1,7 @@
 #include "editor/PngEncoder.h"
 
+#include "core/PagePopulation.h"
+
 #include <QThread>
 
 #include <algorithm>
@@ -10,12 +12,31 @@
 #include <isa-l/crc.h>
 #include <isa-l/igzip_lib.h>
 #include <limits>
+#include <memory>
 #include <thread>
 #include <vector>
 
 namespace kelpie {
 
 namespace {
+
+// Bytes that a resize leaves as they are instead of zeroing them: every
+// buffer here is written before it is read, and zeroing a fresh
+// screen-sized buffer faults in all of its pages, most of which an output
+// buffer never needs.
+template<typename T> struct UninitializedAllocator : std::allocator<T> {
+    template<typename U> struct rebind {
+        using other = UninitializedAllocator<U>;
+    };
+    UninitializedAllocator() = default;
+    template<typename U> UninitializedAllocator(const UninitializedAllocator<U>&) noexcept { }
+    template<typename U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+    template<typename U, typename... Args> void construct(U* p, Args&&... args)
+    {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+using Bytes = std::vector<unsigned char, UninitializedAllocator<unsigned char>>;
 
 constexpr std::array<unsigned char, 8> signature{0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
 
@@ -140,20 +161,19 @@ struct Band {
     int firstRow = 0;
     int endRow = 0;
     bool last = false;
-    std::vector<unsigned char> filtered;
-    std::vector<unsigned char> deflated;
+    Bytes filtered;
+    Bytes deflated;
     bool opaque = true;
     bool ok = false;
 };
 
 // Raw DEFLATE of `input` into `output`; false on failure.
-bool deflateBand(const std::vector<unsigned char>& input, bool last, int level,
-                 std::vector<unsigned char>& output)
+bool deflateBand(const Bytes& input, bool last, int level, Bytes& output)
 {
     static constexpr std::array<size_t, 4> levelBufferSizes{
         ISAL_DEF_LVL0_DEFAULT, ISAL_DEF_LVL1_DEFAULT, ISAL_DEF_LVL2_DEFAULT, ISAL_DEF_LVL3_DEFAULT};
     level = std::clamp(level, 0, 3);
-    std::vector<uint8_t> levelBuffer(levelBufferSizes[static_cast<size_t>(level)]);
+    Bytes levelBuffer(levelBufferSizes[static_cast<size_t>(level)]);
     // Screenshots shrink well; the buffer grows when they do not.
     output.resize(input.size() / 2 + 1024);
 
@@ -211,8 +231,9 @@ void workOnBand(const RowSource& source, PngEncoder::Filter filter, int level, B
 {
     const size_t stride = source.rowLength + 1;
     band.filtered.resize(stride * static_cast<size_t>(band.endRow - band.firstRow));
-    std::vector<unsigned char> scratch[2] = {std::vector<unsigned char>(source.rowLength),
-                                             std::vector<unsigned char>(source.rowLength)};
+    // Every byte is written below; its pages come in at once.
+    populatePages(band.filtered.data(), band.filtered.size());
+    Bytes scratch[2] = {Bytes(source.rowLength), Bytes(source.rowLength)};
     // Packed rows alternate between the two scratch rows; the row above
     // the band starts in the second.
     const unsigned char* above = nullptr;

@@ -116,9 +116,15 @@ void SelectionModel::confirm(const SelectionAction& action)
     if (!m_selectionPixels)
         return;
     const Rect& p = *m_selectionPixels;
-    const QImage crop
-        = m_image.copy(QRect(static_cast<int>(p.minX()), static_cast<int>(p.minY()),
-                             static_cast<int>(p.width()), static_cast<int>(p.height())));
+    const QRect pixels(static_cast<int>(p.minX()), static_cast<int>(p.minY()),
+                       static_cast<int>(p.width()), static_cast<int>(p.height()));
+    // A copy of the whole screen is encoded at once and dropped, so it
+    // shares the frozen image instead of copying it into fresh memory; a
+    // crop kept by a window gets pixels of its own, so that the frozen
+    // image's memory goes back when the overlay does.
+    const QImage crop = action.kind() == SelectionAction::Kind::copy && pixels == m_image.rect()
+        ? m_image
+        : m_image.copy(pixels);
     if (crop.isNull() || !onConfirm)
         return;
     // The callback may close and release the overlay; nothing follows it.
