@@ -23,10 +23,13 @@ inline void populatePages(void* bytes, std::size_t count)
     const auto start = reinterpret_cast<std::uintptr_t>(bytes);
     const std::uintptr_t first = start & ~(pageSize - 1);
 #ifdef MADV_POPULATE_WRITE
-    if (madvise(reinterpret_cast<void*>(first), start + count - first, MADV_POPULATE_WRITE) == 0)
-        return;
+    madvise(reinterpret_cast<void*>(first), start + count - first, MADV_POPULATE_WRITE);
 #endif
-    std::memset(bytes, 0, count);
+    // Touched as well: under a hypervisor that shadows page tables, the first
+    // access to each page costs a trap even when the kernel has filled it.
+    auto* byte = static_cast<volatile unsigned char*>(bytes);
+    for (std::size_t at = 0; at < count; at += pageSize)
+        byte[at] = 0;
 }
 
 } // namespace kelpie

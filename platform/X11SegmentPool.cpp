@@ -1,5 +1,6 @@
 #include "platform/X11SegmentPool.h"
 
+#include "core/PagePopulation.h"
 #include "platform/XcbSession.h"
 
 #include <QImage>
@@ -64,6 +65,9 @@ std::optional<X11SegmentPool::Segment> X11SegmentPool::take(std::size_t bytes)
         shmctl(id, IPC_RMID, nullptr);
         return std::nullopt;
     }
+    // Its pages come in now, in one call, rather than one fault at a time
+    // while the image is read out of it; the server then finds them too.
+    populatePages(address, bytes);
     const xcb_shm_seg_t name = xcb_generate_id(connection_);
     XcbPtr<xcb_generic_error_t> failed(xcb_request_check(
         connection_, xcb_shm_attach_checked(connection_, name, static_cast<std::uint32_t>(id), 0)));
