@@ -421,3 +421,22 @@ TEST(SelectionModel, AJitteryClickAwayFromEveryWindowKeepsTheRegionItFound)
     o.click({300, 250}, {304, 254});
     EXPECT_EQ(o.model.selection(), Rect(300, 250, 4, 4));
 }
+
+// A whole-screen copy is encoded and dropped at once, so it hands on the
+// frozen image itself; any crop a window keeps has pixels of its own, so
+// the frozen image's memory goes back with the overlay.
+TEST(SelectionModel, OnlyAWholeScreenCopySharesTheFrozenImage)
+{
+    Overlay o(oneToOne);
+    o.model.selectRegion(Rect(0, 0, 400, 300));
+    o.key(Key::returnKey);
+    o.model.selectAll();
+    o.model.selectRegion(Rect(10, 10, 30, 30));
+    o.key(Key::returnKey);
+    ASSERT_EQ(o.confirmations.size(), 3u);
+    EXPECT_EQ(o.confirmations[0].crop.constBits(), o.image.constBits());
+    EXPECT_EQ(o.confirmations[0].crop, o.image);
+    EXPECT_NE(o.confirmations[1].crop.constBits(), o.image.constBits());
+    EXPECT_EQ(o.confirmations[1].crop, o.image);
+    EXPECT_EQ(o.confirmations[2].crop, o.image.copy(10, 10, 30, 30));
+}

@@ -6,14 +6,18 @@
 #include "OverlayFixture.h"
 #include "overlay/SelectionView.h"
 #include "overlay/SelectionWindow.h"
+#include "overlay/SelectionWindowShelf.h"
 #include "tests/support/EventLoopWait.h"
 
 #include <QApplication>
+#include <QPointer>
 #include <QProcess>
 #include <QScreen>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 
 using namespace kelpie;
@@ -128,4 +132,51 @@ TEST(SelectionWindowOnX11, CoversTheScreenAndTakesKeyboardAndPointer)
     ASSERT_TRUE(waitFor([&] { return window.view()->model().selection().isEmpty(); }));
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
     ASSERT_TRUE(waitFor([&] { return overlay.cancels == 1; }));
+}
+
+// A closed overlay waits on the shelf: the next capture of its screen takes
+// the same window, which shows the new picture, answers the keyboard again
+// and is drawn over the screen; a screen of another size finds nothing, and
+// windows nobody took are deleted once their time is up.
+TEST(SelectionWindowOnX11, AShelvedOverlayServesTheNextCaptureThenExpires)
+{
+    ASSERT_TRUE(xdotool({QStringLiteral("version")})) << "xdotool is needed";
+    QScreen* screen = QGuiApplication::primaryScreen();
+    SelectionWindowShelf shelf(std::chrono::milliseconds(300));
+    Overlay overlay;
+    SelectionWindow* window = overlay.window.release();
+    ASSERT_TRUE(waitFor([&] { return window->isVisible() && window->isActiveWindow(); }));
+    shelf.put(window);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->view(), nullptr);
+
+    ASSERT_EQ(shelf.take(screen), window);
+    EXPECT_EQ(shelf.take(screen), nullptr);
+    QImage next(overlay.fixture.image.size(), QImage::Format_RGB32);
+    next.setDevicePixelRatio(overlay.ratio);
+    next.fill(QColor(200, 40, 40));
+    window->setImage(next);
+    int cancels = 0;
+    window->view()->onCancel = [&] { ++cancels; };
+    // As between two captures, the server has unmapped it before it comes back.
+    ASSERT_TRUE(waitFor([&] { return !window->windowHandle()->isExposed(); }));
+    window->present();
+    ASSERT_TRUE(waitFor([&] { return window->windowHandle()->isExposed(); }));
+    QImage shot;
+    ASSERT_TRUE(waitFor([&] {
+        QApplication::processEvents();
+        shot = screen->grabWindow(0).toImage();
+        // The new picture, dimmed as the overlay dims what is not selected.
+        return std::abs(qRed(shot.pixel(5, 5)) - qRound(200 * 0.52)) <= 2;
+    }));
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
+    ASSERT_TRUE(waitFor([&] { return cancels == 1; }));
+
+    const QPointer<SelectionWindow> kept(window);
+    shelf.put(window);
+    window->resize(window->width() / 2, window->height());
+    EXPECT_EQ(shelf.take(screen), nullptr);
+    EXPECT_EQ(shelf.size(), 1);
+    ASSERT_TRUE(waitFor([&] { return kept.isNull(); }));
+    EXPECT_EQ(shelf.size(), 0);
 }
