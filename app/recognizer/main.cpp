@@ -6,7 +6,7 @@
 #include "platform/TextRecognizerModule.h"
 #include "text/TextRecognizer.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <cstdio>
 
@@ -21,8 +21,10 @@ int main(int argc, char* argv[])
                    stderr);
         return 2;
     }
-    // Only so the recognition module is looked for beside this executable.
-    QCoreApplication application(argc, argv);
+    // The recogniser draws reference glyphs, which takes a GUI application;
+    // it never shows anything, so it needs no display connection.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication application(argc, argv);
     kelpie::RecognitionHelper::serve(socketFd, kelpie::TextRecognizerModule::make());
     return 0;
 }

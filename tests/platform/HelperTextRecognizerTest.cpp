@@ -304,11 +304,12 @@ TEST(RecognitionWire, RefusesMessagesThatDoNotAddUp)
 
 bool processRuns(pid_t pid) { return pid > 0 && kill(pid, 0) == 0; }
 
-// The real helper executable reads text; it lives as long as the recogniser
-// and is replaced when it dies, say killed by the system.
+// The real helper executable reads text, Chinese and English; it lives as
+// long as the recogniser and is replaced when it dies, say killed by the
+// system.
 TEST(HelperTextRecognizer, RealHelperReadsTextAndEndsWithItsRecognizer)
 {
-    const TextFixture fixture = TextFixture::englishInterface();
+    const TextFixture fixture = TextFixture::mixedLines();
     pid_t first = 0;
     {
         HelperTextRecognizer helper;
