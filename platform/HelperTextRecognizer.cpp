@@ -232,6 +232,18 @@ pid_t HelperTextRecognizer::helperProcess() const
     return d->connection && !d->connection->gone ? d->connection->channel.pid : 0;
 }
 
+void HelperTextRecognizer::forgetLines()
+{
+    std::shared_ptr<Private::Connection> connection;
+    {
+        const std::lock_guard guard(d->lock);
+        if (!d->connection || d->connection->gone)
+            return;
+        connection = d->connection;
+    }
+    d->send(connection.get(), [](const RecognitionWire& wire) { return wire.writeForget(); });
+}
+
 TextAnalysis HelperTextRecognizer::analyze(const QImage& image,
                                            const RecognitionCancellation& cancellation)
 {

@@ -46,6 +46,8 @@ public:
     static std::shared_ptr<TextRecognizer> make();
 
     TextAnalysis analyze(const QImage& image, const RecognitionCancellation& cancellation) override;
+    // Tells a running helper to forget; nothing to do without one.
+    void forgetLines() override;
 
     // The helper process now running (0 when none), for tests and benchmarks.
     pid_t helperProcess() const;

@@ -57,7 +57,9 @@ void serve(int fd, const std::shared_ptr<TextRecognizer>& recognizer)
     while (std::optional<RecognitionWire::Message> message = conversation.wire.read()) {
         const std::uint64_t id = message->id;
         const std::lock_guard guard(conversation.lock);
-        if (message->kind == RecognitionWire::Kind::cancel) {
+        if (message->kind == RecognitionWire::Kind::forget && recognizer) {
+            recognizer->forgetLines();
+        } else if (message->kind == RecognitionWire::Kind::cancel) {
             if (const auto found = conversation.running.find(id); found != conversation.running.end())
                 found->second.cancel();
         } else if (message->kind == RecognitionWire::Kind::analyze) {

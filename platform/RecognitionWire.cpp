@@ -106,6 +106,8 @@ bool RecognitionWire::writeAnalyze(std::uint64_t id, const QImage& image) const
 
 bool RecognitionWire::writeCancel(std::uint64_t id) const { return writeMessage(Kind::cancel, id, {}); }
 
+bool RecognitionWire::writeForget() const { return writeMessage(Kind::forget, 0, {}); }
+
 bool RecognitionWire::writeAnalysis(std::uint64_t id, const TextAnalysis& analysis) const
 {
     return writeMessage(Kind::analysis, id, encodeAnalysis(analysis));
@@ -191,6 +193,7 @@ std::optional<RecognitionWire::Message> RecognitionWire::read() const
         return std::nullopt;
     switch (header.kind) {
     case Kind::cancel:
+    case Kind::forget:
     case Kind::cancelled: return payload.isEmpty() ? std::optional(message) : std::nullopt;
     case Kind::failure: message.reason = QString::fromUtf8(payload); return message;
     case Kind::analysis: {

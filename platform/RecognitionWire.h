@@ -17,6 +17,7 @@ namespace kelpie {
 //
 //   analyze  the image (size, format, pixel rows), already in sRGB
 //   cancel   nothing; the request's analysis stops and answers `cancelled`
+//   forget   nothing; the recogniser forgets the lines it has read
 //   analysis the lines found
 //   cancelled, failure   nothing / the recogniser's reason
 //
@@ -26,7 +27,7 @@ namespace kelpie {
 // conversation: read() returns nothing.
 class RecognitionWire {
 public:
-    enum class Kind : std::uint32_t { analyze = 1, cancel, analysis, cancelled, failure };
+    enum class Kind : std::uint32_t { analyze = 1, cancel, analysis, cancelled, failure, forget };
 
     struct Message {
         Kind kind = Kind::cancel;
@@ -40,6 +41,7 @@ public:
 
     bool writeAnalyze(std::uint64_t id, const QImage& image) const;
     bool writeCancel(std::uint64_t id) const;
+    bool writeForget() const;
     bool writeAnalysis(std::uint64_t id, const TextAnalysis& analysis) const;
     bool writeCancelled(std::uint64_t id) const;
     bool writeFailure(std::uint64_t id, const QString& reason) const;

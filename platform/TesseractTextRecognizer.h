@@ -61,7 +61,7 @@ public:
     void prewarm();
     void releaseIdleModels();
     // Forgets the remembered line readings.
-    void forgetLines();
+    void forgetLines() override;
     // Model sets currently loaded, busy or idle.
     int loadedModelSets() const;
     // Models loaded by any recogniser of this process since it started:

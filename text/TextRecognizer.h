@@ -35,6 +35,10 @@ public:
 
     virtual TextAnalysis analyze(const QImage& image, const RecognitionCancellation& cancellation)
         = 0;
+
+    // Forgets the readings of lines seen before, so that the next analysis
+    // reads every line anew (benchmarks time a warm recogniser that way).
+    virtual void forgetLines() { }
 };
 
 } // namespace kelpie

@@ -40,6 +40,10 @@ public:
         return answer(image, cancellation);
     }
 
+    void forgetLines() override { ++forgets; }
+
+    std::atomic<int> forgets{0};
+
     std::vector<QImage> images()
     {
         const std::lock_guard guard(lock);
@@ -160,6 +164,11 @@ TEST_F(InThreadHelpers, AnalysesAndImagesCrossWhole)
     EXPECT_TRUE(samePixels(got[3], indexed));
     for (const QImage& image : got)
         EXPECT_EQ(image.colorSpace(), QColorSpace(QColorSpace::SRgb));
+
+    // Forgetting reaches the helper's recogniser before the next analysis.
+    helper.forgetLines();
+    helper.analyze(plain, RecognitionCancellation());
+    EXPECT_EQ(recognizer->forgets, 1);
     EXPECT_EQ(starts, 1);
 }
 
@@ -252,6 +261,7 @@ TEST_F(InThreadHelpers, AHelperThatGoesAwayIsReplaced)
     EXPECT_EQ(starts, 2);
 
     HelperTextRecognizer unstartable([] { return HelperTextRecognizer::Channel{}; });
+    unstartable.forgetLines(); // no helper: nothing to tell, nothing started
     EXPECT_THROW(unstartable.analyze(pattern(7, 5, QImage::Format_RGB32), RecognitionCancellation()),
                  TextRecognizer::Failure);
 }
