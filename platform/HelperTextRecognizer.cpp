@@ -158,7 +158,12 @@ struct HelperTextRecognizer::Private {
                 answered.notify_all();
             }
         }
+        // A helper that went on its own (a crash) is waited for now, not
+        // left a zombie until the next analysis; one that was told to go
+        // exits as soon as it has stopped its work.
+        reap(c->channel.pid);
         const std::lock_guard guard(lock);
+        c->channel.pid = 0;
         c->gone = true;
         answered.notify_all();
     }
@@ -173,9 +178,9 @@ struct HelperTextRecognizer::Private {
             return;
         held.unlock();
         shutdown(old->channel.fd, SHUT_RDWR);
+        // The reader waits for the process once the socket is shut.
         if (old->reader.joinable())
             old->reader.join();
-        reap(old->channel.pid);
         held.lock();
     }
 

@@ -333,6 +333,7 @@ TEST(HelperTextRecognizer, RealHelperReadsTextAndEndsWithItsRecognizer)
         for (int wait = 0; helper.helperProcess() != 0 && wait < 1000; ++wait)
             std::this_thread::sleep_for(2ms);
         EXPECT_EQ(helper.helperProcess(), 0);
+        EXPECT_EQ(waitpid(first, nullptr, WNOHANG), -1) << "reaped, not a zombie";
         EXPECT_FALSE(helper.analyze(fixture.image, RecognitionCancellation()).isEmpty());
         EXPECT_NE(helper.helperProcess(), first);
         first = helper.helperProcess();
