@@ -130,11 +130,14 @@ struct HelperTextRecognizer::Private {
     std::uint64_t nextId = 1;
 
     // The running helper, started when there is none or the last one went.
+    // Another analysis may start one while this one waits for the last to
+    // end; then that one is used.
     std::shared_ptr<Connection> running(std::unique_lock<std::mutex>& held)
     {
-        if (connection && !connection->gone)
+        while (connection && connection->gone)
+            retire(held);
+        if (connection)
             return connection;
-        retire(held);
         const Channel channel = start ? start() : Channel{};
         if (channel.fd < 0)
             return nullptr;
