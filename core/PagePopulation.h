@@ -10,11 +10,11 @@
 namespace kelpie {
 
 // Makes every page of [bytes, bytes + count) present and writable before it
-// is written. The kernel does it in one call where it can, far cheaper than
-// one fault per page of fresh memory (on virtual machines a fault can cost
-// tens of microseconds, so a screen-sized buffer costs tens of
-// milliseconds); else the pages are written one by one, which zeroes them.
-// Only for memory whose contents do not matter yet.
+// is written. The kernel fills them in one call where it can, far cheaper
+// than one fault per page of fresh memory (on virtual machines a fault can
+// cost tens of microseconds, so a screen-sized buffer costs tens of
+// milliseconds); then one byte of every page is set to zero. Only for
+// memory whose contents do not matter yet.
 inline void populatePages(void* bytes, std::size_t count)
 {
     if (!bytes || count == 0)
@@ -30,6 +30,9 @@ inline void populatePages(void* bytes, std::size_t count)
     auto* byte = static_cast<volatile unsigned char*>(bytes);
     for (std::size_t at = 0; at < count; at += pageSize)
         byte[at] = 0;
+    // The last page, which the steps above miss when the range does not
+    // start on a page boundary.
+    byte[count - 1] = 0;
 }
 
 } // namespace kelpie

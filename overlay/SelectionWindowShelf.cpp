@@ -28,7 +28,9 @@ void SelectionWindowShelf::put(SelectionWindow* window)
         SelectionWindow* other = kept.data();
         if (other && other->screen() != window->screen())
             return false;
-        delete other;
+        // Put back twice: kept once, not deleted.
+        if (other != window)
+            delete other;
         return true;
     });
     m_windows.emplace_back(window);

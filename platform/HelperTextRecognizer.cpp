@@ -74,7 +74,8 @@ HelperTextRecognizer::Channel spawnHelper(const QString& path)
     return {fds[0], pid};
 }
 
-// Waits for a helper that was told to go; kills it when it takes too long.
+// Waits for a helper to end (it was told to go, or it already went); kills
+// it when it takes too long.
 void reap(pid_t pid)
 {
     if (pid <= 0)

@@ -3,10 +3,12 @@
 #include "editor/FloatingControls.h"
 #include "editor/ToolbarButton.h"
 #include "overlay/SelectionWindow.h"
+#include "overlay/SelectionWindowShelf.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QPaintEvent>
+#include <QPointer>
 #include <QScrollArea>
 
 #include <gtest/gtest.h>
@@ -266,4 +268,23 @@ TEST(SelectionView, ActionBarFitsAHalfScaleFullHdScreenWithoutScrolling)
         EXPECT_FALSE(button->iconHidden());
     EXPECT_EQ(wide.view.actionPanel()->scroll()->horizontalScrollBarPolicy(),
               Qt::ScrollBarAlwaysOff);
+}
+
+// The shelf keeps one window per screen; a window put back twice stays kept
+// once instead of being deleted under its owner.
+TEST(SelectionWindowShelf, KeepsOneWindowPerScreenAndAWindowPutTwiceOnce)
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    SelectionWindowShelf shelf(std::chrono::minutes(1));
+    auto* first = new SelectionWindow(screen);
+    const QPointer<SelectionWindow> older(first);
+    shelf.put(first);
+    auto* second = new SelectionWindow(screen);
+    shelf.put(second);
+    EXPECT_TRUE(older.isNull());
+    shelf.put(second);
+    EXPECT_EQ(shelf.size(), 1);
+    SelectionWindow* taken = shelf.take(screen);
+    EXPECT_EQ(taken, second);
+    delete taken;
 }
