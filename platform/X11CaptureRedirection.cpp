@@ -258,7 +258,7 @@ void X11CaptureRedirection::track(xcb_window_t window, Rect frame, bool shown)
     t.width = frame.width();
     t.height = frame.height();
     t.shown = shown;
-    t.ours = shown && showsOurs(window);
+    t.ours = showsOurs(window);
     apply(window);
 }
 
@@ -313,7 +313,7 @@ void X11CaptureRedirection::apply(xcb_window_t window)
         if (other != window && o.shown && o.kept)
             shownCost += o.width * o.height;
     }
-    const bool wanted = keeps(t.width, t.height, t.shown, shownCost, budget_);
+    const bool wanted = !t.ours && keeps(t.width, t.height, t.shown, shownCost, budget_);
     if (wanted == t.kept)
         return;
     xcb_connection_t* c = session_.connection();

@@ -30,7 +30,10 @@ class XcbSession;
 //     largest capturable size. A window shown beyond that is not kept.
 // A window that is not kept cannot be captured on its own (its capture
 // fails), and where it lies under a window of this process the rebuilt image
-// shows what is beneath it instead.
+// shows what is beneath it instead. Windows of this process (and window
+// manager frames around them) are never kept: they are never captured, and
+// keeping a screen-sized overlay would cost the server a fresh pixmap and a
+// copy of every frame each time one is shown.
 //
 // Following the top-levels, it also notes when one of this process's own
 // windows is closed: a compositing manager may go on showing it for a while

@@ -400,6 +400,18 @@ TEST_F(X11Capture, WindowsTooLargeToCaptureAreNotKeptOffScreen)
     EXPECT_TRUE(keptOffScreen(large));
 }
 
+TEST_F(X11Capture, WindowsOfThisProcessAreNotKeptOffScreen)
+{
+    // Never captured, so keeping them would only cost the server a pixmap
+    // and a copy of every frame: for the overlay, a whole screen each time.
+    const std::uint32_t other = host->create(QStringLiteral("100 100 300 200 345678"));
+    ASSERT_NE(other, 0u);
+    const auto own = showOwnWindow(QColor(0xff00ff), QRect(250, 350, 400, 300));
+    ASSERT_TRUE(service->catchUp());
+    EXPECT_TRUE(keptOffScreen(other));
+    EXPECT_FALSE(keptOffScreen(static_cast<std::uint32_t>(own->winId())));
+}
+
 TEST(X11CaptureRedirectionRule, KeepsCapturableWindowsWithinTheBudget)
 {
     // Sixteen screens' worth, never less than the largest capturable window.
