@@ -138,6 +138,11 @@ void AnnotationCanvas::mouseReleaseEvent(QMouseEvent* event)
         onBackgroundDrag(event);
 }
 
+// Nothing drawn depends on focus; the toolkit's default would repaint the
+// whole canvas each time focus moves to a control and back.
+void AnnotationCanvas::focusInEvent(QFocusEvent*) {}
+void AnnotationCanvas::focusOutEvent(QFocusEvent*) {}
+
 void AnnotationCanvas::wheelEvent(QWheelEvent* event)
 {
     if (m_model.textEditing() || event->angleDelta().y() == 0) {

@@ -312,6 +312,11 @@ bool ScreenshotView::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
+// Nothing drawn depends on focus; the toolkit's default would repaint the
+// whole view each time focus moves to a control and back.
+void ScreenshotView::focusInEvent(QFocusEvent*) {}
+void ScreenshotView::focusOutEvent(QFocusEvent*) {}
+
 void ScreenshotView::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Escape && m_adjustment.cancelKey())

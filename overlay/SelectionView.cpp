@@ -369,6 +369,12 @@ void SelectionView::leaveEvent(QEvent* event)
     change([this] { m_model.leave(); });
 }
 
+// Nothing drawn depends on focus. The toolkit's default repaints the whole
+// view when focus comes or goes: a second whole-screen frame just after the
+// first, since the overlay takes focus as it appears.
+void SelectionView::focusInEvent(QFocusEvent*) {}
+void SelectionView::focusOutEvent(QFocusEvent*) {}
+
 namespace {
 
 SelectionModel::Key overlayKey(int key)
@@ -409,6 +415,14 @@ void SelectionView::keyPressEvent(QKeyEvent* event)
 
 bool SelectionView::event(QEvent* event)
 {
+    // Showing a widget also asks for it to be painted whole a little later,
+    // after the paint its window's first exposure brings: for the overlay a
+    // second whole-screen frame of the same pixels, just as the user starts.
+    // Whatever changes meanwhile asks for its own repaint.
+    if (event->type() == QEvent::Show)
+        m_paintedWhole = false;
+    if (event->type() == QEvent::UpdateLater && m_paintedWhole)
+        return true;
     // The overlay's own keys win over application-wide shortcuts.
     if (event->type() == QEvent::ShortcutOverride) {
         const auto* key = static_cast<QKeyEvent*>(event);
@@ -499,6 +513,8 @@ void SelectionView::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     const QRegion& region = event->region();
+    if ((QRegion(rect()) - region).isEmpty())
+        m_paintedWhole = true;
     const Size view = m_model.viewSize();
     const auto appearance = CoreAppearance::appearance(this);
 

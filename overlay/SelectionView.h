@@ -80,6 +80,8 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -118,6 +120,8 @@ private:
     FloatingControls* m_actionPanel = nullptr;
     int m_placedPanelRevision = -1;
     Decorations m_drawn;
+    // Every pixel painted since the view was last shown.
+    bool m_paintedWhole = false;
 };
 
 } // namespace kelpie

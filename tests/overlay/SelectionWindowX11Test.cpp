@@ -10,6 +10,7 @@
 #include "tests/support/EventLoopWait.h"
 
 #include <QApplication>
+#include <QPaintEvent>
 #include <QPointer>
 #include <QProcess>
 #include <QScreen>
@@ -132,6 +133,51 @@ TEST(SelectionWindowOnX11, CoversTheScreenAndTakesKeyboardAndPointer)
     ASSERT_TRUE(waitFor([&] { return window.view()->model().selection().isEmpty(); }));
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
     ASSERT_TRUE(waitFor([&] { return overlay.cancels == 1; }));
+}
+
+// The overlay appears in one whole-screen frame and focus leaving the view
+// and coming back draws nothing: the toolkit's default answer to focus was a
+// whole repaint, so the focus the overlay takes as it appears drew the
+// screen a second time.
+TEST(SelectionWindowOnX11, AppearsInOneWholeFrameThatFocusLeavesAlone)
+{
+    struct WholePaints : QObject {
+        int count = 0;
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            const auto* widget = static_cast<QWidget*>(watched);
+            if (event->type() == QEvent::Paint
+                && (QRegion(widget->rect()) - static_cast<QPaintEvent*>(event)->region()).isEmpty())
+                ++count;
+            return false;
+        }
+    } paints;
+    auto pause = [] { waitFor([] { return false; }, 300); };
+
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const auto fixture = test::makeDesktopFixture(screen->geometry().width(),
+                                                  screen->geometry().height(),
+                                                  screen->devicePixelRatio());
+    // As a capture makes it: readied while the screen is read.
+    SelectionWindow window(screen);
+    window.prepare();
+    window.setImage(fixture.image);
+    window.view()->installEventFilter(&paints);
+    window.present();
+    ASSERT_TRUE(waitFor([&] { return window.isActiveWindow() && paints.count > 0; }));
+    pause();
+    EXPECT_EQ(paints.count, 1);
+
+    window.view()->clearFocus();
+    pause();
+    window.view()->setFocus();
+    ASSERT_TRUE(waitFor([&] { return window.view()->hasFocus(); }));
+    pause();
+    EXPECT_EQ(paints.count, 1);
+
+    // What does change is still drawn.
+    window.view()->selectAll();
+    EXPECT_TRUE(waitFor([&] { return paints.count == 2; }));
 }
 
 // A closed overlay waits on the shelf: the next capture of its screen takes
