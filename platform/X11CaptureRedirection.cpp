@@ -73,7 +73,7 @@ X11CaptureRedirection::X11CaptureRedirection(const XcbSession& session, std::int
                 continue;
             const int border = 2 * g->border_width;
             track(children[i], Rect(g->x, g->y, g->width + border, g->height + border),
-                  a->map_state != XCB_MAP_STATE_UNMAPPED);
+                  a->map_state != XCB_MAP_STATE_UNMAPPED, a->override_redirect != 0);
         }
     }
     xcb_flush(c);
@@ -166,7 +166,7 @@ void X11CaptureRedirection::handle(const xcb_generic_event_t* event)
             return;
         const int border = 2 * e->border_width;
         track(e->window, Rect(e->x, e->y, e->width + border, e->height + border),
-              a->map_state != XCB_MAP_STATE_UNMAPPED);
+              a->map_state != XCB_MAP_STATE_UNMAPPED, e->override_redirect != 0);
         return;
     }
     case XCB_CONFIGURE_NOTIFY: {
@@ -193,6 +193,7 @@ void X11CaptureRedirection::handle(const xcb_generic_event_t* event)
             return;
         found->second.shown = true;
         found->second.ours = showsOurs(e->window);
+        found->second.unmanaged = e->override_redirect != 0;
         apply(e->window);
         return;
     }
@@ -243,14 +244,14 @@ void X11CaptureRedirection::handle(const xcb_generic_event_t* event)
             return;
         const int border = 2 * g->border_width;
         track(e->window, Rect(e->x, e->y, g->width + border, g->height + border),
-              a->map_state != XCB_MAP_STATE_UNMAPPED);
+              a->map_state != XCB_MAP_STATE_UNMAPPED, a->override_redirect != 0);
         return;
     }
     default: return; // errors of requests nobody waits for, and the rest
     }
 }
 
-void X11CaptureRedirection::track(xcb_window_t window, Rect frame, bool shown)
+void X11CaptureRedirection::track(xcb_window_t window, Rect frame, bool shown, bool unmanaged)
 {
     TopLevel& t = topLevels_[window];
     t.x = frame.minX();
@@ -258,7 +259,10 @@ void X11CaptureRedirection::track(xcb_window_t window, Rect frame, bool shown)
     t.width = frame.width();
     t.height = frame.height();
     t.shown = shown;
-    t.ours = showsOurs(window);
+    t.unmanaged = unmanaged;
+    // Asked of a hidden window only when it bypasses the manager: another is
+    // asked again when it is shown.
+    t.ours = (shown || unmanaged) && showsOurs(window);
     apply(window);
 }
 
@@ -313,7 +317,8 @@ void X11CaptureRedirection::apply(xcb_window_t window)
         if (other != window && o.shown && o.kept)
             shownCost += o.width * o.height;
     }
-    const bool wanted = !t.ours && keeps(t.width, t.height, t.shown, shownCost, budget_);
+    const bool wanted
+        = !(t.ours && t.unmanaged) && keeps(t.width, t.height, t.shown, shownCost, budget_);
     if (wanted == t.kept)
         return;
     xcb_connection_t* c = session_.connection();

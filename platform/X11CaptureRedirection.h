@@ -30,10 +30,10 @@ class XcbSession;
 //     largest capturable size. A window shown beyond that is not kept.
 // A window that is not kept cannot be captured on its own (its capture
 // fails), and where it lies under a window of this process the rebuilt image
-// shows what is beneath it instead. Windows of this process (and window
-// manager frames around them) are never kept: they are never captured, and
-// keeping a screen-sized overlay would cost the server a fresh pixmap and a
-// copy of every frame each time one is shown.
+// shows what is beneath it instead. Windows of this process that bypass the
+// window manager (the capture overlay, menus) are never kept: they are never
+// captured, and keeping a screen-sized overlay would cost the server a fresh
+// pixmap and a copy of every frame each time one is shown.
 //
 // Following the top-levels, it also notes when one of this process's own
 // windows is closed: a compositing manager may go on showing it for a while
@@ -76,6 +76,8 @@ private:
         bool kept = false;
         // Shows a window of this process (itself, or a client it frames).
         bool ours = false;
+        // Bypasses the window manager (override-redirect).
+        bool unmanaged = false;
     };
 
     struct Closed {
@@ -85,7 +87,7 @@ private:
 
     void run();
     void handle(const xcb_generic_event_t* event);
-    void track(xcb_window_t window, Rect frame, bool shown);
+    void track(xcb_window_t window, Rect frame, bool shown, bool unmanaged);
     bool showsOurs(xcb_window_t window) const;
     void apply(xcb_window_t window);
     void reconsiderRefused();
