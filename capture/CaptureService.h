@@ -69,6 +69,10 @@ public:
     // The current screens, primary first.
     virtual std::vector<Screen> screens() const = 0;
 
+    // Told that an image of this display is about to be asked for (after the
+    // listing): a service may get ready for it meanwhile.
+    virtual void expectDisplayCapture(std::uint32_t /*displayNumber*/) { }
+
     // The displays and the on-screen windows, front-most first.
     virtual QFuture<Result<ShareableContent>> shareableContent() = 0;
 

@@ -20,6 +20,7 @@ QFuture<Outcome> capture(std::shared_ptr<CaptureService> service, QScreen* scree
         return task.future();
     }
 
+    service->expectDisplayCapture(number);
     task.then(
         service->shareableContent(),
         [task, service, number](CaptureService::Result<ShareableContent> listed) {

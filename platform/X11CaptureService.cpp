@@ -88,6 +88,8 @@ struct X11CaptureService::Private {
     std::unique_ptr<X11ImageReader> reader;
     std::unique_ptr<X11CaptureRedirection> redirection;
     QThreadPool worker;
+    // Makes a capture's memory ready while the worker lists the windows.
+    QThreadPool preparer;
     // Gives the reader's idle segments back once captures have paused.
     std::unique_ptr<QTimer> idleRelease;
 
@@ -112,6 +114,7 @@ X11CaptureService::X11CaptureService() : d(std::make_unique<Private>())
 {
     d->worker.setMaxThreadCount(1);
     d->worker.setExpiryTimeout(-1);
+    d->preparer.setMaxThreadCount(1);
     if (!d->session.isOpen())
         return;
     d->reader = std::make_unique<X11ImageReader>(d->session);
@@ -134,6 +137,7 @@ X11CaptureService::X11CaptureService() : d(std::make_unique<Private>())
 X11CaptureService::~X11CaptureService()
 {
     d->worker.waitForDone();
+    d->preparer.waitForDone();
     if (d->reader)
         d->reader->setOnSegmentIdle({});
     d->idleRelease.reset();
@@ -169,6 +173,22 @@ std::vector<CaptureService::Screen> X11CaptureService::screens() const
         result.push_back({screen.displayNumber, Rect(g.x(), g.y(), g.width(), g.height())});
     }
     return result;
+}
+
+// A screen-sized segment takes milliseconds to fill (tens at 4K); that is
+// done beside the listing, which mostly waits for the server.
+void X11CaptureService::expectDisplayCapture(std::uint32_t displayNumber)
+{
+    if (!d->reader)
+        return;
+    Private* p = d.get();
+    d->preparer.start([p, displayNumber] {
+        for (const X11Monitor& monitor : X11Monitor::list(p->session)) {
+            if (monitor.displayNumber == displayNumber)
+                p->reader->readyFor(static_cast<int>(monitor.nativeFrame.width()),
+                                    static_cast<int>(monitor.nativeFrame.height()));
+        }
+    });
 }
 
 QFuture<CaptureService::Result<ShareableContent>> X11CaptureService::shareableContent()

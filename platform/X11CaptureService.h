@@ -44,6 +44,7 @@ public:
     std::int32_t processId() const override;
     std::uint32_t displayNumber(const QScreen* screen) const override;
     std::vector<Screen> screens() const override;
+    void expectDisplayCapture(std::uint32_t displayNumber) override;
     QFuture<Result<ShareableContent>> shareableContent() override;
     QFuture<Result<QImage>> captureDisplay(const ShareableContent::Display& display,
                                            PixelLimits::PixelSize size,

@@ -398,6 +398,12 @@ X11ImageReader::Result X11ImageReader::readWindow(const X11TopLevel& topLevel) c
     return result;
 }
 
+void X11ImageReader::readyFor(int width, int height) const
+{
+    if (d->sharedMemory && width > 0 && height > 0)
+        d->segments->ready(std::size_t(width) * std::size_t(height) * 4);
+}
+
 void X11ImageReader::releaseIdleSegments() const { d->segments->releaseIdle(); }
 
 void X11ImageReader::setOnSegmentIdle(std::function<void()> onIdle) const

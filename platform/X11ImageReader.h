@@ -57,6 +57,11 @@ public:
     // Whether shared memory is in use (it is given up after a failure).
     bool usesSharedMemory() const;
 
+    // Gets the memory for a read of `width` × `height` pixels ready now, so
+    // that the read, about to be asked for, need not wait for it. Safe to
+    // call on another thread than the read's.
+    void readyFor(int width, int height) const;
+
     // The shared-memory segments kept for the next read: given back to the
     // system, and a word each time one comes back idle (see X11SegmentPool).
     void releaseIdleSegments() const;

@@ -43,7 +43,8 @@ X11SegmentPool::~X11SegmentPool()
 std::optional<X11SegmentPool::Segment> X11SegmentPool::take(std::size_t bytes)
 {
     {
-        const std::lock_guard guard(lock_);
+        std::unique_lock guard(lock_);
+        readied_.wait(guard, [this] { return !readying_; });
         // The smallest idle segment that is big enough.
         auto best = idle_.end();
         for (auto it = idle_.begin(); it != idle_.end(); ++it) {
@@ -56,7 +57,32 @@ std::optional<X11SegmentPool::Segment> X11SegmentPool::take(std::size_t bytes)
             return found;
         }
     }
+    return make(bytes);
+}
 
+void X11SegmentPool::ready(std::size_t bytes)
+{
+    {
+        const std::lock_guard guard(lock_);
+        if (readying_
+            || std::ranges::any_of(idle_, [bytes](const Segment& s) { return s.bytes >= bytes; }))
+            return;
+        readying_ = true;
+    }
+    const std::optional<Segment> made = make(bytes);
+    {
+        const std::lock_guard guard(lock_);
+        readying_ = false;
+        if (made)
+            idle_.push_back(*made);
+    }
+    readied_.notify_all();
+    if (made)
+        tellIdle();
+}
+
+std::optional<X11SegmentPool::Segment> X11SegmentPool::make(std::size_t bytes)
+{
     const int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
     if (id < 0)
         return std::nullopt;
@@ -105,6 +131,11 @@ void X11SegmentPool::giveBack(const Segment& segment)
         release(*surplus);
         xcb_flush(connection_);
     }
+    tellIdle();
+}
+
+void X11SegmentPool::tellIdle()
+{
     std::function<void()> told;
     {
         const std::lock_guard guard(lock_);

@@ -3,6 +3,7 @@
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
 
+#include <condition_variable>
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -39,7 +40,14 @@ public:
 
     // An idle segment of at least `bytes`, else a new one; absent when the
     // system or the server refuses one (shared memory is then of no use).
+    // Waits for a segment being readied, which may be the one it needs.
     std::optional<Segment> take(std::size_t bytes);
+
+    // Makes sure an idle segment of at least `bytes` waits for the next
+    // take(), making and filling it now if there is none: for a read that is
+    // about to be asked for, so that it finds its memory ready. The segment
+    // is reported idle like one that came back.
+    void ready(std::size_t bytes);
 
     // An image whose pixels are the segment's; the segment comes back when
     // the last copy of the image is gone.
@@ -58,10 +66,14 @@ public:
     void setOnIdle(std::function<void()> onIdle);
 
 private:
+    std::optional<Segment> make(std::size_t bytes);
     void release(const Segment& segment);
+    void tellIdle();
 
     xcb_connection_t* connection_;
     std::mutex lock_;
+    std::condition_variable readied_;
+    bool readying_ = false;
     std::vector<Segment> idle_;
     std::function<void()> onIdle_;
 };

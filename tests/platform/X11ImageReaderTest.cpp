@@ -149,6 +149,29 @@ TEST_P(X11ImageReaderTest, IdleSegmentsAreReportedAndGivenBackOnRequest)
     reader.setOnSegmentIdle({});
 }
 
+TEST_P(X11ImageReaderTest, MemoryReadiedAheadServesTheNextReadAndIsReportedIdle)
+{
+    int idle = 0;
+    reader.setOnSegmentIdle([&idle] { ++idle; });
+    const xcb_pixmap_t id = pixmap(24, 64, 48, [](int x, int y) { return pattern(x, y); });
+    const int before = mappedSegments();
+    const int shared = viaSharedMemory() ? 1 : 0;
+    reader.readyFor(64, 48);
+    reader.readyFor(64, 48);
+    // One segment, reported idle so that an unused one is given back in time.
+    EXPECT_EQ(mappedSegments(), before + shared);
+    EXPECT_EQ(idle, shared);
+    {
+        const X11ImageReader::Result image = reader.read(id, 24, 0, 0, 64, 48);
+        ASSERT_TRUE(image.ok());
+        EXPECT_EQ(mappedSegments(), before + shared) << "the read made a segment of its own";
+        EXPECT_EQ(raw(image.value(), 63, 47), 0xff00'0000u | pattern(63, 47));
+    }
+    reader.releaseIdleSegments();
+    EXPECT_EQ(mappedSegments(), before);
+    reader.setOnSegmentIdle({});
+}
+
 std::string pathName(const ::testing::TestParamInfo<X11ImageReader::Transport>& path)
 {
     return path.param == X11ImageReader::Transport::sharedMemoryWhereOffered ? "SharedMemory"
