@@ -23,6 +23,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace kelpie {
 namespace {
@@ -415,13 +416,17 @@ void SelectionView::keyPressEvent(QKeyEvent* event)
 
 bool SelectionView::event(QEvent* event)
 {
-    // Showing a widget also asks for it to be painted whole a little later,
-    // after the paint its window's first exposure brings: for the overlay a
-    // second whole-screen frame of the same pixels, just as the user starts.
-    // Whatever changes meanwhile asks for its own repaint.
-    if (event->type() == QEvent::Show)
+    // Showing a widget also asks, once, for it to be painted whole a little
+    // later, after the paint its window's first exposure brings: for the
+    // overlay a second whole-screen frame of the same pixels, just as the
+    // user starts. Whatever changes meanwhile asks for its own repaint. Only
+    // that one request is dropped, and only after a whole paint.
+    if (event->type() == QEvent::Show) {
         m_paintedWhole = false;
-    if (event->type() == QEvent::UpdateLater && m_paintedWhole)
+        m_showRepaintAsked = true;
+    }
+    if (event->type() == QEvent::UpdateLater && std::exchange(m_showRepaintAsked, false)
+        && m_paintedWhole)
         return true;
     // The overlay's own keys win over application-wide shortcuts.
     if (event->type() == QEvent::ShortcutOverride) {

@@ -122,6 +122,8 @@ private:
     Decorations m_drawn;
     // Every pixel painted since the view was last shown.
     bool m_paintedWhole = false;
+    // The later whole repaint that showing asks for has not come yet.
+    bool m_showRepaintAsked = false;
 };
 
 } // namespace kelpie
