@@ -418,13 +418,17 @@ Rect paintedArea(const AnnotationObject& object)
 // are painted in and in sRGB.
 std::optional<QImage> startingPixels(const QImage& base, const QRect& part)
 {
-    QImage composite = (part == base.rect() ? base : base.copy(part))
-                           .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    // Colours are converted before the format, in the base's own format,
+    // as text recognition converts an image it reads: converting in the
+    // premultiplied format rounds differently, and the text beside a mask
+    // would then read from other pixels than the text of the base.
+    const QColorSpace srgb(QColorSpace::SRgb);
+    QImage pixels = part == base.rect() ? base : base.copy(part);
+    if (pixels.colorSpace().isValid() && pixels.colorSpace() != srgb)
+        pixels = pixels.convertedToColorSpace(srgb);
+    QImage composite = pixels.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     if (composite.isNull())
         return std::nullopt;
-    const QColorSpace srgb(QColorSpace::SRgb);
-    if (composite.colorSpace().isValid() && composite.colorSpace() != srgb)
-        composite.convertToColorSpace(srgb);
     composite.setColorSpace(srgb);
     composite.setDevicePixelRatio(1);
     return composite;

@@ -6,6 +6,7 @@
 #include "platform/TesseractEngine.h"
 #include "text/TerminalCells.h"
 #include "text/TextLayout.h"
+#include "text/WordMemory.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -88,6 +89,10 @@ constexpr double retryConfidence = 75;
 // After an analysis, idle models are freed when less memory than this is
 // available to the system.
 constexpr qint64 lowMemoryBytes = 256LL * 1024 * 1024;
+
+// Analyses whose words are remembered: a document's unmasked reading and
+// the few before it, enough for the edits that follow it.
+constexpr std::size_t rememberedAnalyses = 4;
 
 qint64 availableMemory()
 {
@@ -584,6 +589,7 @@ struct TesseractTextRecognizer::Pool {
     Options options;
     int workers = 1;
     std::unique_ptr<LineMemory> memory;
+    std::unique_ptr<WordMemory> words;
 
     std::mutex mutex;
     std::condition_variable released;
@@ -848,6 +854,7 @@ TesseractTextRecognizer::TesseractTextRecognizer(const QStringList& languages, O
     pool->models = modelsFor(languages, options.combinedModel);
     pool->options = options;
     pool->memory = std::make_unique<LineMemory>(std::size_t(std::max(0, options.rememberedLines)));
+    pool->words = std::make_unique<WordMemory>(options.rememberedLines > 0 ? rememberedAnalyses : 0);
     pool->workers
         = options.workers > 0 ? options.workers : std::clamp(QThread::idealThreadCount(), 1, 2);
 }
@@ -903,7 +910,11 @@ void TesseractTextRecognizer::prewarm()
 
 void TesseractTextRecognizer::releaseIdleModels() { pool->dropIdle(); }
 
-void TesseractTextRecognizer::forgetLines() { pool->memory->clear(); }
+void TesseractTextRecognizer::forgetLines()
+{
+    pool->memory->clear();
+    pool->words->clear();
+}
 
 int TesseractTextRecognizer::modelLoadsInProcess() { return TesseractEngine::loadsInProcess(); }
 
@@ -1021,6 +1032,8 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
         if (!line.words.empty())
             analysis.lines.push_back(std::move(line));
     }
+    analysis = pool->words->recall(image, std::move(analysis));
+    pool->words->remember(image, analysis);
     return analysis;
 }
 

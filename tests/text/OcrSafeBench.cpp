@@ -131,16 +131,25 @@ int run(const OcrCorpusBench::Options& options)
             for (MaskEffect effect : allMaskEffects) {
                 QList<AnnotationObject> objects;
                 QList<Rect> occlusions;
+                // Distances are measured from what each mask hides, its
+                // occlusion (a pixel beyond the rectangle asked for), back
+                // in the reading's top-left space.
+                OcrMaskVariant measured = variant;
+                measured.masks.clear();
                 for (const Rect& mask : variant.masks) {
                     objects.append(maskObject(mask, effect, base.height()));
-                    if (const auto occlusion = objects.back().occlusion())
+                    if (const auto occlusion = objects.back().occlusion()) {
                         occlusions.append(*occlusion);
+                        measured.masks.push_back(Rect(occlusion->minX(),
+                                                      base.height() - occlusion->maxY(),
+                                                      occlusion->width(), occlusion->height()));
+                    }
                 }
                 const std::optional<QImage> composite = AnnotationRenderer::render(base, objects);
                 Tally tally;
                 QStringList lost;
                 tally.variants = 1;
-                tally.masked = int(variant.masked.size());
+                tally.masked = int(measured.masked.size());
                 QElapsedTimer timer;
                 timer.start();
                 if (!composite) {
@@ -157,18 +166,19 @@ int run(const OcrCorpusBench::Options& options)
                                                                      .replace(QLatin1Char(' '),
                                                                               QLatin1Char('-')))));
                         const TextAnalysis masked = recognizer.analyze(prepared, cancellation);
-                        tally.recovered = variant.recovered(unmasked, masked);
-                        tally.kept = variant.kept(unmasked, masked, *composite, prepared,
+                        tally.recovered = measured.recovered(unmasked, masked);
+                        tally.kept = measured.kept(unmasked, masked, *composite, prepared,
                                                   options.showLines ? &lost : nullptr);
                     } catch (const SafeTextImage::PreparationFailure&) {
                         ++tally.failed; // no text at all: nothing leaks, nothing kept
-                        tally.kept = variant.kept(unmasked, TextAnalysis(), *composite, *composite);
+                        tally.kept
+                            = measured.kept(unmasked, TextAnalysis(), *composite, *composite);
                     }
                 }
                 const double ms = double(timer.nsecsElapsed()) / 1e6;
                 if (composite && options.unprepared)
                     tally.recoveredUnprepared
-                        = variant.recovered(unmasked, recognizer.analyze(*composite, cancellation));
+                        = measured.recovered(unmasked, recognizer.analyze(*composite, cancellation));
                 std::printf("%-24s %-5s %-9s %-12s %5zu %6d %5d", name.toUtf8().constData(),
                             theme.toUtf8().constData(), rawValue(effect).toUtf8().constData(),
                             variant.target, variant.masks.size(), tally.masked, tally.recovered);

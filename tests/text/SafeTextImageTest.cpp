@@ -1,5 +1,9 @@
 #include "text/SafeTextImage.h"
 
+#include "annotation/AnnotationObject.h"
+#include "annotation/AnnotationRenderer.h"
+#include "annotation/MaskEffect.h"
+
 #include "tests/text/TerminalScreen.h"
 #include "tests/text/TextFixture.h"
 #include "text/TextLayout.h"
@@ -217,6 +221,31 @@ TEST(SafeTextImage, ImagesInAnotherColourSpaceReadTheSameWithOrWithoutMasks)
     QImage untagged = image;
     untagged.setColorSpace(QColorSpace());
     EXPECT_NE(TextLayout::grey(untagged), direct);
+}
+
+// The composite the editor recognises starts from the base converted as
+// recognition converts an image it reads: every grey of a base in a
+// gamma-2.2 space comes out of a composite with a mask exactly as it comes
+// out of the conversion of the base alone.
+TEST(SafeTextImage, CompositesOfImagesInAnotherColourSpaceKeepTheTextPixelsOfTheBase)
+{
+    QImage base(256, 40, QImage::Format_RGB32);
+    for (int y = 0; y < base.height(); ++y) {
+        for (int x = 0; x < base.width(); ++x)
+            base.setPixel(x, y, qRgb(x, x, (x + y) % 256));
+    }
+    base.setColorSpace(
+        QColorSpace(QColorSpace::Primaries::SRgb, QColorSpace::TransferFunction::Gamma, 2.2f));
+    AnnotationStyle style = AnnotationStyle::initial(AnnotationTool::mask, 1);
+    style.maskEffect = MaskEffect::solid;
+    const AnnotationObject mask(AnnotationTool::mask, style, Point{240, 0}, Point{256, 10});
+    const std::optional<QImage> composite = AnnotationRenderer::render(base, {mask});
+    ASSERT_TRUE(composite);
+    const QImage expected = TextLayout::inSrgb(base);
+    for (int y = 0; y < 28; ++y) {
+        for (int x = 0; x < 236; ++x)
+            ASSERT_EQ(composite->pixel(x, y), expected.pixel(x, y)) << x << ", " << y;
+    }
 }
 
 TEST(SafeTextImage, WordsNearAMaskArePaintedOverAndWordsFurtherAwayAreKept)
