@@ -4,6 +4,7 @@
 #include "platform/TextRecognizerModule.h"
 
 #include "platform/TesseractEngine.h"
+#include "text/CellVote.h"
 #include "text/TerminalCells.h"
 #include "text/TextLayout.h"
 #include "text/WordMemory.h"
@@ -1025,13 +1026,23 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
     cancellation.throwIfCancelled();
 
     TextAnalysis analysis;
+    std::vector<std::size_t> foundOf;
     for (std::size_t i = 0; i < boxes.size(); ++i) {
         if (!results[i] || !plausible(results[i]->result))
             continue;
         TextAnalysis::Line line = toLine(*results[i], found[i], normalized);
-        if (!line.words.empty())
+        if (!line.words.empty()) {
             analysis.lines.push_back(std::move(line));
+            foundOf.push_back(i);
+        }
     }
+    std::vector<CellVote::Row> rows;
+    for (std::size_t l = 0; l < analysis.lines.size(); ++l) {
+        const TextLayout::Line& layout = found[foundOf[l]];
+        if (layout.grid && layout.cells.isValid())
+            rows.push_back({&analysis.lines[l], layout.box, layout.cells});
+    }
+    CellVote::settle(normalized, rows);
     analysis = pool->words->recall(image, std::move(analysis));
     pool->words->remember(image, analysis);
     return analysis;

@@ -28,6 +28,9 @@ constexpr double tildeHeight = 0.35;
 constexpr double tildeClearance = 0.25;
 // Ink wider than this many cells is no character of a narrow script.
 constexpr double widestInk = 1.6;
+// A row of this many inked cells may have this many more glyphs, each a
+// character the recogniser split in two.
+std::size_t mostSplits(std::size_t cells) { return std::max<std::size_t>(2, cells / 10); }
 
 int floorDiv(int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 
@@ -75,6 +78,50 @@ std::vector<QRect> componentsIn(const QImage& normalized, const QRect& area)
 }
 
 bool singleCharacter(const QString& text) { return text.toUcs4().size() == 1; }
+
+// The glyphs that a cell holds.
+struct Placement {
+    int cell = 0;
+    std::vector<const TextAnalysis::Glyph*> glyphs;
+};
+
+// The glyphs of a row paired with its inked cells: in order when there are
+// as many of each; otherwise, when there are a few more glyphs than cells
+// (a recogniser may split one character in two, "0" as "QO"), by where each
+// glyph's box lies, when that gives every inked cell one or two glyphs and
+// puts none in a blank cell. Empty when neither works.
+std::optional<std::vector<Placement>> place(const std::vector<TextAnalysis::Glyph>& glyphs,
+                                            const std::map<int, std::vector<QRect>>& cells,
+                                            const TerminalCells::Lattice& lattice)
+{
+    std::vector<Placement> placements;
+    if (cells.size() == glyphs.size()) {
+        auto cell = cells.begin();
+        for (const TextAnalysis::Glyph& glyph : glyphs)
+            placements.push_back({(cell++)->first, {&glyph}});
+        return placements;
+    }
+    // A few split characters, not a lattice that is too coarse for the row.
+    if (glyphs.size() < cells.size() || glyphs.size() > cells.size() + mostSplits(cells.size()))
+        return std::nullopt;
+    for (const TextAnalysis::Glyph& glyph : glyphs) {
+        const int index = lattice.cellOf(glyph.box.midX());
+        if (!cells.contains(index))
+            return std::nullopt;
+        if (!placements.empty() && placements.back().cell == index) {
+            if (placements.back().glyphs.size() == 2)
+                return std::nullopt;
+            placements.back().glyphs.push_back(&glyph);
+        }
+        else if (placements.empty() || placements.back().cell < index)
+            placements.push_back({index, {&glyph}});
+        else
+            return std::nullopt;
+    }
+    if (placements.size() != cells.size())
+        return std::nullopt;
+    return placements;
+}
 
 } // namespace
 
@@ -240,7 +287,8 @@ std::optional<std::vector<TextAnalysis::Glyph>> TerminalCells::fit(
         if (2 * part.height() >= line.height())
             ++bottoms[part.bottom() + 1];
     }
-    if (cells.size() != glyphs.size())
+    const std::optional<std::vector<Placement>> placements = place(glyphs, cells, lattice);
+    if (!placements)
         return std::nullopt;
     int baseline = line.bottom() + 1;
     int most = 0;
@@ -252,21 +300,21 @@ std::optional<std::vector<TextAnalysis::Glyph>> TerminalCells::fit(
     }
 
     std::vector<TextAnalysis::Glyph> fitted;
-    fitted.reserve(glyphs.size());
+    fitted.reserve(placements->size());
     int previous = 0;
-    auto cell = cells.begin();
-    for (const TextAnalysis::Glyph& glyph : glyphs) {
-        const int index = cell->first;
-        TextAnalysis::Glyph placed = glyph;
+    for (const Placement& placement : *placements) {
+        const int index = placement.cell;
+        TextAnalysis::Glyph placed = *placement.glyphs.front();
+        for (std::size_t g = 1; g < placement.glyphs.size(); ++g)
+            placed.text += placement.glyphs[g]->text;
         if (const char32_t mark
-            = markOf(normalized, cell->second, baseline, line.height(), lattice.width))
+            = markOf(normalized, cells.at(index), baseline, line.height(), lattice.width))
             placed.text = QString::fromUcs4(&mark, 1);
         const QRect box = lattice.cell(index, line);
         placed.box = Rect(box.x(), box.y(), box.width(), box.height());
         placed.startsWord = !fitted.empty() && index > previous + 1;
         fitted.push_back(std::move(placed));
         previous = index;
-        ++cell;
     }
     return fitted;
 }

@@ -235,6 +235,34 @@ TEST(TerminalCells, SpacesAreBlankCells)
     EXPECT_EQ(textOf(*fitted), QStringLiteral("ab c d"));
 }
 
+// A recogniser may split one character in two ("0" as "QO"); with a few
+// more glyphs than inked cells the glyphs go to the cells they lie over.
+TEST(TerminalCells, ACharacterReadAsTwoGlyphsKeepsItsOneCell)
+{
+    const Row row(QStringLiteral("a0 b"));
+    std::vector<TextAnalysis::Glyph> split = reading(QStringLiteral("a0 b"));
+    split[1].text = QStringLiteral("Q");
+    split[1].box = Rect(Row::origin + Row::cell, 2, 3, 10);
+    split.insert(split.begin() + 2, TextAnalysis::Glyph{QStringLiteral("O"),
+                                                        Rect(Row::origin + Row::cell + 3, 2, 3, 10),
+                                                        false});
+    const auto fitted = TerminalCells::fit(row.image, row.line(), {Row::cell, Row::origin}, split);
+    ASSERT_TRUE(fitted.has_value());
+    EXPECT_EQ(textOf(*fitted), QStringLiteral("aQO b"));
+    EXPECT_EQ((*fitted)[1].box, Rect(Row::origin + Row::cell, 1, Row::cell, 13));
+
+    // Two glyphs in every cell is a lattice too coarse for the row, not a
+    // few split characters.
+    const Row four(QStringLiteral("abcd"));
+    std::vector<TextAnalysis::Glyph> halves;
+    for (int i = 0; i < 8; ++i)
+        halves.push_back(TextAnalysis::Glyph{QStringLiteral("x"),
+                                             Rect(Row::origin + i * Row::cell / 2.0, 2, 3, 10),
+                                             false});
+    EXPECT_FALSE(TerminalCells::fit(four.image, four.line(), {Row::cell, Row::origin}, halves)
+                     .has_value());
+}
+
 TEST(TerminalCells, ReadingsThatDoNotFitTheCellsAreLeftAlone)
 {
     const TerminalCells::Lattice lattice{Row::cell, Row::origin};

@@ -1,0 +1,160 @@
+#include "text/CellVote.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace {
+
+using namespace kelpie;
+
+// A terminal drawn straight into a normalised image: cells 6 pixels wide,
+// rows 12 pixels apart, each character a picture of its own (vertical
+// strokes in the columns its pattern names, standing on one baseline), so
+// equal patterns are equal pixels wherever they are drawn. Each row is read
+// as its test says, one character per cell, as TerminalCells::fit places
+// them.
+class Screen {
+public:
+    static constexpr int cell = 6;
+    static constexpr int pitch = 12;
+
+    // Rows of (pattern, reading) per cell; pattern 0 is a blank cell.
+    using Cells = std::vector<std::pair<int, QString>>;
+
+    explicit Screen(const std::vector<Cells>& rows)
+        : image(cell * 12, pitch * int(rows.size()), QImage::Format_Grayscale8)
+    {
+        image.fill(255);
+        lines.reserve(rows.size());
+        for (std::size_t r = 0; r < rows.size(); ++r)
+            addRow(int(r), rows[r]);
+    }
+
+    std::vector<CellVote::Row> voteRows()
+    {
+        std::vector<CellVote::Row> result;
+        for (std::size_t r = 0; r < lines.size(); ++r)
+            result.push_back({&lines[r], boxes[r], TerminalCells::Lattice{cell, 0}});
+        return result;
+    }
+
+    QImage image;
+    std::vector<TextAnalysis::Line> lines;
+    std::vector<QRect> boxes;
+
+private:
+    void addRow(int r, const Cells& cells)
+    {
+        const int top = r * pitch + 1;
+        TextAnalysis::Line line;
+        TextAnalysis::Word word;
+        const auto endWord = [&] {
+            if (!word.characters.empty())
+                line.words.push_back(word);
+            word = {};
+        };
+        for (std::size_t c = 0; c < cells.size(); ++c) {
+            const auto& [pattern, text] = cells[c];
+            if (pattern == 0) {
+                endWord();
+                continue;
+            }
+            const int left = int(c) * cell;
+            for (int column = 0; column < 5; ++column) {
+                if (pattern & (1 << column)) {
+                    for (int y = top; y < top + 9; ++y)
+                        image.scanLine(y)[left + column] = 0;
+                }
+            }
+            const Rect box(left, top, cell, 9);
+            word.characters.push_back({text, box});
+            word.text += text;
+            word.box = word.characters.size() == 1 ? box : word.box.united(box);
+        }
+        endWord();
+        QStringList texts;
+        for (const TextAnalysis::Word& each : line.words)
+            texts.append(each.text);
+        line.text = texts.join(QLatin1Char(' '));
+        lines.push_back(line);
+        boxes.push_back(QRect(0, top, int(cells.size()) * cell, 9));
+    }
+};
+
+Screen::Cells row(const QString& readings, const std::vector<int>& patterns)
+{
+    Screen::Cells cells;
+    for (std::size_t i = 0; i < patterns.size(); ++i)
+        cells.emplace_back(patterns[i], QString(readings[qsizetype(i)]));
+    return cells;
+}
+
+constexpr int zero = 0b01110, letterO = 0b10001, five = 0b00111, letterS = 0b11100,
+              bold = 0b01111;
+
+// The same picture read one way in most rows and another way in a few
+// takes the common reading; a picture whose readings are split evenly
+// keeps them, and so do pictures read one way only.
+TEST(CellVote, APictureReadMostlyOneWayIsReadThatWayEverywhere)
+{
+    Screen screen({
+        row(QStringLiteral("00 O"), {zero, zero, 0, letterO}),
+        row(QStringLiteral("0O0 5"), {zero, zero, zero, 0, five}),
+        row(QStringLiteral("00 S"), {zero, zero, 0, five}),
+    });
+    EXPECT_EQ(CellVote::settle(screen.image, screen.voteRows()), 1);
+    EXPECT_EQ(screen.lines[1].text, QStringLiteral("000 5"));
+    EXPECT_EQ(screen.lines[1].words.front().text, QStringLiteral("000"));
+    // The real letter O keeps its reading; so do five's split readings.
+    EXPECT_EQ(screen.lines[0].text, QStringLiteral("00 O"));
+    EXPECT_EQ(screen.lines[2].text, QStringLiteral("00 S"));
+}
+
+// A font draws a character one way: a text that another picture is read as
+// far more often, or always, belongs to that picture, and this one takes
+// its other reading.
+TEST(CellVote, AReadingThatBelongsToAnotherPictureYieldsToThisPicturesOwn)
+{
+    // Letter S mostly read as 5, while the real 5 is read as 5 far more
+    // often: the S picture takes its one reading as S.
+    Screen mostly({
+        row(QStringLiteral("55555"), {five, five, five, five, five}),
+        row(QStringLiteral("55555"), {five, five, five, five, five}),
+        row(QStringLiteral("5 5 S"), {letterS, 0, letterS, 0, letterS}),
+    });
+    EXPECT_EQ(CellVote::settle(mostly.image, mostly.voteRows()), 2);
+    EXPECT_EQ(mostly.lines[2].text, QStringLiteral("S S S"));
+
+    // Digit 5 read as S as often as not, while the real S is always S.
+    Screen contested({
+        row(QStringLiteral("S5S5"), {five, five, five, five}),
+        row(QStringLiteral("SS SS"), {letterS, letterS, 0, five, five}),
+    });
+    CellVote::settle(contested.image, contested.voteRows());
+    EXPECT_EQ(contested.lines[0].text, QStringLiteral("5555"));
+    EXPECT_EQ(contested.lines[1].text, QStringLiteral("SS 55"));
+
+    // A second way of drawing 5 (bold) with no other reading stays 5.
+    Screen variant({
+        row(QStringLiteral("55555"), {five, five, five, five, five}),
+        row(QStringLiteral("555"), {bold, bold, bold}),
+    });
+    EXPECT_EQ(CellVote::settle(variant.image, variant.voteRows()), 0);
+}
+
+// Characters that do not each sit in a cell of their own (a row whose
+// reading did not fit its cells) neither vote nor change.
+TEST(CellVote, RowsNotFittedToTheirCellsAreLeftAlone)
+{
+    Screen screen({
+        row(QStringLiteral("000"), {zero, zero, zero}),
+        row(QStringLiteral("O0"), {zero, zero}),
+    });
+    TextAnalysis::Character& loose = screen.lines[1].words.front().characters.front();
+    loose.box = Rect(1, loose.box.minY(), 4, loose.box.height());
+    EXPECT_EQ(CellVote::settle(screen.image, screen.voteRows()), 0);
+    EXPECT_EQ(screen.lines[1].text, QStringLiteral("O0"));
+}
+
+} // namespace
