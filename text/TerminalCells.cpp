@@ -26,6 +26,10 @@ constexpr double commaHeight = 0.45;
 // least the second above the baseline.
 constexpr double tildeHeight = 0.35;
 constexpr double tildeClearance = 0.25;
+// An underscore is at most this share of the row's ink height high and at
+// least this share of a cell wide.
+constexpr double underscoreHeight = 0.15;
+constexpr double underscoreWidth = 0.6;
 // Ink wider than this many cells is no character of a narrow script.
 constexpr double widestInk = 1.6;
 // A row of this many inked cells may have this many more glyphs, each a
@@ -86,10 +90,11 @@ struct Placement {
 };
 
 // The glyphs of a row paired with its inked cells: in order when there are
-// as many of each; otherwise, when there are a few more glyphs than cells
-// (a recogniser may split one character in two, "0" as "QO"), by where each
-// glyph's box lies, when that gives every inked cell one or two glyphs and
-// puts none in a blank cell. Empty when neither works.
+// as many of each. Otherwise, when the counts differ by a few (a recogniser
+// may split one character in two, "0" as "QO", or pass over a mark such as
+// an underscore), by where each glyph's box lies: every glyph must lie over
+// an inked cell, at most two over one; a cell left without a glyph is one
+// the caller must read from its ink. Empty when neither works.
 std::optional<std::vector<Placement>> place(const std::vector<TextAnalysis::Glyph>& glyphs,
                                             const std::map<int, std::vector<QRect>>& cells,
                                             const TerminalCells::Lattice& lattice)
@@ -101,8 +106,11 @@ std::optional<std::vector<Placement>> place(const std::vector<TextAnalysis::Glyp
             placements.push_back({(cell++)->first, {&glyph}});
         return placements;
     }
-    // A few split characters, not a lattice that is too coarse for the row.
-    if (glyphs.size() < cells.size() || glyphs.size() > cells.size() + mostSplits(cells.size()))
+    // A few split or missed characters, not a lattice that is too coarse
+    // for the row.
+    const std::size_t difference = glyphs.size() > cells.size() ? glyphs.size() - cells.size()
+                                                                : cells.size() - glyphs.size();
+    if (difference > mostSplits(cells.size()))
         return std::nullopt;
     for (const TextAnalysis::Glyph& glyph : glyphs) {
         const int index = lattice.cellOf(glyph.box.midX());
@@ -112,15 +120,22 @@ std::optional<std::vector<Placement>> place(const std::vector<TextAnalysis::Glyp
             if (placements.back().glyphs.size() == 2)
                 return std::nullopt;
             placements.back().glyphs.push_back(&glyph);
-        }
-        else if (placements.empty() || placements.back().cell < index)
+        } else if (placements.empty() || placements.back().cell < index) {
             placements.push_back({index, {&glyph}});
-        else
+        } else {
             return std::nullopt;
+        }
     }
-    if (placements.size() != cells.size())
-        return std::nullopt;
-    return placements;
+    // Every inked cell in order, those that no glyph lies over with none.
+    std::vector<Placement> all;
+    auto placed = placements.begin();
+    for (const auto& [index, parts] : cells) {
+        if (placed != placements.end() && placed->cell == index)
+            all.push_back(*placed++);
+        else
+            all.push_back({index, {}});
+    }
+    return all;
 }
 
 } // namespace
@@ -240,6 +255,11 @@ char32_t TerminalCells::markOf(const QImage& normalized, const std::vector<QRect
             && r.bottom() + 1 >= baseline + 1 && r.top() <= baseline
             && (r.height() > r.width() || slantOf(normalized, r) >= 1);
     };
+    // A flat bar across most of the cell, on the baseline or below it.
+    const auto isUnderscore = [&](const QRect& r) {
+        return r.height() <= std::max(2.0, underscoreHeight * height)
+            && r.width() >= underscoreWidth * cellWidth && r.top() >= baseline - 1;
+    };
     if (parts.size() == 1) {
         const QRect& only = parts.front();
         if (isDot(only) && onBaseline(only))
@@ -248,6 +268,8 @@ char32_t TerminalCells::markOf(const QImage& normalized, const std::vector<QRect
             return U',';
         if (isTilde(normalized, only, baseline, height, cellWidth))
             return U'~';
+        if (isUnderscore(only))
+            return U'_';
         return 0;
     }
     if (parts.size() != 2)
@@ -304,12 +326,14 @@ std::optional<std::vector<TextAnalysis::Glyph>> TerminalCells::fit(
     int previous = 0;
     for (const Placement& placement : *placements) {
         const int index = placement.cell;
-        TextAnalysis::Glyph placed = *placement.glyphs.front();
-        for (std::size_t g = 1; g < placement.glyphs.size(); ++g)
-            placed.text += placement.glyphs[g]->text;
+        TextAnalysis::Glyph placed;
+        for (const TextAnalysis::Glyph* glyph : placement.glyphs)
+            placed.text += glyph->text;
         if (const char32_t mark
             = markOf(normalized, cells.at(index), baseline, line.height(), lattice.width))
             placed.text = QString::fromUcs4(&mark, 1);
+        else if (placement.glyphs.empty())
+            return std::nullopt; // ink the recogniser passed over, not a mark
         const QRect box = lattice.cell(index, line);
         placed.box = Rect(box.x(), box.y(), box.width(), box.height());
         placed.startsWord = !fitted.empty() && index > previous + 1;

@@ -110,6 +110,10 @@ private:
                 dot(x + 2, y);
             break;
         case '_':
+            for (int i = 0; i < cell - 1; ++i)
+                dot(x + i, baseline + 1);
+            break;
+        case u'\u2017': // an underline under several cells
             for (int i = -1; i < 3 * cell; ++i)
                 dot(x + i, baseline + 1);
             break;
@@ -235,9 +239,10 @@ TEST(TerminalCells, SpacesAreBlankCells)
     EXPECT_EQ(textOf(*fitted), QStringLiteral("ab c d"));
 }
 
-// A recogniser may split one character in two ("0" as "QO"); with a few
-// more glyphs than inked cells the glyphs go to the cells they lie over.
-TEST(TerminalCells, ACharacterReadAsTwoGlyphsKeepsItsOneCell)
+// A recogniser may split one character in two ("0" as "QO") or pass over an
+// underscore; with a few more or fewer glyphs than inked cells the glyphs
+// go to the cells they lie over.
+TEST(TerminalCells, SplitAndMissedCharactersKeepTheirCells)
 {
     const Row row(QStringLiteral("a0 b"));
     std::vector<TextAnalysis::Glyph> split = reading(QStringLiteral("a0 b"));
@@ -250,6 +255,20 @@ TEST(TerminalCells, ACharacterReadAsTwoGlyphsKeepsItsOneCell)
     ASSERT_TRUE(fitted.has_value());
     EXPECT_EQ(textOf(*fitted), QStringLiteral("aQO b"));
     EXPECT_EQ((*fitted)[1].box, Rect(Row::origin + Row::cell, 1, Row::cell, 13));
+
+    // An underscore the recogniser passed over is read from its cell; other
+    // ink that no glyph lies over is not.
+    const Row snake(QStringLiteral("zh_CN"));
+    std::vector<TextAnalysis::Glyph> missed = reading(QStringLiteral("zh_CN"));
+    missed.erase(missed.begin() + 2);
+    const auto underscored
+        = TerminalCells::fit(snake.image, snake.line(), {Row::cell, Row::origin}, missed);
+    ASSERT_TRUE(underscored.has_value());
+    EXPECT_EQ(textOf(*underscored), QStringLiteral("zh_CN"));
+    missed = reading(QStringLiteral("zh_CN"));
+    missed.erase(missed.begin() + 3);
+    EXPECT_FALSE(TerminalCells::fit(snake.image, snake.line(), {Row::cell, Row::origin}, missed)
+                     .has_value());
 
     // Two glyphs in every cell is a lattice too coarse for the row, not a
     // few split characters.
@@ -278,7 +297,7 @@ TEST(TerminalCells, ReadingsThatDoNotFitTheCellsAreLeftAlone)
     wide[3].text = QString::fromUtf8("中");
     EXPECT_FALSE(TerminalCells::fit(row.image, row.line(), lattice, wide).has_value());
     // Ink running over several cells (an underline).
-    const Row underlined(QStringLiteral("a_bcd"));
+    const Row underlined(QString::fromUtf8("a\u2017bcd"));
     EXPECT_FALSE(TerminalCells::fit(underlined.image, underlined.line(), lattice,
                                     reading(QStringLiteral("a_bcd")))
                      .has_value());
