@@ -18,7 +18,9 @@ namespace kelpie {
 // with the model that suits it, on all workers at once. Empty areas cost
 // nothing and an image without ink never reaches Tesseract. Lines read
 // before are remembered by their pixels, so that reading a document again
-// after an edit costs only the lines the edit changed.
+// after an edit costs only the lines the edit changed, and words whose
+// pixels an edit left alone read as they did before (WordMemory). On a
+// terminal, a character's picture reads the same in every row (CellVote).
 //
 // Models stay loaded for the life of the recogniser. Each worker holds the
 // English and simplified Chinese models (about 55 MB), loaded on first use
@@ -60,7 +62,7 @@ public:
     // Throws Failure when a model cannot be loaded.
     void prewarm();
     void releaseIdleModels();
-    // Forgets the remembered line readings.
+    // Forgets the remembered line and word readings.
     void forgetLines() override;
     // Model sets currently loaded, busy or idle.
     int loadedModelSets() const;
