@@ -89,6 +89,23 @@ QString TextAnalysis::text() const
     return rows.join(QLatin1Char('\n'));
 }
 
+TextAnalysis::Line TextAnalysis::lineOf(std::vector<Word> words, double confidence)
+{
+    Line line;
+    line.confidence = confidence;
+    if (words.empty())
+        return line;
+    line.box = words.front().box;
+    QStringList texts;
+    for (const Word& word : words) {
+        line.box = line.box.united(word.box);
+        texts.append(word.text);
+    }
+    line.text = texts.join(QLatin1Char(' '));
+    line.words = std::move(words);
+    return line;
+}
+
 bool TextAnalysis::isCjk(char32_t c)
 {
     return (c >= 0x2E80 && c <= 0x2FDF)    // radicals

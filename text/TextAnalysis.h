@@ -73,6 +73,9 @@ struct TextAnalysis {
     static Line assembleLine(const std::vector<Glyph>& glyphs, double confidence, double height,
                              const BlankWidth& blankWidth);
 
+    // A line of `words` as they stand, its text and box made to match.
+    static Line lineOf(std::vector<Word> words, double confidence);
+
     // True for characters of scripts written without spaces between words
     // (Han, kana, Hangul) and for their full-width punctuation.
     static bool isCjk(char32_t codePoint);

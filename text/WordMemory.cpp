@@ -23,22 +23,12 @@ bool sameRow(const Rect& a, const Rect& b)
     return across > 0 && down >= 0.5 * std::min(a.height(), b.height());
 }
 
-// A line made of `words`, left to right, with its text and box to match.
+// A line made of `words`, left to right.
 Line lineOf(std::vector<Word> words, double confidence)
 {
     std::sort(words.begin(), words.end(),
               [](const Word& a, const Word& b) { return a.box.minX() < b.box.minX(); });
-    Line line;
-    line.confidence = confidence;
-    line.box = words.front().box;
-    QStringList texts;
-    for (const Word& word : words) {
-        line.box = line.box.united(word.box);
-        texts.append(word.text);
-    }
-    line.text = texts.join(QLatin1Char(' '));
-    line.words = std::move(words);
-    return line;
+    return TextAnalysis::lineOf(std::move(words), confidence);
 }
 
 // The fresh reading merged with the unchanged words of a remembered one.

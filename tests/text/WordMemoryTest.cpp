@@ -16,20 +16,7 @@ Word word(const QString& text, const QRect& box)
     return Word{text, rect, {TextAnalysis::Character{text, rect}}};
 }
 
-Line line(std::vector<Word> words)
-{
-    Line result;
-    result.box = words.front().box;
-    QStringList texts;
-    for (const Word& each : words) {
-        result.box = result.box.united(each.box);
-        texts.append(each.text);
-    }
-    result.text = texts.join(QLatin1Char(' '));
-    result.words = std::move(words);
-    result.confidence = 90;
-    return result;
-}
+Line line(std::vector<Word> words) { return TextAnalysis::lineOf(std::move(words), 90); }
 
 QStringList texts(const TextAnalysis& analysis)
 {
