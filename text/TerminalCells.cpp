@@ -32,8 +32,8 @@ constexpr double underscoreHeight = 0.15;
 constexpr double underscoreWidth = 0.6;
 // Ink wider than this many cells is no character of a narrow script.
 constexpr double widestInk = 1.6;
-// A row of this many inked cells may have this many more glyphs, each a
-// character the recogniser split in two.
+// A row of this many inked cells may have this many glyphs more or fewer:
+// characters the recogniser split in two, marks it passed over.
 std::size_t mostSplits(std::size_t cells) { return std::max<std::size_t>(2, cells / 10); }
 
 int floorDiv(int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }

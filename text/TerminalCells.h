@@ -45,13 +45,16 @@ public:
 
     // A recogniser's reading of one terminal row, fitted to its cells:
     // `glyphs` (one character each, boxes in the normalised image's pixels)
-    // are paired in order with the cells that hold ink in `line`; each takes
-    // its cell as its box, starts a word exactly when a blank cell comes
-    // before it, and is replaced by the mark its cell's ink plainly shows
-    // (colon, semicolon, full stop, comma, tilde). Empty when the reading does not
-    // fit the cells: a different count of characters and inked cells, a
-    // character of a wide script, or ink wider than a cell and a half (an
-    // underline, a frame).
+    // are paired with the cells that hold ink in `line`, in order when there
+    // are as many of each, else by where each glyph lies when the counts
+    // differ by a few (a character split in two glyphs keeps its one cell,
+    // as their joined text; a cell no glyph lies over must show a mark).
+    // Each takes its cell as its box, starts a word exactly when a blank
+    // cell comes before it, and is replaced by the mark its cell's ink
+    // plainly shows (colon, semicolon, full stop, comma, tilde, underscore).
+    // Empty when the reading does not fit the cells: counts too far apart or
+    // glyphs that do not lie over their cells, a character of a wide script,
+    // or ink wider than a cell and a half (an underline, a frame).
     static std::optional<std::vector<TextAnalysis::Glyph>> fit(
         const QImage& normalized, const QRect& line, const Lattice& lattice,
         const std::vector<TextAnalysis::Glyph>& glyphs);

@@ -14,8 +14,8 @@ namespace {
 using Line = TextAnalysis::Line;
 using Word = TextAnalysis::Word;
 
-// Two boxes of one row: they overlap across, and each covers at least half
-// the height of the lower of the two.
+// Two boxes of one row: they overlap across, and down by at least half the
+// height of the shorter of the two.
 bool sameRow(const Rect& a, const Rect& b)
 {
     const double across = std::min(a.maxX(), b.maxX()) - std::max(a.minX(), b.minX());
