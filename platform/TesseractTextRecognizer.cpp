@@ -290,8 +290,30 @@ TesseractEngine::Result withLatinRuns(TesseractEngine& engine, int latinModel, c
         from = std::clamp(from, 0, line.width());
         to = std::clamp(to, from, line.width());
         TesseractEngine::Result latin;
-        if (letters && to - from >= 2 && runConfidence < trustedRun)
+        if (letters && to - from >= 2 && runConfidence < trustedRun) {
             latin = engine.recognize(columns(line, from, to, margin), latinModel, cancellation);
+            // A cut that takes in part of a Han neighbour reads it as
+            // Latin junk at the run's end ("~/X#" before "文档"): such a
+            // run is cut again where the first glyph over the neighbour
+            // starts, or the last one before it ends.
+            const auto lineX = [&](double x) { return x - margin + from; };
+            int cutFrom = from;
+            int cutTo = to;
+            for (const TextAnalysis::Glyph& glyph : latin.glyphs) {
+                const double middle = lineX(glyph.box.midX());
+                if (j < glyphs.size() && middle > glyphs[j].box.minX() && cutTo == to)
+                    cutTo = int(std::floor(lineX(glyph.box.minX())));
+                if (i > 0 && middle < glyphs[i - 1].box.maxX())
+                    cutFrom = int(std::ceil(lineX(glyph.box.maxX())));
+            }
+            cutFrom = std::clamp(cutFrom, from, to);
+            cutTo = std::clamp(cutTo, cutFrom, to);
+            if ((cutFrom != from || cutTo != to) && cutTo - cutFrom >= 2) {
+                from = cutFrom;
+                to = cutTo;
+                latin = engine.recognize(columns(line, from, to, margin), latinModel, cancellation);
+            }
+        }
         QString runText;
         for (std::size_t k = i; k < j; ++k)
             runText += glyphs[k].text;
@@ -327,6 +349,14 @@ TesseractEngine::Result withLatinRuns(TesseractEngine& engine, int latinModel, c
             }
         }
         i = j;
+    }
+    // Runs the English model read surer make the line surer: a prompt's
+    // garbled user name no longer drags a clear line under the cut-off.
+    if (!confidences.empty()) {
+        double sum = 0;
+        for (const double confidence : confidences)
+            sum += confidence;
+        han.confidence = std::max(han.confidence, sum / double(confidences.size()));
     }
     han.glyphs = std::move(merged);
     han.wordConfidences = std::move(confidences);

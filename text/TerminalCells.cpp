@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <map>
+#include <set>
 
 namespace kelpie {
 
@@ -82,6 +83,62 @@ std::vector<QRect> componentsIn(const QImage& normalized, const QRect& area)
 }
 
 bool singleCharacter(const QString& text) { return text.toUcs4().size() == 1; }
+
+bool flat(const QRect& part, int height)
+{
+    return part.height() <= std::max(2.0, underscoreHeight * height);
+}
+
+// The ink components of a row by the cell each lies in. Small type drawn
+// smoothly touches its neighbours ("rn", bold capitals, an underscore
+// between letters), so a component wider than a character is cut at the
+// cell walls into the pieces each cell holds. A flat piece alone in its
+// cell is an underline's under a blank, not ink, unless the recogniser read
+// an underscore there. Empty for flat ink across cells (a rule, a run of
+// underscores) that no cell can be told from.
+std::optional<std::map<int, std::vector<QRect>>> inkedCells(
+    const QImage& normalized, const QRect& line, const TerminalCells::Lattice& lattice,
+    const std::vector<TextAnalysis::Glyph>& glyphs)
+{
+    std::map<int, std::vector<QRect>> cells;
+    std::set<int> underlined;
+    const auto cellOfPart = [&lattice](const QRect& part) {
+        return lattice.cellOf(part.left() + part.width() / 2.0);
+    };
+    for (const QRect& part : componentsIn(normalized, line)) {
+        if (part.width() <= widestInk * lattice.width) {
+            cells[cellOfPart(part)].push_back(part);
+            continue;
+        }
+        if (flat(part, line.height()))
+            return std::nullopt;
+        for (int index = lattice.cellOf(part.left()); index <= lattice.cellOf(part.right());
+             ++index) {
+            for (const QRect& piece :
+                 componentsIn(normalized, part.intersected(lattice.cell(index, line)))) {
+                std::vector<QRect>& held = cells[cellOfPart(piece)];
+                if (std::find(held.begin(), held.end(), piece) != held.end())
+                    continue; // a component of its own inside the cut one's box
+                held.push_back(piece);
+                if (flat(piece, line.height()))
+                    underlined.insert(cellOfPart(piece));
+            }
+        }
+    }
+    for (const int index : underlined) {
+        const std::vector<QRect>& held = cells[index];
+        const bool onlyFlat = std::all_of(
+            held.begin(), held.end(), [&](const QRect& part) { return flat(part, line.height()); });
+        const bool readAsUnderscore
+            = std::any_of(glyphs.begin(), glyphs.end(), [&](const TextAnalysis::Glyph& glyph) {
+                  return glyph.text == QLatin1String("_")
+                      && lattice.cellOf(glyph.box.midX()) == index;
+              });
+        if (onlyFlat && !readAsUnderscore)
+            cells.erase(index);
+    }
+    return cells;
+}
 
 // The glyphs that a cell holds.
 struct Placement {
@@ -299,15 +356,17 @@ std::optional<std::vector<TextAnalysis::Glyph>> TerminalCells::fit(
         if (!singleCharacter(glyph.text) || TextAnalysis::isCjk(glyph.text.toUcs4().front()))
             return std::nullopt;
     }
-    const std::vector<QRect> parts = componentsIn(normalized, line);
-    std::map<int, std::vector<QRect>> cells;
+    const std::optional<std::map<int, std::vector<QRect>>> inked
+        = inkedCells(normalized, line, lattice, glyphs);
+    if (!inked)
+        return std::nullopt;
+    const std::map<int, std::vector<QRect>>& cells = *inked;
     std::map<int, int> bottoms; // lowest ink row of tall components, by count
-    for (const QRect& part : parts) {
-        if (part.width() > widestInk * lattice.width)
-            return std::nullopt;
-        cells[lattice.cellOf(part.left() + part.width() / 2.0)].push_back(part);
-        if (2 * part.height() >= line.height())
-            ++bottoms[part.bottom() + 1];
+    for (const auto& [index, parts] : cells) {
+        for (const QRect& part : parts) {
+            if (2 * part.height() >= line.height())
+                ++bottoms[part.bottom() + 1];
+        }
     }
     const std::optional<std::vector<Placement>> placements = place(glyphs, cells, lattice);
     if (!placements)

@@ -203,12 +203,29 @@ TEST(TesseractTextRecognizer, LinesReadLargerAreRememberedWithTheirSize)
 
     TesseractTextRecognizer::Options fresh;
     fresh.rememberedLines = 0;
-    const TextAnalysis expected
-        = TesseractTextRecognizer(TextRecognizer::languages(), fresh)
-              .analyze(image, RecognitionCancellation());
+    const TextAnalysis expected = TesseractTextRecognizer(TextRecognizer::languages(), fresh)
+                                      .analyze(image, RecognitionCancellation());
     TesseractTextRecognizer recognizer;
     EXPECT_EQ(recognizer.analyze(image, RecognitionCancellation()), expected);
     EXPECT_EQ(recognizer.analyze(image, RecognitionCancellation()), expected);
+}
+
+// A prompt whose directory is a Chinese name: the Latin run before the
+// wide characters is read again by the English model, cut where the first
+// wide character starts (cut wider, it read "~/X#文档").
+TEST(TesseractTextRecognizer, LatinRunsBeforeWideCharactersAreReadWithoutThem)
+{
+    const OcrCorpus corpus = OcrCorpus::load(OcrCorpus::defaultDirectory());
+    const OcrCorpus::Screen* screen = corpus.find(QStringLiteral("term-cjk-light-mixed"));
+    ASSERT_NE(screen, nullptr);
+    const QImage image = screen->image();
+    ASSERT_FALSE(image.isNull());
+    TesseractTextRecognizer recognizer;
+    const QStringList read = textsOf(recognizer.analyze(image, RecognitionCancellation()));
+    const QString prompt = QString::fromUtf8("alice@desk:~/文档$");
+    EXPECT_EQ(read.count(prompt + QStringLiteral(" ls")), 1)
+        << read.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(read.last(), prompt);
 }
 
 TEST(TesseractTextRecognizer, LanguagesWithoutAModelFail)
@@ -357,7 +374,8 @@ TEST(TesseractTextRecognizer, TellsTraditionalCharactersFromSimplifiedOnesInOneL
     const QStringList mixed = read({QString::fromUtf8("简体：网络连接失败 繁體：網路連線失敗")},
                                    QStringLiteral("Noto Sans CJK TC"));
     ASSERT_EQ(mixed.size(), 1);
-    EXPECT_TRUE(mixed[0].startsWith(QString::fromUtf8("简体：网络连接失败"))) << mixed[0].toStdString();
+    EXPECT_TRUE(mixed[0].startsWith(QString::fromUtf8("简体：网络连接失败")))
+        << mixed[0].toStdString();
     int traditional = 0;
     for (const QChar c : QString::fromUtf8("體網連線敗"))
         traditional += mixed[0].contains(c);
@@ -376,7 +394,8 @@ TEST(TesseractTextRecognizer, TellsTraditionalCharactersFromSimplifiedOnesInOneL
     // that it holds traditional text.
     int traditionalRead = 0;
     for (const QChar c : readBlock.join(QString()))
-        traditionalRead += QString::fromUtf8("顯稱陳語體網連線敗請檢設後這個檔經儲雲資").contains(c);
+        traditionalRead
+            += QString::fromUtf8("顯稱陳語體網連線敗請檢設後這個檔經儲雲資").contains(c);
     EXPECT_GE(traditionalRead, 10) << readBlock.join(u'\n').toStdString();
     for (const QChar c : QString::fromUtf8("線時間號確認"))
         EXPECT_FALSE(readBlock.last().contains(c)) << readBlock.last().toStdString();

@@ -117,16 +117,28 @@ private:
             for (int i = -1; i < 3 * cell; ++i)
                 dot(x + i, baseline + 1);
             break;
-        default:
-            // Any letter or digit: a 5 × 9 ring.
-            for (int i = 0; i < 5; ++i) {
-                dot(x + i, baseline - 9);
-                dot(x + i, baseline - 1);
-            }
-            for (int y = baseline - 9; y < baseline; ++y) {
-                dot(x, y);
-                dot(x + 4, y);
-            }
+        case u'\u2581': // an underline touching the letters over it
+            for (int i = -1; i < 3 * cell; ++i)
+                dot(x + i, baseline);
+            break;
+        case 'm': // a letter whose ink reaches into the next cell
+            ring(x);
+            dot(x + 5, baseline - 1);
+            break;
+        default: ring(x);
+        }
+    }
+
+    // Any letter or digit: a 5 × 9 ring.
+    void ring(int x)
+    {
+        for (int i = 0; i < 5; ++i) {
+            dot(x + i, baseline - 9);
+            dot(x + i, baseline - 1);
+        }
+        for (int y = baseline - 9; y < baseline; ++y) {
+            dot(x, y);
+            dot(x + 4, y);
         }
     }
 };
@@ -248,9 +260,9 @@ TEST(TerminalCells, SplitAndMissedCharactersKeepTheirCells)
     std::vector<TextAnalysis::Glyph> split = reading(QStringLiteral("a0 b"));
     split[1].text = QStringLiteral("Q");
     split[1].box = Rect(Row::origin + Row::cell, 2, 3, 10);
-    split.insert(split.begin() + 2, TextAnalysis::Glyph{QStringLiteral("O"),
-                                                        Rect(Row::origin + Row::cell + 3, 2, 3, 10),
-                                                        false});
+    split.insert(split.begin() + 2,
+                 TextAnalysis::Glyph{QStringLiteral("O"),
+                                     Rect(Row::origin + Row::cell + 3, 2, 3, 10), false});
     const auto fitted = TerminalCells::fit(row.image, row.line(), {Row::cell, Row::origin}, split);
     ASSERT_TRUE(fitted.has_value());
     EXPECT_EQ(textOf(*fitted), QStringLiteral("aQO b"));
@@ -275,11 +287,32 @@ TEST(TerminalCells, SplitAndMissedCharactersKeepTheirCells)
     const Row four(QStringLiteral("abcd"));
     std::vector<TextAnalysis::Glyph> halves;
     for (int i = 0; i < 8; ++i)
-        halves.push_back(TextAnalysis::Glyph{QStringLiteral("x"),
-                                             Rect(Row::origin + i * Row::cell / 2.0, 2, 3, 10),
-                                             false});
-    EXPECT_FALSE(TerminalCells::fit(four.image, four.line(), {Row::cell, Row::origin}, halves)
-                     .has_value());
+        halves.push_back(TextAnalysis::Glyph{
+            QStringLiteral("x"), Rect(Row::origin + i * Row::cell / 2.0, 2, 3, 10), false});
+    EXPECT_FALSE(
+        TerminalCells::fit(four.image, four.line(), {Row::cell, Row::origin}, halves).has_value());
+}
+
+// Smooth small type touches its neighbours; its cells still hold one
+// character each, and an underline under a blank is no underscore.
+TEST(TerminalCells, InkTouchingAcrossCellWallsIsCutAtTheWalls)
+{
+    const TerminalCells::Lattice lattice{Row::cell, Row::origin};
+    const Row touching(QStringLiteral("am bc"));
+    const auto fitted = TerminalCells::fit(touching.image, touching.line(), lattice,
+                                           reading(QStringLiteral("am bc")));
+    ASSERT_TRUE(fitted.has_value());
+    EXPECT_EQ(textOf(*fitted), QStringLiteral("am bc"));
+
+    const Row underlined(QString::fromUtf8("a\u2581bc"));
+    const auto blank = TerminalCells::fit(underlined.image, underlined.line(), lattice,
+                                          reading(QStringLiteral("a bc")));
+    ASSERT_TRUE(blank.has_value());
+    EXPECT_EQ(textOf(*blank), QStringLiteral("a bc"));
+    const auto read = TerminalCells::fit(underlined.image, underlined.line(), lattice,
+                                         reading(QStringLiteral("a_bc")));
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(textOf(*read), QStringLiteral("a_bc"));
 }
 
 TEST(TerminalCells, ReadingsThatDoNotFitTheCellsAreLeftAlone)
