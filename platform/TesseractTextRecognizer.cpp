@@ -350,14 +350,6 @@ TesseractEngine::Result withLatinRuns(TesseractEngine& engine, int latinModel, c
         }
         i = j;
     }
-    // Runs the English model read surer make the line surer: a prompt's
-    // garbled user name no longer drags a clear line under the cut-off.
-    if (!confidences.empty()) {
-        double sum = 0;
-        for (const double confidence : confidences)
-            sum += confidence;
-        han.confidence = std::max(han.confidence, sum / double(confidences.size()));
-    }
     han.glyphs = std::move(merged);
     han.wordConfidences = std::move(confidences);
     return han;
@@ -462,7 +454,13 @@ bool plausible(const TesseractEngine::Result& result)
     // with full confidence as "|" or "-", but they are no text to select.
     if (!hasLetterOrDigit(joined(result)))
         return false;
-    if (result.confidence >= minimumConfidence)
+    // Runs read again by the English model carry its surer confidence: a
+    // prompt the Chinese model garbled is no less text once its Latin run
+    // reads clearly.
+    double glyphMean = 0;
+    for (const double confidence : result.wordConfidences)
+        glyphMean += confidence / double(result.wordConfidences.size());
+    if (std::max(result.confidence, glyphMean) >= minimumConfidence)
         return true;
     if (result.confidence < unsureConfidence)
         return false;

@@ -1304,6 +1304,42 @@ std::vector<QRect> lines(const QImage& normalized, const RecognitionCancellation
     return boxes;
 }
 
+namespace {
+
+// The columns of `kept` (a line's box and a pixel around) that a thin bar
+// runs through from above it to below it: the side of a field's frame, a
+// table's rule, the edge of a button around a line. No character of the
+// line reaches out of its box, so such ink is none of its text; read, it
+// comes out as "|" before a field's text or after a button's label. A bar
+// column differs from the columns two pixels to each side on every row, so
+// bars up to two pixels thick are found, and the edge between two panels
+// (a field's white beside the window's grey) is none.
+std::vector<bool> barsThrough(const QImage& grey, const QRect& kept)
+{
+    std::vector<bool> bars(std::size_t(std::max(0, kept.width())), false);
+    if (kept.top() < 1 || kept.bottom() + 1 >= grey.height())
+        return bars;
+    const auto mark = [&grey](int x, int y) {
+        if (x < 2 || x + 2 >= grey.width())
+            return false;
+        const std::uint8_t* row = grey.constScanLine(y);
+        return std::abs(row[x] - row[x - 2]) > backgroundTolerance
+            && std::abs(row[x] - row[x + 2]) > backgroundTolerance;
+    };
+    // Beyond the box the bar may bend by a pixel: a frame's rounded corner.
+    const auto near
+        = [&mark](int x, int y) { return mark(x - 1, y) || mark(x, y) || mark(x + 1, y); };
+    for (int x = std::max(0, kept.left()); x <= std::min(grey.width() - 1, kept.right()); ++x) {
+        bool through = near(x, kept.top() - 1) && near(x, kept.bottom() + 1);
+        for (int y = kept.top(); through && y <= kept.bottom(); ++y)
+            through = mark(x, y);
+        bars[std::size_t(x - kept.left())] = through;
+    }
+    return bars;
+}
+
+} // namespace
+
 LineImage lineImage(const QImage& grey, const QRect& line, int minimumHeight)
 {
     // Line recognisers read best with about half a line of blank around.
@@ -1364,6 +1400,8 @@ LineImage lineImage(const QImage& grey, const QRect& line, int minimumHeight)
     const double gain
         = line.height() < minimumHeight ? contrastGain : lineGain(grey, inner, background);
 
+    const std::vector<bool> bars = barsThrough(grey, kept);
+
     QImage image(area.size(), QImage::Format_Grayscale8);
     if (image.isNull())
         return {};
@@ -1378,7 +1416,8 @@ LineImage lineImage(const QImage& grey, const QRect& line, int minimumHeight)
             const int contrast = std::abs(value - background);
             // The margin is blank whatever lies there: the neighbours of a
             // line (the edge of its field, the line above) are no part of it.
-            bool blank = contrast <= backgroundTolerance || !kept.contains(sx, sy);
+            bool blank = contrast <= backgroundTolerance || !kept.contains(sx, sy)
+                || bars[std::size_t(std::clamp(sx - kept.left(), 0, kept.width() - 1))];
             if (filled)
                 blank = blank || !line.contains(sx, sy)
                     || edge[std::size_t(sy - crop.top()) * std::size_t(crop.width())

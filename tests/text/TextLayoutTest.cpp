@@ -212,6 +212,37 @@ TEST(TextLayout, LineImagesReadDarkOnWhiteWhateverTheColours)
     }
 }
 
+// A line's box that a field's frame runs through: the frame's side is no
+// ink of the line (read, it was a "|"), a bar drawn inside the line is, and
+// so is the edge of a band too wide to be a frame.
+TEST(TextLayout, FramesRunningThroughALineAreNoPartOfIt)
+{
+    QImage image(320, 60, QImage::Format_RGB32);
+    image.fill(QColor(0xef, 0xef, 0xef));
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QColor(0xab, 0xab, 0xab));
+    painter.setBrush(Qt::white);
+    painter.drawRoundedRect(QRectF(80.5, 10.5, 200, 30), 3, 3);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QColor(0x20, 0x20, 0x20));
+    painter.drawLine(150, 19, 150, 31); // a bar of the line's own text
+    painter.fillRect(QRect(240, 0, 8, 60), QColor(0x40, 0x40, 0x40)); // a dark band
+    painter.end();
+
+    const QImage grey = TextLayout::grey(image);
+    const QRect box(20, 18, 260, 15);
+    const TextLayout::LineImage line = TextLayout::lineImage(grey, box, box.height());
+    ASSERT_FALSE(line.image.isNull());
+    ASSERT_EQ(line.scale, 1.0);
+    const auto inkAt = [&](int x) {
+        return inkIn(line.image, QRect(x - line.origin.x(), 0, 1, line.image.height()));
+    };
+    EXPECT_EQ(inkAt(80) + inkAt(81), 0);
+    EXPECT_GT(inkAt(150), 0);
+    EXPECT_GT(inkAt(240), 0);
+}
+
 TEST(TextLayout, LatinInkSpansLessOfTheLineThanHan)
 {
     const TextFixture fixture = TextFixture::mixedScreen();
