@@ -240,6 +240,14 @@ QImage columns(const QImage& line, int from, int to, int margin)
 // between the Han characters of a Chinese reading is read again on its own
 // with the English model, and that reading replaces the run unless it is
 // less sure.
+// A dot, a stroke or another ASCII mark that stands alone at the start of
+// a word. Brackets, braces and quotes are not among them: the Chinese model
+// reads them in a Latin run's margin where there are none.
+bool isAsciiMark(const QString& text)
+{
+    return text.size() == 1 && QStringLiteral("./\\-_#~*+=&@%$:;,!?").contains(text[0]);
+}
+
 TesseractEngine::Result withLatinRuns(TesseractEngine& engine, int latinModel, const QImage& line,
                                       TesseractEngine::Result han,
                                       const RecognitionCancellation& cancellation)
@@ -323,17 +331,18 @@ TesseractEngine::Result withLatinRuns(TesseractEngine& engine, int latinModel, c
         const bool take = !latin.glyphs.empty() && latin.confidence >= runConfidence - runTolerance
             && !sameBarLookAlikes(runText, joined(latin));
         if (take) {
-            // Cut out on its own, a run that starts with a dot (".docx" after
-            // a Han file name) loses it: the English model drops a lone dot
-            // at the start of a line as a speck.
-            for (std::size_t k = i; k < j && glyphs[k].text == QLatin1String("."); ++k) {
-                if (joined(latin).startsWith(QLatin1Char('.')))
+            // Cut out on its own, a run that starts with a mark (".docx"
+            // after a Han file name, "/ undo" after a Han word) loses it: the
+            // English model drops a lone dot or stroke at the start of a line
+            // as a speck.
+            for (std::size_t k = i; k < j && isAsciiMark(glyphs[k].text); ++k) {
+                if (joined(latin).startsWith(glyphs[k].text))
                     break;
                 merged.push_back(glyphs[k]);
                 confidences.push_back(han.wordConfidences[k]);
-                // The word goes on after the dot unless the image shows a
-                // blank there.
-                latin.glyphs.front().startsWord = false;
+                // A word starts after the mark where the Chinese reading
+                // started one, or where the image shows a blank.
+                latin.glyphs.front().startsWord = k + 1 < j && glyphs[k + 1].startsWord;
             }
             for (std::size_t k = 0; k < latin.glyphs.size(); ++k) {
                 TextAnalysis::Glyph glyph = latin.glyphs[k];

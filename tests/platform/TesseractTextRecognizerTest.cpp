@@ -285,6 +285,9 @@ TEST(TesseractTextRecognizer, ReadsTerminalRowsAndLatinInsideChineseLines)
     // A file name's extension read again alone keeps its dot.
     const QString file = QString::fromUtf8("会议录音.m4a");
     EXPECT_EQ(readAlone(file, 13), QStringList{file});
+    // So do other marks that start a Latin run.
+    for (const char* text : {"会议室-2 已预订", "安装到/usr/local", "报告-final.docx"})
+        EXPECT_EQ(readAlone(QString::fromUtf8(text), 16), QStringList{QString::fromUtf8(text)});
 }
 
 // A masked word on dark terminal rows: the word under the mask cannot be
