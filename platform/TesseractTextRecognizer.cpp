@@ -12,6 +12,7 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QHash>
+#include <QElapsedTimer>
 #include <QThread>
 
 #include <algorithm>
@@ -24,6 +25,7 @@
 #include <list>
 #include <mutex>
 #include <optional>
+#include <utility>
 #include <thread>
 
 namespace kelpie {
@@ -87,6 +89,11 @@ constexpr double latinPreference = 10;
 // garbles often reads cleanly larger, while most lines read larger come out
 // worse, so only unsure ones are tried.
 constexpr double retryConfidence = 75;
+// The share of an image's work in lines that look Han above which and
+// below which the first analysis has the workers share one set of models,
+// and the number of lines up to which it always does (see bothScripts).
+constexpr std::pair<double, double> hanWorkShare{0.1, 0.75};
+constexpr std::size_t fewLines = 5;
 // After an analysis, idle models are freed when less memory than this is
 // available to the system.
 constexpr qint64 lowMemoryBytes = 256LL * 1024 * 1024;
@@ -147,6 +154,8 @@ struct Recognized {
     TextLayout::LineImage image;
     QByteArray key;        // the line's digest in the line memory
     int minimumHeight = 0; // the height its image was scaled to
+    // The second Chinese language's reading, once it was tried on the line.
+    std::optional<TesseractEngine::Result> secondScript;
 };
 
 QString joined(const TesseractEngine::Result& result)
@@ -551,6 +560,23 @@ TextLayout::LineImage lineImageOf(const TextLayout::Views& views, const QRect& b
     return line;
 }
 
+// Whether the work of reading an image's lines falls to both the English
+// and the Chinese model: lines that look Han make up more than a tenth of
+// it and less than three quarters (a line's work grows with its length in
+// line heights). A few lines are always read with both.
+bool bothScripts(const std::vector<TextLayout::Line>& lines, const std::vector<Script>& scripts)
+{
+    double han = 0;
+    double all = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const QRect& box = lines[i].box;
+        const double length = double(box.width()) / std::max(1, box.height());
+        all += length;
+        han += scripts[i] == Script::looksHan ? length : 0;
+    }
+    return lines.size() <= fewLines || (han > hanWorkShare.first * all && han < hanWorkShare.second * all);
+}
+
 } // namespace
 
 // Lines already read, by a digest of their prepared image. Recognition runs
@@ -686,13 +712,15 @@ struct TesseractTextRecognizer::Pool {
     // engine. The first failure (cancellation included) stops the others
     // and is rethrown.
     //
-    // When no set is loaded yet (the first analysis), the workers share one
-    // new set instead of each loading its own: loading a set takes longer
-    // than reading most screens, and loading two at once would only double
-    // that. The helpers first load the models in `coldModels` (one each),
+    // When no set is loaded yet (the first analysis) and `coldModels` is
+    // not empty, the workers share one new set instead of each loading its
+    // own: the helpers first load the models in `coldModels` (one each),
     // while the calling thread loads what its first line needs, so the set
-    // is loaded on all threads at once; a second set is loaded by the next
-    // analysis that overlaps with this one's.
+    // is loaded on all threads at once, each model once; a second set is
+    // loaded by the next analysis. That pays where the lines need
+    // different models, each worker reading with one while the other
+    // reads with another. Where most lines need the same model, a shared
+    // set would have the workers take turns at it, and each loads its own.
     void runAll(std::size_t count, const std::function<void(TesseractEngine&, std::size_t)>& task,
                 const std::vector<int>& coldModels = {})
     {
@@ -713,7 +741,7 @@ struct TesseractTextRecognizer::Pool {
         };
 
         std::unique_ptr<TesseractEngine> own = acquire(workers, true);
-        const bool cold = own->isEmpty();
+        const bool cold = own->isEmpty() && !coldModels.empty();
         std::vector<std::unique_ptr<TesseractEngine>> helperEngines(std::size_t(workers - 1));
         std::vector<std::thread> helpers;
         for (std::size_t h = 0; h < helperEngines.size() && h + 1 < count; ++h) {
@@ -790,6 +818,7 @@ struct TesseractTextRecognizer::Pool {
             cancellation.throwIfCancelled();
             const QImage& line = results[han[i]]->image.image;
             second.push_back(secondScript.recognize(line, models.chinese[1], cancellation));
+            results[han[i]]->secondScript = second.back();
             if (second.size() == secondScriptLines && !clearlyBetter(second.size(), second))
                 return;
         }
@@ -845,8 +874,11 @@ struct TesseractTextRecognizer::Pool {
             bool changed = false;
             if (line->result.confidence < traditionalRereading) {
                 TesseractEngine& secondScript = secondScriptEngine();
-                TesseractEngine::Result second
-                    = secondScript.recognize(image, models.chinese[1], cancellation);
+                // A line the trial of the second language read is not read
+                // again.
+                TesseractEngine::Result second = line->secondScript
+                    ? *line->secondScript
+                    : secondScript.recognize(image, models.chinese[1], cancellation);
                 if (second.hasHan && second.confidence > line->result.confidence) {
                     if (models.latin >= 0)
                         second = withLatinRuns(secondScript, models.latin, image,
@@ -995,13 +1027,11 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
     scripts.reserve(found.size());
     for (const TextLayout::Line& line : found)
         scripts.push_back(scriptOf(line, normalized));
-    // Only a screen of terminal rows without wide characters surely needs
-    // no Chinese model; any other may, so a helper loads it while the first
-    // lines are read.
+    // A first analysis of lines in both scripts shares one set of models
+    // (see Pool::runAll): a helper loads the Chinese model while the first
+    // lines are read with the English one.
     std::vector<int> coldModels;
-    const bool latinOnly = std::all_of(scripts.begin(), scripts.end(),
-                                       [](Script script) { return script == Script::latinOnly; });
-    if (!latinOnly && !pool->models.combined && !pool->models.chinese.empty())
+    if (!pool->models.combined && !pool->models.chinese.empty() && bothScripts(found, scripts))
         coldModels.push_back(pool->models.chinese.front());
 
     std::vector<std::optional<Recognized>> results(boxes.size());

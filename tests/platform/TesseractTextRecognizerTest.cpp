@@ -136,9 +136,12 @@ TEST(TesseractTextRecognizer, ConcurrentAnalysesAgreeAndKeepTheWorkersWarm)
     EXPECT_EQ(recognizer.analyze(mixed.image, RecognitionCancellation()), mixedAlone);
 }
 
-// The first analysis loads one set of models, shared by the workers; the
-// next one gives the second worker its own set, and both read the same.
-TEST(TesseractTextRecognizer, FirstAnalysisLoadsOneSharedSet)
+// The first analysis of a few lines in both scripts loads one set of
+// models, shared by the workers; the next one gives the second worker its
+// own set, and both read the same. Many lines in one script, which the
+// workers would take turns at one model for, get a set for each worker
+// at once.
+TEST(TesseractTextRecognizer, FirstAnalysisSharesASetOnlyWhereTheLinesNeedBothModels)
 {
     TesseractTextRecognizer::Options options;
     options.workers = 2;
@@ -150,6 +153,16 @@ TEST(TesseractTextRecognizer, FirstAnalysisLoadsOneSharedSet)
     EXPECT_EQ(recognizer.loadedModelSets(), 1);
     EXPECT_EQ(recognizer.analyze(mixed.image, RecognitionCancellation()), cold);
     EXPECT_EQ(recognizer.loadedModelSets(), 2);
+
+    TesseractTextRecognizer latin(TextRecognizer::languages(), options);
+    QStringList rows;
+    for (int i = 0; i < 8; ++i)
+        rows.append(QStringLiteral("-rw-r--r-- 1 alice alice %1 May 12 notes-%2.txt")
+                        .arg(4096 + 17 * i)
+                        .arg(i));
+    const TerminalScreen screen = TerminalScreen::draw(rows, false);
+    EXPECT_EQ(latin.analyze(screen.image, RecognitionCancellation()).lines.size(), rows.size());
+    EXPECT_EQ(latin.loadedModelSets(), 2);
 }
 
 // Lines are remembered by their pixels: after an edit the changed line is
