@@ -206,15 +206,43 @@ int CellVote::settle(const QImage& normalized, const std::vector<Row>& rows)
                 QByteArray picture = pictureOf(normalized, cellOf(character, row), baseline);
                 if (picture.isEmpty())
                     continue;
-                ballot.add(picture, character.text);
                 seen.push_back({&character, std::move(picture), r});
             }
         }
     }
-    ballot.close();
-
     std::vector<bool> changedRow(rows.size(), false);
     int changed = 0;
+    // A cell holds one character: a reading the recogniser split in two
+    // ("%*" for "%") is the one character its picture is read as alone
+    // elsewhere, if it holds one such.
+    QHash<QByteArray, std::map<QString, int>> alone;
+    for (const Seen& each : seen) {
+        if (each.character->text.toUcs4().size() == 1)
+            ++alone[each.picture][each.character->text];
+    }
+    for (const Seen& each : seen) {
+        const QString& text = each.character->text;
+        const auto single = alone.constFind(each.picture);
+        if (text.toUcs4().size() < 2 || single == alone.constEnd())
+            continue;
+        QString best;
+        int bestCount = 0;
+        for (const auto& [character, count] : *single) {
+            if (text.contains(character) && count > bestCount) {
+                best = character;
+                bestCount = count;
+            }
+        }
+        if (best.isEmpty())
+            continue;
+        each.character->text = best;
+        changedRow[each.row] = true;
+        ++changed;
+    }
+    for (const Seen& each : seen)
+        ballot.add(each.picture, each.character->text);
+    ballot.close();
+
     for (const Seen& each : seen) {
         const QString verdict = ballot.verdict(each.picture, each.character->text);
         if (verdict == each.character->text)

@@ -143,6 +143,25 @@ TEST(CellVote, AReadingThatBelongsToAnotherPictureYieldsToThisPicturesOwn)
     EXPECT_EQ(CellVote::settle(variant.image, variant.voteRows()), 0);
 }
 
+// A character the recogniser split in two keeps its one cell; the cell's
+// picture read alone elsewhere says which of the two it is, and then it
+// votes with the others ("%" read as "%*", as "%" and as "#").
+TEST(CellVote, ASplitReadingIsThePicturesOwnCharacter)
+{
+    constexpr int percent = 0b10101;
+    Screen screen({
+        Screen::Cells{{percent, QStringLiteral("#")}, {letterO, QStringLiteral("O")}},
+        Screen::Cells{{percent, QStringLiteral("%*")}, {five, QStringLiteral("5")}},
+        Screen::Cells{{five, QStringLiteral("5")}, {percent, QStringLiteral("%")}},
+        Screen::Cells{{zero, QStringLiteral("0O")}, {five, QStringLiteral("5")}},
+    });
+    EXPECT_EQ(CellVote::settle(screen.image, screen.voteRows()), 2);
+    EXPECT_EQ(screen.lines[0].text, QStringLiteral("%O"));
+    EXPECT_EQ(screen.lines[1].text, QStringLiteral("%5"));
+    // A split reading of a picture never read alone stays as it is.
+    EXPECT_EQ(screen.lines[3].text, QStringLiteral("0O5"));
+}
+
 // Characters that do not each sit in a cell of their own (a row whose
 // reading did not fit its cells) neither vote nor change.
 TEST(CellVote, RowsNotFittedToTheirCellsAreLeftAlone)
