@@ -12,7 +12,6 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QHash>
-#include <QElapsedTimer>
 #include <QThread>
 
 #include <algorithm>
