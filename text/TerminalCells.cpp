@@ -31,6 +31,9 @@ constexpr double tildeClearance = 0.25;
 // least this share of a cell wide.
 constexpr double underscoreHeight = 0.15;
 constexpr double underscoreWidth = 0.6;
+// An underscore lies at most this share of the row's height below its
+// lowest ink.
+constexpr double underscoreDrop = 0.4;
 // Ink wider than this many cells is no character of a narrow script.
 constexpr double widestInk = 1.6;
 // A row of this many inked cells may have this many glyphs more or fewer:
@@ -123,6 +126,19 @@ std::optional<std::map<int, std::vector<QRect>>> inkedCells(
                 if (flat(piece, line.height()))
                     underlined.insert(cellOfPart(piece));
             }
+        }
+    }
+    // An underscore some fonts draw a few pixels below the row's lowest
+    // ink, where the layout does not count it to the row: a flat bar of
+    // about a cell's width wholly inside that strip, apart from the next
+    // row's letters.
+    const int reach = std::max(2, int(std::lround(underscoreDrop * line.height())));
+    const QRect below(line.left(), line.bottom() + 1, line.width(), line.height());
+    for (const QRect& part : componentsIn(normalized, below)) {
+        if (part.bottom() <= line.bottom() + reach && flat(part, line.height())
+            && part.width() >= underscoreWidth * lattice.width
+            && part.width() <= widestInk * lattice.width) {
+            cells[cellOfPart(part)].push_back(part);
         }
     }
     for (const int index : underlined) {

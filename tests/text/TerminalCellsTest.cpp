@@ -117,6 +117,10 @@ private:
             for (int i = -1; i < 3 * cell; ++i)
                 dot(x + i, baseline + 1);
             break;
+        case u'\u02cd': // an underscore drawn below the row's box
+            for (int i = 0; i < cell - 1; ++i)
+                dot(x + i, baseline + 4);
+            break;
         case u'\u2581': // an underline touching the letters over it
             for (int i = -1; i < 3 * cell; ++i)
                 dot(x + i, baseline);
@@ -277,6 +281,12 @@ TEST(TerminalCells, SplitAndMissedCharactersKeepTheirCells)
         = TerminalCells::fit(snake.image, snake.line(), {Row::cell, Row::origin}, missed);
     ASSERT_TRUE(underscored.has_value());
     EXPECT_EQ(textOf(*underscored), QStringLiteral("zh_CN"));
+    // Also where the font draws it below the row's lowest ink.
+    const Row low(QString::fromUtf8("zh\u02cdCN"));
+    const auto lowered
+        = TerminalCells::fit(low.image, low.line(), {Row::cell, Row::origin}, missed);
+    ASSERT_TRUE(lowered.has_value());
+    EXPECT_EQ(textOf(*lowered), QStringLiteral("zh_CN"));
     missed = reading(QStringLiteral("zh_CN"));
     missed.erase(missed.begin() + 3);
     EXPECT_FALSE(TerminalCells::fit(snake.image, snake.line(), {Row::cell, Row::origin}, missed)
