@@ -92,14 +92,20 @@ bool flat(const QRect& part, int height)
     return part.height() <= std::max(2.0, underscoreHeight * height);
 }
 
+// Whether a piece of ink lies in the lowest quarter of its row, where an
+// underline runs (a dash or the bars of an equals sign lie higher).
+bool lowInRow(const QRect& part, const QRect& line)
+{
+    return 4 * (part.top() - line.top()) >= 3 * line.height();
+}
+
 // The ink components of a row by the cell each lies in. Small type drawn
 // smoothly touches its neighbours ("rn", bold capitals, an underscore
-// between letters), so a component wider than a character is cut at the
-// cell walls into the pieces each cell holds. A flat piece alone in its
-// cell is an underline's under a blank, not ink, unless the recogniser read
-// an underscore there. Empty for flat ink across cells (a rule, a run of
-// underscores) that no cell can be told from.
-std::optional<std::map<int, std::vector<QRect>>> inkedCells(
+// between letters), and an underline runs under several cells, so a
+// component wider than a character is cut at the cell walls into the
+// pieces each cell holds. A flat piece alone in its cell is an underline's
+// under a blank, not ink, unless the recogniser read an underscore there.
+std::map<int, std::vector<QRect>> inkedCells(
     const QImage& normalized, const QRect& line, const TerminalCells::Lattice& lattice,
     const std::vector<TextAnalysis::Glyph>& glyphs)
 {
@@ -113,8 +119,6 @@ std::optional<std::map<int, std::vector<QRect>>> inkedCells(
             cells[cellOfPart(part)].push_back(part);
             continue;
         }
-        if (flat(part, line.height()))
-            return std::nullopt;
         for (int index = lattice.cellOf(part.left()); index <= lattice.cellOf(part.right());
              ++index) {
             for (const QRect& piece :
@@ -123,7 +127,7 @@ std::optional<std::map<int, std::vector<QRect>>> inkedCells(
                 if (std::find(held.begin(), held.end(), piece) != held.end())
                     continue; // a component of its own inside the cut one's box
                 held.push_back(piece);
-                if (flat(piece, line.height()))
+                if (flat(piece, line.height()) && lowInRow(piece, line))
                     underlined.insert(cellOfPart(piece));
             }
         }
@@ -143,8 +147,9 @@ std::optional<std::map<int, std::vector<QRect>>> inkedCells(
     }
     for (const int index : underlined) {
         const std::vector<QRect>& held = cells[index];
-        const bool onlyFlat = std::all_of(
-            held.begin(), held.end(), [&](const QRect& part) { return flat(part, line.height()); });
+        const bool onlyFlat = std::all_of(held.begin(), held.end(), [&](const QRect& part) {
+            return flat(part, line.height()) && lowInRow(part, line);
+        });
         const bool readAsUnderscore
             = std::any_of(glyphs.begin(), glyphs.end(), [&](const TextAnalysis::Glyph& glyph) {
                   return glyph.text == QLatin1String("_")
@@ -185,8 +190,24 @@ std::optional<std::vector<Placement>> place(const std::vector<TextAnalysis::Glyp
                                                                 : cells.size() - glyphs.size();
     if (difference > mostSplits(cells.size()))
         return std::nullopt;
-    for (const TextAnalysis::Glyph& glyph : glyphs) {
-        const int index = lattice.cellOf(glyph.box.midX());
+    // A glyph whose box the recogniser put out of order with its
+    // neighbours' takes the first inked cell after the one before it, when
+    // that lies before the next one's.
+    std::vector<int> at;
+    for (const TextAnalysis::Glyph& glyph : glyphs)
+        at.push_back(lattice.cellOf(glyph.box.midX()));
+    for (std::size_t k = 0; k < at.size(); ++k) {
+        const bool afterNext = k + 1 < at.size() && at[k] > at[k + 1];
+        const bool beforePrevious = k > 0 && at[k] < at[k - 1];
+        if (!afterNext && !beforePrevious)
+            continue;
+        const auto first = k > 0 ? cells.upper_bound(at[k - 1]) : cells.begin();
+        if (first != cells.end() && (k + 1 == at.size() || first->first < at[k + 1]))
+            at[k] = first->first;
+    }
+    for (std::size_t k = 0; k < glyphs.size(); ++k) {
+        const TextAnalysis::Glyph& glyph = glyphs[k];
+        const int index = at[k];
         if (!cells.contains(index))
             return std::nullopt;
         if (!placements.empty() && placements.back().cell == index) {
@@ -372,11 +393,7 @@ std::optional<std::vector<TextAnalysis::Glyph>> TerminalCells::fit(
         if (!singleCharacter(glyph.text) || TextAnalysis::isCjk(glyph.text.toUcs4().front()))
             return std::nullopt;
     }
-    const std::optional<std::map<int, std::vector<QRect>>> inked
-        = inkedCells(normalized, line, lattice, glyphs);
-    if (!inked)
-        return std::nullopt;
-    const std::map<int, std::vector<QRect>>& cells = *inked;
+    const std::map<int, std::vector<QRect>> cells = inkedCells(normalized, line, lattice, glyphs);
     std::map<int, int> bottoms; // lowest ink row of tall components, by count
     for (const auto& [index, parts] : cells) {
         for (const QRect& part : parts) {
@@ -385,8 +402,9 @@ std::optional<std::vector<TextAnalysis::Glyph>> TerminalCells::fit(
         }
     }
     const std::optional<std::vector<Placement>> placements = place(glyphs, cells, lattice);
-    if (!placements)
+    if (!placements) {
         return std::nullopt;
+    }
     int baseline = line.bottom() + 1;
     int most = 0;
     for (const auto& [bottom, count] : bottoms) {
@@ -407,8 +425,9 @@ std::optional<std::vector<TextAnalysis::Glyph>> TerminalCells::fit(
         if (const char32_t mark
             = markOf(normalized, cells.at(index), baseline, line.height(), lattice.width))
             placed.text = QString::fromUcs4(&mark, 1);
-        else if (placement.glyphs.empty())
+        else if (placement.glyphs.empty()) {
             return std::nullopt; // ink the recogniser passed over, not a mark
+        }
         const QRect box = lattice.cell(index, line);
         placed.box = Rect(box.x(), box.y(), box.width(), box.height());
         placed.startsWord = !fitted.empty() && index > previous + 1;

@@ -52,9 +52,11 @@ public:
     // Each takes its cell as its box, starts a word exactly when a blank
     // cell comes before it, and is replaced by the mark its cell's ink
     // plainly shows (colon, semicolon, full stop, comma, tilde, underscore).
-    // Empty when the reading does not fit the cells: counts too far apart or
-    // glyphs that do not lie over their cells, a character of a wide script,
-    // or ink wider than a cell and a half (an underline, a frame).
+    // Ink running over cell walls (letters that touch, an underline) is cut
+    // at the walls; an underline alone under a cell leaves it blank.
+    // Empty when the reading does not fit the cells: counts too far apart,
+    // glyphs that do not lie over their cells, or a character of a wide
+    // script.
     static std::optional<std::vector<TextAnalysis::Glyph>> fit(
         const QImage& normalized, const QRect& line, const Lattice& lattice,
         const std::vector<TextAnalysis::Glyph>& glyphs);
