@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <set>
 
@@ -232,6 +233,28 @@ std::optional<std::vector<Placement>> place(const std::vector<TextAnalysis::Glyp
     return all;
 }
 
+// Two glyphs over one cell beside an inked cell that no glyph lies over
+// and that shows no mark: the recogniser boxed one of them a cell off
+// ("=O" over the "=" of "=ON"), and it goes to the cell beside.
+void shareDoubledCells(std::vector<Placement>& placements,
+                       const std::function<char32_t(int)>& markIn)
+{
+    for (std::size_t i = 0; i < placements.size(); ++i) {
+        Placement& empty = placements[i];
+        if (!empty.glyphs.empty() || markIn(empty.cell) != 0)
+            continue;
+        if (i > 0 && placements[i - 1].cell == empty.cell - 1
+            && placements[i - 1].glyphs.size() == 2) {
+            empty.glyphs.push_back(placements[i - 1].glyphs.back());
+            placements[i - 1].glyphs.pop_back();
+        } else if (i + 1 < placements.size() && placements[i + 1].cell == empty.cell + 1
+                   && placements[i + 1].glyphs.size() == 2) {
+            empty.glyphs.push_back(placements[i + 1].glyphs.front());
+            placements[i + 1].glyphs.erase(placements[i + 1].glyphs.begin());
+        }
+    }
+}
+
 } // namespace
 
 int TerminalCells::Lattice::cellOf(double x) const { return int(std::floor((x - origin) / width)); }
@@ -401,7 +424,7 @@ std::optional<std::vector<TextAnalysis::Glyph>> TerminalCells::fit(
                 ++bottoms[part.bottom() + 1];
         }
     }
-    const std::optional<std::vector<Placement>> placements = place(glyphs, cells, lattice);
+    std::optional<std::vector<Placement>> placements = place(glyphs, cells, lattice);
     if (!placements) {
         return std::nullopt;
     }
@@ -413,6 +436,11 @@ std::optional<std::vector<TextAnalysis::Glyph>> TerminalCells::fit(
             baseline = bottom;
         }
     }
+    const auto markIn = [&](int index) {
+        return markOf(normalized, cells.at(index), baseline, line.height(), lattice.width);
+    };
+    if (placements)
+        shareDoubledCells(*placements, markIn);
 
     std::vector<TextAnalysis::Glyph> fitted;
     fitted.reserve(placements->size());

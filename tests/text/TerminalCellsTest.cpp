@@ -344,7 +344,7 @@ TEST(TerminalCells, InkTouchingAcrossCellWallsIsCutAtTheWalls)
 // A glyph whose box the recogniser put far from where its character is
 // still takes the cell between its neighbours; the cell it leaves shows
 // the underscore the recogniser passed over.
-TEST(TerminalCells, AGlyphOutOfOrderTakesTheCellBetweenItsNeighbours)
+TEST(TerminalCells, GlyphsBoxedOffTheirCellsTakeTheCellsTheirNeighboursLeave)
 {
     const Row row(QStringLiteral("pie_0.1"));
     std::vector<TextAnalysis::Glyph> glyphs = reading(QStringLiteral("pie_0.1"));
@@ -354,6 +354,16 @@ TEST(TerminalCells, AGlyphOutOfOrderTakesTheCellBetweenItsNeighbours)
         = TerminalCells::fit(row.image, row.line(), {Row::cell, Row::origin}, glyphs);
     ASSERT_TRUE(fitted.has_value());
     EXPECT_EQ(textOf(*fitted), QStringLiteral("pie_0.1"));
+
+    // Two glyphs over one cell beside a cell none lies over: one of them
+    // was boxed a cell off.
+    const Row option(QStringLiteral("x=ON"));
+    std::vector<TextAnalysis::Glyph> shifted = reading(QStringLiteral("x=ON"));
+    shifted[2].box = Rect(Row::origin + Row::cell + 3, 2, 5, 10);
+    const auto options
+        = TerminalCells::fit(option.image, option.line(), {Row::cell, Row::origin}, shifted);
+    ASSERT_TRUE(options.has_value());
+    EXPECT_EQ(textOf(*options), QStringLiteral("x=ON"));
 }
 
 TEST(TerminalCells, ReadingsThatDoNotFitTheCellsAreLeftAlone)
