@@ -255,6 +255,35 @@ void shareDoubledCells(std::vector<Placement>& placements,
     }
 }
 
+// A letter read twice over its one cell in both cases ("kK" in "kKsync"):
+// the letter in its neighbours' case, or empty when the cell holds
+// anything else.
+QString caseDoubleOf(const std::vector<Placement>& placements, std::size_t p)
+{
+    const std::vector<const TextAnalysis::Glyph*>& glyphs = placements[p].glyphs;
+    if (glyphs.size() != 2 || glyphs[0]->text.size() != 1 || glyphs[1]->text.size() != 1)
+        return {};
+    const QChar first = glyphs[0]->text[0];
+    const QChar second = glyphs[1]->text[0];
+    if (!first.isLetter() || first == second || first.toLower() != second.toLower())
+        return {};
+    // The letter a neighbouring cell holds alone, if it holds one.
+    const auto letterIn = [&placements](std::size_t at) -> QChar {
+        const std::vector<const TextAnalysis::Glyph*>& beside = placements[at].glyphs;
+        if (beside.size() != 1 || beside.front()->text.size() != 1)
+            return {};
+        const QChar c = beside.front()->text[0];
+        return c.isLetter() ? c : QChar();
+    };
+    const QChar before = p > 0 ? letterIn(p - 1) : QChar();
+    const QChar after = p + 1 < placements.size() ? letterIn(p + 1) : QChar();
+    if (before.isLower() || after.isLower())
+        return first.toLower();
+    if (before.isUpper() || after.isUpper())
+        return first.toUpper();
+    return {};
+}
+
 } // namespace
 
 int TerminalCells::Lattice::cellOf(double x) const { return int(std::floor((x - origin) / width)); }
@@ -445,11 +474,15 @@ std::optional<std::vector<TextAnalysis::Glyph>> TerminalCells::fit(
     std::vector<TextAnalysis::Glyph> fitted;
     fitted.reserve(placements->size());
     int previous = 0;
-    for (const Placement& placement : *placements) {
+    for (std::size_t p = 0; p < placements->size(); ++p) {
+        const Placement& placement = (*placements)[p];
         const int index = placement.cell;
         TextAnalysis::Glyph placed;
-        for (const TextAnalysis::Glyph* glyph : placement.glyphs)
-            placed.text += glyph->text;
+        placed.text = caseDoubleOf(*placements, p);
+        if (placed.text.isEmpty()) {
+            for (const TextAnalysis::Glyph* glyph : placement.glyphs)
+                placed.text += glyph->text;
+        }
         if (const char32_t mark
             = markOf(normalized, cells.at(index), baseline, line.height(), lattice.width))
             placed.text = QString::fromUcs4(&mark, 1);

@@ -276,6 +276,22 @@ TEST(TerminalCells, SplitAndMissedCharactersKeepTheirCells)
     EXPECT_EQ(textOf(*fitted), QStringLiteral("aQO b"));
     EXPECT_EQ((*fitted)[1].box, Rect(Row::origin + Row::cell, 1, Row::cell, 13));
 
+    // A letter read twice in both cases is one letter in its neighbours'
+    // case.
+    for (const QString& word : {QStringLiteral("ksync"), QStringLiteral("KSYNC")}) {
+        const Row doubled(word);
+        std::vector<TextAnalysis::Glyph> twice = reading(word);
+        twice.front().box = Rect(Row::origin, 2, 3, 10);
+        twice.insert(twice.begin() + 1,
+                     TextAnalysis::Glyph{word.front().isLower() ? QStringLiteral("K")
+                                                                : QStringLiteral("k"),
+                                         Rect(Row::origin + 3, 2, 3, 10), false});
+        const auto once
+            = TerminalCells::fit(doubled.image, doubled.line(), {Row::cell, Row::origin}, twice);
+        ASSERT_TRUE(once.has_value());
+        EXPECT_EQ(textOf(*once), word);
+    }
+
     // An underscore the recogniser passed over is read from its cell; other
     // ink that no glyph lies over is not.
     const Row snake(QStringLiteral("zh_CN"));
