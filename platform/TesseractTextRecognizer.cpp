@@ -5,6 +5,7 @@
 
 #include "platform/TesseractEngine.h"
 #include "text/CellVote.h"
+#include "text/DottedZero.h"
 #include "text/TerminalCells.h"
 #include "text/TextLayout.h"
 #include "text/WordMemory.h"
@@ -1109,6 +1110,7 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
             rows.push_back({&analysis.lines[l], layout.box, layout.cells});
     }
     CellVote::settle(normalized, rows);
+    DottedZero::settle(normalized, analysis);
     analysis = pool->words->recall(image, std::move(analysis));
     pool->words->remember(image, analysis);
     return analysis;

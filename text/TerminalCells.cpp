@@ -43,49 +43,6 @@ std::size_t mostSplits(std::size_t cells) { return std::max<std::size_t>(2, cell
 
 int floorDiv(int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 
-// Ink components (8-connected) of the normalised image inside `area`.
-std::vector<QRect> componentsIn(const QImage& normalized, const QRect& area)
-{
-    const QRect box = area.intersected(normalized.rect());
-    std::vector<QRect> found;
-    if (box.isEmpty())
-        return found;
-    const int width = box.width();
-    std::vector<std::uint8_t> seen(std::size_t(width) * std::size_t(box.height()), 0);
-    const auto ink
-        = [&](int x, int y) { return normalized.constScanLine(y)[x] < TextLayout::inkThreshold; };
-    const auto index = [&](int x, int y) {
-        return std::size_t(y - box.top()) * std::size_t(width) + std::size_t(x - box.left());
-    };
-    std::vector<QPoint> stack;
-    for (int y = box.top(); y <= box.bottom(); ++y) {
-        for (int x = box.left(); x <= box.right(); ++x) {
-            if (seen[index(x, y)] || !ink(x, y))
-                continue;
-            QRect part(x, y, 1, 1);
-            seen[index(x, y)] = 1;
-            stack.assign(1, QPoint(x, y));
-            while (!stack.empty()) {
-                const QPoint p = stack.back();
-                stack.pop_back();
-                part = part.united(QRect(p, QSize(1, 1)));
-                for (int dy = -1; dy <= 1; ++dy) {
-                    for (int dx = -1; dx <= 1; ++dx) {
-                        const int nx = p.x() + dx;
-                        const int ny = p.y() + dy;
-                        if (!box.contains(nx, ny) || seen[index(nx, ny)] || !ink(nx, ny))
-                            continue;
-                        seen[index(nx, ny)] = 1;
-                        stack.emplace_back(nx, ny);
-                    }
-                }
-            }
-            found.push_back(part);
-        }
-    }
-    return found;
-}
-
 bool singleCharacter(const QString& text) { return text.toUcs4().size() == 1; }
 
 bool flat(const QRect& part, int height)
@@ -115,15 +72,15 @@ std::map<int, std::vector<QRect>> inkedCells(
     const auto cellOfPart = [&lattice](const QRect& part) {
         return lattice.cellOf(part.left() + part.width() / 2.0);
     };
-    for (const QRect& part : componentsIn(normalized, line)) {
+    for (const QRect& part : TextLayout::inkComponents(normalized, line)) {
         if (part.width() <= widestInk * lattice.width) {
             cells[cellOfPart(part)].push_back(part);
             continue;
         }
         for (int index = lattice.cellOf(part.left()); index <= lattice.cellOf(part.right());
              ++index) {
-            for (const QRect& piece :
-                 componentsIn(normalized, part.intersected(lattice.cell(index, line)))) {
+            const QRect cut = part.intersected(lattice.cell(index, line));
+            for (const QRect& piece : TextLayout::inkComponents(normalized, cut)) {
                 std::vector<QRect>& held = cells[cellOfPart(piece)];
                 if (std::find(held.begin(), held.end(), piece) != held.end())
                     continue; // a component of its own inside the cut one's box
@@ -139,7 +96,7 @@ std::map<int, std::vector<QRect>> inkedCells(
     // row's letters.
     const int reach = std::max(2, int(std::lround(underscoreDrop * line.height())));
     const QRect below(line.left(), line.bottom() + 1, line.width(), line.height());
-    for (const QRect& part : componentsIn(normalized, below)) {
+    for (const QRect& part : TextLayout::inkComponents(normalized, below)) {
         if (part.bottom() <= line.bottom() + reach && flat(part, line.height())
             && part.width() >= underscoreWidth * lattice.width
             && part.width() <= widestInk * lattice.width) {

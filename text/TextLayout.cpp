@@ -1304,6 +1304,48 @@ std::vector<QRect> lines(const QImage& normalized, const RecognitionCancellation
     return boxes;
 }
 
+std::vector<QRect> inkComponents(const QImage& normalized, const QRect& area)
+{
+    const QRect box = area.intersected(normalized.rect());
+    std::vector<QRect> found;
+    if (box.isEmpty())
+        return found;
+    const int width = box.width();
+    std::vector<std::uint8_t> seen(std::size_t(width) * std::size_t(box.height()), 0);
+    const auto ink
+        = [&](int x, int y) { return normalized.constScanLine(y)[x] < inkThreshold; };
+    const auto index = [&](int x, int y) {
+        return std::size_t(y - box.top()) * std::size_t(width) + std::size_t(x - box.left());
+    };
+    std::vector<QPoint> stack;
+    for (int y = box.top(); y <= box.bottom(); ++y) {
+        for (int x = box.left(); x <= box.right(); ++x) {
+            if (seen[index(x, y)] || !ink(x, y))
+                continue;
+            QRect part(x, y, 1, 1);
+            seen[index(x, y)] = 1;
+            stack.assign(1, QPoint(x, y));
+            while (!stack.empty()) {
+                const QPoint p = stack.back();
+                stack.pop_back();
+                part = part.united(QRect(p, QSize(1, 1)));
+                for (int dy = -1; dy <= 1; ++dy) {
+                    for (int dx = -1; dx <= 1; ++dx) {
+                        const int nx = p.x() + dx;
+                        const int ny = p.y() + dy;
+                        if (!box.contains(nx, ny) || seen[index(nx, ny)] || !ink(nx, ny))
+                            continue;
+                        seen[index(nx, ny)] = 1;
+                        stack.emplace_back(nx, ny);
+                    }
+                }
+            }
+            found.push_back(part);
+        }
+    }
+    return found;
+}
+
 namespace {
 
 // The columns of `kept` (a line's box and a pixel around) that a thin bar

@@ -84,6 +84,10 @@ std::vector<Line> analyse(const QImage& normalized, const RecognitionCancellatio
 // The boxes of analyse()'s lines.
 std::vector<QRect> lines(const QImage& normalized, const RecognitionCancellation& cancellation);
 
+// The boxes of the ink components (8-connected) of a normalised image
+// inside `area`, ink outside it left out.
+std::vector<QRect> inkComponents(const QImage& normalized, const QRect& area);
+
 // One line of a grey image made ready for recognition: cropped with a
 // margin, normalised against the line's own background (so that a line
 // that is a whole button reads as dark text on white too), and scaled up
