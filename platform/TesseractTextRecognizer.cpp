@@ -541,6 +541,13 @@ TextAnalysis::Line toLine(const Recognized& recognized, const TextLayout::Line& 
         return TextAnalysis::assembleLine(*fitted, recognized.result.confidence, box.height(),
                                           blankCells);
     }
+    // Between a terminal's cells the recogniser's own word breaks are
+    // guesses (a full stop alone in the middle of its cell is "README .md"
+    // to it); the blanks decide.
+    if (inCells) {
+        for (TextAnalysis::Glyph& glyph : glyphs)
+            glyph.startsWord = false;
+    }
     return TextAnalysis::assembleLine(glyphs, recognized.result.confidence, box.height(), blank);
 }
 

@@ -225,7 +225,8 @@ TEST(TesseractTextRecognizer, LinesReadLargerAreRememberedWithTheirSize)
 
 // A prompt whose directory is a Chinese name: the Latin run before the
 // wide characters is read again by the English model, cut where the first
-// wide character starts (cut wider, it read "~/X#文档").
+// wide character starts (cut wider, it read "~/X#文档"). Spaces in such
+// rows are the terminal's blank cells.
 TEST(TesseractTextRecognizer, LatinRunsBeforeWideCharactersAreReadWithoutThem)
 {
     const OcrCorpus corpus = OcrCorpus::load(OcrCorpus::defaultDirectory());
@@ -239,6 +240,8 @@ TEST(TesseractTextRecognizer, LatinRunsBeforeWideCharactersAreReadWithoutThem)
     EXPECT_EQ(read.count(prompt + QStringLiteral(" ls")), 1)
         << read.join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(read.last(), prompt);
+    // A full stop alone in the middle of its cell starts no word.
+    EXPECT_TRUE(read.join(QLatin1Char('\n')).contains(QStringLiteral(" README.md")));
 }
 
 TEST(TesseractTextRecognizer, LanguagesWithoutAModelFail)
