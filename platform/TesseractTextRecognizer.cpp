@@ -499,7 +499,7 @@ bool plausible(const TesseractEngine::Result& result)
 constexpr double cellBlank = 0.25;
 
 TextAnalysis::Line toLine(const Recognized& recognized, const TextLayout::Line& found,
-                          const QImage& normalized)
+                          const QImage& normalized, bool* fittedToCells)
 {
     const QRect& box = found.box;
     // Only a terminal's cells leave such blank; the rows of a list or a
@@ -534,6 +534,7 @@ TextAnalysis::Line toLine(const Recognized& recognized, const TextLayout::Line& 
     // On a terminal's lattice the cells say where characters and spaces
     // are, and what the small marks are.
     if (const auto fitted = TerminalCells::fit(normalized, box, found.cells, glyphs)) {
+        *fittedToCells = true;
         const TerminalCells::Lattice& cells = found.cells;
         const auto blankCells = [&cells](double fromX, double toX) {
             return double(std::max(0, cells.cellOf(toX) - cells.cellOf(fromX) - 1) * cells.width);
@@ -1102,9 +1103,19 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
     TextAnalysis analysis;
     std::vector<std::size_t> foundOf;
     for (std::size_t i = 0; i < boxes.size(); ++i) {
-        if (!results[i] || !plausible(results[i]->result))
+        if (!results[i])
             continue;
-        TextAnalysis::Line line = toLine(*results[i], found[i], normalized);
+        const bool sure = plausible(results[i]->result);
+        if (!sure && !(found[i].grid && found[i].cells.isValid()
+                       && results[i]->result.confidence >= unsureConfidence
+                       && hasLetterOrDigit(joined(results[i]->result))))
+            continue;
+        bool fitted = false;
+        TextAnalysis::Line line = toLine(*results[i], found[i], normalized, &fitted);
+        // An unsure reading that fits a terminal's cells, one character to
+        // each inked cell, is text all the same: no picture or noise does.
+        if (!sure && !fitted)
+            continue;
         if (!line.words.empty()) {
             analysis.lines.push_back(std::move(line));
             foundOf.push_back(i);

@@ -244,6 +244,22 @@ TEST(TesseractTextRecognizer, LatinRunsBeforeWideCharactersAreReadWithoutThem)
     EXPECT_TRUE(read.join(QLatin1Char('\n')).contains(QStringLiteral(" README.md")));
 }
 
+// A terminal row the recogniser reads unsurely (a diffstat's "6 ++++--" in
+// a small bitmap font) is still text when its reading fits the row's cells
+// one character to each; the cells then mend what it misread.
+TEST(TesseractTextRecognizer, UnsureRowsThatFitATerminalsCellsAreKept)
+{
+    const OcrCorpus corpus = OcrCorpus::load(OcrCorpus::defaultDirectory());
+    const OcrCorpus::Screen* screen = corpus.find(QStringLiteral("term-bitmap-dense-changelog"));
+    ASSERT_NE(screen, nullptr);
+    const QImage image = screen->image();
+    ASSERT_FALSE(image.isNull());
+    TesseractTextRecognizer recognizer;
+    const QStringList read = textsOf(recognizer.analyze(image, RecognitionCancellation()));
+    EXPECT_TRUE(read.contains(QStringLiteral("text/TextLayout.h | 6 ++++--")))
+        << read.join(QLatin1Char('\n')).toStdString();
+}
+
 TEST(TesseractTextRecognizer, LanguagesWithoutAModelFail)
 {
     TesseractTextRecognizer recognizer({QStringLiteral("xx-Unknown")});
