@@ -347,6 +347,21 @@ TEST_F(MaskedReading, WordsReadAtTheMaskOrMoreOftenThanBeforeAreRecovered)
     EXPECT_EQ(variant.recovered(before, with(safe(), QStringLiteral("s"), secretBox)), 0);
 }
 
+// Dense rows: the same word on the row above a masked one lies a pixel
+// from the mask, and reading it there gives nothing away.
+TEST_F(MaskedReading, TheSameWordOnTheNextRowIsNoRecovery)
+{
+    const Rect upper(10, 100, 60, 15);
+    const Rect lower(10, 117, 60, 15);
+    const QString word = QStringLiteral("modified:");
+    const TextAnalysis dense = with(with(TextAnalysis(), word, upper), word, lower);
+    OcrMaskVariant rows;
+    rows.masked.push_back(dense.lines[1].words[0]);
+    rows.masks.push_back(Rect(8, 116, 64, 20));
+    EXPECT_EQ(rows.recovered(dense, with(TextAnalysis(), word, upper)), 0);
+    EXPECT_EQ(rows.recovered(dense, dense), 1);
+}
+
 TEST_F(MaskedReading, FarWordsLostAreToldApartByWhetherTheirPixelsChanged)
 {
     QImage composite(300, 120, QImage::Format_RGB32);

@@ -113,6 +113,20 @@ std::vector<OcrMaskVariant> OcrMaskVariant::of(const TextAnalysis& unmasked)
     return {lines, halves, words};
 }
 
+bool OcrMaskVariant::isUnmaskedWord(const Word& word, const TextAnalysis& before) const
+{
+    for (const Word& other : wordsOf(before)) {
+        const bool underMask = std::any_of(masks.begin(), masks.end(), [&](const Rect& mask) {
+            return mask.intersects(other.box);
+        });
+        if (!underMask && other.text == word.text
+            && std::abs(other.box.midX() - word.box.midX()) <= keptDistance
+            && std::abs(other.box.midY() - word.box.midY()) <= keptDistance)
+            return true;
+    }
+    return false;
+}
+
 int OcrMaskVariant::recovered(const TextAnalysis& before, const TextAnalysis& after) const
 {
     const std::vector<Word> read = wordsOf(after);
@@ -133,7 +147,8 @@ int OcrMaskVariant::recovered(const TextAnalysis& before, const TextAnalysis& af
             if (!mask.intersects(secret.box))
                 continue;
             for (const Word& word : read) {
-                if (!meet(grown(mask, keptDistance, keptDistance), word.box))
+                if (!meet(grown(mask, keptDistance, keptDistance), word.box)
+                    || isUnmaskedWord(word, before))
                     continue;
                 const qsizetype size = length(word.text);
                 if (word.text == secret.text

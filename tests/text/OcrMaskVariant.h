@@ -50,7 +50,9 @@ struct OcrMaskVariant {
     // How many masked words the reading `after` still gives: a word read
     // over (or within keptDistance of) the mask that is the masked word or
     // most of a piece of it, or the masked word read more often than the
-    // unmasked reading `before` shows it outside the masks.
+    // unmasked reading `before` shows it outside the masks. A word read
+    // where `before` has the same word outside the masks (the same word on
+    // the next row of dense text, a pixel from the mask) is that word.
     int recovered(const TextAnalysis& before, const TextAnalysis& after) const;
 
     // Words of `before` away from every mask, and those of them `after`
@@ -59,6 +61,10 @@ struct OcrMaskVariant {
     // each lost word when given.
     Kept kept(const TextAnalysis& before, const TextAnalysis& after, const QImage& composite,
               const QImage& prepared, QStringList* lost = nullptr) const;
+
+private:
+    // Whether `before` holds `word` outside every mask, in its place.
+    bool isUnmaskedWord(const Word& word, const TextAnalysis& before) const;
 };
 
 } // namespace kelpie
