@@ -28,6 +28,9 @@ constexpr double commaHeight = 0.45;
 // least the second above the baseline.
 constexpr double tildeHeight = 0.35;
 constexpr double tildeClearance = 0.25;
+// An apostrophe ends at least this share of the row's ink height above
+// the baseline.
+constexpr double apostropheClearance = 0.4;
 // An underscore is at most this share of the row's ink height high and at
 // least this share of a cell wide.
 constexpr double underscoreHeight = 0.15;
@@ -363,6 +366,14 @@ char32_t TerminalCells::markOf(const QImage& normalized, const std::vector<QRect
         return r.height() <= std::max(2.0, underscoreHeight * height)
             && r.width() >= underscoreWidth * cellWidth && r.top() >= baseline - 1;
     };
+    // A short upright stroke high in the cell: a typewriter apostrophe,
+    // which recognisers read as a curly quote (one that leans is one).
+    const auto isApostrophe = [&](const QRect& r) {
+        return r.height() > r.width() && r.height() <= commaHeight * height
+            && r.width() <= dotWidth * cellWidth + 1
+            && r.bottom() + 1 <= baseline - apostropheClearance * height
+            && std::abs(slantOf(normalized, r)) < 1;
+    };
     if (parts.size() == 1) {
         const QRect& only = parts.front();
         if (isDot(only) && onBaseline(only))
@@ -373,6 +384,8 @@ char32_t TerminalCells::markOf(const QImage& normalized, const std::vector<QRect
             return U'~';
         if (isUnderscore(only))
             return U'_';
+        if (isApostrophe(only))
+            return U'\'';
         return 0;
     }
     if (parts.size() != 2)

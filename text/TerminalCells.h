@@ -51,7 +51,8 @@ public:
     // as their joined text; a cell no glyph lies over must show a mark).
     // Each takes its cell as its box, starts a word exactly when a blank
     // cell comes before it, and is replaced by the mark its cell's ink
-    // plainly shows (colon, semicolon, full stop, comma, tilde, underscore).
+    // plainly shows (colon, semicolon, full stop, comma, tilde, underscore,
+    // apostrophe).
     // Ink running over cell walls (letters that touch, an underline) is cut
     // at the walls; an underline alone under a cell leaves it blank.
     // Empty when the reading does not fit the cells: counts too far apart,

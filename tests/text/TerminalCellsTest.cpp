@@ -117,6 +117,16 @@ private:
             for (int i = -1; i < 3 * cell; ++i)
                 dot(x + i, baseline + 1);
             break;
+        case '\'':
+            for (int y = baseline - 9; y < baseline - 6; ++y)
+                dot(x + 2, y);
+            break;
+        case u'\u2019': // a right quotation mark leans, foot to the left
+            dot(x + 3, baseline - 9);
+            dot(x + 3, baseline - 8);
+            dot(x + 2, baseline - 7);
+            dot(x + 1, baseline - 6);
+            break;
         case u'\u2010': // a dash touching the next cell's ink
             for (int i = 0; i < cell; ++i)
                 dot(x + i, baseline - 4);
@@ -224,14 +234,15 @@ TEST(TerminalCells, FindsTheLatticeOfMonospacedInkAndNoneOfProportionalInk)
 
 TEST(TerminalCells, MarksAreReadFromTheirCells)
 {
-    const QString truth = QStringLiteral("14:03:11 a.b c,d e;f ~/x");
+    const QString truth = QStringLiteral("14:03:11 a.b c,d e;f ~/x 'a'");
     const Row row(truth);
     const TerminalCells::Lattice lattice{Row::cell, Row::origin};
     // The misreadings seen on bitmap terminals: a colon between digits as 3,
     // a full stop as a comma and back, a semicolon as a colon, a tilde as a
-    // quotation mark.
-    const auto fitted = TerminalCells::fit(
-        row.image, row.line(), lattice, reading(QStringLiteral("14303311 a,b c.d e:f \u201c/x")));
+    // quotation mark, an apostrophe as a curly quote.
+    const auto fitted
+        = TerminalCells::fit(row.image, row.line(), lattice,
+                             reading(QStringLiteral("14303311 a,b c.d e:f \u201c/x \u2018a'")));
     ASSERT_TRUE(fitted.has_value());
     EXPECT_EQ(textOf(*fitted), truth);
     // Boxes are the cells.
@@ -243,11 +254,13 @@ TEST(TerminalCells, OtherSmallShapesAreNotMarks)
 {
     // Two bars are an equals sign, a dot over a stem an i, a high point a
     // caret, a solid bar a dash; a letter stays what the recogniser read.
-    const Row row(QStringLiteral("=i3^-"));
-    const auto fitted = TerminalCells::fit(row.image, row.line(), {Row::cell, Row::origin},
-                                           reading(QStringLiteral("=i3^-")));
+    // A leaning quotation mark stays one.
+    const QString shapes = QString::fromUtf8("=i3^-\u2019");
+    const Row row(shapes);
+    const auto fitted
+        = TerminalCells::fit(row.image, row.line(), {Row::cell, Row::origin}, reading(shapes));
     ASSERT_TRUE(fitted.has_value());
-    EXPECT_EQ(textOf(*fitted), QStringLiteral("=i3^-"));
+    EXPECT_EQ(textOf(*fitted), shapes);
 }
 
 TEST(TerminalCells, SpacesAreBlankCells)
