@@ -36,6 +36,15 @@ int threadCount()
 // interface text, simplified Chinese (no spaces between characters), mixed
 // lines (spaces only where typed), traditional Chinese, light text on a dark
 // panel and white text on a button. The two full screens are bench_ocr's.
+// The picture of a screen of the recognition corpus; null when it is
+// missing.
+QImage corpusImage(const QString& name)
+{
+    const OcrCorpus corpus = OcrCorpus::load(OcrCorpus::defaultDirectory());
+    const OcrCorpus::Screen* screen = corpus.find(name);
+    return screen ? screen->image() : QImage();
+}
+
 TEST(TesseractTextRecognizer, ReadsTheFixturesExactly)
 {
     TesseractTextRecognizer recognizer;
@@ -208,10 +217,7 @@ TEST(TesseractTextRecognizer, EditedLinesAreReadAgain)
 // was read at, so its characters land where a fresh reading puts them.
 TEST(TesseractTextRecognizer, LinesReadLargerAreRememberedWithTheirSize)
 {
-    const OcrCorpus corpus = OcrCorpus::load(OcrCorpus::defaultDirectory());
-    const OcrCorpus::Screen* screen = corpus.find(QStringLiteral("qt-list-selected"));
-    ASSERT_NE(screen, nullptr);
-    const QImage image = screen->image();
+    const QImage image = corpusImage(QStringLiteral("qt-list-selected"));
     ASSERT_FALSE(image.isNull());
 
     TesseractTextRecognizer::Options fresh;
@@ -229,10 +235,7 @@ TEST(TesseractTextRecognizer, LinesReadLargerAreRememberedWithTheirSize)
 // rows are the terminal's blank cells.
 TEST(TesseractTextRecognizer, LatinRunsBeforeWideCharactersAreReadWithoutThem)
 {
-    const OcrCorpus corpus = OcrCorpus::load(OcrCorpus::defaultDirectory());
-    const OcrCorpus::Screen* screen = corpus.find(QStringLiteral("term-cjk-light-mixed"));
-    ASSERT_NE(screen, nullptr);
-    const QImage image = screen->image();
+    const QImage image = corpusImage(QStringLiteral("term-cjk-light-mixed"));
     ASSERT_FALSE(image.isNull());
     TesseractTextRecognizer recognizer;
     const QStringList read = textsOf(recognizer.analyze(image, RecognitionCancellation()));
@@ -249,10 +252,7 @@ TEST(TesseractTextRecognizer, LatinRunsBeforeWideCharactersAreReadWithoutThem)
 // one character to each; the cells then mend what it misread.
 TEST(TesseractTextRecognizer, UnsureRowsThatFitATerminalsCellsAreKept)
 {
-    const OcrCorpus corpus = OcrCorpus::load(OcrCorpus::defaultDirectory());
-    const OcrCorpus::Screen* screen = corpus.find(QStringLiteral("term-bitmap-dense-changelog"));
-    ASSERT_NE(screen, nullptr);
-    const QImage image = screen->image();
+    const QImage image = corpusImage(QStringLiteral("term-bitmap-dense-changelog"));
     ASSERT_FALSE(image.isNull());
     TesseractTextRecognizer recognizer;
     const QStringList read = textsOf(recognizer.analyze(image, RecognitionCancellation()));
