@@ -25,8 +25,8 @@
 #include <list>
 #include <mutex>
 #include <optional>
-#include <utility>
 #include <thread>
+#include <utility>
 
 namespace kelpie {
 
@@ -244,11 +244,6 @@ QImage columns(const QImage& line, int from, int to, int margin)
     return crop;
 }
 
-// The Chinese models read digits and Latin words inside a Chinese line
-// poorly ("2024" as "2924", "alice" as "atice"). Each run of such glyphs
-// between the Han characters of a Chinese reading is read again on its own
-// with the English model, and that reading replaces the run unless it is
-// less sure.
 // A dot, a stroke or another ASCII mark that stands alone at the start of
 // a word. Brackets, braces and quotes are not among them: the Chinese model
 // reads them in a Latin run's margin where there are none.
@@ -257,6 +252,11 @@ bool isAsciiMark(const QString& text)
     return text.size() == 1 && QStringLiteral("./\\-_#~*+=&@%$:;,!?").contains(text[0]);
 }
 
+// The Chinese models read digits and Latin words inside a Chinese line
+// poorly ("2024" as "2924", "alice" as "atice"). Each run of such glyphs
+// between the Han characters of a Chinese reading is read again on its own
+// with the English model, and that reading replaces the run unless it is
+// less sure.
 TesseractEngine::Result withLatinRuns(TesseractEngine& engine, int latinModel, const QImage& line,
                                       TesseractEngine::Result han,
                                       const RecognitionCancellation& cancellation)
@@ -582,7 +582,8 @@ bool bothScripts(const std::vector<TextLayout::Line>& lines, const std::vector<S
         all += length;
         han += scripts[i] == Script::looksHan ? length : 0;
     }
-    return lines.size() <= fewLines || (han > hanWorkShare.first * all && han < hanWorkShare.second * all);
+    return lines.size() <= fewLines
+        || (han > hanWorkShare.first * all && han < hanWorkShare.second * all);
 }
 
 } // namespace
