@@ -709,9 +709,33 @@ std::vector<bool> shapeEdgeOf(const QImage& grey, const QRect& crop, const QRect
         return std::size_t(y - crop.top()) * std::size_t(crop.width()) + std::size_t(x - crop.left());
     };
     std::vector<bool> edge(std::size_t(crop.width()) * std::size_t(crop.height()), false);
+    // Text that reaches from inside into the band (a descender down to a
+    // selected row's lower edge) is text there too, whatever lies beyond.
+    std::vector<bool> text(edge.size(), false);
     std::vector<QPoint> queue;
+    const auto textColoured = [&](int x, int y) {
+        return std::abs(int(grey.constScanLine(y)[x]) - fill) > backgroundTolerance;
+    };
+    for (int y = inner.top(); y <= inner.bottom(); ++y) {
+        for (int x = inner.left(); x <= inner.right(); ++x) {
+            if (crop.contains(x, y) && textColoured(x, y))
+                queue.emplace_back(x, y);
+        }
+    }
+    for (std::size_t next = 0; next < queue.size(); ++next) {
+        for (const QPoint step : {QPoint(-1, 0), QPoint(1, 0), QPoint(0, -1), QPoint(0, 1)}) {
+            const QPoint to = queue[next] + step;
+            if (line.contains(to) && !inner.contains(to) && crop.contains(to)
+                && !text[index(to.x(), to.y())] && textColoured(to.x(), to.y())) {
+                text[index(to.x(), to.y())] = true;
+                queue.push_back(to);
+            }
+        }
+    }
+    queue.clear();
     const auto admits = [&](int x, int y) {
-        if (!crop.contains(x, y) || edge[index(x, y)] || inner.contains(x, y))
+        if (!crop.contains(x, y) || edge[index(x, y)] || inner.contains(x, y)
+            || text[index(x, y)])
             return false;
         const int value = grey.constScanLine(y)[x];
         return value >= low && value <= high && std::abs(value - fill) > backgroundTolerance;

@@ -5,6 +5,7 @@
 
 #include <QColorSpace>
 #include <QFont>
+#include <QFontMetrics>
 #include <QPainter>
 #include <QPen>
 #include <QThreadPool>
@@ -358,6 +359,28 @@ TEST(TextLayout, ATightGradientBarWithARimKeepsItsRowsApart)
     const QRect kept = text.adjusted(-1, -1, 1, 1).intersected(line.image.rect());
     EXPECT_EQ(inkIn(line.image, line.image.rect()), inkIn(line.image, kept))
         << "the bar around the text is ink";
+
+    // Text drawn over the rim, a descender reaching through it to the white
+    // below: the descender's part inside the line is kept ("Project", not
+    // "Proiect").
+    QPainter over(&image);
+    useFont(over, QStringLiteral("DejaVu Sans"), 12);
+    over.setPen(Qt::white);
+    over.fillRect(bar.adjusted(1, 1, -1, -1), QColor(48, 141, 199));
+    over.drawText(QPoint(4, 44), QStringLiteral("Project Kelpie"));
+    over.end();
+    const QImage lowered = TextLayout::grey(image);
+    const std::vector<QRect> rows
+        = TextLayout::lines(TextLayout::normalized(lowered), RecognitionCancellation());
+    ASSERT_EQ(rows.size(), 3u);
+    const TextLayout::LineImage reaching = TextLayout::lineImage(lowered, rows[1], rows[1].height());
+    ASSERT_EQ(reaching.scale, 1.0);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(12);
+    const QFontMetrics metrics(font);
+    const QRect descender(4 + metrics.horizontalAdvance(QStringLiteral("Pro")),
+                          rows[1].bottom() - 1, metrics.horizontalAdvance(QLatin1Char('j')), 2);
+    EXPECT_GT(inkIn(reaching.image, descender.translated(-reaching.origin)), 0);
 }
 
 // Dark red text on a dark terminal differs from the panel in colour far
