@@ -22,8 +22,10 @@ public:
                       int height);
 
     // Reads as "0" every character of `analysis` that was read as a
-    // character a dotted zero is mistaken for and whose box shows one.
-    // Words and lines keep their texts in step. Returns how many changed.
+    // character a dotted zero is mistaken for and whose box shows one, and
+    // as the letter "O" a zero whose box shows an empty ring in a line whose
+    // other zeros are dotted. Words and lines keep their texts in step.
+    // Returns how many changed.
     static int settle(const QImage& normalized, TextAnalysis& analysis);
 };
 

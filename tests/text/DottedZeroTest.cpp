@@ -19,9 +19,10 @@ struct DrawnLine {
     QImage normalized;
     TextAnalysis analysis;
 
-    DrawnLine(const QString& drawn, const QString& read, int pixels)
+    DrawnLine(const QString& drawn, const QString& read, int pixels,
+              const QString& family = QStringLiteral("DejaVu Sans Mono"))
     {
-        QFont font(QStringLiteral("DejaVu Sans Mono"));
+        QFont font(family);
         font.setPixelSize(pixels);
         const QFontMetrics metrics(font);
         QImage image(metrics.horizontalAdvance(drawn) + 20, metrics.height() + 10,
@@ -62,6 +63,19 @@ TEST(DottedZero, ADotInARingIsAZero)
         DrawnLine others(QStringLiteral("6 8 9 O o Q D"), QStringLiteral("6 8 9 O o Q D"), pixels);
         EXPECT_EQ(DottedZero::settle(others.normalized, others.analysis), 0) << pixels;
     }
+}
+
+// In a line whose zeros are dotted, an empty ring read as a zero is the
+// letter O; in a line set in a font with plain zeros it stays a zero.
+TEST(DottedZero, AnEmptyRingAmongDottedZerosIsTheLetterO)
+{
+    DrawnLine dotted(QStringLiteral("v0.1.0 OCR 90%"), QStringLiteral("v0.1.0 0CR 90%"), 15);
+    EXPECT_EQ(DottedZero::settle(dotted.normalized, dotted.analysis), 1);
+    EXPECT_EQ(dotted.analysis.lines[0].text, QStringLiteral("v0.1.0 OCR 90%"));
+
+    DrawnLine plain(QStringLiteral("300 100"), QStringLiteral("300 100"), 15,
+                    QStringLiteral("DejaVu Sans"));
+    EXPECT_EQ(DottedZero::settle(plain.normalized, plain.analysis), 0);
 }
 
 } // namespace
