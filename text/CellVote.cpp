@@ -4,7 +4,6 @@
 
 #include <QHash>
 #include <QSet>
-#include <QStringList>
 
 #include <algorithm>
 #include <map>
@@ -89,18 +88,6 @@ int baselineOf(const QImage& normalized, const CellVote::Row& row)
         }
     }
     return baseline;
-}
-
-void retext(TextAnalysis::Line& line)
-{
-    QStringList words;
-    for (TextAnalysis::Word& word : line.words) {
-        word.text.clear();
-        for (const Character& character : word.characters)
-            word.text += character.text;
-        words.append(word.text);
-    }
-    line.text = words.join(QLatin1Char(' '));
 }
 
 // The readings of every picture, and what they settle on.
@@ -253,7 +240,7 @@ int CellVote::settle(const QImage& normalized, const std::vector<Row>& rows)
     }
     for (std::size_t r = 0; r < rows.size(); ++r) {
         if (changedRow[r])
-            retext(*rows[r].line);
+            TextAnalysis::retext(*rows[r].line);
     }
     return changed;
 }

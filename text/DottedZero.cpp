@@ -2,7 +2,6 @@
 
 #include "text/TextLayout.h"
 
-#include <QStringList>
 
 #include <cmath>
 
@@ -42,16 +41,6 @@ bool gapThenInk(const QImage& normalized, QPoint from, int dx, int dy, const QRe
             return true;
     }
     return false;
-}
-
-void retext(TextAnalysis::Line& line)
-{
-    for (TextAnalysis::Word& word : line.words) {
-        word.text.clear();
-        for (const TextAnalysis::Character& character : word.characters)
-            word.text += character.text;
-    }
-    line = TextAnalysis::lineOf(std::move(line.words), line.confidence);
 }
 
 enum class Ring { none, dotted, plain };
@@ -162,7 +151,7 @@ int DottedZero::settle(const QImage& normalized, TextAnalysis& analysis)
             }
         }
         if (lineChanged)
-            retext(line);
+            TextAnalysis::retext(line);
     }
     return changed;
 }

@@ -106,6 +106,16 @@ TextAnalysis::Line TextAnalysis::lineOf(std::vector<Word> words, double confiden
     return line;
 }
 
+void TextAnalysis::retext(Line& line)
+{
+    for (Word& word : line.words) {
+        word.text.clear();
+        for (const Character& character : word.characters)
+            word.text += character.text;
+    }
+    line = lineOf(std::move(line.words), line.confidence);
+}
+
 bool TextAnalysis::isCjk(char32_t c)
 {
     return (c >= 0x2E80 && c <= 0x2FDF)    // radicals

@@ -76,6 +76,10 @@ struct TextAnalysis {
     // A line of `words` as they stand, its text and box made to match.
     static Line lineOf(std::vector<Word> words, double confidence);
 
+    // After characters of `line` were read anew: its words' texts and its
+    // own made to match them again.
+    static void retext(Line& line);
+
     // True for characters of scripts written without spaces between words
     // (Han, kana, Hangul) and for their full-width punctuation.
     static bool isCjk(char32_t codePoint);
