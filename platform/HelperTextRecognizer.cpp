@@ -14,6 +14,7 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -33,6 +34,11 @@ constexpr int helperFd = 3;
 constexpr auto helperExitWait = std::chrono::seconds(2);
 // How often a waiting analysis looks at its cancellation.
 constexpr auto cancellationPoll = std::chrono::milliseconds(10);
+// Huge pages for the heaps (where transparent huge pages may be asked for),
+// grown 32 MB at a time so that a model's allocations land in few of them.
+// One arena per thread is kept: sharing one would make the workers queue
+// at the allocator.
+constexpr char allocatorTunables[] = "glibc.malloc.hugetlb=1:glibc.malloc.top_pad=33554432";
 
 std::atomic<int> started{0};
 
@@ -47,6 +53,15 @@ QString helperPath()
 
 HelperTextRecognizer::Channel spawnHelper(const QString& path)
 {
+    QByteArrayList inherited;
+    for (char** variable = environ; *variable; ++variable)
+        inherited.append(QByteArray(*variable));
+    QByteArrayList variables = HelperTextRecognizer::helperEnvironment(inherited);
+    std::vector<char*> helperEnviron;
+    for (QByteArray& variable : variables)
+        helperEnviron.push_back(variable.data());
+    helperEnviron.push_back(nullptr);
+
     int fds[2];
     if (path.isEmpty() || socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0)
         return {};
@@ -63,7 +78,9 @@ HelperTextRecognizer::Channel spawnHelper(const QString& path)
     const QByteArray file = QFile::encodeName(path);
     char* argv[] = {const_cast<char*>(file.constData()), nullptr};
     pid_t pid = 0;
-    const int failed = child < 0 ? EBADF : posix_spawn(&pid, file.constData(), &actions, nullptr, argv, environ);
+    const int failed = child < 0
+        ? EBADF
+        : posix_spawn(&pid, file.constData(), &actions, nullptr, argv, helperEnviron.data());
     posix_spawn_file_actions_destroy(&actions);
     if (child >= 0)
         close(child);
@@ -231,6 +248,22 @@ QStringList HelperTextRecognizer::candidates()
     }
     paths << QDir(QStringLiteral(KELPIE_RECOGNIZER_BUILD_DIR)).filePath(file);
     return paths;
+}
+
+QByteArrayList HelperTextRecognizer::helperEnvironment(const QByteArrayList& environment)
+{
+    const QByteArray key("GLIBC_TUNABLES=");
+    QByteArrayList result;
+    QByteArray tunables(allocatorTunables);
+    for (const QByteArray& variable : environment) {
+        if (!variable.startsWith(key)) {
+            result.append(variable);
+        } else if (variable.size() > key.size()) {
+            tunables += ':' + variable.mid(key.size());
+        }
+    }
+    result.append(key + tunables);
+    return result;
 }
 
 int HelperTextRecognizer::helpersStarted() { return started; }

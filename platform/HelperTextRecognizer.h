@@ -2,6 +2,7 @@
 
 #include "text/TextRecognizer.h"
 
+#include <QByteArrayList>
 #include <QStringList>
 
 #include <functional>
@@ -58,6 +59,14 @@ public:
 
     // Where the helper executable is looked for, in order.
     static QStringList candidates();
+
+    // The environment a helper runs in: this process's, with the C
+    // library's allocator told to back its heaps with huge pages where the
+    // system allows it. Loading a model makes tens of thousands of small
+    // allocations; faulting them in 4 KB pages at a time is most of a
+    // first analysis on some machines (virtual ones above all). Settings of
+    // the allocator already in the environment come after, so they win.
+    static QByteArrayList helperEnvironment(const QByteArrayList& environment);
 
 private:
     struct Private;

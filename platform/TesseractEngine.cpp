@@ -84,8 +84,10 @@ void TesseractEngine::loadLocked(int index)
     // recogniser keeps its punctuation and number patterns: without them it
     // reads "Ctrl" as "Ctri".)
     // The adaptive classifier belongs to the older recogniser, which is
-    // never used; building its tables for every character of a Chinese
-    // model is a fifth of the model's loading time.
+    // never used. (Tesseract 5.3 builds its tables while loading all the
+    // same, a third of a Chinese model's loading; most of the rest is the
+    // allocator faulting in fresh pages, which the helper process's
+    // environment makes cheaper: see HelperTextRecognizer.)
     const std::vector<std::string> keys{"load_system_dawg", "load_freq_dawg",
                                         "classify_enable_adaptive_matcher"};
     const std::vector<std::string> values{"0", "0", "0"};

@@ -7,10 +7,12 @@
 
 #include <QColorSpace>
 #include <QDataStream>
+#include <QFile>
 #include <QIODevice>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -312,6 +314,35 @@ TEST(RecognitionWire, RefusesMessagesThatDoNotAddUp)
     EXPECT_FALSE(readAfter([&](int fd) { raw(fd, {3, 0, 1, 4}, QByteArray("\xff\xff\xff\xff", 4)); }));
 }
 
+// The helper's allocator settings join the environment's own, which come
+// after them and so win; nothing else of the environment changes.
+TEST(HelperTextRecognizer, HelperEnvironmentAddsAllocatorSettingsBeforeTheUsersOwn)
+{
+    const auto strings = [](std::initializer_list<const char*> texts) {
+        QByteArrayList list;
+        for (const char* text : texts)
+            list.append(QByteArray(text));
+        return list;
+    };
+    const auto environment = [&strings](std::initializer_list<const char*> texts) {
+        return HelperTextRecognizer::helperEnvironment(strings(texts));
+    };
+    EXPECT_EQ(environment({"HOME=/root", "LANG=zh_CN.UTF-8"}),
+              strings({"HOME=/root", "LANG=zh_CN.UTF-8",
+                       "GLIBC_TUNABLES=glibc.malloc.hugetlb=1:glibc.malloc.top_pad=33554432"}));
+    EXPECT_EQ(environment({"GLIBC_TUNABLES=glibc.malloc.hugetlb=0", "PATH=/usr/bin"}),
+              strings({"PATH=/usr/bin", "GLIBC_TUNABLES=glibc.malloc.hugetlb=1:glibc.malloc."
+                                        "top_pad=33554432:glibc.malloc.hugetlb=0"}));
+    EXPECT_EQ(environment({"GLIBC_TUNABLES="}),
+              strings({"GLIBC_TUNABLES=glibc.malloc.hugetlb=1:glibc.malloc.top_pad=33554432"}));
+    // Bytes that are no text in any encoding pass unchanged.
+    EXPECT_EQ(environment({"NAME=\xff\xfe"}).first(), QByteArray("NAME=\xff\xfe"));
+    // A variable whose name only starts like it is another variable.
+    EXPECT_EQ(environment({"GLIBC_TUNABLES_X=1"}),
+              strings({"GLIBC_TUNABLES_X=1",
+                       "GLIBC_TUNABLES=glibc.malloc.hugetlb=1:glibc.malloc.top_pad=33554432"}));
+}
+
 bool processRuns(pid_t pid) { return pid > 0 && kill(pid, 0) == 0; }
 
 // The real helper executable reads text, Chinese and English; it lives as
@@ -328,6 +359,13 @@ TEST(HelperTextRecognizer, RealHelperReadsTextAndEndsWithItsRecognizer)
                   fixture.texts().join(QLatin1Char('\n')));
         first = helper.helperProcess();
         ASSERT_TRUE(processRuns(first));
+        // It runs in the environment made for it.
+        QFile environ(QStringLiteral("/proc/%1/environ").arg(first));
+        ASSERT_TRUE(environ.open(QIODevice::ReadOnly));
+        const QList<QByteArray> variables = environ.readAll().split('\0');
+        EXPECT_TRUE(std::any_of(variables.begin(), variables.end(), [](const QByteArray& v) {
+            return v.startsWith("GLIBC_TUNABLES=glibc.malloc.hugetlb=1");
+        }));
 
         kill(first, SIGKILL);
         for (int wait = 0; helper.helperProcess() != 0 && wait < 1000; ++wait)

@@ -36,7 +36,9 @@
 //       --without-tool reads with the recogniser alone (reading figures
 //       only); --line-height sets its minimum line height
 //   bench_ocr --cold [--turns N] [--screen NAME]...
-//       the first analysis in a fresh process against the tool
+//       the first analysis in a fresh process against the tool: through
+//       the helper process, as Kelpie does it, and the analysis alone in a
+//       process started with the helper's environment
 //   bench_ocr --memory
 //       private memory added by the warm models
 //   bench_ocr --safe [--unprepared] [--save-images DIR] [--show_lines]
@@ -338,6 +340,7 @@ int main(int argc, char** argv)
     Mode mode = Mode::benchmarks;
     OcrCorpusBench::Options corpusOptions;
     QString image;
+    bool throughHelper = false;
     std::vector<char*> arguments;
     for (int i = 0; i < argc; ++i) {
         const auto value
@@ -360,6 +363,10 @@ int main(int argc, char** argv)
         } else if (std::strcmp(argv[i], "--analyze-once") == 0) {
             mode = Mode::analyzeOnce;
             image = value();
+        } else if (std::strcmp(argv[i], "--analyze-once-helper") == 0) {
+            mode = Mode::analyzeOnce;
+            throughHelper = true;
+            image = value();
         } else if (std::strcmp(argv[i], "--screen") == 0) {
             corpusOptions.screens.append(value());
         } else if (std::strcmp(argv[i], "--without-tool") == 0) {
@@ -379,7 +386,7 @@ int main(int argc, char** argv)
     switch (mode) {
     case Mode::corpus: return OcrCorpusBench::compare(corpusOptions);
     case Mode::cold: return OcrCorpusBench::cold(corpusOptions);
-    case Mode::analyzeOnce: return OcrCorpusBench::analyzeOnce(image);
+    case Mode::analyzeOnce: return OcrCorpusBench::analyzeOnce(image, throughHelper);
     case Mode::memory: return OcrCorpusBench::memory(corpusOptions);
     case Mode::safe: return OcrSafeBench::run(corpusOptions);
     case Mode::benchmarks: break;

@@ -39,9 +39,9 @@ int compare(const Options& options);
 // The first analysis in a fresh process (models not loaded) against the
 // tool on the same image, each in a process of its own.
 int cold(const Options& options);
-// The child of cold(): reads one image with a new recogniser and prints
-// its times.
-int analyzeOnce(const QString& png);
+// The child of cold(): reads one image with a new recogniser, in this
+// process or through a helper process as Kelpie does, and prints its times.
+int analyzeOnce(const QString& png, bool throughHelper);
 
 // Private memory the recogniser's models add: one set, all workers, and
 // all workers after reading every screen.
