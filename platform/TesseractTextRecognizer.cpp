@@ -833,10 +833,11 @@ struct TesseractTextRecognizer::Pool {
         }
         if (!clearlyBetter(second.size(), second))
             return;
+        LatinEngine latin(*this);
         for (std::size_t i = 0; i < han.size(); ++i) {
             Recognized& line = *results[han[i]];
             if (second[i].hasHan && models.latin >= 0)
-                second[i] = withLatinRuns(secondScript, models.latin, line.image.image,
+                second[i] = withLatinRuns(latin.engine(), models.latin, line.image.image,
                                           std::move(second[i]), cancellation);
             line.result = std::move(second[i]);
             // The script is a matter of the whole image: the same line seen
@@ -845,6 +846,28 @@ struct TesseractTextRecognizer::Pool {
             memory->remember(line.key, {line.result, line.minimumHeight});
         }
     }
+
+    // The Latin runs of the second script's readings are read by a worker's
+    // engine, whose English model is loaded already: the second script's
+    // engine holds that script alone. The engine is taken when first needed
+    // and given back at the end of the pass.
+    class LatinEngine {
+    public:
+        explicit LatinEngine(Pool& pool) : owner(pool) {}
+        ~LatinEngine() { owner.release(std::move(taken)); }
+        LatinEngine(const LatinEngine&) = delete;
+        LatinEngine& operator=(const LatinEngine&) = delete;
+        TesseractEngine& engine()
+        {
+            if (!taken)
+                taken = owner.acquire(owner.workers, true);
+            return *taken;
+        }
+
+    private:
+        Pool& owner;
+        std::unique_ptr<TesseractEngine> taken;
+    };
 
     // One engine, used by one analysis at a time (secondMutex held), holds
     // the second script. It stays loaded (until idle models are released)
@@ -876,6 +899,7 @@ struct TesseractTextRecognizer::Pool {
             return;
         const HanScriptCheck& check = HanScriptCheck::instance();
         std::lock_guard lock(secondMutex);
+        LatinEngine latin(*this);
         for (std::optional<Recognized>& line : results) {
             if (!line || !line->result.hasHan || line->result.model != models.chinese[0])
                 continue;
@@ -890,7 +914,7 @@ struct TesseractTextRecognizer::Pool {
                     : secondScript.recognize(image, models.chinese[1], cancellation);
                 if (second.hasHan && second.confidence > line->result.confidence) {
                     if (models.latin >= 0)
-                        second = withLatinRuns(secondScript, models.latin, image,
+                        second = withLatinRuns(latin.engine(), models.latin, image,
                                                std::move(second), cancellation);
                     check.apply(second.glyphs, image, HanScriptCheck::sure,
                                 HanScriptCheck::Script::simplified);
