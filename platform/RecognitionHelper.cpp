@@ -5,8 +5,12 @@
 
 #include <QThreadPool>
 
+#include <condition_variable>
+#include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
+#include <thread>
 
 namespace kelpie::RecognitionHelper {
 namespace {
@@ -53,28 +57,69 @@ void serve(int fd, const std::shared_ptr<TextRecognizer>& recognizer)
 {
     Conversation conversation(fd);
     QThreadPool workers;
-    workers.setMaxThreadCount(concurrentAnalyses);
-    while (std::optional<RecognitionWire::Message> message = conversation.wire.read()) {
-        const std::uint64_t id = message->id;
-        const std::lock_guard guard(conversation.lock);
-        if (message->kind == RecognitionWire::Kind::forget && recognizer) {
-            recognizer->forgetLines();
-        } else if (message->kind == RecognitionWire::Kind::cancel) {
-            if (const auto found = conversation.running.find(id); found != conversation.running.end())
-                found->second.cancel();
-        } else if (message->kind == RecognitionWire::Kind::analyze) {
-            const RecognitionCancellation cancellation;
-            conversation.running.emplace(id, cancellation);
-            workers.start([&conversation, recognizer, id, image = std::move(message->image), cancellation] {
-                work(conversation, recognizer.get(), id, image, cancellation);
-            });
+    workers.setMaxThreadCount(concurrentAnalyses - 1);
+    // Analyses run on the thread that called serve() (the process's main
+    // thread) whenever it is free, and on the pool's threads beside it:
+    // the C library's allocator gives the main thread its huge-page heap
+    // (see HelperTextRecognizer::helperEnvironment) and other threads heaps
+    // of their own without: a first analysis that loads its models there
+    // is up to a fifth quicker. The socket is read on a thread of its own,
+    // so that a cancel request reaches a running analysis.
+    std::mutex handOver;
+    std::condition_variable handed;
+    std::function<void()> next; // for the calling thread
+    bool callerBusy = false;
+    bool ended = false;
+    std::thread reader([&] {
+        while (std::optional<RecognitionWire::Message> message = conversation.wire.read()) {
+            const std::uint64_t id = message->id;
+            const std::lock_guard guard(conversation.lock);
+            if (message->kind == RecognitionWire::Kind::forget && recognizer) {
+                recognizer->forgetLines();
+            } else if (message->kind == RecognitionWire::Kind::cancel) {
+                if (const auto found = conversation.running.find(id);
+                    found != conversation.running.end())
+                    found->second.cancel();
+            } else if (message->kind == RecognitionWire::Kind::analyze) {
+                const RecognitionCancellation cancellation;
+                conversation.running.emplace(id, cancellation);
+                std::function<void()> job = [&conversation, recognizer, id,
+                                             image = std::move(message->image), cancellation] {
+                    work(conversation, recognizer.get(), id, image, cancellation);
+                };
+                const std::lock_guard handing(handOver);
+                if (!callerBusy) {
+                    callerBusy = true;
+                    next = std::move(job);
+                    handed.notify_one();
+                } else {
+                    workers.start(std::move(job));
+                }
+            }
         }
+        {
+            const std::lock_guard guard(conversation.lock);
+            for (auto& [id, cancellation] : conversation.running)
+                cancellation.cancel();
+        }
+        const std::lock_guard handing(handOver);
+        ended = true;
+        handed.notify_one();
+    });
+    std::unique_lock handing(handOver);
+    for (;;) {
+        handed.wait(handing, [&] { return next || ended; });
+        if (!next)
+            break;
+        std::function<void()> job = std::move(next);
+        next = nullptr;
+        handing.unlock();
+        job();
+        handing.lock();
+        callerBusy = false;
     }
-    {
-        const std::lock_guard guard(conversation.lock);
-        for (auto& [id, cancellation] : conversation.running)
-            cancellation.cancel();
-    }
+    handing.unlock();
+    reader.join();
     workers.waitForDone();
 }
 

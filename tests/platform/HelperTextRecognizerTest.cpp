@@ -16,6 +16,7 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include <signal.h>
@@ -175,11 +176,19 @@ TEST_F(InThreadHelpers, AnalysesAndImagesCrossWhole)
 }
 
 // Two windows' analyses run side by side in one helper, each answered with
-// its own result; a recogniser's failure reaches its caller with its reason.
+// its own result, one on the thread that serves the helper (its main
+// thread) and one beside it; a recogniser's failure reaches its caller with
+// its reason.
 TEST_F(InThreadHelpers, ConcurrentAnalysesGetTheirOwnAnswers)
 {
     std::atomic<int> inside{0};
+    std::mutex threadsLock;
+    std::set<std::thread::id> threads;
     recognizer->answer = [&](const QImage& image, const RecognitionCancellation&) {
+        {
+            const std::lock_guard guard(threadsLock);
+            threads.insert(std::this_thread::get_id());
+        }
         ++inside;
         // Both are inside the recogniser before either answers.
         for (int wait = 0; inside < 2 && wait < 500; ++wait)
@@ -202,6 +211,9 @@ TEST_F(InThreadHelpers, ConcurrentAnalysesGetTheirOwnAnswers)
     EXPECT_EQ(first, QStringLiteral("21"));
     EXPECT_EQ(failure, QStringLiteral("no models for this"));
     EXPECT_EQ(inside, 2);
+    EXPECT_EQ(threads.size(), 2u);
+    const std::lock_guard guard(lock);
+    EXPECT_EQ(threads.count(servers.front().get_id()), 1u);
 }
 
 // Cancelling returns at once and stops the helper's work on that image; the
