@@ -85,9 +85,10 @@ void TesseractEngine::loadLocked(int index)
     // reads "Ctrl" as "Ctri".)
     // The adaptive classifier belongs to the older recogniser, which is
     // never used. (Tesseract 5.3 builds its tables while loading all the
-    // same, a third of a Chinese model's loading; most of the rest is the
-    // allocator faulting in fresh pages, which the helper process's
-    // environment makes cheaper: see HelperTextRecognizer.)
+    // same, a third of a Chinese model's loading. Another third is the
+    // kernel handing out fresh pages for the model's many small
+    // allocations, which the helper process's environment makes cheaper:
+    // see HelperTextRecognizer::helperEnvironment.)
     const std::vector<std::string> keys{"load_system_dawg", "load_freq_dawg",
                                         "classify_enable_adaptive_matcher"};
     const std::vector<std::string> values{"0", "0", "0"};
