@@ -16,6 +16,9 @@ using Destroy = void (*)(TextRecognizer*);
 using Loads = int (*)();
 
 struct Entry {
+    // Never unloaded: recognisers and their worker threads live in it. Held
+    // here for the life of the process (a leak checker sees it is kept).
+    QLibrary* library = nullptr;
     Create create = nullptr;
     Destroy destroy = nullptr;
     Loads loads = nullptr;
@@ -49,7 +52,6 @@ Entry* load(bool mayLoad)
     for (const QString& path : candidates()) {
         if (!QFile::exists(path))
             continue;
-        // Never unloaded: recognisers and their worker threads live in it.
         auto* library = new QLibrary(path);
         library->setLoadHints(QLibrary::PreventUnloadHint);
         if (!library->load()) {
@@ -57,6 +59,7 @@ Entry* load(bool mayLoad)
             delete library;
             continue;
         }
+        entry.library = library;
         entry.create = reinterpret_cast<Create>(library->resolve("kelpieCreateTextRecognizer"));
         entry.destroy = reinterpret_cast<Destroy>(library->resolve("kelpieDestroyTextRecognizer"));
         entry.loads = reinterpret_cast<Loads>(library->resolve("kelpieModelLoadsInProcess"));
