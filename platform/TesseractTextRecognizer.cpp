@@ -6,6 +6,7 @@
 #include "platform/TesseractEngine.h"
 #include "text/CellVote.h"
 #include "text/DottedZero.h"
+#include "text/PhantomMarks.h"
 #include "text/TerminalCells.h"
 #include "text/TextLayout.h"
 #include "text/WordMemory.h"
@@ -373,6 +374,14 @@ TesseractEngine::Result withLatinRuns(TesseractEngine& engine, int latinModel, c
     return han;
 }
 
+// A Chinese reading without the marks the model saw in wide blanks (see
+// PhantomMarks).
+TesseractEngine::Result withoutPhantomMarks(const QImage& line, TesseractEngine::Result result)
+{
+    PhantomMarks::drop(line, result.glyphs, result.wordConfidences);
+    return result;
+}
+
 // The share of a reading's glyphs that are Han characters or other CJK
 // text.
 double hanShare(const TesseractEngine::Result& result)
@@ -437,7 +446,7 @@ TesseractEngine::Result recognizeLine(TesseractEngine& engine, const Models& mod
         if (other->confidence >= latinAcceptance && other->weakestWord >= latinWeakestWord)
             return *other;
     }
-    TesseractEngine::Result han = chinese();
+    TesseractEngine::Result han = withoutPhantomMarks(line, chinese());
     if (!han.hasHan)
         return better(other ? std::move(*other) : latin(), std::move(han));
     // A Han reading where the English model is far surer of its own is a
@@ -826,7 +835,8 @@ struct TesseractTextRecognizer::Pool {
         for (std::size_t i = 0; i < han.size(); ++i) {
             cancellation.throwIfCancelled();
             const QImage& line = results[han[i]]->image.image;
-            second.push_back(secondScript.recognize(line, models.chinese[1], cancellation));
+            second.push_back(withoutPhantomMarks(
+                line, secondScript.recognize(line, models.chinese[1], cancellation)));
             results[han[i]]->secondScript = second.back();
             if (second.size() == secondScriptLines && !clearlyBetter(second.size(), second))
                 return;
@@ -911,7 +921,8 @@ struct TesseractTextRecognizer::Pool {
                 // again.
                 TesseractEngine::Result second = line->secondScript
                     ? *line->secondScript
-                    : secondScript.recognize(image, models.chinese[1], cancellation);
+                    : withoutPhantomMarks(image, secondScript.recognize(image, models.chinese[1],
+                                                                        cancellation));
                 if (second.hasHan && second.confidence > line->result.confidence) {
                     if (models.latin >= 0)
                         second = withLatinRuns(latin.engine(), models.latin, image,
