@@ -290,12 +290,25 @@ HanScriptCheck::Outcome HanScriptCheck::apply(std::vector<TextAnalysis::Glyph>& 
         if (forms.isEmpty())
             continue;
         ++outcome.candidates;
-        const Shape seen = shapeIn(line, cells[i]->first, cells[i]->second, top, bottom);
-        const double readFit = correlation(seen, referenceShape(glyph.text));
+        // The cell is where an even row of cells puts the character, which
+        // may be off by a few pixels; each form is compared where it fits
+        // best near there.
+        const int width = cells[i]->second - cells[i]->first + 1;
+        const int slack = width / 5;
+        const auto fitOf = [&](const QString& form) {
+            const Shape reference = referenceShape(form);
+            double fit = -1;
+            for (int shift = -slack; shift <= slack; ++shift)
+                fit = std::max(fit, correlation(shapeIn(line, cells[i]->first + shift,
+                                                        cells[i]->second + shift, top, bottom),
+                                                reference));
+            return fit;
+        };
+        const double readFit = fitOf(glyph.text);
         double bestFit = -1;
         QString best;
         for (const QString& form : forms) {
-            const double fit = correlation(seen, referenceShape(form));
+            const double fit = fitOf(form);
             if (fit > bestFit) {
                 bestFit = fit;
                 best = form;

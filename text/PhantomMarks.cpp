@@ -117,8 +117,8 @@ bool inkOfItsOwn(const ColumnInk& ink, const std::vector<TextAnalysis::Glyph>& g
         bool taken = false;
         for (std::size_t i = 0; i < glyphs.size() && !taken; ++i) {
             const Rect& other = glyphs[i].box;
-            taken = i != self && !isPhantomProne(glyphs[i].text)
-                && left <= std::ceil(other.maxX()) && right >= std::floor(other.minX());
+            taken = i != self && !isPhantomProne(glyphs[i].text) && left <= std::ceil(other.maxX())
+                && right >= std::floor(other.minX());
         }
         if (!taken)
             return true;

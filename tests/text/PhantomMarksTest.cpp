@@ -19,16 +19,16 @@ struct TableRow {
     std::vector<TextAnalysis::Glyph> glyphs;
     std::vector<double> confidences;
 
-    TableRow(const QString& left, const QString& right, int blank, const QString& mark,
-             int markX, int markWidth, const QString& drawnMark = {})
+    TableRow(const QString& left, const QString& right, int blank, const QString& mark, int markX,
+             int markWidth, const QString& drawnMark = {})
     {
         QFont font(QStringLiteral("DejaVu Sans"));
         font.setPixelSize(24);
         const QFontMetrics metrics(font);
         const int leftWidth = metrics.horizontalAdvance(left);
         const int rightX = 12 + leftWidth + blank;
-        image = QImage(rightX + metrics.horizontalAdvance(right) + 12, 48,
-                       QImage::Format_Grayscale8);
+        image
+            = QImage(rightX + metrics.horizontalAdvance(right) + 12, 48, QImage::Format_Grayscale8);
         image.fill(255);
         QPainter painter(&image);
         painter.setFont(font);
