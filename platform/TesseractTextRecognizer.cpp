@@ -8,6 +8,7 @@
 #include "text/DottedZero.h"
 #include "text/PhantomMarks.h"
 #include "text/TerminalCells.h"
+#include "text/TerminalEll.h"
 #include "text/TextLayout.h"
 #include "text/WordMemory.h"
 
@@ -1164,6 +1165,7 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
             rows.push_back({&analysis.lines[l], layout.box, layout.cells});
     }
     CellVote::settle(normalized, rows);
+    TerminalEll::settle(normalized, rows);
     DottedZero::settle(normalized, analysis);
     analysis = pool->words->recall(image, std::move(analysis));
     pool->words->remember(image, analysis);
