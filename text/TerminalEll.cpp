@@ -1,7 +1,6 @@
 #include "text/TerminalEll.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace kelpie {
 namespace {
