@@ -1,10 +1,6 @@
 #include "text/DottedZero.h"
 
-#include "text/TextLayout.h"
-
-#include <QFont>
-#include <QFontMetrics>
-#include <QPainter>
+#include "tests/text/DrawnTextLine.h"
 
 #include <gtest/gtest.h>
 
@@ -12,42 +8,7 @@ namespace {
 
 using namespace kelpie;
 
-// One line of `drawn` in the usual terminal font, whose zero has a dot,
-// normalised as recognition sees it, and an analysis of it that reads each
-// character as `read` has it, boxed where it is drawn.
-struct DrawnLine {
-    QImage normalized;
-    TextAnalysis analysis;
-
-    DrawnLine(const QString& drawn, const QString& read, int pixels,
-              const QString& family = QStringLiteral("DejaVu Sans Mono"))
-    {
-        QFont font(family);
-        font.setPixelSize(pixels);
-        const QFontMetrics metrics(font);
-        QImage image(metrics.horizontalAdvance(drawn) + 20, metrics.height() + 10,
-                     QImage::Format_RGB32);
-        image.fill(Qt::white);
-        QPainter painter(&image);
-        painter.setFont(font);
-        painter.setPen(QColor(0x20, 0x20, 0x20));
-        painter.drawText(QPoint(10, 5 + metrics.ascent()), drawn);
-        painter.end();
-        normalized = TextLayout::normalized(TextLayout::grey(image));
-
-        std::vector<TextAnalysis::Glyph> glyphs;
-        double x = 10;
-        for (qsizetype i = 0; i < drawn.size(); ++i) {
-            const double advance = metrics.horizontalAdvance(drawn[i]);
-            if (drawn[i] != QLatin1Char(' '))
-                glyphs.push_back({QString(read[i]), Rect(x, 5, advance, metrics.height()), false});
-            x += advance;
-        }
-        const double cell = metrics.horizontalAdvance(QLatin1Char('0'));
-        const auto blank = [cell](double fromX, double toX) { return toX - fromX - cell; };
-        analysis.lines.push_back(TextAnalysis::assembleLine(glyphs, 90, metrics.height(), blank));
-    }
-};
+using DrawnLine = DrawnTextLine;
 
 // A zero with a dot in its middle read as another digit or as O is a zero;
 // the digits and letters it is mistaken for, drawn as themselves, keep

@@ -1,0 +1,139 @@
+#include "text/LetterCase.h"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <vector>
+
+namespace kelpie {
+namespace {
+
+// Letters that are their capitals drawn smaller.
+const QString sizedLetters = QStringLiteral("cosvwxzCOSVWXZ");
+// Small letters without ascenders or descenders, the measure of the
+// x-height, and capitals (and digits) that stand at the cap height.
+const QString xHeightLetters = QStringLiteral("aemnru");
+const QString capHeightCharacters = QStringLiteral("ABDEFHKLMNPRTU0123456789");
+// Without small letters to measure, a letter lower than this share of the
+// cap height is small (x-heights are 0.7 to 0.8 of it).
+constexpr double smallShare = 0.87;
+// The middle of a character's box is measured: its edges may take in a
+// neighbour that touches it.
+constexpr double edgeShare = 0.2;
+constexpr int darkInk = 128;
+
+// The height of the ink in the middle of `box`, or none.
+std::optional<int> inkHeight(const QImage& normalized, const Rect& box)
+{
+    const double margin = box.width() * edgeShare;
+    const int left = std::max(0, int(std::floor(box.minX() + margin)));
+    const int right = std::min(normalized.width() - 1, int(std::ceil(box.maxX() - margin)) - 1);
+    const int top = std::max(0, int(std::floor(box.minY())));
+    const int bottom = std::min(normalized.height() - 1, int(std::ceil(box.maxY())) - 1);
+    int first = -1;
+    int last = -1;
+    for (int y = top; y <= bottom; ++y) {
+        const uchar* row = normalized.constScanLine(y);
+        for (int x = left; x <= right; ++x) {
+            if (row[x] < darkInk) {
+                if (first < 0)
+                    first = y;
+                last = y;
+                break;
+            }
+        }
+    }
+    if (first < 0)
+        return std::nullopt;
+    return last - first + 1;
+}
+
+std::optional<double> median(std::vector<int> values)
+{
+    if (values.empty())
+        return std::nullopt;
+    std::nth_element(values.begin(), values.begin() + std::ptrdiff_t(values.size() / 2),
+                     values.end());
+    return values[values.size() / 2];
+}
+
+// The height between small letters and capitals in `line`, when it shows
+// the capitals' height.
+std::optional<double> caseLimit(const QImage& normalized, const TextAnalysis::Line& line)
+{
+    std::vector<int> small;
+    std::vector<int> capitals;
+    for (const TextAnalysis::Word& word : line.words) {
+        for (const TextAnalysis::Character& character : word.characters) {
+            if (character.text.size() != 1)
+                continue;
+            const QChar c = character.text.at(0);
+            const bool isSmall = xHeightLetters.contains(c);
+            if (!isSmall && !capHeightCharacters.contains(c))
+                continue;
+            if (const std::optional<int> height = inkHeight(normalized, character.box))
+                (isSmall ? small : capitals).push_back(*height);
+        }
+    }
+    const std::optional<double> cap = median(capitals);
+    if (!cap)
+        return std::nullopt;
+    const std::optional<double> x = median(small);
+    if (x && *x < *cap)
+        return (*x + *cap) / 2;
+    return *cap * smallShare;
+}
+
+// Whether the recogniser had to guess the case of a word's Latin letters:
+// all of them are letters that are their capitals drawn smaller ("名单.csv").
+// In other words the letters around them tell it ("Folder", "macOS").
+bool guessedCase(const TextAnalysis::Word& word)
+{
+    bool sized = false;
+    for (const QChar c : word.text) {
+        if (!c.isLetter() || c.script() != QChar::Script_Latin)
+            continue;
+        if (!sizedLetters.contains(c))
+            return false;
+        sized = true;
+    }
+    return sized;
+}
+
+} // namespace
+
+int LetterCase::settle(const QImage& normalized, TextAnalysis& analysis)
+{
+    if (normalized.format() != QImage::Format_Grayscale8)
+        return 0;
+    int changed = 0;
+    for (TextAnalysis::Line& line : analysis.lines) {
+        const std::optional<double> limit = caseLimit(normalized, line);
+        if (!limit)
+            continue;
+        bool lineChanged = false;
+        for (TextAnalysis::Word& word : line.words) {
+            if (!guessedCase(word))
+                continue;
+            for (TextAnalysis::Character& character : word.characters) {
+                if (character.text.size() != 1 || !sizedLetters.contains(character.text.at(0)))
+                    continue;
+                const std::optional<int> height = inkHeight(normalized, character.box);
+                if (!height)
+                    continue;
+                const QString shown
+                    = *height < *limit ? character.text.toLower() : character.text.toUpper();
+                if (shown != character.text) {
+                    character.text = shown;
+                    lineChanged = true;
+                    ++changed;
+                }
+            }
+        }
+        if (lineChanged)
+            TextAnalysis::retext(line);
+    }
+    return changed;
+}
+
+} // namespace kelpie
