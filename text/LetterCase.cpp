@@ -111,27 +111,16 @@ int LetterCase::settle(const QImage& normalized, TextAnalysis& analysis)
         const std::optional<double> limit = caseLimit(normalized, line);
         if (!limit)
             continue;
-        bool lineChanged = false;
-        for (TextAnalysis::Word& word : line.words) {
-            if (!guessedCase(word))
-                continue;
-            for (TextAnalysis::Character& character : word.characters) {
-                if (character.text.size() != 1 || !sizedLetters.contains(character.text.at(0)))
-                    continue;
+        changed += TextAnalysis::reread(
+            line, [&](const TextAnalysis::Word& word, const TextAnalysis::Character& character) {
+                if (character.text.size() != 1 || !sizedLetters.contains(character.text.at(0))
+                    || !guessedCase(word))
+                    return character.text;
                 const std::optional<int> height = inkHeight(normalized, character.box);
                 if (!height)
-                    continue;
-                const QString shown
-                    = *height < *limit ? character.text.toLower() : character.text.toUpper();
-                if (shown != character.text) {
-                    character.text = shown;
-                    lineChanged = true;
-                    ++changed;
-                }
-            }
-        }
-        if (lineChanged)
-            TextAnalysis::retext(line);
+                    return character.text;
+                return *height < *limit ? character.text.toLower() : character.text.toUpper();
+            });
     }
     return changed;
 }

@@ -47,21 +47,14 @@ int TerminalEll::settle(const QImage& normalized, const std::vector<CellVote::Ro
     for (const CellVote::Row& row : rows) {
         if (!row.line || !row.cells.isValid())
             continue;
-        bool rowChanged = false;
-        for (TextAnalysis::Word& word : row.line->words) {
-            for (TextAnalysis::Character& character : word.characters) {
+        changed += TextAnalysis::reread(
+            *row.line, [&](const TextAnalysis::Word&, const TextAnalysis::Character& character) {
                 if (character.text != QLatin1String("L"))
-                    continue;
+                    return character.text;
                 const QRect cell = row.cells.cell(row.cells.cellOf(character.box.midX()), row.box);
-                if (stemAcross(normalized, cell) >= centredStem) {
-                    character.text = QStringLiteral("l");
-                    rowChanged = true;
-                    ++changed;
-                }
-            }
-        }
-        if (rowChanged)
-            TextAnalysis::retext(*row.line);
+                return stemAcross(normalized, cell) >= centredStem ? QStringLiteral("l")
+                                                                   : character.text;
+            });
     }
     return changed;
 }

@@ -116,6 +116,23 @@ void TextAnalysis::retext(Line& line)
     line = lineOf(std::move(line.words), line.confidence);
 }
 
+int TextAnalysis::reread(Line& line, const Reading& reading)
+{
+    int changed = 0;
+    for (Word& word : line.words) {
+        for (Character& character : word.characters) {
+            QString text = reading(word, character);
+            if (text != character.text) {
+                character.text = std::move(text);
+                ++changed;
+            }
+        }
+    }
+    if (changed > 0)
+        retext(line);
+    return changed;
+}
+
 bool TextAnalysis::isCjk(char32_t c)
 {
     return (c >= 0x2E80 && c <= 0x2FDF)    // radicals

@@ -80,6 +80,12 @@ struct TextAnalysis {
     // own made to match them again.
     static void retext(Line& line);
 
+    // Gives each character of `line` the text `reading` gives it (given its
+    // word) and keeps the texts of the words and the line in step. Returns
+    // how many characters changed.
+    using Reading = std::function<QString(const Word&, const Character&)>;
+    static int reread(Line& line, const Reading& reading);
+
     // True for characters of scripts written without spaces between words
     // (Han, kana, Hangul) and for their full-width punctuation.
     static bool isCjk(char32_t codePoint);
