@@ -6,6 +6,7 @@
 #include "platform/TesseractEngine.h"
 #include "text/CellVote.h"
 #include "text/DottedZero.h"
+#include "text/GapUnderscore.h"
 #include "text/LetterCase.h"
 #include "text/PhantomMarks.h"
 #include "text/TerminalCells.h"
@@ -1169,6 +1170,7 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
     TerminalEll::settle(normalized, rows);
     DottedZero::settle(normalized, analysis);
     LetterCase::settle(normalized, analysis);
+    GapUnderscore::settle(normalized, analysis);
     analysis = pool->words->recall(image, std::move(analysis));
     pool->words->remember(image, analysis);
     return analysis;
