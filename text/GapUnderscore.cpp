@@ -1,5 +1,7 @@
 #include "text/GapUnderscore.h"
 
+#include "text/TextLayout.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -11,7 +13,6 @@ constexpr double lowShare = 0.3;
 // The stroke crosses most of the gap; a descender before it may leave a
 // column or two blank.
 constexpr double strokeShare = 0.6;
-constexpr int darkInk = 128;
 
 bool isLatinLetterOrDigit(const QString& text)
 {
@@ -27,7 +28,7 @@ std::pair<int, int> inkRowsOf(const QImage& normalized, const QRect& box)
     for (int y = box.top(); y <= box.bottom(); ++y) {
         const uchar* row = normalized.constScanLine(y);
         for (int x = box.left(); x <= box.right(); ++x) {
-            if (row[x] < darkInk) {
+            if (row[x] < TextLayout::inkThreshold) {
                 if (top < 0)
                     top = y;
                 bottom = y;
@@ -42,7 +43,7 @@ std::pair<int, int> inkRowsOf(const QImage& normalized, const QRect& box)
 bool inkIn(const QImage& normalized, int x, int from, int to)
 {
     for (int y = from; y <= to; ++y) {
-        if (normalized.constScanLine(y)[x] < darkInk)
+        if (normalized.constScanLine(y)[x] < TextLayout::inkThreshold)
             return true;
     }
     return false;
@@ -75,7 +76,7 @@ bool underscoreBetween(const QImage& normalized, const QRect& line, const TextAn
         if (inkIn(normalized, x, top, low - 1))
             return false;
         for (int y = low; y <= bottom; ++y) {
-            if (normalized.constScanLine(y)[x] < darkInk) {
+            if (normalized.constScanLine(y)[x] < TextLayout::inkThreshold) {
                 strokeTop = std::min(strokeTop, y);
                 strokeBottom = std::max(strokeBottom, y);
             }
@@ -102,6 +103,7 @@ int GapUnderscore::settle(const QImage& normalized, TextAnalysis& analysis)
         const QRect box(int(outer.minX()), int(outer.minY()), int(outer.width()),
                         int(outer.height()));
         std::vector<TextAnalysis::Word> words;
+        const int before = found;
         for (TextAnalysis::Word& word : line.words) {
             if (!words.empty() && !word.characters.empty()
                 && isLatinLetterOrDigit(words.back().characters.back().text)
@@ -113,14 +115,16 @@ int GapUnderscore::settle(const QImage& normalized, TextAnalysis& analysis)
                 joined.characters.push_back({QStringLiteral("_"), gap});
                 joined.characters.insert(joined.characters.end(), word.characters.begin(),
                                          word.characters.end());
-                joined.text += QLatin1Char('_') + word.text;
                 joined.box = joined.box.united(word.box);
                 ++found;
                 continue;
             }
             words.push_back(std::move(word));
         }
-        line = TextAnalysis::lineOf(std::move(words), line.confidence);
+        if (found > before) {
+            line.words = std::move(words);
+            TextAnalysis::retext(line);
+        }
     }
     return found;
 }

@@ -1,5 +1,7 @@
 #include "text/LetterCase.h"
 
+#include "text/TextLayout.h"
+
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -20,7 +22,6 @@ constexpr double smallShare = 0.87;
 // The middle of a character's box is measured: its edges may take in a
 // neighbour that touches it.
 constexpr double edgeShare = 0.2;
-constexpr int darkInk = 128;
 
 // The height of the ink in the middle of `box`, or none.
 std::optional<int> inkHeight(const QImage& normalized, const Rect& box)
@@ -35,7 +36,7 @@ std::optional<int> inkHeight(const QImage& normalized, const Rect& box)
     for (int y = top; y <= bottom; ++y) {
         const uchar* row = normalized.constScanLine(y);
         for (int x = left; x <= right; ++x) {
-            if (row[x] < darkInk) {
+            if (row[x] < TextLayout::inkThreshold) {
                 if (first < 0)
                     first = y;
                 last = y;
