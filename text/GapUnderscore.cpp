@@ -121,10 +121,11 @@ int GapUnderscore::settle(const QImage& normalized, TextAnalysis& analysis)
             }
             words.push_back(std::move(word));
         }
-        if (found > before) {
-            line.words = std::move(words);
+        // The words were moved out of the line: they go back whether or not
+        // any were joined.
+        line.words = std::move(words);
+        if (found > before)
             TextAnalysis::retext(line);
-        }
     }
     return found;
 }

@@ -40,6 +40,11 @@ TEST(GapUnderscore, SpacesAndUnderlinesStay)
     DrawnTextLine spaced(QStringLiteral("log file (path)"), QStringLiteral("log file (path)"),
                          typeface(16, true));
     EXPECT_EQ(GapUnderscore::settle(spaced.normalized, spaced.analysis), 0);
+    // The words themselves stay, not only the line's text.
+    const std::vector<TextAnalysis::Word>& words = spaced.analysis.lines.at(0).words;
+    ASSERT_EQ(words.size(), 3u);
+    EXPECT_EQ(words[0].text, QStringLiteral("log"));
+    EXPECT_EQ(words[0].characters.size(), 3u);
 
     DrawnTextLine link(QStringLiteral("see the manual"), QStringLiteral("see the manual"),
                        typeface(16, false, true));
