@@ -168,21 +168,32 @@ QImage prepare(const QImage& image, const QList<Rect>& baseRegions, const QList<
     regions.append(baseRegions);
     const auto suppress = suppressed(regions, occlusions, Size{double(width), double(height)});
 
-    // Words of the image itself that stay readable, and the ink of every
-    // suppressed word, which nothing may bring back.
+    // The pixels that stay readable, and the ink of every suppressed word,
+    // which nothing may bring back. Where the base image has a word out of
+    // reach of every occlusion, its box is kept even inside a suppressed
+    // word of the image itself: the image's own analysis sees a line with
+    // its masked words gone, judges the blank between the words left by
+    // fewer of them and may join a far word to the remains of a masked one,
+    // while the base image still shows where its words end.
     std::vector<bool> hidden(std::size_t(regions.size()), false);
-    QRegion covered;
-    for (const auto& [index, reach] : suppress) {
+    for (const auto& [index, reach] : suppress)
         hidden[std::size_t(index)] = true;
-        if (regions[index].isFinite())
-            covered += topLeftPixels(regions[index], height).adjusted(-1, -1, 1, 1);
-    }
+    QRegion ownHidden;
+    QRegion baseHidden;
     QRegion keep;
-    for (qsizetype i = 0; i < ownRegions; ++i) {
-        if (!hidden[std::size_t(i)])
-            keep += topLeftPixels(regions[i], height).adjusted(-1, -1, 1, 1);
+    QRegion baseKept;
+    for (qsizetype i = 0; i < regions.size(); ++i) {
+        if (!regions[i].isFinite())
+            continue;
+        const QRect box = topLeftPixels(regions[i], height).adjusted(-1, -1, 1, 1);
+        const bool own = i < ownRegions;
+        if (hidden[std::size_t(i)])
+            (own ? ownHidden : baseHidden) += box;
+        else
+            (own ? keep : baseKept) += box;
     }
-    keep -= covered;
+    keep += baseKept;
+    keep -= baseHidden + (ownHidden - baseKept);
 
     {
         QPainter painter(&bitmap);

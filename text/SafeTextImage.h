@@ -65,8 +65,11 @@ QList<Rect> regionsToSuppress(const QList<Rect>& textRegions, const QList<Rect>&
 // which neither shows the words nor, as a white block on a dark panel
 // would, looks like a shape to the text around it. Where the growth of a
 // suppressed region reaches into a word of the image that is itself out of
-// reach of every occlusion, that word keeps its pixels; the ink of a
-// suppressed word is never restored. Throws PreparationFailure
+// reach of every occlusion, that word keeps its pixels; so does a word of
+// `baseRegions` out of reach of every occlusion that the image's own
+// analysis joined to a suppressed one (with masked words gone, a line's
+// remaining blanks can look like letter gaps). No other ink of a
+// suppressed word comes back, and none of a suppressed base word. Throws PreparationFailure
 // (allocation, or unavailableGeometry when the image's own text regions
 // cannot be found) or RecognitionCancellation::Cancelled.
 QImage prepare(const QImage& image, const QList<Rect>& baseRegions, const QList<Rect>& occlusions,

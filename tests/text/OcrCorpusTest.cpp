@@ -396,6 +396,22 @@ TEST_F(MaskedReading, WordsWithinReachOfAMaskAreNotFar)
                                        Rect(mask.maxX() + gap, mask.minY(), 10, 12));
         EXPECT_EQ(variant.kept(near, near, QImage(), QImage()).far, far ? 1 : 0) << gap;
     }
+
+    // A box 5 px from the mask whose glyph runs on to 2 px from it is
+    // within reach; ink beyond a blank column is another glyph's.
+    const TextAnalysis inside = with(TextAnalysis(), QStringLiteral("x"),
+                                     Rect(mask.maxX() + 5, mask.minY(), 10, 12));
+    for (const auto& [blank, far] : {std::pair{false, false}, std::pair{true, true}}) {
+        QImage composite(int(mask.maxX()) + 40, int(mask.maxY()) + 10, QImage::Format_RGB32);
+        composite.fill(Qt::white);
+        for (int y = int(mask.minY()) + 2; y < int(mask.minY()) + 10; ++y) {
+            for (int x = int(mask.maxX()) + 2; x < int(mask.maxX()) + 12; ++x)
+                composite.setPixel(x, y, qRgb(0, 0, 0));
+            if (blank)
+                composite.setPixel(int(mask.maxX()) + 4, y, qRgb(255, 255, 255));
+        }
+        EXPECT_EQ(variant.kept(inside, inside, composite, composite).far, far ? 1 : 0) << blank;
+    }
 }
 
 // --- floors on three tuning screens ---

@@ -1,10 +1,12 @@
 #include "tests/text/OcrMaskVariant.h"
 
 #include "tests/text/OcrScore.h"
+#include "text/TextLayout.h"
 
 #include <QRect>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 
 namespace kelpie {
@@ -84,6 +86,48 @@ bool painted(const QImage& composite, const QImage& prepared, const Rect& box)
         }
     }
     return false;
+}
+
+// Whether a column of a normalised image holds ink between two rows.
+bool inkIn(const QImage& normalized, int x, int top, int bottom)
+{
+    for (int y = top; y < bottom; ++y) {
+        if (normalized.constScanLine(y)[x] < TextLayout::inkThreshold)
+            return true;
+    }
+    return false;
+}
+
+// A word's box drawn out to its glyphs. A recogniser's box may stand a
+// pixel or two inside the ink (more beside a symbol it misread), while the
+// reach of a mask over text is measured from the ink. Across only: runs of
+// ink columns within keptDistance of the box that reach into it widen it.
+Rect inkBox(const QImage& normalized, const Rect& box)
+{
+    if (normalized.isNull())
+        return box;
+    const double reach = OcrMaskVariant::keptDistance;
+    const int top = std::max(0, int(std::floor(box.minY())));
+    const int bottom = std::min(normalized.height(), int(std::ceil(box.maxY())));
+    const int first = std::max(0, int(std::floor(box.minX() - reach)));
+    const int end = std::min(normalized.width(), int(std::ceil(box.maxX() + reach)));
+    double left = box.minX();
+    double right = box.maxX();
+    int x = first;
+    while (x < end) {
+        if (!inkIn(normalized, x, top, bottom)) {
+            ++x;
+            continue;
+        }
+        const int start = x;
+        while (x < end && inkIn(normalized, x, top, bottom))
+            ++x;
+        if (start < box.maxX() && x > box.minX()) {
+            left = std::min(left, double(start));
+            right = std::max(right, double(x));
+        }
+    }
+    return Rect(left, box.minY(), right - left, box.height());
 }
 
 } // namespace
@@ -167,11 +211,13 @@ OcrMaskVariant::Kept OcrMaskVariant::kept(const TextAnalysis& before, const Text
                                           QStringList* lost) const
 {
     const std::vector<Word> read = wordsOf(after);
+    const QImage normalized = composite.isNull() ? QImage() : TextLayout::views(composite).normalized;
     Kept result;
     for (const Word& word : wordsOf(before)) {
         const Rect reach = grown(word.box, keptDistance, keptDistance);
+        const Rect inkReach = grown(inkBox(normalized, word.box), keptDistance, keptDistance);
         if (std::any_of(masks.begin(), masks.end(),
-                        [&](const Rect& mask) { return meet(reach, mask); }))
+                        [&](const Rect& mask) { return meet(inkReach, mask); }))
             continue;
         ++result.far;
         if (std::any_of(read.begin(), read.end(), [&](const Word& other) {

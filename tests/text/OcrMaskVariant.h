@@ -21,7 +21,8 @@ struct OcrMaskVariant {
     // Words of a reading and its masked reading away from every mask.
     struct Kept {
         // Words of the unmasked reading farther than keptDistance from
-        // every mask.
+        // every mask, measured from their ink where `composite` shows it
+        // beside their boxes.
         int far = 0;
         // Of those, the ones the masked reading lost where the image was
         // changed under them (painted white by preparation), and the ones

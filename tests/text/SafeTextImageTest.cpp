@@ -296,6 +296,35 @@ TEST(SafeTextImage, WordsNearAMaskArePaintedOverAndWordsFurtherAwayAreKept)
     EXPECT_GT(darkPixels(prepared, fixture.lines[3].box), 50);
 }
 
+// Two glyphs 6 pixels apart make a line whose one blank the image's own
+// analysis cannot call a word space; the base image, whose line held more,
+// knew them as two words. A mask beside the right one hides it alone.
+TEST(SafeTextImage, AFarWordOfTheBaseImageIsKeptWhereTheImageJoinsItToAMaskedOne)
+{
+    QImage image(120, 40, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    const QRect left(20, 12, 14, 16);
+    const QRect right(40, 12, 14, 16);
+    QPainter(&image).fillRect(left, Qt::black);
+    QPainter(&image).fillRect(right, Qt::black);
+    const int height = image.height();
+    const QList<Rect> own = Safe::textRegions(image, RecognitionCancellation());
+    ASSERT_EQ(own.size(), 1); // one word to the image itself
+    const QList<Rect> base{flipped(left, height), flipped(right, height)};
+    const Rect mask = flipped(QRect(right.right() + 3, 10, 30, 20), height);
+
+    const QImage kept = Safe::prepare(image, base, {mask}, RecognitionCancellation());
+    EXPECT_EQ(darkPixels(kept, left), left.width() * left.height());
+    EXPECT_EQ(darkPixels(kept, right), 0);
+
+    // Without the base image's words the whole region goes, as before.
+    const QImage joined = Safe::prepare(image, {}, {mask}, RecognitionCancellation());
+    EXPECT_EQ(darkPixels(joined, left), 0);
+    // A base word within reach of the mask keeps nothing of the region.
+    const QList<Rect> near{flipped(left.united(right), height)};
+    EXPECT_EQ(darkPixels(Safe::prepare(image, near, {mask}, RecognitionCancellation()), left), 0);
+}
+
 TEST(SafeTextImage, TextVisibleOnlyInTheBaseImageIsSuppressedThroughTheBaseRegions)
 {
     // The base image shows a line of text; in the composite a blur over
