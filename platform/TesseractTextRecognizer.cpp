@@ -256,16 +256,59 @@ bool isAsciiMark(const QString& text)
     return text.size() == 1 && QStringLiteral("./\\-_#~*+=&@%$:;,!?").contains(text[0]);
 }
 
+// For a terminal row: whether a glyph box of its line image lies over ink
+// that runs across a cell wall, as a wide character's does. Empty for
+// other lines.
+using WideInk = std::function<bool(const Rect&)>;
+
+bool isHan(const QString& text)
+{
+    const QList<uint> characters = text.toUcs4();
+    return !characters.isEmpty() && std::all_of(characters.begin(), characters.end(), [](uint c) {
+        return QChar::script(c) == QChar::Script_Han;
+    });
+}
+
+// Whether the cells of a terminal row (see TerminalCells::cellInkOf) that
+// columns `from` to `to` of the normalised image take in, by a third of a
+// cell at least, hold narrow characters and nothing wide. A recogniser's
+// boxes lie up to half a cell off their ink.
+bool onlyNarrowCells(const std::vector<TerminalCells::CellInk>& cells,
+                     const TextLayout::Line& line, double from, double to)
+{
+    using CellInk = TerminalCells::CellInk;
+    const TerminalCells::Lattice& lattice = line.cells;
+    const int first = lattice.cellOf(line.box.left());
+    bool narrow = false;
+    for (int k = lattice.cellOf(from); k <= lattice.cellOf(to); ++k) {
+        const double left = lattice.origin + k * lattice.width;
+        const double overlap = std::min(to, left + lattice.width) - std::max(from, left);
+        const int at = k - first;
+        if (overlap * 3 < lattice.width || at < 0 || at >= int(cells.size()))
+            continue;
+        if (cells[std::size_t(at)] == CellInk::wide)
+            return false;
+        narrow = narrow || cells[std::size_t(at)] == CellInk::narrow;
+    }
+    return narrow;
+}
+
 // The Chinese models read digits and Latin words inside a Chinese line
 // poorly ("2024" as "2924", "alice" as "atice"). Each run of such glyphs
 // between the Han characters of a Chinese reading is read again on its own
 // with the English model, and that reading replaces the run unless it is
-// less sure.
+// less sure. On a terminal's cells a Han character whose ink crosses no
+// cell wall is part of such a run: it stands for narrow characters ("¥1"
+// read as "涪", "#" and the blank after it as "大").
 TesseractEngine::Result withLatinRuns(TesseractEngine& engine, int latinModel, const QImage& line,
                                       TesseractEngine::Result han,
-                                      const RecognitionCancellation& cancellation)
+                                      const RecognitionCancellation& cancellation,
+                                      const WideInk& wide = {})
 {
     const std::vector<TextAnalysis::Glyph>& glyphs = han.glyphs;
+    const auto latinLike = [&wide](const TextAnalysis::Glyph& glyph) {
+        return !hasCjk(glyph.text) || (wide && isHan(glyph.text) && !wide(glyph.box));
+    };
     std::vector<TextAnalysis::Glyph> merged;
     std::vector<double> confidences;
     const int pad = std::max(3, line.height() / 5);
@@ -273,7 +316,7 @@ TesseractEngine::Result withLatinRuns(TesseractEngine& engine, int latinModel, c
     std::size_t i = 0;
     while (i < glyphs.size()) {
         std::size_t j = i;
-        while (j < glyphs.size() && !hasCjk(glyphs[j].text))
+        while (j < glyphs.size() && latinLike(glyphs[j]))
             ++j;
         if (j == i) {
             merged.push_back(glyphs[i]);
@@ -426,7 +469,8 @@ Script scriptOf(const TextLayout::Line& line, const QImage& normalized)
 // above); of the Chinese languages the caller's first.
 TesseractEngine::Result recognizeLine(TesseractEngine& engine, const Models& models,
                                       const QImage& line, Script script,
-                                      const RecognitionCancellation& cancellation)
+                                      const RecognitionCancellation& cancellation,
+                                      const WideInk& wide)
 {
     if (models.combined)
         return engine.recognize(line, 0, cancellation);
@@ -467,7 +511,7 @@ TesseractEngine::Result recognizeLine(TesseractEngine& engine, const Models& mod
             && other->confidence >= han.confidence + latinPreference)
             return *other;
     }
-    han = withLatinRuns(engine, models.latin, line, std::move(han), cancellation);
+    han = withLatinRuns(engine, models.latin, line, std::move(han), cancellation, wide);
     // The simplified model reads traditional characters as their simplified
     // forms; where traditional Chinese is a language, the picture decides.
     if (models.chinese.size() > 1)
@@ -1100,6 +1144,21 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
                 if (recognized.image.image.isNull())
                     return;
                 const Script script = scripts[index];
+                const TextLayout::Line& layout = found[index];
+                const auto wideIn = [&](const TextLayout::LineImage& prepared) -> WideInk {
+                    if (!layout.grid || !layout.cells.isValid())
+                        return {};
+                    std::vector<TerminalCells::CellInk> cells
+                        = TerminalCells::cellInkOf(normalized, layout.box, layout.cells);
+                    if (cells.empty())
+                        return {};
+                    return [&layout, cells = std::move(cells), origin = prepared.origin,
+                            scale = prepared.scale](const Rect& box) {
+                        return !onlyNarrowCells(cells, layout,
+                                                origin.x() + box.minX() / scale,
+                                                origin.x() + box.maxX() / scale);
+                    };
+                };
                 const QByteArray key = LineMemory::keyOf(recognized.image.image, script);
                 recognized.key = key;
                 recognized.minimumHeight = minimumHeight;
@@ -1110,14 +1169,16 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
                     recognized.result = std::move(known->result);
                 } else {
                     recognized.result = recognizeLine(engine, pool->models, recognized.image.image,
-                                                      script, cancellation);
+                                                      script, cancellation,
+                                                      wideIn(recognized.image));
                     if (recognized.result.confidence < retryConfidence
                         && boxes[index].height() < retryHeight) {
                         Recognized larger;
                         larger.image = lineImageOf(views, boxes[index], retryHeight);
                         if (!larger.image.image.isNull()) {
                             larger.result = recognizeLine(engine, pool->models, larger.image.image,
-                                                          script, cancellation);
+                                                          script, cancellation,
+                                                          wideIn(larger.image));
                             if (larger.result.confidence > recognized.result.confidence) {
                                 larger.key = key;
                                 larger.minimumHeight = retryHeight;

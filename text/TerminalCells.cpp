@@ -12,6 +12,10 @@ namespace kelpie {
 
 namespace {
 
+// Cell pairs whose ink runs across their wall that a row needs before the
+// height of its wide characters is known.
+constexpr std::size_t minimumWidePairs = 3;
+
 // Components that cross a boundary of the true lattice are rare (bold
 // overhangs, underlines, frames): at most this share of them.
 constexpr double crossingShare = 0.06;
@@ -465,6 +469,73 @@ std::optional<std::vector<TextAnalysis::Glyph>> TerminalCells::fit(
         previous = index;
     }
     return fitted;
+}
+
+std::vector<TerminalCells::CellInk> TerminalCells::cellInkOf(const QImage& normalized,
+                                                             const QRect& line,
+                                                             const Lattice& lattice)
+{
+    if (!lattice.isValid() || normalized.isNull())
+        return {};
+    const QRect row = line.intersected(normalized.rect());
+    if (row.isEmpty())
+        return {};
+    const auto ink = [&normalized](int x, int y) {
+        return normalized.constScanLine(y)[x] < TextLayout::inkThreshold;
+    };
+    const int first = lattice.cellOf(row.left());
+    const int count = lattice.cellOf(row.right()) - first + 1;
+    std::vector<int> heights(std::size_t(count), 0);
+    // crossed[k]: ink runs over the wall on the left of cell k.
+    std::vector<bool> crossed(std::size_t(count) + 1, false);
+    for (int k = 0; k < count; ++k) {
+        const QRect cell = lattice.cell(first + k, row).intersected(row);
+        int top = cell.bottom() + 1;
+        int bottom = cell.top() - 1;
+        for (int y = cell.top(); y <= cell.bottom(); ++y) {
+            for (int x = cell.left(); x <= cell.right(); ++x) {
+                if (ink(x, y)) {
+                    top = std::min(top, y);
+                    bottom = std::max(bottom, y);
+                    break;
+                }
+            }
+        }
+        heights[std::size_t(k)] = std::max(0, bottom - top + 1);
+        const int wall = cell.left();
+        if (k == 0 || wall <= row.left())
+            continue;
+        for (int y = row.top(); y <= row.bottom() && !crossed[std::size_t(k)]; ++y) {
+            if (!ink(wall, y))
+                continue;
+            for (int dy = -1; dy <= 1; ++dy) {
+                if (y + dy >= row.top() && y + dy <= row.bottom() && ink(wall - 1, y + dy))
+                    crossed[std::size_t(k)] = true;
+            }
+        }
+    }
+    // The height of the row's wide characters: the median over the cell
+    // pairs whose ink runs over the wall between them.
+    std::vector<int> wide;
+    for (int k = 1; k < count; ++k) {
+        if (crossed[std::size_t(k)])
+            wide.push_back(std::max(heights[std::size_t(k - 1)], heights[std::size_t(k)]));
+    }
+    if (wide.size() < minimumWidePairs)
+        return {};
+    std::nth_element(wide.begin(), wide.begin() + std::ptrdiff_t(wide.size() / 2), wide.end());
+    const int wideHeight = wide[wide.size() / 2];
+    const int narrowHeight = wideHeight - std::max(2, wideHeight / 8);
+
+    std::vector<CellInk> result(std::size_t(count), CellInk::blank);
+    for (int k = 0; k < count; ++k) {
+        const auto at = std::size_t(k);
+        if (heights[at] == 0)
+            continue;
+        const bool alone = !crossed[at] && !crossed[at + 1];
+        result[at] = alone && heights[at] <= narrowHeight ? CellInk::narrow : CellInk::wide;
+    }
+    return result;
 }
 
 } // namespace kelpie

@@ -77,6 +77,21 @@ public:
     // How far the middle of a component's top ink row lies to the right of
     // its bottom row's, in pixels: a comma leans, a dot does not.
     static double slantOf(const QImage& normalized, const QRect& part);
+
+    // What a cell of a terminal row holds: nothing, a narrow character
+    // (its ink runs over neither wall of the cell and stays lower than the
+    // row's wide characters), or ink of a wide character or of anything
+    // else that may be one (ink running over a wall, or as high as the
+    // wide characters, as brackets are).
+    enum class CellInk { blank, narrow, wide };
+
+    // The cells of a terminal row from the one holding `line`'s left edge,
+    // or none when the row shows too few wide characters for their height
+    // to be known: the height is the median over the cell pairs whose ink
+    // runs over the wall between them, pixel to pixel, as a wide
+    // character's does in its middle.
+    static std::vector<CellInk> cellInkOf(const QImage& normalized, const QRect& line,
+                                          const Lattice& lattice);
 };
 
 } // namespace kelpie

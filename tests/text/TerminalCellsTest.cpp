@@ -1,5 +1,8 @@
 #include "text/TerminalCells.h"
 
+#include "tests/text/TerminalScreen.h"
+#include "text/TextLayout.h"
+
 #include <QPainter>
 
 #include <gtest/gtest.h>
@@ -415,3 +418,47 @@ TEST(TerminalCells, ReadingsThatDoNotFitTheCellsAreLeftAlone)
 }
 
 } // namespace
+
+// Han characters run over the wall in their middle, or (儿, whose strokes
+// leave it blank) fill the row's height; a pair of narrow characters (which
+// a recogniser may read as one Han character, "¥1" as "涪") does neither.
+TEST(TerminalCells, CellsOfWideAndNarrowCharactersAreToldApartByTheirInk)
+{
+    const int cell = 9;
+    const QString text = QStringLiteral("ls 加份试娜口余八儿 #2 ¥1 abc");
+    const QStringList rows{
+        QStringLiteral("alice@desk:~$ ls -l /var/log"),
+        text,
+        QStringLiteral("total 52 drwxr-xr-x 2 alice 4096"),
+        QStringLiteral("#2 ¥1 abc 口 -rw-r--r-- 1 alice"),
+    };
+    const TerminalScreen screen = TerminalScreen::drawInCells(rows, false, 17, cell);
+    const QImage normalized = TextLayout::views(screen.image).normalized;
+    const std::vector<TextLayout::Line> lines
+        = TextLayout::analyse(normalized, RecognitionCancellation());
+    ASSERT_EQ(lines.size(), std::size_t(rows.size()));
+    const TextLayout::Line& line = lines[1];
+    ASSERT_EQ(line.cells.width, cell);
+    const std::vector<TerminalCells::CellInk> cells
+        = TerminalCells::cellInkOf(normalized, line.box, line.cells);
+    ASSERT_FALSE(cells.empty());
+
+    using CellInk = TerminalCells::CellInk;
+    const int first = line.cells.cellOf(line.box.left());
+    int x = 8;
+    for (const QChar c : text) {
+        const bool wide = c.unicode() >= 0x2E80;
+        for (int half = 0; half < (wide ? 2 : 1); ++half) {
+            const int at = line.cells.cellOf(x + half * cell + cell / 2) - first;
+            ASSERT_GE(at, 0);
+            ASSERT_LT(at, int(cells.size()));
+            const CellInk expected
+                = c == QLatin1Char(' ') ? CellInk::blank : (wide ? CellInk::wide : CellInk::narrow);
+            EXPECT_EQ(cells[std::size_t(at)], expected) << QString(c).toStdString() << half;
+        }
+        x += wide ? 2 * cell : cell;
+    }
+
+    // A row with too few wide characters to measure them tells nothing.
+    EXPECT_TRUE(TerminalCells::cellInkOf(normalized, lines[3].box, lines[3].cells).empty());
+}
