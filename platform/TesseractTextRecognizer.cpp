@@ -256,11 +256,6 @@ bool isAsciiMark(const QString& text)
     return text.size() == 1 && QStringLiteral("./\\-_#~*+=&@%$:;,!?").contains(text[0]);
 }
 
-// For a terminal row: whether a glyph box of its line image lies over ink
-// that runs across a cell wall, as a wide character's does. Empty for
-// other lines.
-using WideInk = std::function<bool(const Rect&)>;
-
 bool isHan(const QString& text)
 {
     const QList<uint> characters = text.toUcs4();
@@ -269,29 +264,59 @@ bool isHan(const QString& text)
     });
 }
 
-// Whether the cells of a terminal row (see TerminalCells::cellInkOf) that
-// columns `from` to `to` of the normalised image take in, by a third of a
-// cell at least, hold narrow characters and nothing wide. A recogniser's
-// boxes lie up to half a cell off their ink.
-bool onlyNarrowCells(const std::vector<TerminalCells::CellInk>& cells,
-                     const TextLayout::Line& line, double from, double to)
-{
+// What a terminal row's cells hold (see TerminalCells::cellInkOf), seen
+// from a line image of the row. Empty for other lines and for rows whose
+// wide characters are too few to tell.
+struct RowCells {
     using CellInk = TerminalCells::CellInk;
-    const TerminalCells::Lattice& lattice = line.cells;
-    const int first = lattice.cellOf(line.box.left());
-    bool narrow = false;
-    for (int k = lattice.cellOf(from); k <= lattice.cellOf(to); ++k) {
-        const double left = lattice.origin + k * lattice.width;
-        const double overlap = std::min(to, left + lattice.width) - std::max(from, left);
-        const int at = k - first;
-        if (overlap * 3 < lattice.width || at < 0 || at >= int(cells.size()))
-            continue;
-        if (cells[std::size_t(at)] == CellInk::wide)
-            return false;
-        narrow = narrow || cells[std::size_t(at)] == CellInk::narrow;
+
+    std::vector<CellInk> cells;
+    TerminalCells::Lattice lattice;
+    int first = 0; // the cell that cells[0] describes
+    // The line image's place in the normalised image.
+    QPoint origin;
+    double scale = 1;
+
+    static RowCells of(const QImage& normalized, const TextLayout::Line& line,
+                       const TextLayout::LineImage& image)
+    {
+        if (!line.grid || !line.cells.isValid())
+            return {};
+        return {TerminalCells::cellInkOf(normalized, line.box, line.cells), line.cells,
+                line.cells.cellOf(line.box.left()), image.origin, image.scale};
     }
-    return narrow;
-}
+
+    bool isEmpty() const { return cells.empty(); }
+
+    double imageX(double lineX) const { return origin.x() + lineX / scale; }
+
+    CellInk at(double lineX) const
+    {
+        const int k = lattice.cellOf(imageX(lineX)) - first;
+        return k < 0 || k >= int(cells.size()) ? CellInk::blank : cells[std::size_t(k)];
+    }
+
+    // Whether the cells that a glyph box of the line image takes in, by a
+    // third of a cell at least, hold narrow characters and nothing that
+    // may be wide. A recogniser's boxes lie up to half a cell off their ink.
+    bool onlyNarrow(const Rect& box) const
+    {
+        const double from = imageX(box.minX());
+        const double to = imageX(box.maxX());
+        bool narrow = false;
+        for (int k = lattice.cellOf(from); k <= lattice.cellOf(to); ++k) {
+            const double left = lattice.origin + k * lattice.width;
+            const double overlap = std::min(to, left + lattice.width) - std::max(from, left);
+            const int at = k - first;
+            if (overlap * 3 < lattice.width || at < 0 || at >= int(cells.size()))
+                continue;
+            if (cells[std::size_t(at)] != CellInk::narrow && cells[std::size_t(at)] != CellInk::blank)
+                return false;
+            narrow = narrow || cells[std::size_t(at)] == CellInk::narrow;
+        }
+        return narrow;
+    }
+};
 
 // The Chinese models read digits and Latin words inside a Chinese line
 // poorly ("2024" as "2924", "alice" as "atice"). Each run of such glyphs
@@ -303,11 +328,11 @@ bool onlyNarrowCells(const std::vector<TerminalCells::CellInk>& cells,
 TesseractEngine::Result withLatinRuns(TesseractEngine& engine, int latinModel, const QImage& line,
                                       TesseractEngine::Result han,
                                       const RecognitionCancellation& cancellation,
-                                      const WideInk& wide = {})
+                                      const RowCells& row = {})
 {
     const std::vector<TextAnalysis::Glyph>& glyphs = han.glyphs;
-    const auto latinLike = [&wide](const TextAnalysis::Glyph& glyph) {
-        return !hasCjk(glyph.text) || (wide && isHan(glyph.text) && !wide(glyph.box));
+    const auto latinLike = [&row](const TextAnalysis::Glyph& glyph) {
+        return !hasCjk(glyph.text) || (isHan(glyph.text) && !row.isEmpty() && row.onlyNarrow(glyph.box));
     };
     std::vector<TextAnalysis::Glyph> merged;
     std::vector<double> confidences;
@@ -363,11 +388,16 @@ TesseractEngine::Result withLatinRuns(TesseractEngine& engine, int latinModel, c
             const auto lineX = [&](double x) { return x - margin + from; };
             int cutFrom = from;
             int cutTo = to;
+            // On a terminal's cells, a glyph over part of a wide character
+            // is over the neighbour wherever the neighbour's box lies.
+            const double runMiddle = (from + to) / 2.0;
             for (const TextAnalysis::Glyph& glyph : latin.glyphs) {
                 const double middle = lineX(glyph.box.midX());
-                if (j < glyphs.size() && middle > glyphs[j].box.minX() && cutTo == to)
+                const bool overWide = !row.isEmpty() && row.at(middle) == RowCells::CellInk::wide;
+                if (j < glyphs.size() && (middle > glyphs[j].box.minX() || (overWide && middle > runMiddle))
+                    && cutTo == to)
                     cutTo = int(std::floor(lineX(glyph.box.minX())));
-                if (i > 0 && middle < glyphs[i - 1].box.maxX())
+                if (i > 0 && (middle < glyphs[i - 1].box.maxX() || (overWide && middle < runMiddle)))
                     cutFrom = int(std::ceil(lineX(glyph.box.maxX())));
             }
             cutFrom = std::clamp(cutFrom, from, to);
@@ -470,7 +500,7 @@ Script scriptOf(const TextLayout::Line& line, const QImage& normalized)
 TesseractEngine::Result recognizeLine(TesseractEngine& engine, const Models& models,
                                       const QImage& line, Script script,
                                       const RecognitionCancellation& cancellation,
-                                      const WideInk& wide)
+                                      const RowCells& row)
 {
     if (models.combined)
         return engine.recognize(line, 0, cancellation);
@@ -511,7 +541,7 @@ TesseractEngine::Result recognizeLine(TesseractEngine& engine, const Models& mod
             && other->confidence >= han.confidence + latinPreference)
             return *other;
     }
-    han = withLatinRuns(engine, models.latin, line, std::move(han), cancellation, wide);
+    han = withLatinRuns(engine, models.latin, line, std::move(han), cancellation, row);
     // The simplified model reads traditional characters as their simplified
     // forms; where traditional Chinese is a language, the picture decides.
     if (models.chinese.size() > 1)
@@ -1145,20 +1175,6 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
                     return;
                 const Script script = scripts[index];
                 const TextLayout::Line& layout = found[index];
-                const auto wideIn = [&](const TextLayout::LineImage& prepared) -> WideInk {
-                    if (!layout.grid || !layout.cells.isValid())
-                        return {};
-                    std::vector<TerminalCells::CellInk> cells
-                        = TerminalCells::cellInkOf(normalized, layout.box, layout.cells);
-                    if (cells.empty())
-                        return {};
-                    return [&layout, cells = std::move(cells), origin = prepared.origin,
-                            scale = prepared.scale](const Rect& box) {
-                        return !onlyNarrowCells(cells, layout,
-                                                origin.x() + box.minX() / scale,
-                                                origin.x() + box.maxX() / scale);
-                    };
-                };
                 const QByteArray key = LineMemory::keyOf(recognized.image.image, script);
                 recognized.key = key;
                 recognized.minimumHeight = minimumHeight;
@@ -1170,7 +1186,7 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
                 } else {
                     recognized.result = recognizeLine(engine, pool->models, recognized.image.image,
                                                       script, cancellation,
-                                                      wideIn(recognized.image));
+                                                      RowCells::of(normalized, layout, recognized.image));
                     if (recognized.result.confidence < retryConfidence
                         && boxes[index].height() < retryHeight) {
                         Recognized larger;
@@ -1178,7 +1194,7 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
                         if (!larger.image.image.isNull()) {
                             larger.result = recognizeLine(engine, pool->models, larger.image.image,
                                                           script, cancellation,
-                                                          wideIn(larger.image));
+                                                          RowCells::of(normalized, layout, larger.image));
                             if (larger.result.confidence > recognized.result.confidence) {
                                 larger.key = key;
                                 larger.minimumHeight = retryHeight;

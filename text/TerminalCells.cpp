@@ -532,8 +532,20 @@ std::vector<TerminalCells::CellInk> TerminalCells::cellInkOf(const QImage& norma
         const auto at = std::size_t(k);
         if (heights[at] == 0)
             continue;
-        const bool alone = !crossed[at] && !crossed[at + 1];
-        result[at] = alone && heights[at] <= narrowHeight ? CellInk::narrow : CellInk::wide;
+        // Cells whose ink runs into each other are taken as one character's,
+        // as high as the higher of them: a wide character's (加, whose 口 is
+        // low, too), or narrow ones that touch (letters, or a narrow
+        // character beside a wide one) where neither is high.
+        int height = heights[at];
+        if (crossed[at])
+            height = std::max(height, heights[at - 1]);
+        if (crossed[at + 1] && at + 1 < heights.size())
+            height = std::max(height, heights[at + 1]);
+        const bool high = height > narrowHeight;
+        if (crossed[at] || crossed[at + 1])
+            result[at] = high ? CellInk::wide : CellInk::joined;
+        else
+            result[at] = high ? CellInk::tall : CellInk::narrow;
     }
     return result;
 }

@@ -78,12 +78,15 @@ public:
     // its bottom row's, in pixels: a comma leans, a dot does not.
     static double slantOf(const QImage& normalized, const QRect& part);
 
-    // What a cell of a terminal row holds: nothing, a narrow character
-    // (its ink runs over neither wall of the cell and stays lower than the
-    // row's wide characters), or ink of a wide character or of anything
-    // else that may be one (ink running over a wall, or as high as the
-    // wide characters, as brackets are).
-    enum class CellInk { blank, narrow, wide };
+    // What a cell of a terminal row holds: nothing; a narrow character
+    // (ink that runs over neither wall of the cell and stays lower than the
+    // row's wide characters); part of a wide character (ink running over a
+    // wall, as high as the wide characters on one side at least); or ink
+    // that may be either: alone in its cell but as high (a bracket, or a Han
+    // character whose strokes leave its middle wall blank, as 儿's do), or
+    // running over a wall and lower on both sides (letters that touch, or a
+    // flat Han character such as 口).
+    enum class CellInk { blank, narrow, wide, tall, joined };
 
     // The cells of a terminal row from the one holding `line`'s left edge,
     // or none when the row shows too few wide characters for their height

@@ -232,7 +232,8 @@ TEST(TesseractTextRecognizer, LinesReadLargerAreRememberedWithTheirSize)
 // A prompt whose directory is a Chinese name: the Latin run before the
 // wide characters is read again by the English model, cut where the first
 // wide character starts (cut wider, it read "~/X#文档"). Spaces in such
-// rows are the terminal's blank cells.
+// rows are the terminal's blank cells. Runs take in what the cells show is
+// no wide character, and leave out what is.
 TEST(TesseractTextRecognizer, LatinRunsBeforeWideCharactersAreReadWithoutThem)
 {
     const QImage image = corpusImage(QStringLiteral("term-cjk-light-mixed"));
@@ -245,6 +246,13 @@ TEST(TesseractTextRecognizer, LatinRunsBeforeWideCharactersAreReadWithoutThem)
     EXPECT_EQ(read.last(), prompt);
     // A full stop alone in the middle of its cell starts no word.
     EXPECT_TRUE(read.join(QLatin1Char('\n')).contains(QStringLiteral(" README.md")));
+    // Narrow characters that the Chinese model took for Han ones ("¥1" for
+    // "涪", "#" and the blank after it for "大") join the Latin run around
+    // them; a run before wide characters is cut where its glyphs reach
+    // into their cells (it had read "6@李娜").
+    EXPECT_TRUE(read.contains(QString::fromUtf8("# 周会纪要 2024-05-12")));
+    EXPECT_TRUE(read.contains(QString::fromUtf8("3. 服务器费用：每月 ¥1,280，预算剩余 ¥36,400。")));
+    EXPECT_TRUE(read.contains(QString::fromUtf8("- [ ] 准备 3.4 MB 以内的演示视频 @李娜")));
 }
 
 // A terminal row the recogniser reads unsurely (a diffstat's "6 ++++--" in

@@ -419,9 +419,10 @@ TEST(TerminalCells, ReadingsThatDoNotFitTheCellsAreLeftAlone)
 
 } // namespace
 
-// Han characters run over the wall in their middle, or (儿, whose strokes
-// leave it blank) fill the row's height; a pair of narrow characters (which
-// a recogniser may read as one Han character, "¥1" as "涪") does neither.
+// Han characters run over the wall in their middle and fill the row's
+// height; 儿, whose strokes leave the wall blank, only fills it, and the
+// flat 口 only runs over it. A pair of narrow characters (which a recogniser
+// may read as one Han character, "¥1" as "涪") does neither.
 TEST(TerminalCells, CellsOfWideAndNarrowCharactersAreToldApartByTheirInk)
 {
     const int cell = 9;
@@ -452,9 +453,17 @@ TEST(TerminalCells, CellsOfWideAndNarrowCharactersAreToldApartByTheirInk)
             const int at = line.cells.cellOf(x + half * cell + cell / 2) - first;
             ASSERT_GE(at, 0);
             ASSERT_LT(at, int(cells.size()));
-            const CellInk expected
-                = c == QLatin1Char(' ') ? CellInk::blank : (wide ? CellInk::wide : CellInk::narrow);
-            EXPECT_EQ(cells[std::size_t(at)], expected) << QString(c).toStdString() << half;
+            const CellInk ink = cells[std::size_t(at)];
+            if (c == QLatin1Char(' '))
+                EXPECT_EQ(ink, CellInk::blank);
+            else if (!wide)
+                EXPECT_EQ(ink, CellInk::narrow) << QString(c).toStdString();
+            else if (c == QChar(0x513F)) // 儿
+                EXPECT_EQ(ink, CellInk::tall) << half;
+            else if (c == QChar(0x53E3)) // 口, as low as a capital
+                EXPECT_EQ(ink, CellInk::joined) << half;
+            else
+                EXPECT_EQ(ink, CellInk::wide) << QString(c).toStdString() << half;
         }
         x += wide ? 2 * cell : cell;
     }
