@@ -153,9 +153,78 @@ Models modelsFor(const QStringList& languages, bool combined)
     return models;
 }
 
+bool isHan(const QString& text)
+{
+    const QList<uint> characters = text.toUcs4();
+    return !characters.isEmpty() && std::all_of(characters.begin(), characters.end(), [](uint c) {
+        return QChar::script(c) == QChar::Script_Han;
+    });
+}
+
+// What a terminal row's cells hold (see TerminalCells::cellInkOf), seen
+// from a line image of the row. Empty for other lines and for rows whose
+// wide characters are too few to tell.
+struct RowCells {
+    using CellInk = TerminalCells::CellInk;
+
+    std::vector<CellInk> cells;
+    TerminalCells::Lattice lattice;
+    int first = 0; // the cell that cells[0] describes
+    // The line image's place in the normalised image.
+    QPoint origin;
+    double scale = 1;
+
+    // The cells of a terminal row, or none for other lines.
+    static std::vector<CellInk> inkOf(const QImage& normalized, const TextLayout::Line& line)
+    {
+        if (!line.grid || !line.cells.isValid())
+            return {};
+        return TerminalCells::cellInkOf(normalized, line.box, line.cells);
+    }
+
+    static RowCells of(std::vector<CellInk> cells, const TextLayout::Line& line,
+                       const TextLayout::LineImage& image)
+    {
+        return {std::move(cells), line.cells, line.cells.cellOf(line.box.left()), image.origin,
+                image.scale};
+    }
+
+    bool isEmpty() const { return cells.empty(); }
+
+    double imageX(double lineX) const { return origin.x() + lineX / scale; }
+
+    CellInk at(double lineX) const
+    {
+        const int k = lattice.cellOf(imageX(lineX)) - first;
+        return k < 0 || k >= int(cells.size()) ? CellInk::blank : cells[std::size_t(k)];
+    }
+
+    // Whether the cells that a glyph box of the line image takes in, by a
+    // third of a cell at least, hold narrow characters and nothing that
+    // may be wide. A recogniser's boxes lie up to half a cell off their ink.
+    bool onlyNarrow(const Rect& box) const
+    {
+        const double from = imageX(box.minX());
+        const double to = imageX(box.maxX());
+        bool narrow = false;
+        for (int k = lattice.cellOf(from); k <= lattice.cellOf(to); ++k) {
+            const double left = lattice.origin + k * lattice.width;
+            const double overlap = std::min(to, left + lattice.width) - std::max(from, left);
+            const int at = k - first;
+            if (overlap * 3 < lattice.width || at < 0 || at >= int(cells.size()))
+                continue;
+            if (cells[std::size_t(at)] != CellInk::narrow && cells[std::size_t(at)] != CellInk::blank)
+                return false;
+            narrow = narrow || cells[std::size_t(at)] == CellInk::narrow;
+        }
+        return narrow;
+    }
+};
+
 struct Recognized {
     TesseractEngine::Result result;
     TextLayout::LineImage image;
+    RowCells cells;        // what the image's terminal cells hold, if any
     QByteArray key;        // the line's digest in the line memory
     int minimumHeight = 0; // the height its image was scaled to
     // The second Chinese language's reading, once it was tried on the line.
@@ -255,68 +324,6 @@ bool isAsciiMark(const QString& text)
 {
     return text.size() == 1 && QStringLiteral("./\\-_#~*+=&@%$:;,!?").contains(text[0]);
 }
-
-bool isHan(const QString& text)
-{
-    const QList<uint> characters = text.toUcs4();
-    return !characters.isEmpty() && std::all_of(characters.begin(), characters.end(), [](uint c) {
-        return QChar::script(c) == QChar::Script_Han;
-    });
-}
-
-// What a terminal row's cells hold (see TerminalCells::cellInkOf), seen
-// from a line image of the row. Empty for other lines and for rows whose
-// wide characters are too few to tell.
-struct RowCells {
-    using CellInk = TerminalCells::CellInk;
-
-    std::vector<CellInk> cells;
-    TerminalCells::Lattice lattice;
-    int first = 0; // the cell that cells[0] describes
-    // The line image's place in the normalised image.
-    QPoint origin;
-    double scale = 1;
-
-    static RowCells of(const QImage& normalized, const TextLayout::Line& line,
-                       const TextLayout::LineImage& image)
-    {
-        if (!line.grid || !line.cells.isValid())
-            return {};
-        return {TerminalCells::cellInkOf(normalized, line.box, line.cells), line.cells,
-                line.cells.cellOf(line.box.left()), image.origin, image.scale};
-    }
-
-    bool isEmpty() const { return cells.empty(); }
-
-    double imageX(double lineX) const { return origin.x() + lineX / scale; }
-
-    CellInk at(double lineX) const
-    {
-        const int k = lattice.cellOf(imageX(lineX)) - first;
-        return k < 0 || k >= int(cells.size()) ? CellInk::blank : cells[std::size_t(k)];
-    }
-
-    // Whether the cells that a glyph box of the line image takes in, by a
-    // third of a cell at least, hold narrow characters and nothing that
-    // may be wide. A recogniser's boxes lie up to half a cell off their ink.
-    bool onlyNarrow(const Rect& box) const
-    {
-        const double from = imageX(box.minX());
-        const double to = imageX(box.maxX());
-        bool narrow = false;
-        for (int k = lattice.cellOf(from); k <= lattice.cellOf(to); ++k) {
-            const double left = lattice.origin + k * lattice.width;
-            const double overlap = std::min(to, left + lattice.width) - std::max(from, left);
-            const int at = k - first;
-            if (overlap * 3 < lattice.width || at < 0 || at >= int(cells.size()))
-                continue;
-            if (cells[std::size_t(at)] != CellInk::narrow && cells[std::size_t(at)] != CellInk::blank)
-                return false;
-            narrow = narrow || cells[std::size_t(at)] == CellInk::narrow;
-        }
-        return narrow;
-    }
-};
 
 // The Chinese models read digits and Latin words inside a Chinese line
 // poorly ("2024" as "2924", "alice" as "atice"). Each run of such glyphs
@@ -925,7 +932,7 @@ struct TesseractTextRecognizer::Pool {
             Recognized& line = *results[han[i]];
             if (second[i].hasHan && models.latin >= 0)
                 second[i] = withLatinRuns(latin.engine(), models.latin, line.image.image,
-                                          std::move(second[i]), cancellation);
+                                          std::move(second[i]), cancellation, line.cells);
             line.result = std::move(second[i]);
             // The script is a matter of the whole image: the same line seen
             // again alone (the rest of the image masked or cropped away)
@@ -1003,7 +1010,7 @@ struct TesseractTextRecognizer::Pool {
                 if (second.hasHan && second.confidence > line->result.confidence) {
                     if (models.latin >= 0)
                         second = withLatinRuns(latin.engine(), models.latin, image,
-                                               std::move(second), cancellation);
+                                               std::move(second), cancellation, line->cells);
                     check.apply(second.glyphs, image, HanScriptCheck::sure,
                                 HanScriptCheck::Script::simplified);
                     line->result = std::move(second);
@@ -1175,26 +1182,28 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
                     return;
                 const Script script = scripts[index];
                 const TextLayout::Line& layout = found[index];
+                const std::vector<RowCells::CellInk> cells = RowCells::inkOf(normalized, layout);
                 const QByteArray key = LineMemory::keyOf(recognized.image.image, script);
                 recognized.key = key;
                 recognized.minimumHeight = minimumHeight;
                 if (std::optional<LineMemory::Reading> known = pool->memory->find(key)) {
                     if (known->minimumHeight != minimumHeight)
                         recognized.image = lineImageOf(views, boxes[index], known->minimumHeight);
+                    recognized.cells = RowCells::of(cells, layout, recognized.image);
                     recognized.minimumHeight = known->minimumHeight;
                     recognized.result = std::move(known->result);
                 } else {
+                    recognized.cells = RowCells::of(cells, layout, recognized.image);
                     recognized.result = recognizeLine(engine, pool->models, recognized.image.image,
-                                                      script, cancellation,
-                                                      RowCells::of(normalized, layout, recognized.image));
+                                                      script, cancellation, recognized.cells);
                     if (recognized.result.confidence < retryConfidence
                         && boxes[index].height() < retryHeight) {
                         Recognized larger;
                         larger.image = lineImageOf(views, boxes[index], retryHeight);
                         if (!larger.image.image.isNull()) {
+                            larger.cells = RowCells::of(cells, layout, larger.image);
                             larger.result = recognizeLine(engine, pool->models, larger.image.image,
-                                                          script, cancellation,
-                                                          RowCells::of(normalized, layout, larger.image));
+                                                          script, cancellation, larger.cells);
                             if (larger.result.confidence > recognized.result.confidence) {
                                 larger.key = key;
                                 larger.minimumHeight = retryHeight;
