@@ -637,8 +637,11 @@ TextAnalysis::Line toLine(const Recognized& recognized, const TextLayout::Line& 
     }
     // Between a terminal's cells the recogniser's own word breaks are
     // guesses (a full stop alone in the middle of its cell is "README .md"
-    // to it); the blanks decide.
+    // to it); the blanks decide. Narrow characters between wide ones take
+    // their cells where that is certain, so that CellVote can compare them.
     if (inCells) {
+        if (!recognized.cells.isEmpty())
+            TerminalCells::placeNarrowRuns(glyphs, recognized.cells.cells, box, found.cells);
         for (TextAnalysis::Glyph& glyph : glyphs)
             glyph.startsWord = false;
     }

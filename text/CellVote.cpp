@@ -185,11 +185,14 @@ int CellVote::settle(const QImage& normalized, const std::vector<Row>& rows)
     Ballot ballot;
     for (std::size_t r = 0; r < rows.size(); ++r) {
         const Row& row = rows[r];
-        if (!row.line || !row.cells.isValid() || !fitted(*row.line, row.cells))
+        if (!row.line || !row.cells.isValid())
             continue;
+        const bool whole = fitted(*row.line, row.cells);
         const int baseline = baselineOf(normalized, row);
         for (TextAnalysis::Word& word : row.line->words) {
             for (Character& character : word.characters) {
+                if (!whole && !inOneCell(character, row.cells))
+                    continue;
                 QByteArray picture = pictureOf(normalized, cellOf(character, row), baseline);
                 if (picture.isEmpty())
                     continue;

@@ -33,11 +33,12 @@ public:
     // belongs to another picture).
     static constexpr int quorum = 2;
 
-    // Settles the characters of the rows whose characters each sit in a
-    // cell of their own (narrow characters, as TerminalCells::fit places
-    // them), keeping the texts of their words and lines in step. Other rows
-    // are left alone: their characters lie only roughly over their cells.
-    // Returns how many characters changed.
+    // Settles the characters that sit in a cell of their own (narrow
+    // characters, as TerminalCells::fit and TerminalCells::placeNarrowRuns
+    // place them), keeping the texts of their words and lines in step.
+    // Other characters (wide ones, and those of rows whose reading did not
+    // fit their cells) are left alone: they lie only roughly over their
+    // cells. Returns how many characters changed.
     static int settle(const QImage& normalized, const std::vector<Row>& rows);
 
     // The picture of a cell: the normalised pixels of its ink and where

@@ -550,4 +550,52 @@ std::vector<TerminalCells::CellInk> TerminalCells::cellInkOf(const QImage& norma
     return result;
 }
 
+int TerminalCells::placeNarrowRuns(std::vector<TextAnalysis::Glyph>& glyphs,
+                                   const std::vector<CellInk>& cells, const QRect& line,
+                                   const Lattice& lattice)
+{
+    if (!lattice.isValid() || cells.empty())
+        return 0;
+    const int first = lattice.cellOf(line.left());
+    const auto cellIndex = [&](double x) { return lattice.cellOf(x) - first; };
+    int placed = 0;
+    std::size_t start = 0;
+    while (start < cells.size()) {
+        // A stretch of narrow and blank cells.
+        std::size_t end = start;
+        while (end < cells.size()
+               && (cells[end] == CellInk::narrow || cells[end] == CellInk::blank))
+            ++end;
+        if (end == start) {
+            ++start;
+            continue;
+        }
+        std::vector<std::size_t> inked;
+        for (std::size_t k = start; k < end; ++k) {
+            if (cells[k] == CellInk::narrow)
+                inked.push_back(k);
+        }
+        std::vector<std::size_t> inside;
+        bool certain = true;
+        for (std::size_t g = 0; g < glyphs.size(); ++g) {
+            const int k = cellIndex(glyphs[g].box.midX());
+            if (k < int(start) || k >= int(end))
+                continue;
+            const QList<uint> text = glyphs[g].text.toUcs4();
+            certain = certain && text.size() == 1 && !TextAnalysis::isCjk(char32_t(text.front()));
+            inside.push_back(g);
+        }
+        if (certain && !inside.empty() && inside.size() == inked.size()) {
+            for (std::size_t i = 0; i < inside.size(); ++i) {
+                const QRect cell = lattice.cell(first + int(inked[i]), line);
+                Rect& box = glyphs[inside[i]].box;
+                box = Rect(cell.left(), box.minY(), cell.width(), box.height());
+            }
+            placed += int(inside.size());
+        }
+        start = end;
+    }
+    return placed;
+}
+
 } // namespace kelpie

@@ -95,6 +95,17 @@ public:
     // character's does in its middle.
     static std::vector<CellInk> cellInkOf(const QImage& normalized, const QRect& line,
                                           const Lattice& lattice);
+
+    // Places the narrow characters of a row with wide characters in their
+    // cells, where that is certain: in each stretch of cells between wide
+    // ones (or ink that may be wide), the glyphs whose middles lie in it
+    // take its inked cells in order when they are single narrow
+    // characters, as many as the cells. `cells` are cellInkOf's for the
+    // row, from the cell holding `line`'s left edge; glyph boxes are in the
+    // normalised image's pixels. Returns how many glyphs were placed.
+    static int placeNarrowRuns(std::vector<TextAnalysis::Glyph>& glyphs,
+                               const std::vector<CellInk>& cells, const QRect& line,
+                               const Lattice& lattice);
 };
 
 } // namespace kelpie

@@ -162,18 +162,27 @@ TEST(CellVote, ASplitReadingIsThePicturesOwnCharacter)
     EXPECT_EQ(screen.lines[3].text, QStringLiteral("0O5"));
 }
 
-// Characters that do not each sit in a cell of their own (a row whose
-// reading did not fit its cells) neither vote nor change.
-TEST(CellVote, RowsNotFittedToTheirCellsAreLeftAlone)
+// Characters that do not sit in a cell of their own (a row whose reading
+// did not fit its cells, a wide character) neither vote nor change; the
+// characters of their row that do sit in one still do.
+TEST(CellVote, OnlyCharactersInACellOfTheirOwnTakePart)
 {
     Screen screen({
         row(QStringLiteral("000"), {zero, zero, zero}),
         row(QStringLiteral("O0"), {zero, zero}),
+        row(QString::fromUtf8("中中xO"), {bold, bold, zero, zero}),
     });
     TextAnalysis::Character& loose = screen.lines[1].words.front().characters.front();
     loose.box = Rect(1, loose.box.minY(), 4, loose.box.height());
-    EXPECT_EQ(CellVote::settle(screen.image, screen.voteRows()), 0);
+    // The third row: a wide character over its first two cells, then an
+    // x and an O in cells of their own.
+    std::vector<TextAnalysis::Character>& third = screen.lines[2].words.front().characters;
+    third[0].box = third[0].box.united(third[1].box);
+    third.erase(third.begin() + 1);
+    TextAnalysis::retext(screen.lines[2]);
+    EXPECT_EQ(CellVote::settle(screen.image, screen.voteRows()), 2);
     EXPECT_EQ(screen.lines[1].text, QStringLiteral("O0"));
+    EXPECT_EQ(screen.lines[2].text, QString::fromUtf8("中00"));
 }
 
 } // namespace

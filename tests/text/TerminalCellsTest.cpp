@@ -471,3 +471,42 @@ TEST(TerminalCells, CellsOfWideAndNarrowCharactersAreToldApartByTheirInk)
     // A row with too few wide characters to measure them tells nothing.
     EXPECT_TRUE(TerminalCells::cellInkOf(normalized, lines[3].box, lines[3].cells).empty());
 }
+
+// Between wide characters, narrow ones whose boxes lie off their cells take
+// the inked cells of their stretch in order, only when they are as many
+// single narrow characters as those cells.
+TEST(TerminalCells, NarrowCharactersBetweenWideOnesTakeTheirCellsWhereCertain)
+{
+    using CellInk = TerminalCells::CellInk;
+    const TerminalCells::Lattice lattice{6, 4};
+    const QRect line(4, 1, 6 * 12, 13);
+    // a b _ 中 中 x y _ z | 中 中 p
+    const std::vector<CellInk> cells{
+        CellInk::narrow, CellInk::narrow, CellInk::blank, CellInk::wide,
+        CellInk::wide,   CellInk::narrow, CellInk::narrow, CellInk::blank,
+        CellInk::narrow, CellInk::wide,   CellInk::wide,   CellInk::narrow};
+    const auto glyph = [](const char* text, double left, double width) {
+        return TextAnalysis::Glyph{QString::fromUtf8(text), Rect(left, 2, width, 10), false};
+    };
+    std::vector<TextAnalysis::Glyph> glyphs{
+        glyph("a", 5, 4),  glyph("b", 12, 3),  glyph("中", 20, 12), glyph("x", 36, 4),
+        glyph("y", 43, 3), glyph("z", 52, 5), glyph("中", 58, 11), glyph("p", 69, 4)};
+    EXPECT_EQ(TerminalCells::placeNarrowRuns(glyphs, cells, line, lattice), 6);
+    const std::vector<int> expected{4, 10, 20, 34, 40, 52, 58, 70};
+    for (std::size_t g = 0; g < glyphs.size(); ++g) {
+        EXPECT_EQ(glyphs[g].box.minX(), expected[g]) << g;
+        if (g != 2 && g != 6) {
+            EXPECT_EQ(glyphs[g].box.width(), 6) << g;
+        }
+    }
+
+    // Two glyphs over a stretch of three inked cells, or a glyph of two
+    // characters: nothing is certain there.
+    std::vector<TextAnalysis::Glyph> fewer{glyph("x", 36, 4), glyph("z", 52, 5)};
+    EXPECT_EQ(TerminalCells::placeNarrowRuns(fewer, cells, line, lattice), 0);
+    EXPECT_EQ(fewer[0].box.minX(), 36);
+    std::vector<TextAnalysis::Glyph> joined{glyph("ab", 5, 9), glyph("p", 69, 4)};
+    EXPECT_EQ(TerminalCells::placeNarrowRuns(joined, cells, line, lattice), 1);
+    EXPECT_EQ(joined[0].box.minX(), 5);
+    EXPECT_EQ(joined[1].box.minX(), 70);
+}
