@@ -640,12 +640,32 @@ TextAnalysis::Line toLine(const Recognized& recognized, const TextLayout::Line& 
     // to it); the blanks decide. Narrow characters between wide ones take
     // their cells where that is certain, so that CellVote can compare them.
     if (inCells) {
-        if (!recognized.cells.isEmpty())
-            TerminalCells::placeNarrowRuns(glyphs, recognized.cells.cells, box, found.cells);
         for (TextAnalysis::Glyph& glyph : glyphs)
             glyph.startsWord = false;
     }
-    return TextAnalysis::assembleLine(glyphs, recognized.result.confidence, box.height(), blank);
+    const std::vector<TerminalCells::CellInk>& ink = recognized.cells.cells;
+    if (!inCells || ink.empty())
+        return TextAnalysis::assembleLine(glyphs, recognized.result.confidence, box.height(), blank);
+    TerminalCells::placeNarrowRuns(glyphs, ink, box, found.cells);
+    // Where the cells are known, a space is a blank cell between two
+    // characters, whatever blank a wide character or a full stop in the
+    // middle of its cell leaves beside its ink. A recogniser's box lies less
+    // than half a cell off its character, so the middles of two boxes
+    // have between them exactly the blank cells between the characters.
+    const TerminalCells::Lattice& lattice = found.cells;
+    const int first = lattice.cellOf(box.left());
+    const auto blankCells = [&](double fromX, double toX) {
+        int count = 0;
+        for (int k = lattice.cellOf(fromX); k <= lattice.cellOf(toX); ++k) {
+            const double middle = lattice.origin + (k + 0.5) * lattice.width;
+            const int at = k - first;
+            count += middle > fromX && middle < toX && at >= 0 && at < int(ink.size())
+                && ink[std::size_t(at)] == TerminalCells::CellInk::blank;
+        }
+        return double(count * lattice.width);
+    };
+    return TextAnalysis::assembleLine(glyphs, recognized.result.confidence, box.height(),
+                                      blankCells);
 }
 
 // A line made ready for recognition from whichever view shows its ink

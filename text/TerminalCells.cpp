@@ -15,6 +15,9 @@ namespace {
 // Cell pairs whose ink runs across their wall that a row needs before the
 // height of its wide characters is known.
 constexpr std::size_t minimumWidePairs = 3;
+// The widest a narrow cell is against the height of the wide characters
+// (about 0.6 in terminal fonts).
+constexpr double narrowCellShare = 0.8;
 
 // Components that cross a boundary of the true lattice are rare (bold
 // overhangs, underlines, frames): at most this share of them.
@@ -525,6 +528,11 @@ std::vector<TerminalCells::CellInk> TerminalCells::cellInkOf(const QImage& norma
         return {};
     std::nth_element(wide.begin(), wide.begin() + std::ptrdiff_t(wide.size() / 2), wide.end());
     const int wideHeight = wide[wide.size() / 2];
+    // A wide character is two cells wide and about as high as that: cells
+    // as wide as its height are a lattice of wide characters, found where a
+    // screen shows few narrow ones, and tell nothing of narrow cells.
+    if (lattice.width > narrowCellShare * wideHeight)
+        return {};
     const int narrowHeight = wideHeight - std::max(2, wideHeight / 8);
 
     std::vector<CellInk> result(std::size_t(count), CellInk::blank);

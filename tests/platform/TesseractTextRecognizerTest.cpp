@@ -256,6 +256,15 @@ TEST(TesseractTextRecognizer, LatinRunsBeforeWideCharactersAreReadWithoutThem)
     // Narrow characters between wide ones take their cells and the readings
     // of the same pictures elsewhere on the screen ("wc" had read "we").
     EXPECT_EQ(read.count(prompt + QString::fromUtf8(" wc -l 会议纪要-0512.md")), 1);
+
+    // Where the cells are known, a space is a blank cell: a full stop in the
+    // middle of its cell after a wide character leaves a blank as wide as
+    // a typed space's, and had read "季度报表 .xlsx".
+    const QImage log = corpusImage(QStringLiteral("term-cjk-dark-log"));
+    ASSERT_FALSE(log.isNull());
+    const QString logText
+        = textsOf(recognizer.analyze(log, RecognitionCancellation())).join(QLatin1Char('\n'));
+    EXPECT_TRUE(logText.contains(QString::fromUtf8("季度报表.xlsx"))) << logText.toStdString();
 }
 
 // A terminal row the recogniser reads unsurely (a diffstat's "6 ++++--" in

@@ -468,8 +468,12 @@ TEST(TerminalCells, CellsOfWideAndNarrowCharactersAreToldApartByTheirInk)
         x += wide ? 2 * cell : cell;
     }
 
-    // A row with too few wide characters to measure them tells nothing.
+    // A row with too few wide characters to measure them tells nothing, nor
+    // does a lattice of cells as wide as the wide characters (found on
+    // screens with few narrow ones).
     EXPECT_TRUE(TerminalCells::cellInkOf(normalized, lines[3].box, lines[3].cells).empty());
+    const TerminalCells::Lattice doubled{2 * cell, line.cells.origin};
+    EXPECT_TRUE(TerminalCells::cellInkOf(normalized, line.box, doubled).empty());
 }
 
 // Between wide characters, narrow ones whose boxes lie off their cells take
