@@ -2,7 +2,6 @@
 
 #include "text/TextRecognizer.h"
 
-#include <chrono>
 #include <tesseract/baseapi.h>
 #include <tesseract/ocrclass.h>
 #include <tesseract/resultiterator.h>

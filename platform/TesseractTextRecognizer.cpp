@@ -213,9 +213,10 @@ struct RowCells {
             const int at = k - first;
             if (overlap * 3 < lattice.width || at < 0 || at >= int(cells.size()))
                 continue;
-            if (cells[std::size_t(at)] != CellInk::narrow && cells[std::size_t(at)] != CellInk::blank)
+            const CellInk ink = cells[std::size_t(at)];
+            if (ink != CellInk::narrow && ink != CellInk::blank)
                 return false;
-            narrow = narrow || cells[std::size_t(at)] == CellInk::narrow;
+            narrow = narrow || ink == CellInk::narrow;
         }
         return narrow;
     }
@@ -329,8 +330,8 @@ bool isAsciiMark(const QString& text)
 // poorly ("2024" as "2924", "alice" as "atice"). Each run of such glyphs
 // between the Han characters of a Chinese reading is read again on its own
 // with the English model, and that reading replaces the run unless it is
-// less sure. On a terminal's cells a Han character whose ink crosses no
-// cell wall is part of such a run: it stands for narrow characters ("¥1"
+// less sure. On a terminal's cells a Han character whose cells hold only
+// narrow ink is part of such a run: it stands for narrow characters ("¥1"
 // read as "涪", "#" and the blank after it as "大").
 TesseractEngine::Result withLatinRuns(TesseractEngine& engine, int latinModel, const QImage& line,
                                       TesseractEngine::Result han,
@@ -339,7 +340,8 @@ TesseractEngine::Result withLatinRuns(TesseractEngine& engine, int latinModel, c
 {
     const std::vector<TextAnalysis::Glyph>& glyphs = han.glyphs;
     const auto latinLike = [&row](const TextAnalysis::Glyph& glyph) {
-        return !hasCjk(glyph.text) || (isHan(glyph.text) && !row.isEmpty() && row.onlyNarrow(glyph.box));
+        return !hasCjk(glyph.text)
+            || (isHan(glyph.text) && !row.isEmpty() && row.onlyNarrow(glyph.box));
     };
     std::vector<TextAnalysis::Glyph> merged;
     std::vector<double> confidences;
@@ -401,7 +403,8 @@ TesseractEngine::Result withLatinRuns(TesseractEngine& engine, int latinModel, c
             for (const TextAnalysis::Glyph& glyph : latin.glyphs) {
                 const double middle = lineX(glyph.box.midX());
                 const bool overWide = !row.isEmpty() && row.at(middle) == RowCells::CellInk::wide;
-                if (j < glyphs.size() && (middle > glyphs[j].box.minX() || (overWide && middle > runMiddle))
+                if (j < glyphs.size()
+                    && (middle > glyphs[j].box.minX() || (overWide && middle > runMiddle))
                     && cutTo == to)
                     cutTo = int(std::floor(lineX(glyph.box.minX())));
                 if (i > 0 && (middle < glyphs[i - 1].box.maxX() || (overWide && middle < runMiddle)))
@@ -637,8 +640,7 @@ TextAnalysis::Line toLine(const Recognized& recognized, const TextLayout::Line& 
     }
     // Between a terminal's cells the recogniser's own word breaks are
     // guesses (a full stop alone in the middle of its cell is "README .md"
-    // to it); the blanks decide. Narrow characters between wide ones take
-    // their cells where that is certain, so that CellVote can compare them.
+    // to it); the blanks decide.
     if (inCells) {
         for (TextAnalysis::Glyph& glyph : glyphs)
             glyph.startsWord = false;
@@ -646,6 +648,8 @@ TextAnalysis::Line toLine(const Recognized& recognized, const TextLayout::Line& 
     const std::vector<TerminalCells::CellInk>& ink = recognized.cells.cells;
     if (!inCells || ink.empty())
         return TextAnalysis::assembleLine(glyphs, recognized.result.confidence, box.height(), blank);
+    // Narrow characters between wide ones take their cells where that is
+    // certain, so that CellVote can compare them.
     TerminalCells::placeNarrowRuns(glyphs, ink, box, found.cells);
     // Where the cells are known, a space is a blank cell between two
     // characters, whatever blank a wide character or a full stop in the

@@ -69,9 +69,9 @@ QList<Rect> regionsToSuppress(const QList<Rect>& textRegions, const QList<Rect>&
 // `baseRegions` out of reach of every occlusion that the image's own
 // analysis joined to a suppressed one (with masked words gone, a line's
 // remaining blanks can look like letter gaps). No other ink of a
-// suppressed word comes back, and none of a suppressed base word. Throws PreparationFailure
-// (allocation, or unavailableGeometry when the image's own text regions
-// cannot be found) or RecognitionCancellation::Cancelled.
+// suppressed word comes back, and none of a suppressed base word. Throws
+// PreparationFailure (allocation, or unavailableGeometry when the image's
+// own text regions cannot be found) or RecognitionCancellation::Cancelled.
 QImage prepare(const QImage& image, const QList<Rect>& baseRegions, const QList<Rect>& occlusions,
                const RecognitionCancellation& cancellation);
 
