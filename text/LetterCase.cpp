@@ -16,6 +16,8 @@ const QString sizedLetters = QStringLiteral("cosvwxzCOSVWXZ");
 // x-height, and capitals (and digits) that stand at the cap height.
 const QString xHeightLetters = QStringLiteral("aemnru");
 const QString capHeightCharacters = QStringLiteral("ABDEFHKLMNPRTU0123456789");
+// Small letters whose ascenders rise above the capitals in most sans type.
+const QString ascenderLetters = QStringLiteral("bdhk");
 // Without small letters to measure, a letter lower than this share of the
 // cap height is small (x-heights are 0.7 to 0.8 of it).
 constexpr double smallShare = 0.87;
@@ -23,10 +25,12 @@ constexpr double smallShare = 0.87;
 // neighbour that touches it.
 constexpr double edgeShare = 0.2;
 
-// The height of the ink in the middle of `box`, or none.
-std::optional<int> inkHeight(const QImage& normalized, const Rect& box)
+// The rows of the first and last ink in the middle of `box` (without
+// `edge` of its width on either side), or none.
+std::optional<std::pair<int, int>> inkRows(const QImage& normalized, const Rect& box,
+                                           double edge = edgeShare)
 {
-    const double margin = box.width() * edgeShare;
+    const double margin = box.width() * edge;
     const int left = std::max(0, int(std::floor(box.minX() + margin)));
     const int right = std::min(normalized.width() - 1, int(std::ceil(box.maxX() - margin)) - 1);
     const int top = std::max(0, int(std::floor(box.minY())));
@@ -46,7 +50,16 @@ std::optional<int> inkHeight(const QImage& normalized, const Rect& box)
     }
     if (first < 0)
         return std::nullopt;
-    return last - first + 1;
+    return std::pair{first, last};
+}
+
+// The height of the ink in the middle of `box`, or none.
+std::optional<int> inkHeight(const QImage& normalized, const Rect& box)
+{
+    const auto rows = inkRows(normalized, box);
+    if (!rows)
+        return std::nullopt;
+    return rows->second - rows->first + 1;
 }
 
 std::optional<double> median(std::vector<int> values)
@@ -101,6 +114,45 @@ bool guessedCase(const TextAnalysis::Word& word)
     return sized;
 }
 
+// The row between the tops of the small letters that rise above the
+// capitals (b, d, h, k) and the capitals' tops in `line`, when the line
+// shows both and they differ.
+std::optional<double> ascenderLimit(const QImage& normalized, const TextAnalysis::Line& line)
+{
+    std::vector<int> ascenders;
+    std::vector<int> capitals;
+    for (const TextAnalysis::Word& word : line.words) {
+        for (const TextAnalysis::Character& character : word.characters) {
+            if (character.text.size() != 1)
+                continue;
+            const QChar c = character.text.at(0);
+            const bool rising = ascenderLetters.contains(c);
+            if (!rising && !capHeightCharacters.contains(c))
+                continue;
+            // The stem of b, d, h or k stands at the edge of its box.
+            if (const auto rows = inkRows(normalized, character.box, rising ? 0 : edgeShare))
+                (rising ? ascenders : capitals).push_back(rows->first);
+        }
+    }
+    const std::optional<double> ascender = median(ascenders);
+    const std::optional<double> cap = median(capitals);
+    if (!ascender || !cap || *cap - *ascender < 1)
+        return std::nullopt;
+    return (*ascender + *cap) / 2;
+}
+
+// Whether the character at `i` of a word stands beside a small Latin letter.
+bool besideSmallLetter(const TextAnalysis::Word& word, std::size_t i)
+{
+    const auto small = [&](std::size_t k) {
+        if (k >= word.characters.size() || word.characters[k].text.size() != 1)
+            return false;
+        const QChar c = word.characters[k].text.at(0);
+        return c.isLower() && c.script() == QChar::Script_Latin;
+    };
+    return (i > 0 && small(i - 1)) || small(i + 1);
+}
+
 } // namespace
 
 int LetterCase::settle(const QImage& normalized, TextAnalysis& analysis)
@@ -122,8 +174,26 @@ int LetterCase::settle(const QImage& normalized, TextAnalysis& analysis)
                     return character.text;
                 return *height < *limit ? character.text.toLower() : character.text.toUpper();
             });
+        changed += smallEll(normalized, line);
     }
     return changed;
+}
+
+int LetterCase::smallEll(const QImage& normalized, TextAnalysis::Line& line)
+{
+    const std::optional<double> limit = ascenderLimit(normalized, line);
+    if (!limit)
+        return 0;
+    return TextAnalysis::reread(line, [&](const TextAnalysis::Word& word,
+                                          const TextAnalysis::Character& character) {
+        if (character.text != QLatin1String("I"))
+            return character.text;
+        const auto at = std::size_t(&character - word.characters.data());
+        if (!besideSmallLetter(word, at))
+            return character.text;
+        const auto rows = inkRows(normalized, character.box);
+        return rows && rows->first < *limit ? QStringLiteral("l") : character.text;
+    });
 }
 
 } // namespace kelpie

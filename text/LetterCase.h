@@ -11,7 +11,8 @@ namespace kelpie {
 // them, and in a word of such letters alone have none to go by: ".CSV" for
 // ".csv". The picture settles it: a small letter stands as high as the
 // line's other small letters (its x-height), a capital as high as its
-// capitals and digits.
+// capitals and digits. Height also tells a small l from a capital I where
+// the type draws the ascenders above the capitals.
 class LetterCase {
 public:
     // Gives the letters of every word of `analysis` made of such letters
@@ -19,6 +20,13 @@ public:
     // analysis's pixels) shows, in lines that show the capitals' height.
     // Words and lines keep their texts in step. Returns how many changed.
     static int settle(const QImage& normalized, TextAnalysis& analysis);
+
+private:
+    // A capital I read beside small letters where the picture shows a small
+    // l ("xIsx"): in sans type the l rises as high as b, d, h and k, above
+    // the capitals, and the I stands at their height. Applies where the
+    // line shows both heights apart. Returns how many changed.
+    static int smallEll(const QImage& normalized, TextAnalysis::Line& line);
 };
 
 } // namespace kelpie

@@ -50,3 +50,31 @@ TEST(LetterCase, LeavesWordsWithOtherLettersAndLinesWithoutCapitals)
 }
 
 } // namespace
+
+// In sans type a small l rises above the capitals, as b, d, h and k do; a
+// capital I read beside small letters where the picture shows that height
+// is an l. A true I stands at the capitals' height, and a line without
+// both heights apart keeps its reading: at 16 pixels DejaVu Sans draws the
+// ascenders and capitals to the same row, and at any size a line may have
+// no b, d, h or k.
+TEST(LetterCase, ACapitalIAsHighAsTheAscendersIsASmallL)
+{
+    DrawnTextLine level(QStringLiteral("budget-2024.xlsx 86 KB"),
+                        QStringLiteral("budget-2024.xIsx 86 KB"), 16, QStringLiteral("DejaVu Sans"));
+    EXPECT_EQ(LetterCase::settle(level.normalized, level.analysis), 0);
+    for (const int pixels : {13, 20}) {
+        DrawnTextLine ell(QStringLiteral("budget-2024.xlsx 86 KB"),
+                          QStringLiteral("budget-2024.xIsx 86 KB"), pixels,
+                          QStringLiteral("DejaVu Sans"));
+        LetterCase::settle(ell.normalized, ell.analysis);
+        EXPECT_EQ(ell.text(), QStringLiteral("budget-2024.xlsx 86 KB")) << pixels;
+
+        DrawnTextLine eye(QStringLiteral("getId bold 2024 KB"), QStringLiteral("getId bold 2024 KB"),
+                          pixels, QStringLiteral("DejaVu Sans"));
+        LetterCase::settle(eye.normalized, eye.analysis);
+        EXPECT_EQ(eye.text(), QStringLiteral("getId bold 2024 KB")) << pixels;
+    }
+    DrawnTextLine bare(QStringLiteral("xlsx 86 KB"), QStringLiteral("xIsx 86 KB"), 13,
+                       QStringLiteral("DejaVu Sans"));
+    EXPECT_EQ(LetterCase::settle(bare.normalized, bare.analysis), 0);
+}
