@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -71,28 +72,42 @@ std::optional<double> median(std::vector<int> values)
     return values[values.size() / 2];
 }
 
-// The height between small letters and capitals in `line`, when it shows
-// the capitals' height.
-std::optional<double> caseLimit(const QImage& normalized, const TextAnalysis::Line& line)
+// The medians of a measure of the characters of `line` of two kinds: those
+// in `first`, and those in `second` (measure(character, true) for the
+// first kind).
+using Measure = std::function<std::optional<int>(const TextAnalysis::Character&, bool)>;
+std::pair<std::optional<double>, std::optional<double>> mediansOf(const TextAnalysis::Line& line,
+                                                                  const QString& first,
+                                                                  const QString& second,
+                                                                  const Measure& measure)
 {
-    std::vector<int> small;
-    std::vector<int> capitals;
+    std::vector<int> firsts;
+    std::vector<int> seconds;
     for (const TextAnalysis::Word& word : line.words) {
         for (const TextAnalysis::Character& character : word.characters) {
             if (character.text.size() != 1)
                 continue;
             const QChar c = character.text.at(0);
-            const bool isSmall = xHeightLetters.contains(c);
-            if (!isSmall && !capHeightCharacters.contains(c))
+            const bool isFirst = first.contains(c);
+            if (!isFirst && !second.contains(c))
                 continue;
-            if (const std::optional<int> height = inkHeight(normalized, character.box))
-                (isSmall ? small : capitals).push_back(*height);
+            if (const std::optional<int> value = measure(character, isFirst))
+                (isFirst ? firsts : seconds).push_back(*value);
         }
     }
-    const std::optional<double> cap = median(capitals);
+    return {median(firsts), median(seconds)};
+}
+
+// The height between small letters and capitals in `line`, when it shows
+// the capitals' height.
+std::optional<double> caseLimit(const QImage& normalized, const TextAnalysis::Line& line)
+{
+    const auto [x, cap] = mediansOf(line, xHeightLetters, capHeightCharacters,
+                                    [&](const TextAnalysis::Character& character, bool) {
+                                        return inkHeight(normalized, character.box);
+                                    });
     if (!cap)
         return std::nullopt;
-    const std::optional<double> x = median(small);
     if (x && *x < *cap)
         return (*x + *cap) / 2;
     return *cap * smallShare;
@@ -119,23 +134,13 @@ bool guessedCase(const TextAnalysis::Word& word)
 // shows both and they differ.
 std::optional<double> ascenderLimit(const QImage& normalized, const TextAnalysis::Line& line)
 {
-    std::vector<int> ascenders;
-    std::vector<int> capitals;
-    for (const TextAnalysis::Word& word : line.words) {
-        for (const TextAnalysis::Character& character : word.characters) {
-            if (character.text.size() != 1)
-                continue;
-            const QChar c = character.text.at(0);
-            const bool rising = ascenderLetters.contains(c);
-            if (!rising && !capHeightCharacters.contains(c))
-                continue;
-            // The stem of b, d, h or k stands at the edge of its box.
-            if (const auto rows = inkRows(normalized, character.box, rising ? 0 : edgeShare))
-                (rising ? ascenders : capitals).push_back(rows->first);
-        }
-    }
-    const std::optional<double> ascender = median(ascenders);
-    const std::optional<double> cap = median(capitals);
+    // The stem of b, d, h or k stands at the edge of its box.
+    const auto [ascender, cap] = mediansOf(
+        line, ascenderLetters, capHeightCharacters,
+        [&](const TextAnalysis::Character& character, bool rising) -> std::optional<int> {
+            const auto rows = inkRows(normalized, character.box, rising ? 0 : edgeShare);
+            return rows ? std::optional<int>(rows->first) : std::nullopt;
+        });
     if (!ascender || !cap || *cap - *ascender < 1)
         return std::nullopt;
     return (*ascender + *cap) / 2;
