@@ -19,12 +19,6 @@ namespace {
 // text at its natural size is nearer 96.
 constexpr int screenResolution = 96;
 
-bool isHan(char32_t c)
-{
-    return (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF)
-        || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0x20000 && c <= 0x3FFFF);
-}
-
 // Models loaded by every engine of the process since it started.
 std::atomic<int> modelsLoaded{0};
 
@@ -184,7 +178,7 @@ TesseractEngine::Result TesseractEngine::recognize(const QImage& line, int model
             if (glyph.text.isEmpty())
                 continue;
             for (const uint c : glyph.text.toUcs4())
-                result.hasHan = result.hasHan || isHan(c);
+                result.hasHan = result.hasHan || TextAnalysis::isHan(c);
             result.glyphs.push_back(std::move(glyph));
             result.wordConfidences.push_back(wordConfidence);
         } while (it->Next(tesseract::RIL_SYMBOL));

@@ -153,12 +153,13 @@ Models modelsFor(const QStringList& languages, bool combined)
     return models;
 }
 
+// Whether a reading is Han characters only.
 bool isHan(const QString& text)
 {
     const QList<uint> characters = text.toUcs4();
-    return !characters.isEmpty() && std::all_of(characters.begin(), characters.end(), [](uint c) {
-        return QChar::script(c) == QChar::Script_Han;
-    });
+    return !characters.isEmpty()
+        && std::all_of(characters.begin(), characters.end(),
+                       [](uint c) { return TextAnalysis::isHan(char32_t(c)); });
 }
 
 // What a terminal row's cells hold (see TerminalCells::cellInkOf), seen

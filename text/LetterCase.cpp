@@ -158,6 +158,27 @@ bool besideSmallLetter(const TextAnalysis::Word& word, std::size_t i)
     return (i > 0 && small(i - 1)) || small(i + 1);
 }
 
+// A capital I read beside small letters where the picture shows a small l
+// ("xIsx"): in sans type the l rises as high as b, d, h and k, above the
+// capitals, and the I stands at their height. Applies where the line shows
+// both heights apart. Returns how many changed.
+int smallEll(const QImage& normalized, TextAnalysis::Line& line)
+{
+    const std::optional<double> limit = ascenderLimit(normalized, line);
+    if (!limit)
+        return 0;
+    return TextAnalysis::reread(line, [&](const TextAnalysis::Word& word,
+                                          const TextAnalysis::Character& character) {
+        if (character.text != QLatin1String("I"))
+            return character.text;
+        const auto at = std::size_t(&character - word.characters.data());
+        if (!besideSmallLetter(word, at))
+            return character.text;
+        const auto rows = inkRows(normalized, character.box);
+        return rows && rows->first < *limit ? QStringLiteral("l") : character.text;
+    });
+}
+
 } // namespace
 
 int LetterCase::settle(const QImage& normalized, TextAnalysis& analysis)
@@ -182,23 +203,6 @@ int LetterCase::settle(const QImage& normalized, TextAnalysis& analysis)
         changed += smallEll(normalized, line);
     }
     return changed;
-}
-
-int LetterCase::smallEll(const QImage& normalized, TextAnalysis::Line& line)
-{
-    const std::optional<double> limit = ascenderLimit(normalized, line);
-    if (!limit)
-        return 0;
-    return TextAnalysis::reread(line, [&](const TextAnalysis::Word& word,
-                                          const TextAnalysis::Character& character) {
-        if (character.text != QLatin1String("I"))
-            return character.text;
-        const auto at = std::size_t(&character - word.characters.data());
-        if (!besideSmallLetter(word, at))
-            return character.text;
-        const auto rows = inkRows(normalized, character.box);
-        return rows && rows->first < *limit ? QStringLiteral("l") : character.text;
-    });
 }
 
 } // namespace kelpie

@@ -20,13 +20,6 @@ public:
     // analysis's pixels) shows, in lines that show the capitals' height.
     // Words and lines keep their texts in step. Returns how many changed.
     static int settle(const QImage& normalized, TextAnalysis& analysis);
-
-private:
-    // A capital I read beside small letters where the picture shows a small
-    // l ("xIsx"): in sans type the l rises as high as b, d, h and k, above
-    // the capitals, and the I stands at their height. Applies where the
-    // line shows both heights apart. Returns how many changed.
-    static int smallEll(const QImage& normalized, TextAnalysis::Line& line);
 };
 
 } // namespace kelpie

@@ -133,6 +133,12 @@ int TextAnalysis::reread(Line& line, const Reading& reading)
     return changed;
 }
 
+bool TextAnalysis::isHan(char32_t c)
+{
+    return (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF)
+        || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0x20000 && c <= 0x3FFFF);
+}
+
 bool TextAnalysis::isCjk(char32_t c)
 {
     return (c >= 0x2E80 && c <= 0x2FDF)    // radicals

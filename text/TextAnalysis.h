@@ -89,6 +89,8 @@ struct TextAnalysis {
     // True for characters of scripts written without spaces between words
     // (Han, kana, Hangul) and for their full-width punctuation.
     static bool isCjk(char32_t codePoint);
+    // True for Han characters (unified and compatibility ideographs).
+    static bool isHan(char32_t codePoint);
 
     friend bool operator==(const TextAnalysis&, const TextAnalysis&) = default;
 };
