@@ -1,5 +1,6 @@
 #include "platform/X11ImageReader.h"
 
+#include "platform/LargeImageMemory.h"
 #include "platform/X11SegmentPool.h"
 #include "platform/XcbSession.h"
 
@@ -7,6 +8,7 @@
 #include <xcb/render.h>
 #include <xcb/shm.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <unordered_map>
@@ -30,6 +32,14 @@ void makeOpaque(std::uint32_t* pixels, std::size_t count)
     }
     for (; i < count; ++i)
         pixels[i] |= 0xff00'0000u;
+}
+
+// Each half of the staging segment holds one stripe of an image: a few
+// hundred kilobytes, or one row of a wider one.
+std::size_t stagingHalf(int width)
+{
+    constexpr std::size_t stripeBytes = std::size_t(512) << 10;
+    return std::max(stripeBytes, std::size_t(width) * 4);
 }
 
 std::string refusal(const xcb_generic_error_t* error)
@@ -142,30 +152,66 @@ std::optional<QImage> X11ImageReader::Private::readShared(xcb_drawable_t drawabl
 {
     if (!sharedMemory)
         return std::nullopt;
-    const std::size_t bytes = std::size_t(width) * std::size_t(height) * 4;
-    const std::optional<X11SegmentPool::Segment> segment = segments->take(bytes);
+    const std::size_t stride = std::size_t(width) * 4;
+    const std::size_t half = stagingHalf(width);
+    const std::optional<X11SegmentPool::Segment> segment = segments->take(2 * half);
     if (!segment) {
         // A remote server or another IPC namespace: shared memory is of no use.
         sharedMemory = false;
         return std::nullopt;
     }
-    xcb_connection_t* c = session.connection();
-    xcb_generic_error_t* failure = nullptr;
-    XcbPtr<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
-        c,
-        xcb_shm_get_image(c, drawable, static_cast<std::int16_t>(x), static_cast<std::int16_t>(y),
-                          static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height),
-                          ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, segment->name, 0),
-        &failure));
-    XcbPtr<xcb_generic_error_t> failed(failure);
-    if (!reply) {
+    QImage image = LargeImageMemory::allocate(width, height, format);
+    if (image.isNull()) {
         segments->giveBack(*segment);
-        *error = refusal(failed.get());
+        *error = "no memory for an image of " + std::to_string(width) + " × "
+            + std::to_string(height) + " pixels";
         return std::nullopt;
     }
-    if (format == QImage::Format_RGB32)
-        makeOpaque(static_cast<std::uint32_t*>(segment->address), std::size_t(width) * height);
-    return segments->adopt(*segment, width, height, format);
+    xcb_connection_t* c = session.connection();
+    const int rows = int(half / stride);
+    const int stripes = (height + rows - 1) / rows;
+    const auto ask = [&](int stripe) {
+        const int top = stripe * rows;
+        return xcb_shm_get_image(c, drawable, static_cast<std::int16_t>(x),
+                                 static_cast<std::int16_t>(y + top),
+                                 static_cast<std::uint16_t>(width),
+                                 static_cast<std::uint16_t>(std::min(rows, height - top)), ~0u,
+                                 XCB_IMAGE_FORMAT_Z_PIXMAP, segment->name,
+                                 std::uint32_t(stripe % 2 * half));
+    };
+    // The server serves nobody else while the stripes are read, so that
+    // they show one moment of the screen; the next stripe is asked for
+    // before the last one is copied out.
+    xcb_grab_server(c);
+    xcb_shm_get_image_cookie_t next = ask(0);
+    for (int stripe = 0; stripe < stripes; ++stripe) {
+        const xcb_shm_get_image_cookie_t cookie = next;
+        if (stripe + 1 < stripes)
+            next = ask(stripe + 1);
+        xcb_generic_error_t* failure = nullptr;
+        XcbPtr<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(c, cookie, &failure));
+        XcbPtr<xcb_generic_error_t> failed(failure);
+        if (!reply) {
+            if (stripe + 1 < stripes)
+                xcb_discard_reply(c, next.sequence);
+            xcb_ungrab_server(c);
+            xcb_flush(c);
+            segments->giveBack(*segment);
+            *error = refusal(failed.get());
+            return std::nullopt;
+        }
+        const int top = stripe * rows;
+        const int count = std::min(rows, height - top);
+        uchar* target = image.scanLine(top);
+        std::memcpy(target, static_cast<const uchar*>(segment->address) + stripe % 2 * half,
+                    stride * std::size_t(count));
+        if (format == QImage::Format_RGB32)
+            makeOpaque(reinterpret_cast<std::uint32_t*>(target), std::size_t(width) * count);
+    }
+    xcb_ungrab_server(c);
+    xcb_flush(c);
+    segments->giveBack(*segment);
+    return image;
 }
 
 X11ImageReader::Result X11ImageReader::Private::readPlain(xcb_drawable_t drawable, int x, int y,
@@ -401,7 +447,7 @@ X11ImageReader::Result X11ImageReader::readWindow(const X11TopLevel& topLevel) c
 void X11ImageReader::readyFor(int width, int height) const
 {
     if (d->sharedMemory && width > 0 && height > 0)
-        d->segments->ready(std::size_t(width) * std::size_t(height) * 4);
+        d->segments->ready(2 * stagingHalf(width));
 }
 
 void X11ImageReader::releaseIdleSegments() const { d->segments->releaseIdle(); }

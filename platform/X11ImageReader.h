@@ -17,11 +17,13 @@ namespace kelpie {
 
 class XcbSession;
 
-// Reads pixels from the X server into images: through a shared-memory
-// segment that the image then owns when the server offers MIT-SHM, else
-// through a plain GetImage reply that the image owns. Either way the pixels
-// are copied once, by the server. A refusal is a `system` failure with the
-// server's words.
+// Reads pixels from the X server into images. When the server offers
+// MIT-SHM, an image is read stripe by stripe through a small shared-memory
+// segment that stays attached between reads, into memory of the image's
+// own (see LargeImageMemory): a screen-sized segment made for each read
+// would cost both processes a page fault per page every time. Otherwise
+// the image owns a plain GetImage reply. A refusal is a `system` failure
+// with the server's words.
 class X11ImageReader {
 public:
     using Result = CaptureResult<QImage>;
@@ -62,8 +64,8 @@ public:
     // call on another thread than the read's.
     void readyFor(int width, int height) const;
 
-    // The shared-memory segments kept for the next read: given back to the
-    // system, and a word each time one comes back idle (see X11SegmentPool).
+    // The shared-memory segment kept for the next read: given back to the
+    // system, and a word each time it comes back idle (see X11SegmentPool).
     void releaseIdleSegments() const;
     void setOnSegmentIdle(std::function<void()> onIdle) const;
 

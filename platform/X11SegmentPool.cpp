@@ -3,8 +3,6 @@
 #include "core/PagePopulation.h"
 #include "platform/XcbSession.h"
 
-#include <QImage>
-
 #include <algorithm>
 #include <sys/ipc.h>
 #include <sys/shm.h>
@@ -13,21 +11,6 @@ namespace kelpie {
 namespace {
 
 constexpr std::size_t idleLimit = 2;
-
-// Travels with an image's pixels and takes its segment home afterwards.
-struct Lease {
-    std::weak_ptr<X11SegmentPool> pool;
-    X11SegmentPool::Segment segment;
-};
-
-void endLease(void* info)
-{
-    const std::unique_ptr<Lease> lease(static_cast<Lease*>(info));
-    if (const std::shared_ptr<X11SegmentPool> pool = lease->pool.lock())
-        pool->giveBack(lease->segment);
-    else
-        shmdt(lease->segment.address);
-}
 
 } // namespace
 
@@ -92,7 +75,7 @@ std::optional<X11SegmentPool::Segment> X11SegmentPool::make(std::size_t bytes)
         return std::nullopt;
     }
     // Its pages come in now, in one call, rather than one fault at a time
-    // while the image is read out of it; the server then finds them too.
+    // while the first image is copied out of it.
     populatePages(address, bytes);
     const xcb_shm_seg_t name = xcb_generate_id(connection_);
     XcbPtr<xcb_generic_error_t> failed(xcb_request_check(
@@ -105,13 +88,6 @@ std::optional<X11SegmentPool::Segment> X11SegmentPool::make(std::size_t bytes)
         return std::nullopt;
     }
     return Segment{name, address, bytes};
-}
-
-QImage X11SegmentPool::adopt(const Segment& segment, int width, int height, int format)
-{
-    auto* lease = new Lease{weak_from_this(), segment};
-    return QImage(static_cast<uchar*>(segment.address), width, height, qsizetype(width) * 4,
-                  static_cast<QImage::Format>(format), endLease, lease);
 }
 
 void X11SegmentPool::giveBack(const Segment& segment)

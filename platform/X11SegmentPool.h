@@ -6,26 +6,20 @@
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <optional>
 #include <vector>
 
-class QImage;
-
 namespace kelpie {
 
-// Shared-memory segments that the X server writes images into and that the
-// images then keep as their pixels, so a screen image is never copied on our
-// side. A segment comes back here when its last image goes, still attached
-// to the server and with its pages mapped, so the next capture of the same
-// size pays neither for attaching nor for page faults. At most two idle
-// segments are kept (a screen and something smaller, such as the area under
-// our own windows); the rest are given back to the system.
-//
-// Images may outlive the pool: a segment that comes back after the pool is
-// gone is simply unmapped (the server let go when the connection closed).
-class X11SegmentPool : public std::enable_shared_from_this<X11SegmentPool> {
+// Shared-memory segments that the X server writes images into, kept
+// attached and mapped between reads: a fresh segment costs a page fault per
+// page on both sides of the connection, the server's included, and on a
+// virtual machine that is tens of milliseconds for a screen's worth. The
+// segments are small (images are read through them stripe by stripe), so
+// keeping one costs little. At most two idle segments are kept; the rest
+// are given back to the system.
+class X11SegmentPool {
 public:
     struct Segment {
         xcb_shm_seg_t name = 0;
@@ -49,20 +43,14 @@ public:
     // is reported idle like one that came back.
     void ready(std::size_t bytes);
 
-    // An image whose pixels are the segment's; the segment comes back when
-    // the last copy of the image is gone.
-    QImage adopt(const Segment& segment, int width, int height, int format);
-
-    // For a segment that was taken but will not hold an image.
+    // A segment taken earlier, idle again.
     void giveBack(const Segment& segment);
 
-    // Gives every idle segment back to the system; segments that images
-    // still hold are untouched. For when no capture is expected soon: an
-    // idle screen-sized segment is as large as the screen.
+    // Gives every idle segment back to the system; segments taken are
+    // untouched. For when no capture is expected soon.
     void releaseIdle();
-    // Told, on whichever thread an image let go of its pixels, that a
-    // segment has come back idle. Set it before images are handed out, or
-    // clear it, only while no other thread uses the pool.
+    // Told, on whichever thread gave it back, that a segment has come back
+    // idle. Set or clear it only while no other thread uses the pool.
     void setOnIdle(std::function<void()> onIdle);
 
 private:
