@@ -8,6 +8,7 @@
 #include "text/DottedZero.h"
 #include "text/GapUnderscore.h"
 #include "text/LetterCase.h"
+#include "text/CheckBoxMarks.h"
 #include "text/PhantomMarks.h"
 #include "text/TerminalCells.h"
 #include "text/TerminalEll.h"
@@ -466,6 +467,7 @@ TesseractEngine::Result withLatinRuns(TesseractEngine& engine, int latinModel, c
 TesseractEngine::Result withoutPhantomMarks(const QImage& line, TesseractEngine::Result result)
 {
     PhantomMarks::drop(line, result.glyphs, result.wordConfidences);
+    CheckBoxMarks::drop(line, result.glyphs, result.wordConfidences);
     return result;
 }
 
@@ -508,7 +510,7 @@ Script scriptOf(const TextLayout::Line& line, const QImage& normalized)
 
 // Recognises one line with the model that suits it (see the constants
 // above); of the Chinese languages the caller's first.
-TesseractEngine::Result recognizeLine(TesseractEngine& engine, const Models& models,
+TesseractEngine::Result readLine(TesseractEngine& engine, const Models& models,
                                       const QImage& line, Script script,
                                       const RecognitionCancellation& cancellation,
                                       const RowCells& row)
@@ -558,6 +560,18 @@ TesseractEngine::Result recognizeLine(TesseractEngine& engine, const Models& mod
     if (models.chinese.size() > 1)
         han.traditionalFound = HanScriptCheck::instance().apply(han.glyphs, line).changed;
     return han;
+}
+
+// A line's reading without the marks of a check box, whichever model read
+// it.
+TesseractEngine::Result recognizeLine(TesseractEngine& engine, const Models& models,
+                                      const QImage& line, Script script,
+                                      const RecognitionCancellation& cancellation,
+                                      const RowCells& row)
+{
+    TesseractEngine::Result result = readLine(engine, models, line, script, cancellation, row);
+    CheckBoxMarks::drop(line, result.glyphs, result.wordConfidences);
+    return result;
 }
 
 // Whether a reading is text rather than the recogniser's guess at a

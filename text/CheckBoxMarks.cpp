@@ -1,0 +1,199 @@
+#include "text/CheckBoxMarks.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <optional>
+
+namespace kelpie {
+namespace {
+
+// A frame pixel is darker than the line's ground by one of these: the light
+// grey edge of a box on a light dialog is about 50 darker, and the inside of
+// a box may be shaded a little itself, so the frame is looked for at
+// several depths.
+constexpr std::array<int, 4> frameContrasts{30, 50, 70, 90};
+// Of a frame's pixels, at least this share lies on the edges of its box
+// (a hollow square), and each of its four sides is this much covered.
+constexpr double hollowShare = 0.8;
+constexpr double sideCover = 0.8;
+
+bool isTickReading(const QString& text)
+{
+    static const QString ticks = QString::fromUtf8("VvYy√✓✔");
+    return text.size() == 1 && ticks.contains(text.at(0));
+}
+
+bool isEdgeReading(const QString& text)
+{
+    static const QString edges = QString::fromUtf8("|Il[]");
+    return text.size() == 1 && edges.contains(text.at(0));
+}
+
+// The commonest grey of the line: its ground.
+int groundOf(const QImage& line)
+{
+    std::array<int, 256> counts{};
+    for (int y = 0; y < line.height(); ++y) {
+        const uchar* row = line.constScanLine(y);
+        for (int x = 0; x < line.width(); ++x)
+            ++counts[row[x]];
+    }
+    return int(std::max_element(counts.begin(), counts.end()) - counts.begin());
+}
+
+// The height of the rows that hold dark ink: the line's characters.
+int inkHeightOf(const QImage& line)
+{
+    int top = -1;
+    int bottom = -1;
+    for (int y = 0; y < line.height(); ++y) {
+        const uchar* row = line.constScanLine(y);
+        if (std::any_of(row, row + line.width(), [](uchar v) { return v < 128; })) {
+            top = top < 0 ? y : top;
+            bottom = y;
+        }
+    }
+    return top < 0 ? 0 : bottom - top + 1;
+}
+
+struct Frame {
+    int left, top, right, bottom;
+    // Boxes of marks are rough: an edge read as "|" is boxed on the edge.
+    bool holds(const Rect& box) const
+    {
+        return box.midX() >= left - 2 && box.midX() <= right + 2 && box.midY() >= top - 2
+            && box.midY() <= bottom + 2;
+    }
+};
+
+// The hollow square drawn apart from everything else around (x, y), the
+// middle of a tick's box, if there is one.
+std::optional<Frame> frameAround(const QImage& line, int x, int y, int ground, int inkHeight,
+                                 int frameContrast)
+{
+    const int reach = std::max(4, inkHeight);
+    const int x0 = std::max(0, x - reach);
+    const int x1 = std::min(line.width() - 1, x + reach);
+    const int y0 = std::max(0, y - reach);
+    const int y1 = std::min(line.height() - 1, y + reach);
+    const int w = x1 - x0 + 1;
+    const int h = y1 - y0 + 1;
+    if (w <= 0 || h <= 0)
+        return std::nullopt;
+    const auto dark = [&](int px, int py) { return line.constScanLine(py)[px] <= ground - frameContrast; };
+    // Each connected stretch of dark pixels in the window, by flood fill.
+    std::vector<int> label(std::size_t(w * h), -1);
+    std::vector<std::pair<int, int>> stack;
+    for (int sy = y0; sy <= y1; ++sy) {
+        for (int sx = x0; sx <= x1; ++sx) {
+            const std::size_t at = std::size_t((sy - y0) * w + (sx - x0));
+            if (label[at] >= 0 || !dark(sx, sy))
+                continue;
+            std::vector<std::pair<int, int>> pixels;
+            label[at] = 1;
+            stack.push_back({sx, sy});
+            while (!stack.empty()) {
+                const auto [px, py] = stack.back();
+                stack.pop_back();
+                pixels.push_back({px, py});
+                for (const auto& [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
+                    const int nx = px + dx;
+                    const int ny = py + dy;
+                    if (nx < x0 || nx > x1 || ny < y0 || ny > y1)
+                        continue;
+                    const std::size_t next = std::size_t((ny - y0) * w + (nx - x0));
+                    if (label[next] < 0 && dark(nx, ny)) {
+                        label[next] = 1;
+                        stack.push_back({nx, ny});
+                    }
+                }
+            }
+            Frame box{x1, y1, x0, y0};
+            for (const auto& [px, py] : pixels) {
+                box.left = std::min(box.left, px);
+                box.right = std::max(box.right, px);
+                box.top = std::min(box.top, py);
+                box.bottom = std::max(box.bottom, py);
+            }
+            const int side = box.right - box.left + 1;
+            const int tall = box.bottom - box.top + 1;
+            if (!(x > box.left && x < box.right && y > box.top && y < box.bottom))
+                continue;
+            if (side < 8 || tall < 8 || std::max(side, tall) > 2 * std::max(8, inkHeight)
+                || std::abs(side - tall) > std::max(side, tall) / 4)
+                continue;
+            // Hollow: its pixels keep to the edges of its box, and cover
+            // each of the four (an edge drawn larger is a few pixels thick).
+            const int band = std::max(2, std::max(side, tall) / 8);
+            int onEdges = 0;
+            std::vector<bool> left(std::size_t(tall), false);
+            std::vector<bool> right(std::size_t(tall), false);
+            std::vector<bool> top(std::size_t(side), false);
+            std::vector<bool> bottom(std::size_t(side), false);
+            for (const auto& [px, py] : pixels) {
+                const bool l = px - box.left < band;
+                const bool r = box.right - px < band;
+                const bool t = py - box.top < band;
+                const bool b = box.bottom - py < band;
+                onEdges += l || r || t || b;
+                left[std::size_t(py - box.top)] = left[std::size_t(py - box.top)] || l;
+                right[std::size_t(py - box.top)] = right[std::size_t(py - box.top)] || r;
+                top[std::size_t(px - box.left)] = top[std::size_t(px - box.left)] || t;
+                bottom[std::size_t(px - box.left)] = bottom[std::size_t(px - box.left)] || b;
+            }
+            const auto covers = [](const std::vector<bool>& edge) {
+                return double(std::ranges::count(edge, true)) >= sideCover * double(edge.size());
+            };
+            if (onEdges < hollowShare * double(pixels.size()) || !covers(left) || !covers(right)
+                || !covers(top) || !covers(bottom))
+                continue;
+            return box;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+int CheckBoxMarks::drop(const QImage& line, std::vector<TextAnalysis::Glyph>& glyphs,
+                        std::vector<double>& confidences)
+{
+    if (line.format() != QImage::Format_Grayscale8 || confidences.size() != glyphs.size())
+        return 0;
+    const auto tick = std::ranges::find_if(
+        glyphs, [](const TextAnalysis::Glyph& glyph) { return isTickReading(glyph.text); });
+    if (tick == glyphs.end())
+        return 0;
+    const int ground = groundOf(line);
+    const int inkHeight = inkHeightOf(line);
+    std::optional<Frame> frame;
+    for (const int contrast : frameContrasts) {
+        frame = frameAround(line, int(std::lround(tick->box.midX())),
+                            int(std::lround(tick->box.midY())), ground, inkHeight, contrast);
+        if (frame)
+            break;
+    }
+    if (!frame)
+        return 0;
+    std::vector<TextAnalysis::Glyph> kept;
+    std::vector<double> keptConfidences;
+    bool startsWord = false;
+    for (std::size_t i = 0; i < glyphs.size(); ++i) {
+        const TextAnalysis::Glyph& glyph = glyphs[i];
+        if ((isTickReading(glyph.text) || isEdgeReading(glyph.text)) && frame->holds(glyph.box)) {
+            startsWord = true;
+            continue;
+        }
+        kept.push_back(glyph);
+        kept.back().startsWord = kept.back().startsWord || startsWord;
+        startsWord = false;
+        keptConfidences.push_back(confidences[i]);
+    }
+    const int dropped = int(glyphs.size() - kept.size());
+    glyphs = std::move(kept);
+    confidences = std::move(keptConfidences);
+    return dropped;
+}
+
+} // namespace kelpie
