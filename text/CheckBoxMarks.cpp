@@ -176,24 +176,10 @@ int CheckBoxMarks::drop(const QImage& line, std::vector<TextAnalysis::Glyph>& gl
     }
     if (!frame)
         return 0;
-    std::vector<TextAnalysis::Glyph> kept;
-    std::vector<double> keptConfidences;
-    bool startsWord = false;
-    for (std::size_t i = 0; i < glyphs.size(); ++i) {
+    return TextAnalysis::dropGlyphs(glyphs, confidences, [&](std::size_t i) {
         const TextAnalysis::Glyph& glyph = glyphs[i];
-        if ((isTickReading(glyph.text) || isEdgeReading(glyph.text)) && frame->holds(glyph.box)) {
-            startsWord = true;
-            continue;
-        }
-        kept.push_back(glyph);
-        kept.back().startsWord = kept.back().startsWord || startsWord;
-        startsWord = false;
-        keptConfidences.push_back(confidences[i]);
-    }
-    const int dropped = int(glyphs.size() - kept.size());
-    glyphs = std::move(kept);
-    confidences = std::move(keptConfidences);
-    return dropped;
+        return (isTickReading(glyph.text) || isEdgeReading(glyph.text)) && frame->holds(glyph.box);
+    });
 }
 
 } // namespace kelpie

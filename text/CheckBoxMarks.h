@@ -19,8 +19,8 @@ public:
     // Drops the glyphs of a line (boxes in the pixels of `line`, a grey
     // image, dark text on a light ground) that are the marks of a check box
     // holding a tick, with the matching entries of `confidences`, one per
-    // glyph. The glyph after them starts a word. Returns how many were
-    // dropped.
+    // glyph. A word that started at a dropped mark starts at the glyph after
+    // it. Returns how many were dropped.
     static int drop(const QImage& line, std::vector<TextAnalysis::Glyph>& glyphs,
                     std::vector<double>& confidences);
 };

@@ -135,28 +135,14 @@ int PhantomMarks::drop(const QImage& line, std::vector<TextAnalysis::Glyph>& gly
     if (line.format() != QImage::Format_Grayscale8 || confidences.size() != glyphs.size())
         return 0;
     const ColumnInk ink(line);
-    std::vector<TextAnalysis::Glyph> kept;
-    std::vector<double> keptConfidences;
-    bool startsWord = false;
-    for (std::size_t i = 0; i < glyphs.size(); ++i) {
+    return TextAnalysis::dropGlyphs(glyphs, confidences, [&](std::size_t i) {
         const TextAnalysis::Glyph& glyph = glyphs[i];
         const int from = int(std::floor(glyph.box.minX()));
         const int to = int(std::ceil(glyph.box.maxX()));
-        if (isPhantomProne(glyph.text) && ink.inkIn(from, to) <= phantomInk * ink.inkHeight()
+        return isPhantomProne(glyph.text) && ink.inkIn(from, to) <= phantomInk * ink.inkHeight()
             && ink.widestBlankAt(from - 2, to + 2) >= phantomBlank * ink.inkHeight()
-            && !inkOfItsOwn(ink, glyphs, i)) {
-            startsWord = startsWord || glyph.startsWord;
-            continue;
-        }
-        kept.push_back(glyph);
-        kept.back().startsWord = kept.back().startsWord || startsWord;
-        startsWord = false;
-        keptConfidences.push_back(confidences[i]);
-    }
-    const int dropped = int(glyphs.size() - kept.size());
-    glyphs = std::move(kept);
-    confidences = std::move(keptConfidences);
-    return dropped;
+            && !inkOfItsOwn(ink, glyphs, i);
+    });
 }
 
 } // namespace kelpie

@@ -154,6 +154,28 @@ bool TextAnalysis::isCjk(char32_t c)
         || (c >= 0x20000 && c <= 0x3FFFF); // supplementary ideographic planes
 }
 
+int TextAnalysis::dropGlyphs(std::vector<Glyph>& glyphs, std::vector<double>& confidences,
+                             const std::function<bool(std::size_t)>& dropped)
+{
+    std::vector<Glyph> kept;
+    std::vector<double> keptConfidences;
+    bool startsWord = false;
+    for (std::size_t i = 0; i < glyphs.size(); ++i) {
+        if (dropped(i)) {
+            startsWord = startsWord || glyphs[i].startsWord;
+            continue;
+        }
+        kept.push_back(glyphs[i]);
+        kept.back().startsWord = kept.back().startsWord || startsWord;
+        startsWord = false;
+        keptConfidences.push_back(confidences[i]);
+    }
+    const int count = int(glyphs.size() - kept.size());
+    glyphs = std::move(kept);
+    confidences = std::move(keptConfidences);
+    return count;
+}
+
 TextAnalysis::Line TextAnalysis::assembleLine(const std::vector<Glyph>& glyphs, double confidence,
                                               double height, const BlankWidth& blankWidth)
 {

@@ -86,6 +86,13 @@ struct TextAnalysis {
     using Reading = std::function<QString(const Word&, const Character&)>;
     static int reread(Line& line, const Reading& reading);
 
+    // Drops the glyphs of a reading that `dropped` picks by index, with the
+    // matching entries of `confidences` (one per glyph). A word that started
+    // at a dropped glyph starts at the next glyph kept. Returns how many were
+    // dropped.
+    static int dropGlyphs(std::vector<Glyph>& glyphs, std::vector<double>& confidences,
+                          const std::function<bool(std::size_t)>& dropped);
+
     // True for characters of scripts written without spaces between words
     // (Han, kana, Hangul) and for their full-width punctuation.
     static bool isCjk(char32_t codePoint);
