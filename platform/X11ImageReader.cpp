@@ -70,6 +70,8 @@ struct X11ImageReader::Private {
     void loadPictureFormats();
     std::optional<QImage> readShared(xcb_drawable_t drawable, int x, int y, int width, int height,
                                      QImage::Format format, std::string* error);
+    bool readStripes(xcb_drawable_t drawable, int x, int y, const X11SegmentPool::Segment& segment,
+                     std::size_t half, QImage& image, std::string* error);
     Result readPlain(xcb_drawable_t drawable, int x, int y, int width, int height,
                      QImage::Format format) const;
     void paintBackground(xcb_pixmap_t target, xcb_gcontext_t gc, const Rect& area) const;
@@ -152,7 +154,6 @@ std::optional<QImage> X11ImageReader::Private::readShared(xcb_drawable_t drawabl
 {
     if (!sharedMemory)
         return std::nullopt;
-    const std::size_t stride = std::size_t(width) * 4;
     const std::size_t half = stagingHalf(width);
     const std::optional<X11SegmentPool::Segment> segment = segments->take(2 * half);
     if (!segment) {
@@ -167,7 +168,25 @@ std::optional<QImage> X11ImageReader::Private::readShared(xcb_drawable_t drawabl
             + std::to_string(height) + " pixels";
         return std::nullopt;
     }
+    const bool read = readStripes(drawable, x, y, *segment, half, image, error);
+    segments->giveBack(*segment);
+    if (!read)
+        return std::nullopt;
+    return image;
+}
+
+// Reads the rectangle at (x, y) of `image`'s size into `image` through the
+// two halves of `segment`, one stripe of rows at a time. The server serves
+// nobody else meanwhile, so that the stripes show one moment of the screen;
+// the next stripe is asked for before the last one is copied out.
+bool X11ImageReader::Private::readStripes(xcb_drawable_t drawable, int x, int y,
+                                          const X11SegmentPool::Segment& segment,
+                                          std::size_t half, QImage& image, std::string* error)
+{
     xcb_connection_t* c = session.connection();
+    const int width = image.width();
+    const int height = image.height();
+    const std::size_t stride = std::size_t(width) * 4;
     const int rows = int(half / stride);
     const int stripes = (height + rows - 1) / rows;
     const auto ask = [&](int stripe) {
@@ -176,15 +195,13 @@ std::optional<QImage> X11ImageReader::Private::readShared(xcb_drawable_t drawabl
                                  static_cast<std::int16_t>(y + top),
                                  static_cast<std::uint16_t>(width),
                                  static_cast<std::uint16_t>(std::min(rows, height - top)), ~0u,
-                                 XCB_IMAGE_FORMAT_Z_PIXMAP, segment->name,
-                                 std::uint32_t(stripe % 2 * half));
+                                 XCB_IMAGE_FORMAT_Z_PIXMAP, segment.name,
+                                 std::uint32_t(std::size_t(stripe % 2) * half));
     };
-    // The server serves nobody else while the stripes are read, so that
-    // they show one moment of the screen; the next stripe is asked for
-    // before the last one is copied out.
     xcb_grab_server(c);
     xcb_shm_get_image_cookie_t next = ask(0);
-    for (int stripe = 0; stripe < stripes; ++stripe) {
+    bool read = true;
+    for (int stripe = 0; stripe < stripes && read; ++stripe) {
         const xcb_shm_get_image_cookie_t cookie = next;
         if (stripe + 1 < stripes)
             next = ask(stripe + 1);
@@ -194,24 +211,22 @@ std::optional<QImage> X11ImageReader::Private::readShared(xcb_drawable_t drawabl
         if (!reply) {
             if (stripe + 1 < stripes)
                 xcb_discard_reply(c, next.sequence);
-            xcb_ungrab_server(c);
-            xcb_flush(c);
-            segments->giveBack(*segment);
             *error = refusal(failed.get());
-            return std::nullopt;
+            read = false;
+            continue;
         }
         const int top = stripe * rows;
         const int count = std::min(rows, height - top);
         uchar* target = image.scanLine(top);
-        std::memcpy(target, static_cast<const uchar*>(segment->address) + stripe % 2 * half,
+        std::memcpy(target,
+                    static_cast<const uchar*>(segment.address) + std::size_t(stripe % 2) * half,
                     stride * std::size_t(count));
-        if (format == QImage::Format_RGB32)
+        if (image.format() == QImage::Format_RGB32)
             makeOpaque(reinterpret_cast<std::uint32_t*>(target), std::size_t(width) * count);
     }
     xcb_ungrab_server(c);
     xcb_flush(c);
-    segments->giveBack(*segment);
-    return image;
+    return read;
 }
 
 X11ImageReader::Result X11ImageReader::Private::readPlain(xcb_drawable_t drawable, int x, int y,
