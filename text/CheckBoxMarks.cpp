@@ -4,6 +4,8 @@
 #include <array>
 #include <cmath>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace kelpie {
 namespace {
@@ -67,31 +69,29 @@ struct Frame {
     }
 };
 
-// The hollow square drawn apart from everything else around (x, y), the
-// middle of a tick's box, if there is one.
-std::optional<Frame> frameAround(const QImage& line, int x, int y, int ground, int inkHeight,
-                                 int frameContrast)
+using Pixels = std::vector<std::pair<int, int>>;
+
+// A rectangle of a line's pixels, edges included.
+struct Window {
+    int x0, y0, x1, y1;
+    int width() const { return x1 - x0 + 1; }
+    bool contains(int x, int y) const { return x >= x0 && x <= x1 && y >= y0 && y <= y1; }
+    std::size_t index(int x, int y) const { return std::size_t((y - y0) * width() + (x - x0)); }
+};
+
+// Each connected stretch of the window's pixels that `dark` picks, by flood
+// fill, handed to `visit` until it returns true.
+template<typename Dark, typename Visit>
+void forEachStretch(const Window& window, Dark dark, Visit visit)
 {
-    const int reach = std::max(4, inkHeight);
-    const int x0 = std::max(0, x - reach);
-    const int x1 = std::min(line.width() - 1, x + reach);
-    const int y0 = std::max(0, y - reach);
-    const int y1 = std::min(line.height() - 1, y + reach);
-    const int w = x1 - x0 + 1;
-    const int h = y1 - y0 + 1;
-    if (w <= 0 || h <= 0)
-        return std::nullopt;
-    const auto dark = [&](int px, int py) { return line.constScanLine(py)[px] <= ground - frameContrast; };
-    // Each connected stretch of dark pixels in the window, by flood fill.
-    std::vector<int> label(std::size_t(w * h), -1);
-    std::vector<std::pair<int, int>> stack;
-    for (int sy = y0; sy <= y1; ++sy) {
-        for (int sx = x0; sx <= x1; ++sx) {
-            const std::size_t at = std::size_t((sy - y0) * w + (sx - x0));
-            if (label[at] >= 0 || !dark(sx, sy))
+    std::vector<bool> seen(window.index(window.x1, window.y1) + 1, false);
+    Pixels stack;
+    for (int sy = window.y0; sy <= window.y1; ++sy) {
+        for (int sx = window.x0; sx <= window.x1; ++sx) {
+            if (seen[window.index(sx, sy)] || !dark(sx, sy))
                 continue;
-            std::vector<std::pair<int, int>> pixels;
-            label[at] = 1;
+            Pixels pixels;
+            seen[window.index(sx, sy)] = true;
             stack.push_back({sx, sy});
             while (!stack.empty()) {
                 const auto [px, py] = stack.back();
@@ -100,58 +100,91 @@ std::optional<Frame> frameAround(const QImage& line, int x, int y, int ground, i
                 for (const auto& [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
                     const int nx = px + dx;
                     const int ny = py + dy;
-                    if (nx < x0 || nx > x1 || ny < y0 || ny > y1)
-                        continue;
-                    const std::size_t next = std::size_t((ny - y0) * w + (nx - x0));
-                    if (label[next] < 0 && dark(nx, ny)) {
-                        label[next] = 1;
+                    if (window.contains(nx, ny) && !seen[window.index(nx, ny)] && dark(nx, ny)) {
+                        seen[window.index(nx, ny)] = true;
                         stack.push_back({nx, ny});
                     }
                 }
             }
-            Frame box{x1, y1, x0, y0};
-            for (const auto& [px, py] : pixels) {
-                box.left = std::min(box.left, px);
-                box.right = std::max(box.right, px);
-                box.top = std::min(box.top, py);
-                box.bottom = std::max(box.bottom, py);
-            }
-            const int side = box.right - box.left + 1;
-            const int tall = box.bottom - box.top + 1;
-            if (!(x > box.left && x < box.right && y > box.top && y < box.bottom))
-                continue;
-            if (side < 8 || tall < 8 || std::max(side, tall) > 2 * std::max(8, inkHeight)
-                || std::abs(side - tall) > std::max(side, tall) / 4)
-                continue;
-            // Hollow: its pixels keep to the edges of its box, and cover
-            // each of the four (an edge drawn larger is a few pixels thick).
-            const int band = std::max(2, std::max(side, tall) / 8);
-            int onEdges = 0;
-            std::vector<bool> left(std::size_t(tall), false);
-            std::vector<bool> right(std::size_t(tall), false);
-            std::vector<bool> top(std::size_t(side), false);
-            std::vector<bool> bottom(std::size_t(side), false);
-            for (const auto& [px, py] : pixels) {
-                const bool l = px - box.left < band;
-                const bool r = box.right - px < band;
-                const bool t = py - box.top < band;
-                const bool b = box.bottom - py < band;
-                onEdges += l || r || t || b;
-                left[std::size_t(py - box.top)] = left[std::size_t(py - box.top)] || l;
-                right[std::size_t(py - box.top)] = right[std::size_t(py - box.top)] || r;
-                top[std::size_t(px - box.left)] = top[std::size_t(px - box.left)] || t;
-                bottom[std::size_t(px - box.left)] = bottom[std::size_t(px - box.left)] || b;
-            }
-            const auto covers = [](const std::vector<bool>& edge) {
-                return double(std::ranges::count(edge, true)) >= sideCover * double(edge.size());
-            };
-            if (onEdges < hollowShare * double(pixels.size()) || !covers(left) || !covers(right)
-                || !covers(top) || !covers(bottom))
-                continue;
-            return box;
+            if (visit(pixels))
+                return;
         }
     }
-    return std::nullopt;
+}
+
+Frame boundsOf(const Pixels& pixels)
+{
+    Frame box{pixels.front().first, pixels.front().second, pixels.front().first,
+              pixels.front().second};
+    for (const auto& [px, py] : pixels) {
+        box.left = std::min(box.left, px);
+        box.right = std::max(box.right, px);
+        box.top = std::min(box.top, py);
+        box.bottom = std::max(box.bottom, py);
+    }
+    return box;
+}
+
+// Whether `pixels`, bounded by `box`, keep to the edges of their box and
+// cover each of the four (an edge drawn larger is a few pixels thick).
+bool isHollow(const Pixels& pixels, const Frame& box)
+{
+    const int side = box.right - box.left + 1;
+    const int tall = box.bottom - box.top + 1;
+    const int band = std::max(2, std::max(side, tall) / 8);
+    int onEdges = 0;
+    std::vector<bool> left(std::size_t(tall), false);
+    std::vector<bool> right(std::size_t(tall), false);
+    std::vector<bool> top(std::size_t(side), false);
+    std::vector<bool> bottom(std::size_t(side), false);
+    for (const auto& [px, py] : pixels) {
+        const bool l = px - box.left < band;
+        const bool r = box.right - px < band;
+        const bool t = py - box.top < band;
+        const bool b = box.bottom - py < band;
+        onEdges += l || r || t || b;
+        const auto row = std::size_t(py - box.top);
+        const auto column = std::size_t(px - box.left);
+        left[row] = left[row] || l;
+        right[row] = right[row] || r;
+        top[column] = top[column] || t;
+        bottom[column] = bottom[column] || b;
+    }
+    const auto covers = [](const std::vector<bool>& edge) {
+        return double(std::ranges::count(edge, true)) >= sideCover * double(edge.size());
+    };
+    return onEdges >= hollowShare * double(pixels.size()) && covers(left) && covers(right)
+        && covers(top) && covers(bottom);
+}
+
+// The hollow square, of pixels `frameContrast` darker than the ground and
+// apart from everything else, around (x, y), the middle of a tick's box.
+std::optional<Frame> frameAround(const QImage& line, int x, int y, int ground, int inkHeight,
+                                 int frameContrast)
+{
+    const int reach = std::max(4, inkHeight);
+    const Window window{std::max(0, x - reach), std::max(0, y - reach),
+                        std::min(line.width() - 1, x + reach),
+                        std::min(line.height() - 1, y + reach)};
+    if (!window.contains(x, y))
+        return std::nullopt;
+    const auto dark = [&](int px, int py) {
+        return line.constScanLine(py)[px] <= ground - frameContrast;
+    };
+    std::optional<Frame> found;
+    forEachStretch(window, dark, [&](const Pixels& pixels) {
+        const Frame box = boundsOf(pixels);
+        const int side = box.right - box.left + 1;
+        const int tall = box.bottom - box.top + 1;
+        const bool around = x > box.left && x < box.right && y > box.top && y < box.bottom;
+        const bool boxSized = side >= 8 && tall >= 8
+            && std::max(side, tall) <= 2 * std::max(8, inkHeight)
+            && std::abs(side - tall) <= std::max(side, tall) / 4;
+        if (around && boxSized && isHollow(pixels, box))
+            found = box;
+        return found.has_value();
+    });
+    return found;
 }
 
 } // namespace
