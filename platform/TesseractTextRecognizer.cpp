@@ -194,6 +194,14 @@ struct RowCells {
     bool isEmpty() const { return cells.empty(); }
 
     double imageX(double lineX) const { return origin.x() + lineX / scale; }
+    double lineX(double imageX) const { return (imageX - origin.x()) * scale; }
+
+    // Where the cell that holds `x` of the line image ends, in the line
+    // image's pixels.
+    double cellEnd(double x) const
+    {
+        return lineX(lattice.origin + (lattice.cellOf(imageX(x)) + 1) * double(lattice.width));
+    }
 
     CellInk at(double lineX) const
     {
@@ -402,6 +410,7 @@ TesseractEngine::Result withLatinRuns(TesseractEngine& engine, int latinModel, c
             // On a terminal's cells, a glyph over part of a wide character
             // is over the neighbour wherever the neighbour's box lies.
             const double runMiddle = (from + to) / 2.0;
+            double lastBefore = -1;
             for (const TextAnalysis::Glyph& glyph : latin.glyphs) {
                 const double middle = lineX(glyph.box.midX());
                 const bool overWide = !row.isEmpty() && row.at(middle) == RowCells::CellInk::wide;
@@ -409,9 +418,17 @@ TesseractEngine::Result withLatinRuns(TesseractEngine& engine, int latinModel, c
                     && (middle > glyphs[j].box.minX() || (overWide && middle > runMiddle))
                     && cutTo == to)
                     cutTo = int(std::floor(lineX(glyph.box.minX())));
+                if (cutTo == to)
+                    lastBefore = middle;
                 if (i > 0 && (middle < glyphs[i - 1].box.maxX() || (overWide && middle < runMiddle)))
                     cutFrom = int(std::ceil(lineX(glyph.box.maxX())));
             }
+            // On a terminal's cells, what lies after the cell of the run's
+            // last glyph and before the first glyph over the neighbour is
+            // the neighbour's: the English model passed over it, and read
+            // again alone it comes out as Latin junk ("2024年" as "20244|").
+            if (cutTo != to && lastBefore >= 0 && !row.isEmpty())
+                cutTo = std::min(cutTo, int(std::ceil(row.cellEnd(lastBefore))));
             cutFrom = std::clamp(cutFrom, from, to);
             cutTo = std::clamp(cutTo, cutFrom, to);
             if ((cutFrom != from || cutTo != to) && cutTo - cutFrom >= 2) {

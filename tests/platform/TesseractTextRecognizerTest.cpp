@@ -253,6 +253,10 @@ TEST(TesseractTextRecognizer, LatinRunsBeforeWideCharactersAreReadWithoutThem)
     EXPECT_TRUE(read.contains(QString::fromUtf8("# 周会纪要 2024-05-12")));
     EXPECT_TRUE(read.contains(QString::fromUtf8("3. 服务器费用：每月 ¥1,280，预算剩余 ¥36,400。")));
     EXPECT_TRUE(read.contains(QString::fromUtf8("- [ ] 准备 3.4 MB 以内的演示视频 @李娜")));
+    // The cut is at the end of the cell of the run's last glyph when the
+    // English model passed over the start of the wide character after it
+    // ("2024年" had read "20244|年").
+    EXPECT_TRUE(read.join(QLatin1Char('\n')).contains(QString::fromUtf8("2024年度报告.docx")));
     // Narrow characters between wide ones take their cells and the readings
     // of the same pictures elsewhere on the screen ("wc" had read "we").
     EXPECT_EQ(read.count(prompt + QString::fromUtf8(" wc -l 会议纪要-0512.md")), 1);
