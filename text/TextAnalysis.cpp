@@ -19,6 +19,14 @@ constexpr double plainSpace = 0.33;
 // half a character between two of them separates columns of a table,
 // buttons of a row or words a terminal user typed a space between.
 constexpr double hanGap = 0.45;
+// Digits share one advance, and a one is centred in it: a tenth of the
+// type size more blank on either side than other characters leave.
+constexpr double tabularOne = 0.1;
+
+double tabularOneMargin(char32_t left, char32_t right)
+{
+    return (left == U'1' || right == U'1') ? tabularOne : 0.0;
+}
 
 char32_t firstCodePoint(const QString& text)
 {
@@ -219,7 +227,7 @@ TextAnalysis::Line TextAnalysis::assembleLine(const std::vector<Glyph>& glyphs, 
                 if (leftCjk && rightCjk)
                     space = blank >= hanGap * height;
                 else if (leftCjk || rightCjk)
-                    space = blank >= cjkSpace * height;
+                    space = blank - tabularOneMargin(left, right) * height >= cjkSpace * height;
                 else
                     space = glyph.startsWord || blank >= plainSpace * height;
             }

@@ -83,11 +83,26 @@ TEST(TextAnalysis, SpacesBetweenChineseAndLatinFollowTheImage)
     tight.add(QStringLiteral("G"), false);
     EXPECT_EQ(tight.assemble().text, QString::fromUtf8("保存PNG"));
 
-    Line after; // "F1 开"
+    // A one is centred in the advance every digit has, so the blank beside
+    // it is a tenth of the height wider: "F1 开" with a typed space, but
+    // "5月12日" where the blank before the one is only as wide as a
+    // typed space ("月 5" at that width has one).
+    Line after;
     after.add(QStringLiteral("F"), true);
     after.add(QStringLiteral("1"), false);
-    after.add(QString::fromUtf8("开"), true, 5);
+    after.add(QString::fromUtf8("开"), true, 7);
     EXPECT_EQ(after.assemble().text, QString::fromUtf8("F1 开"));
+    Line date;
+    date.add(QStringLiteral("5"), true);
+    date.add(QString::fromUtf8("月"), true, 2);
+    date.add(QStringLiteral("1"), true, 5);
+    date.add(QStringLiteral("2"), false);
+    date.add(QString::fromUtf8("日"), true, 2);
+    EXPECT_EQ(date.assemble().text, QString::fromUtf8("5月12日"));
+    Line five;
+    five.add(QString::fromUtf8("月"), true);
+    five.add(QStringLiteral("5"), true, 5);
+    EXPECT_EQ(five.assemble().text, QString::fromUtf8("月 5"));
 }
 
 // Adds each character of `text` as a glyph; a space in `text` stands for a
