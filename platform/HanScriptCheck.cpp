@@ -1,5 +1,7 @@
 #include "platform/HanScriptCheck.h"
 
+#include "text/TextLayout.h"
+
 #include <QFont>
 #include <QGuiApplication>
 #include <QHash>
@@ -19,25 +21,6 @@ namespace {
 
 // Drawn this tall, a reference character shows its strokes apart.
 constexpr int referenceSize = 48;
-
-// Rows that carry ink anywhere in the line: the height of its characters.
-std::pair<int, int> inkRows(const QImage& grey)
-{
-    int top = -1;
-    int bottom = -1;
-    for (int y = 0; y < grey.height(); ++y) {
-        const uchar* row = grey.constScanLine(y);
-        for (int x = 0; x < grey.width(); ++x) {
-            if (row[x] < 128) {
-                if (top < 0)
-                    top = y;
-                bottom = y;
-                break;
-            }
-        }
-    }
-    return {top, bottom};
-}
 
 bool isHan(const QString& text)
 {
@@ -278,7 +261,7 @@ HanScriptCheck::Outcome HanScriptCheck::apply(std::vector<TextAnalysis::Glyph>& 
     Outcome outcome;
     if (!available() || glyphs.empty() || line.format() != QImage::Format_Grayscale8)
         return outcome;
-    const auto [top, bottom] = inkRows(line);
+    const auto [top, bottom] = TextLayout::inkRows(line);
     if (top < 0)
         return outcome;
     const auto cells = cjkCells(glyphs, line, top, bottom);

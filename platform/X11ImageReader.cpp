@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -58,12 +59,12 @@ struct Picture {
 struct X11ImageReader::Private {
     const XcbSession& session;
     std::atomic<bool> sharedMemory;
-    std::shared_ptr<X11SegmentPool> segments;
+    std::unique_ptr<X11SegmentPool> segments;
     std::unordered_map<xcb_visualid_t, Picture> pictures;
 
     Private(const XcbSession& s, bool shm)
         : session(s), sharedMemory(shm && s.hasShm()),
-          segments(std::make_shared<X11SegmentPool>(s.connection()))
+          segments(std::make_unique<X11SegmentPool>(s.connection()))
     {
     }
 

@@ -1,5 +1,7 @@
 #include "text/CheckBoxMarks.h"
 
+#include "text/TextLayout.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -42,21 +44,6 @@ int groundOf(const QImage& line)
             ++counts[row[x]];
     }
     return int(std::max_element(counts.begin(), counts.end()) - counts.begin());
-}
-
-// The height of the rows that hold dark ink: the line's characters.
-int inkHeightOf(const QImage& line)
-{
-    int top = -1;
-    int bottom = -1;
-    for (int y = 0; y < line.height(); ++y) {
-        const uchar* row = line.constScanLine(y);
-        if (std::any_of(row, row + line.width(), [](uchar v) { return v < 128; })) {
-            top = top < 0 ? y : top;
-            bottom = y;
-        }
-    }
-    return top < 0 ? 0 : bottom - top + 1;
 }
 
 struct Frame {
@@ -199,7 +186,8 @@ int CheckBoxMarks::drop(const QImage& line, std::vector<TextAnalysis::Glyph>& gl
     if (tick == glyphs.end())
         return 0;
     const int ground = groundOf(line);
-    const int inkHeight = inkHeightOf(line);
+    const auto [inkTop, inkBottom] = TextLayout::inkRows(line);
+    const int inkHeight = inkTop < 0 ? 0 : inkBottom - inkTop + 1;
     std::optional<Frame> frame;
     for (const int contrast : frameContrasts) {
         frame = frameAround(line, int(std::lround(tick->box.midX())),

@@ -1568,6 +1568,20 @@ double inkSpan(const QImage& normalized, const QRect& line)
     return double(last - first + 1) / height;
 }
 
+std::pair<int, int> inkRows(const QImage& grey)
+{
+    int top = -1;
+    int bottom = -1;
+    for (int y = 0; y < grey.height(); ++y) {
+        const uchar* row = grey.constScanLine(y);
+        if (std::any_of(row, row + grey.width(), [](uchar v) { return v < 128; })) {
+            top = top < 0 ? y : top;
+            bottom = y;
+        }
+    }
+    return {top, bottom};
+}
+
 int blankWidth(const QImage& normalized, int top, int bottom, int fromX, int toX)
 {
     top = std::max(0, top);

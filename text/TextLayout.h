@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QRect>
 
+#include <utility>
 #include <vector>
 
 namespace kelpie {
@@ -110,6 +111,10 @@ double inkSpan(const QImage& normalized, const QRect& line);
 // text reaches up there only with capitals and ascenders (about a tenth of
 // its ink); Han characters have strokes all the way up (a sixth and more).
 double inkAbove(const QImage& normalized, const QRect& line);
+
+// The first and last rows of a grey line image that carry dark ink (below
+// half grey) anywhere: the height of its characters. {-1, -1} when none do.
+std::pair<int, int> inkRows(const QImage& grey);
 
 // The widest run of blank columns of a normalised image within a row range
 // [top, bottom) between two x positions.
