@@ -258,8 +258,22 @@ HanScriptCheck::Outcome HanScriptCheck::apply(std::vector<TextAnalysis::Glyph>& 
                                               const QImage& line, Thresholds thresholds,
                                               Script toward) const
 {
+    std::vector<QStringList> forms(glyphs.size());
+    for (std::size_t i = 0; i < glyphs.size(); ++i) {
+        if (isHan(glyphs[i].text))
+            forms[i] = otherForms(glyphs[i].text, toward);
+    }
+    return choose(glyphs, line, forms, thresholds);
+}
+
+HanScriptCheck::Outcome HanScriptCheck::choose(std::vector<TextAnalysis::Glyph>& glyphs,
+                                               const QImage& line,
+                                               const std::vector<QStringList>& alternatives,
+                                               Thresholds thresholds) const
+{
     Outcome outcome;
-    if (!available() || glyphs.empty() || line.format() != QImage::Format_Grayscale8)
+    if (!available() || glyphs.empty() || alternatives.size() != glyphs.size()
+        || line.format() != QImage::Format_Grayscale8)
         return outcome;
     const auto [top, bottom] = TextLayout::inkRows(line);
     if (top < 0)
@@ -267,10 +281,8 @@ HanScriptCheck::Outcome HanScriptCheck::apply(std::vector<TextAnalysis::Glyph>& 
     const auto cells = cjkCells(glyphs, line, top, bottom);
     for (std::size_t i = 0; i < glyphs.size(); ++i) {
         TextAnalysis::Glyph& glyph = glyphs[i];
-        if (!isHan(glyph.text) || !cells[i])
-            continue;
-        const QStringList forms = otherForms(glyph.text, toward);
-        if (forms.isEmpty())
+        const QStringList& forms = alternatives[i];
+        if (!isHan(glyph.text) || !cells[i] || forms.isEmpty())
             continue;
         ++outcome.candidates;
         // The cell is where an even row of cells puts the character, which
@@ -291,6 +303,8 @@ HanScriptCheck::Outcome HanScriptCheck::apply(std::vector<TextAnalysis::Glyph>& 
         double bestFit = -1;
         QString best;
         for (const QString& form : forms) {
+            if (!isHan(form))
+                continue;
             const double fit = fitOf(form);
             if (fit > bestFit) {
                 bestFit = fit;

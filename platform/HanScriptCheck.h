@@ -38,6 +38,8 @@ public:
     };
     static constexpr Thresholds sure{0.25, 0.6};
     static constexpr Thresholds leaning{0.1, 0.45};
+    // Between two readings of the recogniser, either of which may be right.
+    static constexpr Thresholds between{0.2, 0.3};
 
     enum class Script { traditional, simplified };
 
@@ -54,6 +56,14 @@ public:
     // the simplified form for one of the traditional model.
     Outcome apply(std::vector<TextAnalysis::Glyph>& glyphs, const QImage& line,
                   Thresholds thresholds = sure, Script toward = Script::traditional) const;
+
+    // Gives each glyph of a line the reading among `alternatives` (one list
+    // per glyph, empty for none) that the line image clearly shows better
+    // than the glyph's own, with the same thresholds as above: another
+    // reading of the line may have read some characters better.
+    Outcome choose(std::vector<TextAnalysis::Glyph>& glyphs, const QImage& line,
+                   const std::vector<QStringList>& alternatives,
+                   Thresholds thresholds = sure) const;
 
     // A character's forms in a script other than itself; none for one
     // written the same in both scripts, or when the tables are missing.

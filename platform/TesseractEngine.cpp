@@ -122,8 +122,45 @@ void TesseractEngine::limitThreads()
     omp_set_max_active_levels(0);
 }
 
+namespace {
+
+// The readings the line recogniser weighed for the glyph at `it`.
+std::vector<TextAnalysis::Choice> choicesAt(const tesseract::ResultIterator& it)
+{
+    std::vector<TextAnalysis::Choice> choices;
+    tesseract::ChoiceIterator choice(it);
+    do {
+        if (const char* text = choice.GetUTF8Text())
+            choices.push_back({QString::fromUtf8(text).trimmed(), choice.Confidence()});
+    } while (choice.Next());
+    return choices;
+}
+
+// Turns on the recogniser's list of choices for one reading.
+class ChoicesOn {
+public:
+    ChoicesOn(tesseract::TessBaseAPI& engine, bool on) : api(on ? &engine : nullptr)
+    {
+        if (api)
+            api->SetVariable("lstm_choice_mode", "2");
+    }
+    ~ChoicesOn()
+    {
+        if (api)
+            api->SetVariable("lstm_choice_mode", "0");
+    }
+    ChoicesOn(const ChoicesOn&) = delete;
+    ChoicesOn& operator=(const ChoicesOn&) = delete;
+
+private:
+    tesseract::TessBaseAPI* api;
+};
+
+} // namespace
+
 TesseractEngine::Result TesseractEngine::recognize(const QImage& line, int model,
-                                                   const RecognitionCancellation& cancellation)
+                                                   const RecognitionCancellation& cancellation,
+                                                   bool withChoices)
 {
     Result result;
     result.model = model;
@@ -138,6 +175,7 @@ TesseractEngine::Result TesseractEngine::recognize(const QImage& line, int model
     api.SetImage(grey.constBits(), grey.width(), grey.height(), 1, int(grey.bytesPerLine()));
     api.SetSourceResolution(screenResolution);
 
+    const ChoicesOn choicesOn(api, withChoices);
     tesseract::ETEXT_DESC monitor;
     monitor.cancel = &cancelRequested;
     monitor.cancel_this = const_cast<RecognitionCancellation*>(&cancellation);
@@ -180,6 +218,8 @@ TesseractEngine::Result TesseractEngine::recognize(const QImage& line, int model
             for (const uint c : glyph.text.toUcs4())
                 result.hasHan = result.hasHan || TextAnalysis::isHan(c);
             result.glyphs.push_back(std::move(glyph));
+            if (withChoices)
+                result.choices.push_back(choicesAt(*it));
             result.wordConfidences.push_back(wordConfidence);
         } while (it->Next(tesseract::RIL_SYMBOL));
     }

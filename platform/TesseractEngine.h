@@ -35,6 +35,9 @@ public:
         // Characters of the simplified model's reading that the picture
         // showed surely in their traditional form (see HanScriptCheck).
         int traditionalFound = 0;
+        // For a reading asked for with its choices, the readings weighed for
+        // each glyph, as read: not kept in step when glyphs are changed.
+        std::vector<std::vector<TextAnalysis::Choice>> choices;
     };
 
     // Tesseract model names ("chi_sim", "eng", …) in the caller's order.
@@ -55,7 +58,10 @@ public:
     // constructor's list, loading it first when needed. Throws
     // RecognitionCancellation::Cancelled when the cancellation fires during
     // recognition, TextRecognizer::Failure when the model cannot be loaded.
-    Result recognize(const QImage& line, int model, const RecognitionCancellation& cancellation);
+    // With `withChoices` the result also lists the readings weighed for each
+    // glyph, which costs a fifth more time.
+    Result recognize(const QImage& line, int model, const RecognitionCancellation& cancellation,
+                     bool withChoices = false);
 
     // Keeps Tesseract's OpenMP loops on the calling thread. Its default team
     // of four threads per line, with every worker doing the same, makes

@@ -525,6 +525,34 @@ Script scriptOf(const TextLayout::Line& line, const QImage& normalized)
     return Script::looksLatin;
 }
 
+// Where another reading of a line has the same characters, its Han
+// characters that differ, glyph by glyph of `kept` (none where the two do
+// not line up character for character).
+std::vector<QStringList> otherHanReadings(const TesseractEngine::Result& kept,
+                                          const TesseractEngine::Result& other)
+{
+    const auto marks = [](const TesseractEngine::Result& result) {
+        std::vector<std::size_t> indices;
+        for (std::size_t i = 0; i < result.glyphs.size(); ++i) {
+            if (!result.glyphs[i].text.trimmed().isEmpty())
+                indices.push_back(i);
+        }
+        return indices;
+    };
+    const std::vector<std::size_t> ours = marks(kept);
+    const std::vector<std::size_t> theirs = marks(other);
+    if (ours.size() != theirs.size())
+        return {};
+    std::vector<QStringList> alternatives(kept.glyphs.size());
+    for (std::size_t k = 0; k < ours.size(); ++k) {
+        const QString& read = kept.glyphs[ours[k]].text;
+        const QString& otherRead = other.glyphs[theirs[k]].text;
+        if (read != otherRead && isHan(read) && isHan(otherRead))
+            alternatives[ours[k]] = {otherRead};
+    }
+    return alternatives;
+}
+
 // Recognises one line with the model that suits it (see the constants
 // above); of the Chinese languages the caller's first.
 TesseractEngine::Result readLine(TesseractEngine& engine, const Models& models,
@@ -1086,6 +1114,65 @@ struct TesseractTextRecognizer::Pool {
         }
     }
 
+    // The readings the English model weighs for the characters of
+    // terminal rows (see CellVote::Alternatives). A character's word is
+    // read again alone, with its choices, when first asked about: few
+    // characters are, and listing the choices of every reading would cost a
+    // fifth of all reading.
+    CellVote::Alternatives weighedReadings(LatinEngine& latin,
+                                           const std::vector<CellVote::Row>& rows,
+                                           const std::vector<const Recognized*>& readings,
+                                           const RecognitionCancellation& cancellation)
+    {
+        if (models.latin < 0)
+            return {};
+        struct Reread {
+            TesseractEngine::Result result;
+            double offset = 0; // where the word's crop starts on its line image
+        };
+        auto cache = std::make_shared<std::map<std::pair<std::size_t, std::size_t>, Reread>>();
+        return [this, &latin, &rows, readings, &cancellation, cache](
+                   std::size_t row,
+                   const TextAnalysis::Character& character) -> std::vector<TextAnalysis::Choice> {
+            const TextAnalysis::Line& text = *rows.at(row).line;
+            const TextLayout::LineImage& image = readings.at(row)->image;
+            const auto lineX = [&image](double x) { return (x - image.origin.x()) * image.scale; };
+            const double middle = character.box.midX();
+            const auto word = std::find_if(text.words.begin(), text.words.end(), [&](const auto& w) {
+                return w.box.minX() <= middle && middle <= w.box.maxX();
+            });
+            if (word == text.words.end())
+                return {};
+            auto [found, fresh] = cache->try_emplace(
+                std::pair{row, std::size_t(word - text.words.begin())});
+            if (fresh) {
+                const int margin = image.image.height() / 2;
+                const int from = std::clamp(int(std::floor(lineX(word->box.minX()))), 0,
+                                            image.image.width());
+                const int to = std::clamp(int(std::ceil(lineX(word->box.maxX()))), from,
+                                          image.image.width());
+                found->second.offset = from - margin;
+                found->second.result = latin.engine().recognize(
+                    columns(image.image, from, to, margin), models.latin, cancellation, true);
+            }
+            const Reread& reread = found->second;
+            const double left = lineX(character.box.minX()) - reread.offset;
+            const double right = lineX(character.box.maxX()) - reread.offset;
+            double widest = 0;
+            std::vector<TextAnalysis::Choice> choices;
+            const TesseractEngine::Result& result = reread.result;
+            for (std::size_t g = 0; g < result.glyphs.size() && g < result.choices.size(); ++g) {
+                const double overlap = std::min(right, result.glyphs[g].box.maxX())
+                    - std::max(left, result.glyphs[g].box.minX());
+                if (overlap > widest) {
+                    widest = overlap;
+                    choices = result.choices[g];
+                }
+            }
+            return choices;
+        };
+    }
+
     void dropIdle()
     {
         std::vector<std::unique_ptr<TesseractEngine>> dropped;
@@ -1266,8 +1353,16 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
                             if (larger.result.confidence > recognized.result.confidence) {
                                 larger.key = key;
                                 larger.minimumHeight = retryHeight;
-                                recognized = std::move(larger);
+                                std::swap(recognized, larger);
                             }
+                            // Each size may read some Han characters right
+                            // that the other misreads ("垃圾" as "垃专");
+                            // where the readings differ only there, the
+                            // picture chooses.
+                            HanScriptCheck::instance().choose(
+                                recognized.result.glyphs, recognized.image.image,
+                                otherHanReadings(recognized.result, larger.result),
+                                HanScriptCheck::between);
                         }
                     }
                     pool->memory->remember(key, {recognized.result, recognized.minimumHeight});
@@ -1306,12 +1401,17 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
         }
     }
     std::vector<CellVote::Row> rows;
+    std::vector<const Recognized*> readingOfRow;
     for (std::size_t l = 0; l < analysis.lines.size(); ++l) {
         const TextLayout::Line& layout = found[foundOf[l]];
-        if (layout.grid && layout.cells.isValid())
+        if (layout.grid && layout.cells.isValid()) {
             rows.push_back({&analysis.lines[l], layout.box, layout.cells});
+            readingOfRow.push_back(&*results[foundOf[l]]);
+        }
     }
-    CellVote::settle(normalized, rows);
+    Pool::LatinEngine latin(*pool);
+    CellVote::settle(normalized, rows,
+                     pool->weighedReadings(latin, rows, readingOfRow, cancellation));
     TerminalEll::settle(normalized, rows);
     DottedZero::settle(normalized, analysis);
     LetterCase::settle(normalized, analysis);

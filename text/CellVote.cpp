@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 
 namespace kelpie {
 
@@ -34,13 +35,15 @@ QRect inkBox(const QImage& normalized, const QRect& area)
 }
 
 // Not a character of a wide script.
-bool narrow(const Character& character)
+bool narrow(const QString& text)
 {
-    const QList<uint> codePoints = character.text.toUcs4();
+    const QList<uint> codePoints = text.toUcs4();
     return !codePoints.isEmpty() && std::none_of(codePoints.begin(), codePoints.end(), [](uint c) {
         return TextAnalysis::isCjk(char32_t(c));
     });
 }
+
+bool narrow(const Character& character) { return narrow(character.text); }
 
 // Whether a character sits alone in one cell of the lattice, as
 // TerminalCells::fit places it.
@@ -156,6 +159,129 @@ private:
     QSet<QString> unanimous;       // texts some picture is always read as
 };
 
+// A character of a row that voted, and its picture.
+struct Seen {
+    Character* character;
+    QByteArray picture;
+    std::size_t row;
+    bool followsNeighbour; // the one before it in seen is the character before it in its word
+};
+
+// The pictures the vote leaves in doubt, settled from the readings the
+// recogniser weighed for them (see CellVote::settle).
+class Doubts {
+public:
+    explicit Doubts(const std::vector<Seen>& all) : seen(all)
+    {
+        for (std::size_t i = 0; i < seen.size(); ++i) {
+            byPicture[seen[i].picture].push_back(i);
+            ++counts[seen[i].picture][seen[i].character->text];
+        }
+        for (const auto& [picture, texts] : counts) {
+            for (const auto& [text, count] : texts)
+                readers[text].push_back({picture, count});
+        }
+        findDoubtful();
+    }
+
+    const std::vector<QByteArray>& pictures() const { return doubtful; }
+
+    // The indices in seen of the characters of a picture.
+    const std::vector<std::size_t>& members(const QByteArray& picture) const
+    {
+        return byPicture.at(picture);
+    }
+
+    // The reading every character of a doubtful picture takes: the one its
+    // readings weighed likeliest in all that no other picture owns; empty
+    // when none is likely enough.
+    QString verdict(const QByteArray& picture, const CellVote::Alternatives& alternatives) const
+    {
+        const std::vector<std::size_t>& own = members(picture);
+        std::map<QString, double> likelihood;
+        for (const std::size_t i : own) {
+            // A text listed twice for one character counts once.
+            std::map<QString, double> weighed;
+            for (const TextAnalysis::Choice& choice :
+                 alternatives(seen[i].row, *seen[i].character)) {
+                double& best = weighed[choice.text];
+                best = std::max(best, choice.likelihood);
+            }
+            for (const auto& [text, value] : weighed)
+                likelihood[text] += value;
+        }
+        QString best;
+        double bestLikelihood = 0;
+        for (const auto& [text, value] : likelihood) {
+            if (value > bestLikelihood && text.toUcs4().size() == 1 && narrow(text)
+                && !text.at(0).isSpace() && !belongsElsewhere(picture, text)) {
+                best = text;
+                bestLikelihood = value;
+            }
+        }
+        return bestLikelihood >= CellVote::likelyEnough * double(own.size()) ? best : QString();
+    }
+
+private:
+    // A picture is in doubt when it is read two ways and the vote let both
+    // stand, or when it is read only as a text another picture owns. A
+    // word drawn in another weight or colour (a bold heading, a coloured
+    // file name) is such pictures throughout, each its own letter, and
+    // stands; a picture among the usual ones, those read most often as
+    // their text ("468G" with its G read as the 6 of other rows), is in
+    // doubt.
+    void findDoubtful()
+    {
+        std::set<QByteArray> owned;
+        std::set<QByteArray> usualPictures;
+        for (const auto& [picture, texts] : counts) {
+            if (texts.size() != 1)
+                continue;
+            const auto& [text, count] = *texts.begin();
+            if (belongsElsewhere(picture, text))
+                owned.insert(picture);
+            const std::vector<std::pair<QByteArray, int>>& others = readers.at(text);
+            if (count >= CellVote::quorum
+                && std::none_of(others.begin(), others.end(),
+                                [&](const auto& other) { return other.second > count; }))
+                usualPictures.insert(picture);
+        }
+        const auto usual = [&](std::size_t i) { return usualPictures.contains(seen[i].picture); };
+        for (const auto& [picture, texts] : counts) {
+            const std::vector<std::size_t>& own = members(picture);
+            const bool alone = owned.contains(picture)
+                && std::any_of(own.begin(), own.end(), [&](std::size_t i) {
+                       return (seen[i].followsNeighbour && usual(i - 1))
+                           || (i + 1 < seen.size() && seen[i + 1].followsNeighbour
+                               && usual(i + 1));
+                   });
+            if (texts.size() > 1 || alone)
+                doubtful.push_back(picture);
+        }
+    }
+
+    // Whether another picture is read as `text` a quorum of times and
+    // plainly more often than `picture` is.
+    bool belongsElsewhere(const QByteArray& picture, const QString& text) const
+    {
+        const std::map<QString, int>& own = counts.at(picture);
+        const auto found = own.find(text);
+        const int count = found == own.end() ? 0 : found->second;
+        const auto others = readers.find(text);
+        if (others == readers.end())
+            return false;
+        return std::any_of(others->second.begin(), others->second.end(), [&](const auto& other) {
+            return other.first != picture && other.second >= std::max(CellVote::quorum, 2 * count);
+        });
+    }
+
+    const std::vector<Seen>& seen;
+    std::map<QByteArray, std::vector<std::size_t>> byPicture; // indices of seen
+    std::map<QByteArray, std::map<QString, int>> counts;
+    std::map<QString, std::vector<std::pair<QByteArray, int>>> readers; // pictures read as a text
+    std::vector<QByteArray> doubtful;
+};
+
 } // namespace
 
 QByteArray CellVote::pictureOf(const QImage& normalized, const QRect& cell, int baseline)
@@ -172,13 +298,9 @@ QByteArray CellVote::pictureOf(const QImage& normalized, const QRect& cell, int 
     return picture;
 }
 
-int CellVote::settle(const QImage& normalized, const std::vector<Row>& rows)
+int CellVote::settle(const QImage& normalized, const std::vector<Row>& rows,
+                     const Alternatives& alternatives)
 {
-    struct Seen {
-        Character* character;
-        QByteArray picture;
-        std::size_t row;
-    };
     // Only rows whose characters were fitted to their cells vote: the
     // characters of other rows lie only roughly over theirs.
     std::vector<Seen> seen;
@@ -190,13 +312,15 @@ int CellVote::settle(const QImage& normalized, const std::vector<Row>& rows)
         const bool whole = fitted(*row.line, row.cells);
         const int baseline = baselineOf(normalized, row);
         for (TextAnalysis::Word& word : row.line->words) {
+            bool neighbour = false;
             for (Character& character : word.characters) {
-                if (!whole && !inOneCell(character, row.cells))
-                    continue;
-                QByteArray picture = pictureOf(normalized, cellOf(character, row), baseline);
-                if (picture.isEmpty())
-                    continue;
-                seen.push_back({&character, std::move(picture), r});
+                QByteArray picture = whole || inOneCell(character, row.cells)
+                    ? pictureOf(normalized, cellOf(character, row), baseline)
+                    : QByteArray();
+                const bool inked = !picture.isEmpty();
+                if (inked)
+                    seen.push_back({&character, std::move(picture), r, neighbour});
+                neighbour = inked;
             }
         }
     }
@@ -240,6 +364,21 @@ int CellVote::settle(const QImage& normalized, const std::vector<Row>& rows)
         each.character->text = verdict;
         changedRow[each.row] = true;
         ++changed;
+    }
+    if (alternatives) {
+        const Doubts doubts(seen);
+        for (const QByteArray& picture : doubts.pictures()) {
+            const QString verdict = doubts.verdict(picture, alternatives);
+            if (verdict.isEmpty())
+                continue;
+            for (const std::size_t i : doubts.members(picture)) {
+                if (seen[i].character->text == verdict)
+                    continue;
+                seen[i].character->text = verdict;
+                changedRow[seen[i].row] = true;
+                ++changed;
+            }
+        }
     }
     for (std::size_t r = 0; r < rows.size(); ++r) {
         if (changedRow[r])

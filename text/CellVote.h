@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QRect>
 
+#include <functional>
 #include <vector>
 
 namespace kelpie {
@@ -33,13 +34,27 @@ public:
     // belongs to another picture).
     static constexpr int quorum = 2;
 
+    // The readings the recogniser weighed for a character of the row at an
+    // index of the rows given to settle (none where it cannot tell).
+    using Alternatives = std::function<std::vector<TextAnalysis::Choice>(
+        std::size_t row, const TextAnalysis::Character& character)>;
+
+    // A picture the vote leaves in doubt takes the reading its readings
+    // weighed as likeliest in all, when that is this likely on average.
+    static constexpr double likelyEnough = 50;
+
     // Settles the characters that sit in a cell of their own (narrow
     // characters, as TerminalCells::fit and TerminalCells::placeNarrowRuns
     // place them), keeping the texts of their words and lines in step.
     // Other characters (wide ones, and those of rows whose reading did not
     // fit their cells) are left alone: they lie only roughly over their
-    // cells. Returns how many characters changed.
-    static int settle(const QImage& normalized, const std::vector<Row>& rows);
+    // cells. Where the readings cannot settle a picture (read two ways and
+    // neither prevails, or read only as what another picture is), the
+    // readings the recogniser weighed for it decide, asked of
+    // `alternatives` for those pictures alone. Returns how many characters
+    // changed.
+    static int settle(const QImage& normalized, const std::vector<Row>& rows,
+                      const Alternatives& alternatives = {});
 
     // The picture of a cell: the normalised pixels of its ink and where
     // that ink lies against the row's baseline. Empty for a cell without

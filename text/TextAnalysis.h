@@ -50,6 +50,13 @@ struct TextAnalysis {
         bool startsWord = false;
     };
 
+    // A reading the recogniser weighed for a glyph, the one it chose among
+    // them, and how likely it found it (0 to 100).
+    struct Choice {
+        QString text;
+        double likelihood = 0;
+    };
+
     std::vector<Line> lines;
 
     // Every line's text, one line per row.

@@ -106,5 +106,27 @@ TEST(HanScriptCheck, LeavesWhatItCannotMeasureAlone)
     EXPECT_EQ(check.apply(none, line.image).candidates, 0);
 }
 
+// Between two readings of a line, each character takes the one its cell
+// shows; a reading the picture does not show is not taken.
+TEST(HanScriptCheck, ChoosesBetweenReadingsByThePicture)
+{
+    const HanScriptCheck& check = HanScriptCheck::instance();
+    const std::vector<QStringList> otherReading{
+        {}, {QString::fromUtf8("圾")}, {}, {QString::fromUtf8("件")}};
+    DrawnLine misread = drawn(QString::fromUtf8("垃圾邮件"), QString::fromUtf8("垃专邮牛"));
+    const HanScriptCheck::Outcome outcome
+        = check.choose(misread.glyphs, misread.image, otherReading, HanScriptCheck::between);
+    EXPECT_EQ(outcome.candidates, 2);
+    EXPECT_EQ(textOf(misread.glyphs), QString::fromUtf8("垃圾邮件"));
+
+    DrawnLine right = drawn(QString::fromUtf8("垃圾邮件"), QString::fromUtf8("垃圾邮件"));
+    check.choose(right.glyphs, right.image,
+                 {{}, {QString::fromUtf8("专")}, {QStringLiteral("x")}, {QString::fromUtf8("牛")}},
+                 HanScriptCheck::between);
+    EXPECT_EQ(textOf(right.glyphs), QString::fromUtf8("垃圾邮件"));
+    // Alternatives that are not one list per glyph are not used.
+    EXPECT_EQ(check.choose(misread.glyphs, misread.image, {}).candidates, 0);
+}
+
 } // namespace
 } // namespace kelpie

@@ -284,6 +284,27 @@ TEST(TesseractTextRecognizer, UnsureRowsThatFitATerminalsCellsAreKept)
         << read.join(QLatin1Char('\n')).toStdString();
 }
 
+// A bitmap font's "@" read as "B" in some prompts and "@" in others, its
+// "G" read as the "6" of other rows and its "%" as their "2": the readings
+// the recogniser weighed for those pictures settle them.
+TEST(TesseractTextRecognizer, TerminalPicturesInDoubtTakeTheirLikeliestReading)
+{
+    TesseractTextRecognizer recognizer;
+    const QImage listing = corpusImage(QStringLiteral("term-bitmap-light-ls"));
+    const QImage changelog = corpusImage(QStringLiteral("term-bitmap-dense-changelog"));
+    ASSERT_FALSE(listing.isNull());
+    ASSERT_FALSE(changelog.isNull());
+    const QString listed
+        = textsOf(recognizer.analyze(listing, RecognitionCancellation())).join(QLatin1Char('\n'));
+    EXPECT_EQ(listed.count(QStringLiteral("alice@desk:~")), 7) << listed.toStdString();
+    EXPECT_TRUE(listed.contains(QStringLiteral("/dev/nvme0n1p3 468G 201G 244G 46% /home")))
+        << listed.toStdString();
+    const QString logged
+        = textsOf(recognizer.analyze(changelog, RecognitionCancellation())).join(QLatin1Char('\n'));
+    EXPECT_TRUE(logged.contains(QStringLiteral("a pin larger than 80% of the screen")))
+        << logged.toStdString();
+}
+
 TEST(TesseractTextRecognizer, LanguagesWithoutAModelFail)
 {
     TesseractTextRecognizer recognizer({QStringLiteral("xx-Unknown")});

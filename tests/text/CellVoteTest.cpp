@@ -185,4 +185,95 @@ TEST(CellVote, OnlyCharactersInACellOfTheirOwnTakePart)
     EXPECT_EQ(screen.lines[2].text, QString::fromUtf8("中00"));
 }
 
+// What the recogniser weighed for each cell, as a test says, and which
+// rows it was asked about.
+struct Weighed {
+    std::map<std::pair<std::size_t, int>, std::vector<TextAnalysis::Choice>> choices;
+    std::vector<std::size_t> askedRows;
+
+    CellVote::Alternatives alternatives()
+    {
+        return [this](std::size_t row, const TextAnalysis::Character& character) {
+            askedRows.push_back(row);
+            const auto found = choices.find({row, int(character.box.minX()) / Screen::cell});
+            return found == choices.end()
+                ? std::vector<TextAnalysis::Choice>{{character.text, 95}}
+                : found->second;
+        };
+    }
+};
+
+// A picture read only as the character of another, among the usual
+// pictures of its row, takes the reading the recogniser weighed likeliest
+// for it ("468G", its G read as the 6 of other rows). A bold word, each
+// of its pictures read as another's letter, is not in doubt and is not
+// asked about.
+TEST(CellVote, APictureReadAsAnothersCharacterTakesItsLikeliestReading)
+{
+    constexpr int six = 0b10110, letterG = 0b10100, four = 0b11001, eight = 0b11011;
+    Screen screen({
+        row(QStringLiteral("666 666"), {six, six, six, 0, six, six, six}),
+        row(QStringLiteral("48 48"), {four, eight, 0, four, eight}),
+        row(QStringLiteral("4686"), {four, six, eight, letterG}),
+        row(QStringLiteral("666"), {bold, bold, bold}),
+    });
+    Weighed weighed;
+    weighed.choices[{2, 3}] = {{QStringLiteral("6"), 58}, {QStringLiteral("G"), 90},
+                               {QStringLiteral("C"), 18}};
+    EXPECT_EQ(CellVote::settle(screen.image, screen.voteRows(), weighed.alternatives()), 1);
+    EXPECT_EQ(screen.lines[2].text, QStringLiteral("468G"));
+    EXPECT_EQ(screen.lines[3].text, QStringLiteral("666"));
+    EXPECT_EQ(weighed.askedRows, std::vector<std::size_t>{2});
+
+    // Weighed as the other picture's character after all: it stays.
+    Screen sure({
+        row(QStringLiteral("666 666"), {six, six, six, 0, six, six, six}),
+        row(QStringLiteral("48 48"), {four, eight, 0, four, eight}),
+        row(QStringLiteral("4686"), {four, six, eight, letterG}),
+    });
+    Weighed likewise;
+    likewise.choices[{2, 3}] = {{QStringLiteral("6"), 93}, {QStringLiteral("G"), 30}};
+    EXPECT_EQ(CellVote::settle(sure.image, sure.voteRows(), likewise.alternatives()), 0);
+}
+
+// A picture read two ways that the vote lets stand takes the reading its
+// readings weighed likeliest in all, when that is likely enough; nothing
+// is asked where the vote settles every picture.
+TEST(CellVote, APictureReadTwoWaysEvenlyTakesTheLikeliestInAll)
+{
+    constexpr int at = 0b01101;
+    const auto screen = [] {
+        return Screen({
+            row(QStringLiteral("B"), {at}),
+            row(QStringLiteral("B@ @B"), {at, at, 0, at, at}),
+        });
+    };
+    const auto weigh = [](double b, double otherB, double a, double otherA) {
+        Weighed weighed;
+        for (const auto& [r, c] : std::vector<std::pair<std::size_t, int>>{{0, 0}, {1, 0}, {1, 4}})
+            weighed.choices[{r, c}] = {{QStringLiteral("B"), b}, {QStringLiteral("@"), otherB}};
+        for (const auto& [r, c] : std::vector<std::pair<std::size_t, int>>{{1, 1}, {1, 3}})
+            weighed.choices[{r, c}] = {{QStringLiteral("@"), a}, {QStringLiteral("B"), otherA}};
+        return weighed;
+    };
+    Screen clear = screen();
+    Weighed likely = weigh(89, 78, 93, 15);
+    EXPECT_EQ(CellVote::settle(clear.image, clear.voteRows(), likely.alternatives()), 3);
+    EXPECT_EQ(clear.lines[0].text, QStringLiteral("@"));
+    EXPECT_EQ(clear.lines[1].text, QStringLiteral("@@ @@"));
+
+    // Neither reading likely enough on average: both stand.
+    Screen unclear = screen();
+    Weighed unlikely = weigh(40, 30, 45, 10);
+    EXPECT_EQ(CellVote::settle(unclear.image, unclear.voteRows(), unlikely.alternatives()), 0);
+
+    Screen settled({
+        row(QStringLiteral("000"), {zero, zero, zero}),
+        row(QStringLiteral("O0"), {zero, zero}),
+    });
+    Weighed never;
+    EXPECT_EQ(CellVote::settle(settled.image, settled.voteRows(), never.alternatives()), 1);
+    EXPECT_TRUE(never.askedRows.empty());
+}
+
 } // namespace
