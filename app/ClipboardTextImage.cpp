@@ -1,6 +1,7 @@
 #include "app/ClipboardTextImage.h"
 
-#include <QApplication>
+#include "editor/CoreAppearance.h"
+
 #include <QFont>
 #include <QFontMetricsF>
 #include <QPainter>
@@ -17,9 +18,12 @@ namespace kelpie::ClipboardTextImage {
 
 namespace {
 
+// Kelpie's own families: the desktop's, then the Chinese ones its text is
+// drawn in everywhere else. Left to the font system's fallback, Han
+// characters came out in the Japanese forms of another face.
 QFont textFont()
 {
-    QFont font = QApplication::font();
+    QFont font = CoreAppearance::systemFont(1);
     font.setPointSizeF(fontSize);
     return font;
 }
