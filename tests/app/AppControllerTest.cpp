@@ -39,6 +39,7 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMimeData>
+#include <QPainter>
 #include <QScreen>
 #include <QTemporaryDir>
 
@@ -399,6 +400,56 @@ TEST_F(AppControllerTest, ClipboardTextPicturesStayWithinTheirBounds)
     EXPECT_LE(wrapped.width(), 700);
     EXPECT_GT(wrapped.height(), 80) << "a long line wraps instead of growing wider";
     EXPECT_TRUE(ClipboardTextImage::render(QString(), QGuiApplication::palette(), 1).isNull());
+}
+
+// The ink of a picture in its tight box, resampled to 24 × 24 so that
+// pictures of one character drawn apart compare pixel by pixel.
+QImage inkOf(const QImage& picture)
+{
+    const QImage grey = picture.convertToFormat(QImage::Format_Grayscale8);
+    QRect box;
+    for (int y = 0; y < grey.height(); ++y) {
+        for (int x = 0; x < grey.width(); ++x) {
+            if (grey.constScanLine(y)[x] < 128)
+                box = box.united(QRect(x, y, 1, 1));
+        }
+    }
+    return grey.copy(box).scaled(24, 24, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+int difference(const QImage& a, const QImage& b)
+{
+    int sum = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x)
+            sum += std::abs(a.constScanLine(y)[x] - b.constScanLine(y)[x]);
+    }
+    return sum;
+}
+
+// Clipboard text is drawn in the simplified Chinese forms Kelpie's own
+// text has, not in the Japanese ones the font system falls back to (骨
+// differs inside).
+TEST_F(AppControllerTest, ClipboardTextIsDrawnInSimplifiedChineseForms)
+{
+    QPalette palette = QGuiApplication::palette();
+    palette.setColor(QPalette::Base, Qt::white);
+    palette.setColor(QPalette::Text, Qt::black);
+    const QString bone = QString::fromUtf8("骨");
+    const QImage pinned = inkOf(ClipboardTextImage::render(bone, palette, 1));
+    const auto drawnIn = [&bone](const char* family) {
+        QImage image(120, 120, QImage::Format_Grayscale8);
+        image.fill(255);
+        QPainter painter(&image);
+        QFont font(QString::fromLatin1(family));
+        font.setPointSizeF(ClipboardTextImage::fontSize);
+        painter.setFont(font);
+        painter.drawText(image.rect(), Qt::AlignCenter, bone);
+        painter.end();
+        return inkOf(image);
+    };
+    EXPECT_LT(difference(pinned, drawnIn("Noto Sans CJK SC")),
+              difference(pinned, drawnIn("Noto Sans CJK JP")));
 }
 
 TEST_F(AppControllerTest, ReCropIsReplacedInPlaceOnlyWhileNothingWasDrawnAndTheScreenIsTheSame)
