@@ -203,6 +203,16 @@ QStringList SelectionView::actionTitles()
     return titles;
 }
 
+QColor SelectionView::dimming() { return QColor(0, 0, 0, qRound(dimAlpha * 255)); }
+
+QRect SelectionView::undimmed() const
+{
+    const std::optional<Rect> focus = m_model.focusRect();
+    if (!focus)
+        return {};
+    return OverlaySpace::widgetRect(*focus, m_model.viewSize().height).toAlignedRect();
+}
+
 template<typename Change> void SelectionView::change(Change&& change)
 {
     const QPointer<SelectionView> alive(this);
@@ -537,7 +547,7 @@ void SelectionView::paintEvent(QPaintEvent* event)
     const double ratio = painter.device()->devicePixelRatioF();
     const bool exact = std::abs(sx - ratio) < 1e-9 && std::abs(sy - ratio) < 1e-9;
     const std::optional<Rect> focus = m_model.focusRect();
-    const QColor dim(0, 0, 0, qRound(dimAlpha * 255));
+    const QColor dim = dimming();
     QPainterPath outline;
     QRectF focusBox;
     if (focus) {

@@ -9,6 +9,7 @@
 #include "overlay/ViewPixelMapping.h"
 
 #include <QImage>
+#include <QColor>
 #include <QRect>
 #include <QString>
 #include <QWidget>
@@ -59,6 +60,11 @@ public:
 
     // The title of each action button, in panel order.
     static QStringList actionTitles();
+    // The dimming over the frozen screen outside the focus.
+    static QColor dimming();
+    // What the focus leaves undimmed, in the view's coordinates, out to
+    // whole pixels; empty without a focus.
+    QRect undimmed() const;
 
 public Q_SLOTS:
     void selectAll();

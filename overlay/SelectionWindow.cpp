@@ -3,6 +3,7 @@
 #include "core/PagePopulation.h"
 #include "editor/WindowLevel.h"
 #include "overlay/SelectionView.h"
+#include "platform/X11FirstFrame.h"
 
 #include <QBackingStore>
 #include <QGuiApplication>
@@ -140,6 +141,11 @@ void SelectionWindow::present()
     // The pages are written while show() waits for the display server,
     // unless the window was made ready earlier.
     prepare();
+    // Dimmed by the server as it maps the window, before this window's own
+    // first drawing, whose fresh memory takes the server a while.
+    if (m_view)
+        X11FirstFrame::dimWhenExposed(this, SelectionView::dimming(),
+                                      m_view->undimmed().translated(m_view->pos()));
     WindowLevel::showCoveringScreen(this);
     raise();
     activateWindow();
