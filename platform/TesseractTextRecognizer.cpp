@@ -837,6 +837,74 @@ private:
     QHash<QByteArray, std::list<Entry>::iterator> index;
 };
 
+namespace {
+
+// The readings the recogniser weighed for characters of terminal rows. A
+// character's word is read again alone, with its choices, when one of its
+// characters is first asked about: few are, and listing the choices of
+// every reading would cost a fifth of all reading.
+class WordChoices {
+public:
+    using Read = std::function<TesseractEngine::Result(const QImage& word)>;
+    explicit WordChoices(Read read) : m_read(std::move(read)) {}
+
+    // The choices for `character` of the row at `row`, whose line and line
+    // image these are.
+    std::vector<TextAnalysis::Choice> of(std::size_t row, const TextAnalysis::Line& line,
+                                         const TextLayout::LineImage& image,
+                                         const TextAnalysis::Character& character)
+    {
+        const double middle = character.box.midX();
+        const auto word = std::find_if(line.words.begin(), line.words.end(), [&](const auto& w) {
+            return w.box.minX() <= middle && middle <= w.box.maxX();
+        });
+        if (word == line.words.end())
+            return {};
+        const auto lineX = [&image](double x) { return (x - image.origin.x()) * image.scale; };
+        auto [found, fresh]
+            = m_words.try_emplace(std::pair{row, std::size_t(word - line.words.begin())});
+        if (fresh) {
+            const int margin = image.image.height() / 2;
+            const int from
+                = std::clamp(int(std::floor(lineX(word->box.minX()))), 0, image.image.width());
+            const int to
+                = std::clamp(int(std::ceil(lineX(word->box.maxX()))), from, image.image.width());
+            found->second = {m_read(columns(image.image, from, to, margin)), double(from - margin)};
+        }
+        const Reread& reread = found->second;
+        return choicesOver(reread.result, lineX(character.box.minX()) - reread.offset,
+                           lineX(character.box.maxX()) - reread.offset);
+    }
+
+private:
+    struct Reread {
+        TesseractEngine::Result result;
+        double offset = 0; // where the word's crop starts on its line image
+    };
+
+    // The choices of the glyph that overlaps [left, right] most.
+    static std::vector<TextAnalysis::Choice> choicesOver(const TesseractEngine::Result& result,
+                                                         double left, double right)
+    {
+        double widest = 0;
+        std::vector<TextAnalysis::Choice> choices;
+        for (std::size_t g = 0; g < result.glyphs.size() && g < result.choices.size(); ++g) {
+            const double overlap = std::min(right, result.glyphs[g].box.maxX())
+                - std::max(left, result.glyphs[g].box.minX());
+            if (overlap > widest) {
+                widest = overlap;
+                choices = result.choices[g];
+            }
+        }
+        return choices;
+    }
+
+    Read m_read;
+    std::map<std::pair<std::size_t, std::size_t>, Reread> m_words; // by row and word
+};
+
+} // namespace
+
 struct TesseractTextRecognizer::Pool {
     Models models;
     Options options;
@@ -1115,10 +1183,7 @@ struct TesseractTextRecognizer::Pool {
     }
 
     // The readings the English model weighs for the characters of
-    // terminal rows (see CellVote::Alternatives). A character's word is
-    // read again alone, with its choices, when first asked about: few
-    // characters are, and listing the choices of every reading would cost a
-    // fifth of all reading.
+    // terminal rows (see CellVote::Alternatives and WordChoices).
     CellVote::Alternatives weighedReadings(LatinEngine& latin,
                                            const std::vector<CellVote::Row>& rows,
                                            const std::vector<const Recognized*>& readings,
@@ -1126,50 +1191,14 @@ struct TesseractTextRecognizer::Pool {
     {
         if (models.latin < 0)
             return {};
-        struct Reread {
-            TesseractEngine::Result result;
-            double offset = 0; // where the word's crop starts on its line image
-        };
-        auto cache = std::make_shared<std::map<std::pair<std::size_t, std::size_t>, Reread>>();
-        return [this, &latin, &rows, readings, &cancellation, cache](
-                   std::size_t row,
-                   const TextAnalysis::Character& character) -> std::vector<TextAnalysis::Choice> {
-            const TextAnalysis::Line& text = *rows.at(row).line;
-            const TextLayout::LineImage& image = readings.at(row)->image;
-            const auto lineX = [&image](double x) { return (x - image.origin.x()) * image.scale; };
-            const double middle = character.box.midX();
-            const auto word = std::find_if(text.words.begin(), text.words.end(), [&](const auto& w) {
-                return w.box.minX() <= middle && middle <= w.box.maxX();
+        const int model = models.latin;
+        auto choices = std::make_shared<WordChoices>(
+            [&latin, model, &cancellation](const QImage& word) {
+                return latin.engine().recognize(word, model, cancellation, true);
             });
-            if (word == text.words.end())
-                return {};
-            auto [found, fresh] = cache->try_emplace(
-                std::pair{row, std::size_t(word - text.words.begin())});
-            if (fresh) {
-                const int margin = image.image.height() / 2;
-                const int from = std::clamp(int(std::floor(lineX(word->box.minX()))), 0,
-                                            image.image.width());
-                const int to = std::clamp(int(std::ceil(lineX(word->box.maxX()))), from,
-                                          image.image.width());
-                found->second.offset = from - margin;
-                found->second.result = latin.engine().recognize(
-                    columns(image.image, from, to, margin), models.latin, cancellation, true);
-            }
-            const Reread& reread = found->second;
-            const double left = lineX(character.box.minX()) - reread.offset;
-            const double right = lineX(character.box.maxX()) - reread.offset;
-            double widest = 0;
-            std::vector<TextAnalysis::Choice> choices;
-            const TesseractEngine::Result& result = reread.result;
-            for (std::size_t g = 0; g < result.glyphs.size() && g < result.choices.size(); ++g) {
-                const double overlap = std::min(right, result.glyphs[g].box.maxX())
-                    - std::max(left, result.glyphs[g].box.minX());
-                if (overlap > widest) {
-                    widest = overlap;
-                    choices = result.choices[g];
-                }
-            }
-            return choices;
+        return [choices, &rows, readings](std::size_t row,
+                                          const TextAnalysis::Character& character) {
+            return choices->of(row, *rows.at(row).line, readings.at(row)->image, character);
         };
     }
 

@@ -232,24 +232,11 @@ private:
     // doubt.
     void findDoubtful()
     {
-        std::set<QByteArray> owned;
-        std::set<QByteArray> usualPictures;
-        for (const auto& [picture, texts] : counts) {
-            if (texts.size() != 1)
-                continue;
-            const auto& [text, count] = *texts.begin();
-            if (belongsElsewhere(picture, text))
-                owned.insert(picture);
-            const std::vector<std::pair<QByteArray, int>>& others = readers.at(text);
-            if (count >= CellVote::quorum
-                && std::none_of(others.begin(), others.end(),
-                                [&](const auto& other) { return other.second > count; }))
-                usualPictures.insert(picture);
-        }
-        const auto usual = [&](std::size_t i) { return usualPictures.contains(seen[i].picture); };
+        const Standing standing = standingOfPictures();
+        const auto usual = [&](std::size_t i) { return standing.usual.contains(seen[i].picture); };
         for (const auto& [picture, texts] : counts) {
             const std::vector<std::size_t>& own = members(picture);
-            const bool alone = owned.contains(picture)
+            const bool alone = standing.owned.contains(picture)
                 && std::any_of(own.begin(), own.end(), [&](std::size_t i) {
                        return (seen[i].followsNeighbour && usual(i - 1))
                            || (i + 1 < seen.size() && seen[i + 1].followsNeighbour
@@ -258,6 +245,30 @@ private:
             if (texts.size() > 1 || alone)
                 doubtful.push_back(picture);
         }
+    }
+
+    // Pictures read one way only: those whose text another picture owns,
+    // and those read as their text a quorum of times and most often.
+    struct Standing {
+        std::set<QByteArray> owned;
+        std::set<QByteArray> usual;
+    };
+    Standing standingOfPictures() const
+    {
+        Standing standing;
+        for (const auto& [picture, texts] : counts) {
+            if (texts.size() != 1)
+                continue;
+            const auto& [text, count] = *texts.begin();
+            if (belongsElsewhere(picture, text))
+                standing.owned.insert(picture);
+            const std::vector<std::pair<QByteArray, int>>& others = readers.at(text);
+            if (count >= CellVote::quorum
+                && std::none_of(others.begin(), others.end(),
+                                [&](const auto& other) { return other.second > count; }))
+                standing.usual.insert(picture);
+        }
+        return standing;
     }
 
     // Whether another picture is read as `text` a quorum of times and
@@ -281,6 +292,28 @@ private:
     std::map<QString, std::vector<std::pair<QByteArray, int>>> readers; // pictures read as a text
     std::vector<QByteArray> doubtful;
 };
+
+// Gives the characters of each picture the vote left in doubt the
+// reading the recogniser weighed for them; returns how many changed.
+int settleDoubts(const std::vector<Seen>& seen, const CellVote::Alternatives& alternatives,
+                 std::vector<bool>& changedRow)
+{
+    int changed = 0;
+    const Doubts doubts(seen);
+    for (const QByteArray& picture : doubts.pictures()) {
+        const QString verdict = doubts.verdict(picture, alternatives);
+        if (verdict.isEmpty())
+            continue;
+        for (const std::size_t i : doubts.members(picture)) {
+            if (seen[i].character->text == verdict)
+                continue;
+            seen[i].character->text = verdict;
+            changedRow[seen[i].row] = true;
+            ++changed;
+        }
+    }
+    return changed;
+}
 
 } // namespace
 
@@ -365,21 +398,8 @@ int CellVote::settle(const QImage& normalized, const std::vector<Row>& rows,
         changedRow[each.row] = true;
         ++changed;
     }
-    if (alternatives) {
-        const Doubts doubts(seen);
-        for (const QByteArray& picture : doubts.pictures()) {
-            const QString verdict = doubts.verdict(picture, alternatives);
-            if (verdict.isEmpty())
-                continue;
-            for (const std::size_t i : doubts.members(picture)) {
-                if (seen[i].character->text == verdict)
-                    continue;
-                seen[i].character->text = verdict;
-                changedRow[seen[i].row] = true;
-                ++changed;
-            }
-        }
-    }
+    if (alternatives)
+        changed += settleDoubts(seen, alternatives, changedRow);
     for (std::size_t r = 0; r < rows.size(); ++r) {
         if (changedRow[r])
             TextAnalysis::retext(*rows[r].line);
