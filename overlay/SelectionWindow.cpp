@@ -123,6 +123,14 @@ void SelectionWindow::prepare()
     if (m_prepared)
         return;
     m_prepared = true;
+    // Where the server dims the window as it maps it, the window looks
+    // ready before its own first drawing reaches the server; writing that
+    // drawing's memory now would only take the processor from the screen's
+    // read.
+    if (X11FirstFrame::available()) {
+        (void)winId();
+        return;
+    }
     m_prefault = prefaultBackingStore(*this);
 }
 

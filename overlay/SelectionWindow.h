@@ -45,10 +45,11 @@ public:
     // A toolkit screen rectangle in global desktop space.
     static Rect desktopFrame(const QRect& screenGeometry, const QRect& primaryGeometry);
 
-    // Creates the native window and starts writing its drawing memory, so
-    // that present() need not: a capture calls it on the window it will
-    // need while the screen is read, since fresh memory for a 4K window
-    // takes tens of milliseconds to fault in.
+    // Creates the native window and, where the server does not dim the
+    // window as it maps it (see X11FirstFrame), starts writing its drawing
+    // memory, so that present() need not: a capture calls it on the window
+    // it will need while the screen is read, since fresh memory for a 4K
+    // window takes tens of milliseconds to fault in.
     void prepare();
     // Shows the window over its screen, in front, with the keyboard.
     void present();

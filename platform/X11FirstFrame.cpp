@@ -171,6 +171,15 @@ void dimWhenExposed(QWidget* window, const QColor& dim, const QRect& clear)
     ExposeFilter::instance().wait(id, std::move(pending));
 }
 
+bool available()
+{
+    xcb_connection_t* c = connection();
+    if (!c)
+        return false;
+    const xcb_query_extension_reply_t* render = xcb_get_extension_data(c, &xcb_render_id);
+    return render && render->present;
+}
+
 int waiting() { return ExposeFilter::instance().waiting(); }
 
 } // namespace kelpie::X11FirstFrame

@@ -19,6 +19,8 @@ namespace kelpie {
 namespace X11FirstFrame {
 
 void dimWhenExposed(QWidget* window, const QColor& dim, const QRect& clear = {});
+// Whether windows are dimmed so here: on X11 with the render extension.
+bool available();
 // How many windows wait for their first exposure.
 int waiting();
 

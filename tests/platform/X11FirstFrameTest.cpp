@@ -60,6 +60,7 @@ int channel(std::uint32_t pixel, int shift) { return int((pixel >> shift) & 0xff
 
 TEST(X11FirstFrame, TheServerDimsWhatLiesUnderAWindowAsItFirstShowsIt)
 {
+    ASSERT_TRUE(X11FirstFrame::available());
     xcb_connection_t* c = connection();
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
     const std::uint32_t background = 0xc08040;
