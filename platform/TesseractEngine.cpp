@@ -78,11 +78,13 @@ void TesseractEngine::loadLocked(int index)
     // recogniser keeps its punctuation and number patterns: without them it
     // reads "Ctrl" as "Ctri".)
     // The adaptive classifier belongs to the older recogniser, which is
-    // never used. (Tesseract 5.3 builds its tables while loading all the
-    // same, a third of a Chinese model's loading. Another third is the
-    // kernel handing out fresh pages for the model's many small
-    // allocations, which the helper process's environment makes cheaper:
-    // see HelperTextRecognizer::helperEnvironment.)
+    // never used. (Tesseract 5.3 ignores the setting where it builds the
+    // classifier's tables, forcing it on to avoid a crash elsewhere, so
+    // they are built all the same. Loading also parses the older
+    // recogniser's list of look-alike characters, which no setting skips:
+    // about half of a Chinese model's loading in the helper process, whose
+    // environment makes the model's many small allocations cheap; see
+    // HelperTextRecognizer::helperEnvironment.)
     const std::vector<std::string> keys{"load_system_dawg", "load_freq_dawg",
                                         "classify_enable_adaptive_matcher"};
     const std::vector<std::string> values{"0", "0", "0"};
