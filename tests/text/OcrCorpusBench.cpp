@@ -8,6 +8,7 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QThread>
 
 #include <algorithm>
 #include <memory>
@@ -257,14 +258,16 @@ int analyzeOnce(const QString& png, bool throughHelper)
         return 1;
     }
     const double loaded = double(timer.nsecsElapsed()) / 1e6;
+    const double cpuBefore = cpuMilliseconds(RUSAGE_SELF);
     std::unique_ptr<TextRecognizer> recognizer;
     if (throughHelper)
         recognizer = std::make_unique<HelperTextRecognizer>();
     else
         recognizer = std::make_unique<TesseractTextRecognizer>();
     const TextAnalysis analysis = recognizer->analyze(image, RecognitionCancellation());
-    std::printf("first_analysis_ms %.1f lines %zu\n", double(timer.nsecsElapsed()) / 1e6 - loaded,
-                analysis.lines.size());
+    std::printf("first_analysis_ms %.1f lines %zu cpu_ms %.1f\n",
+                double(timer.nsecsElapsed()) / 1e6 - loaded, analysis.lines.size(),
+                cpuMilliseconds(RUSAGE_SELF) - cpuBefore);
     return 0;
 }
 
@@ -283,28 +286,36 @@ int cold(const Options& options)
                 "  'helper': what Kelpie waits for on its first analysis, the recogniser\n"
                 "  made, its helper process started, the models loaded and the image read.\n"
                 "  'first': the analysis alone, in a process started as Kelpie starts its\n"
-                "  helper (in its environment), with no helper in between.\n\n",
-                options.iterations);
-    std::printf("%-28s %9s %9s %9s %7s %7s\n", "screen", "helper", "first", "tool", "h/tool",
-                "f/tool");
+                "  helper (in its environment), with no helper in between.\n"
+                "  'cpu': processor time of the first analysis and of the tool; on %d\n"
+                "  processors the analysis cannot take less than its own over %d.\n\n",
+                options.iterations, QThread::idealThreadCount(), QThread::idealThreadCount());
+    std::printf("%-28s %9s %9s %9s %7s %7s %9s %9s\n", "screen", "helper", "first", "tool",
+                "h/tool", "f/tool", "f cpu", "tool cpu");
     QByteArrayList inherited;
     for (const QString& variable : QProcess::systemEnvironment())
         inherited.append(variable.toLocal8Bit());
     QStringList helperEnvironment;
     for (const QByteArray& variable : HelperTextRecognizer::helperEnvironment(inherited))
         helperEnvironment.append(QString::fromLocal8Bit(variable));
-    const auto child = [&options](const QStringList& arguments, const QStringList& environment) {
+    // The child's analysis time, and its processor time in `cpu`.
+    const auto child = [&options](const QStringList& arguments, const QStringList& environment,
+                                  std::vector<double>* cpu = nullptr) {
         QProcess process;
         process.setEnvironment(environment);
         process.start(options.program, arguments);
         process.waitForFinished(-1);
         const QList<QByteArray> words = process.readAllStandardOutput().simplified().split(' ');
+        if (cpu)
+            cpu->push_back(words.value(5).toDouble());
         return words.value(1).toDouble();
     };
     for (const OcrCorpus::Screen& screen : chosen(corpus, names)) {
         std::vector<double> helper;
         std::vector<double> first;
         std::vector<double> tool;
+        std::vector<double> firstCpu;
+        std::vector<double> toolCpus;
         for (int turn = 0; turn < options.iterations; ++turn) {
             const bool toolFirst = turn % 2 == 1;
             double toolMs = 0;
@@ -314,14 +325,17 @@ int cold(const Options& options)
             helper.push_back(child({QStringLiteral("--analyze-once-helper"), screen.imagePath},
                                    QProcess::systemEnvironment()));
             first.push_back(
-                child({QStringLiteral("--analyze-once"), screen.imagePath}, helperEnvironment));
+                child({QStringLiteral("--analyze-once"), screen.imagePath}, helperEnvironment,
+                      &firstCpu));
             if (!toolFirst)
                 runTool(screen.imagePath, &toolMs, &toolCpu);
             tool.push_back(toolMs);
+            toolCpus.push_back(toolCpu);
         }
-        std::printf("%-28s %9.0f %9.0f %9.0f %7.2f %7.2f\n", utf8(screen.name).constData(),
-                    median(helper), median(first), median(tool), median(helper) / median(tool),
-                    median(first) / median(tool));
+        std::printf("%-28s %9.0f %9.0f %9.0f %7.2f %7.2f %9.0f %9.0f\n",
+                    utf8(screen.name).constData(), median(helper), median(first), median(tool),
+                    median(helper) / median(tool), median(first) / median(tool),
+                    median(firstCpu), median(toolCpus));
         std::fflush(stdout);
     }
     std::printf("\nTarget: first analysis <= 0.5 x the tool's time on the same image.\n");
