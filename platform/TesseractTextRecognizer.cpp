@@ -1377,8 +1377,17 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
                         larger.image = lineImageOf(views, boxes[index], retryHeight);
                         if (!larger.image.image.isNull()) {
                             larger.cells = RowCells::of(cells, layout, larger.image);
+                            // A line the Chinese model read as Han text
+                            // goes to it first again: the English reading
+                            // tried first on lines that do not look Han
+                            // already lost at the first size.
+                            const Script retryScript = recognized.result.hasHan
+                                    && !pool->models.chinese.empty()
+                                    && recognized.result.model == pool->models.chinese.front()
+                                ? Script::looksHan
+                                : script;
                             larger.result = recognizeLine(engine, pool->models, larger.image.image,
-                                                          script, cancellation, larger.cells);
+                                                          retryScript, cancellation, larger.cells);
                             if (larger.result.confidence > recognized.result.confidence) {
                                 larger.key = key;
                                 larger.minimumHeight = retryHeight;
