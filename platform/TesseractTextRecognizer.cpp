@@ -129,6 +129,13 @@ struct Models {
     bool combined = false;
 };
 
+// Whether a reading is Han text by the first Chinese language: what the
+// second one may read again.
+bool hanByFirstChinese(const TesseractEngine::Result& result, const Models& models)
+{
+    return result.hasHan && !models.chinese.empty() && result.model == models.chinese.front();
+}
+
 Models modelsFor(const QStringList& languages, bool combined)
 {
     Models models;
@@ -1045,8 +1052,7 @@ struct TesseractTextRecognizer::Pool {
         std::vector<std::size_t> han;
         std::size_t unsure = 0;
         for (std::size_t i = 0; i < results.size(); ++i) {
-            if (results[i] && results[i]->result.hasHan
-                && results[i]->result.model == models.chinese[0]) {
+            if (results[i] && hanByFirstChinese(results[i]->result, models)) {
                 han.push_back(i);
                 unsure += results[i]->result.confidence < secondScriptTrial;
             }
@@ -1150,7 +1156,7 @@ struct TesseractTextRecognizer::Pool {
         std::lock_guard lock(secondMutex);
         LatinEngine latin(*this);
         for (std::optional<Recognized>& line : results) {
-            if (!line || !line->result.hasHan || line->result.model != models.chinese[0])
+            if (!line || !hanByFirstChinese(line->result, models))
                 continue;
             const QImage& image = line->image.image;
             bool changed = false;
@@ -1381,9 +1387,8 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
                             // goes to it first again: the English reading
                             // tried first on lines that do not look Han
                             // already lost at the first size.
-                            const Script retryScript = recognized.result.hasHan
-                                    && !pool->models.chinese.empty()
-                                    && recognized.result.model == pool->models.chinese.front()
+                            const Script retryScript
+                                = hanByFirstChinese(recognized.result, pool->models)
                                 ? Script::looksHan
                                 : script;
                             larger.result = recognizeLine(engine, pool->models, larger.image.image,
