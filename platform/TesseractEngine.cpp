@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <dlfcn.h>
 #include <mutex>
 #include <omp.h>
 
@@ -21,6 +22,11 @@ constexpr int screenResolution = 96;
 
 // Models loaded by every engine of the process since it started.
 std::atomic<int> modelsLoaded{0};
+
+// What model loading skipped of the older recogniser (see the end of this
+// file).
+std::atomic<int> lookAlikeSkips{0};
+std::atomic<int> adaptedClassSkips{0};
 
 bool cancelRequested(void* flag, int)
 {
@@ -79,12 +85,8 @@ void TesseractEngine::loadLocked(int index)
     // reads "Ctrl" as "Ctri".)
     // The adaptive classifier belongs to the older recogniser, which is
     // never used. (Tesseract 5.3 ignores the setting where it builds the
-    // classifier's tables, forcing it on to avoid a crash elsewhere, so
-    // they are built all the same. Loading also parses the older
-    // recogniser's list of look-alike characters, which no setting skips:
-    // about half of a Chinese model's loading in the helper process, whose
-    // environment makes the model's many small allocations cheap; see
-    // HelperTextRecognizer::helperEnvironment.)
+    // classifier's tables, forcing it on to avoid a crash elsewhere; the
+    // end of this file keeps the tables empty.)
     const std::vector<std::string> keys{"load_system_dawg", "load_freq_dawg",
                                         "classify_enable_adaptive_matcher"};
     const std::vector<std::string> values{"0", "0", "0"};
@@ -107,6 +109,12 @@ void TesseractEngine::loadLocked(int index)
 }
 
 int TesseractEngine::loadsInProcess() { return modelsLoaded.load(std::memory_order_relaxed); }
+
+TesseractEngine::OlderRecognizerSkips TesseractEngine::olderRecognizerSkips()
+{
+    return {lookAlikeSkips.load(std::memory_order_relaxed),
+            adaptedClassSkips.load(std::memory_order_relaxed)};
+}
 
 TesseractEngine::~TesseractEngine()
 {
@@ -231,3 +239,75 @@ TesseractEngine::Result TesseractEngine::recognize(const QImage& line, int model
 }
 
 } // namespace kelpie
+
+// Loading a model builds two things for Tesseract's older recogniser alone,
+// whatever the engine mode: its list of characters that look alike ("rn"
+// and "m", "0" and "O"), parsed against the model's character set, and an
+// empty adaptive classifier with a class, and a share of the class
+// pruners, for every character. The line recogniser, the only one these
+// engines use, reads neither. For a Chinese model, with thousands of
+// characters, they are two thirds of its loading time and some 25 MB of
+// zeroed memory each, and a first analysis loads up to three models.
+//
+// The two definitions below take the place of the library's own
+// functions in the whole process: the library calls them through its
+// table of exported functions, where the program and the recognition
+// module come before it. The list stays empty, and the adaptive classifier
+// keeps no classes, which is what it holds before it has learnt anything.
+// No part of Kelpie runs the older recogniser. Should a later Tesseract
+// name these functions differently, the definitions go unused and models
+// load as before.
+namespace tesseract {
+
+class UNICHARSET;
+class ADAPT_TEMPLATES_STRUCT;
+class ADAPT_CLASS_STRUCT;
+
+class __attribute__((visibility("default"))) UnicharAmbigs {
+public:
+    void LoadUniversal(const UNICHARSET& encoderSet, UNICHARSET* unicharset);
+};
+
+void UnicharAmbigs::LoadUniversal(const UNICHARSET&, UNICHARSET*)
+{
+    kelpie::lookAlikeSkips.fetch_add(1, std::memory_order_relaxed);
+}
+
+__attribute__((visibility("default"))) void AddAdaptedClass(ADAPT_TEMPLATES_STRUCT* templates,
+                                                            ADAPT_CLASS_STRUCT* adapted,
+                                                            int classId);
+
+} // namespace tesseract
+
+// The class the library made for the templates is freed with its own
+// destructor. Looked up weakly: where the library lacks it, classes are
+// added by the library's own function after all.
+extern "C" void destroyAdaptedClass(void* adapted) __asm__("_ZN9tesseract18ADAPT_CLASS_STRUCTD1Ev")
+    __attribute__((weak));
+
+namespace {
+
+using AddAdaptedClassFunction = void (*)(tesseract::ADAPT_TEMPLATES_STRUCT*,
+                                         tesseract::ADAPT_CLASS_STRUCT*, int);
+
+AddAdaptedClassFunction originalAddAdaptedClass()
+{
+    static const auto function = reinterpret_cast<AddAdaptedClassFunction>(
+        dlsym(RTLD_NEXT, "_ZN9tesseract15AddAdaptedClassEPNS_22ADAPT_TEMPLATES_STRUCTEPNS_"
+                         "18ADAPT_CLASS_STRUCTEi"));
+    return function;
+}
+
+} // namespace
+
+void tesseract::AddAdaptedClass(ADAPT_TEMPLATES_STRUCT* templates, ADAPT_CLASS_STRUCT* adapted,
+                                int classId)
+{
+    if (destroyAdaptedClass) {
+        destroyAdaptedClass(adapted);
+        ::operator delete(static_cast<void*>(adapted));
+        kelpie::adaptedClassSkips.fetch_add(1, std::memory_order_relaxed);
+    } else if (const AddAdaptedClassFunction add = originalAddAdaptedClass()) {
+        add(templates, adapted, classId);
+    }
+}

@@ -74,6 +74,16 @@ public:
     // recognition or prewarm.
     static int loadsInProcess();
 
+    // What the model loads of this process skipped of the older
+    // recogniser, which no engine runs: its list of look-alike characters
+    // (once per load) and the classes of its adaptive classifier (one per
+    // character of a model).
+    struct OlderRecognizerSkips {
+        int lookAlikeLists = 0;
+        int adaptedClasses = 0;
+    };
+    static OlderRecognizerSkips olderRecognizerSkips();
+
 private:
     struct Model;
     // Loads the model at `index` unless it is loaded; its lock is held.

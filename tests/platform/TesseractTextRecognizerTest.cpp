@@ -1,5 +1,7 @@
 #include "platform/TesseractTextRecognizer.h"
 
+#include "platform/TesseractEngine.h"
+
 #include "tests/text/OcrCorpus.h"
 #include "tests/text/TerminalScreen.h"
 #include "tests/text/TextFixture.h"
@@ -109,6 +111,24 @@ TEST(TesseractTextRecognizer, ImagesWithoutTextNeedNoModels)
     EXPECT_TRUE(recognizer.analyze(blank, RecognitionCancellation()).isEmpty());
     EXPECT_TRUE(recognizer.analyze(QImage(), RecognitionCancellation()).isEmpty());
     EXPECT_EQ(recognizer.loadedModelSets(), 0);
+}
+
+// Models load without what only the older recogniser reads: the engines'
+// own definitions of the functions that build it take the place of
+// Tesseract's. Its look-alike list is skipped once per model, its adapted
+// classes once per character.
+TEST(TesseractTextRecognizer, ModelsLoadWithoutTheOlderRecognisersTables)
+{
+    const int loads = TesseractEngine::loadsInProcess();
+    const TesseractEngine::OlderRecognizerSkips before = TesseractEngine::olderRecognizerSkips();
+    TesseractTextRecognizer recognizer;
+    recognizer.prewarm();
+    const int loaded = TesseractEngine::loadsInProcess() - loads;
+    const TesseractEngine::OlderRecognizerSkips after = TesseractEngine::olderRecognizerSkips();
+    EXPECT_GT(loaded, 0);
+    EXPECT_EQ(after.lookAlikeLists - before.lookAlikeLists, loaded);
+    // The Chinese model alone has thousands of characters.
+    EXPECT_GT(after.adaptedClasses - before.adaptedClasses, 1000);
 }
 
 // Analyses from several threads at once share the recogniser; the models
