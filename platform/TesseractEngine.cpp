@@ -45,23 +45,6 @@ TesseractEngine::TesseractEngine(const QStringList& modelNames)
 {
 }
 
-bool TesseractEngine::isLoaded(int model) const
-{
-    if (model < 0 || model >= int(models.size()))
-        return false;
-    std::lock_guard lock(locks[std::size_t(model)]);
-    return models[std::size_t(model)] != nullptr;
-}
-
-bool TesseractEngine::isEmpty() const
-{
-    for (int i = 0; i < int(models.size()); ++i) {
-        if (isLoaded(i))
-            return false;
-    }
-    return true;
-}
-
 void TesseractEngine::load(int index)
 {
     if (index < 0 || index >= int(models.size()))

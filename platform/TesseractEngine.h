@@ -19,8 +19,7 @@ namespace kelpie {
 // call for it). Lines are recognised one by one, each as a single text line
 // with the model the caller picks. Each model is used by one thread at a
 // time; different models of one engine may work on different threads at
-// once (so that, before a second set is loaded, two threads can share one
-// set, each loading or using another model).
+// once.
 class TesseractEngine {
 public:
     struct Result {
@@ -50,9 +49,6 @@ public:
     // Loads the model at `model` in the constructor's list unless it is
     // loaded. Throws TextRecognizer::Failure when it cannot be loaded.
     void load(int model);
-    bool isLoaded(int model) const;
-    // Whether no model is loaded yet.
-    bool isEmpty() const;
 
     // Recognises a grey line image with the model at `model` in the
     // constructor's list, loading it first when needed. Throws

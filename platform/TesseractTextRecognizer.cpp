@@ -94,11 +94,6 @@ constexpr double latinPreference = 10;
 // garbles often reads cleanly larger, while most lines read larger come out
 // worse, so only unsure ones are tried.
 constexpr double retryConfidence = 75;
-// The share of an image's work in lines that look Han above which and
-// below which the first analysis has the workers share one set of models,
-// and the number of lines up to which it always does (see bothScripts).
-constexpr std::pair<double, double> hanWorkShare{0.1, 0.75};
-constexpr std::size_t fewLines = 5;
 // After an analysis, idle models are freed when less memory than this is
 // available to the system.
 constexpr qint64 lowMemoryBytes = 256LL * 1024 * 1024;
@@ -755,24 +750,6 @@ TextLayout::LineImage lineImageOf(const TextLayout::Views& views, const QRect& b
     return line;
 }
 
-// Whether the work of reading an image's lines falls to both the English
-// and the Chinese model: lines that look Han make up more than a tenth of
-// it and less than three quarters (a line's work grows with its length in
-// line heights). A few lines are always read with both.
-bool bothScripts(const std::vector<TextLayout::Line>& lines, const std::vector<Script>& scripts)
-{
-    double han = 0;
-    double all = 0;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const QRect& box = lines[i].box;
-        const double length = double(box.width()) / std::max(1, box.height());
-        all += length;
-        han += scripts[i] == Script::looksHan ? length : 0;
-    }
-    return lines.size() <= fewLines
-        || (han > hanWorkShare.first * all && han < hanWorkShare.second * all);
-}
-
 } // namespace
 
 // Lines already read, by a digest of their prepared image. Recognition runs
@@ -974,19 +951,10 @@ struct TesseractTextRecognizer::Pool {
     // Runs task(engine, i) for every i below count on all workers at once:
     // the calling thread and up to workers - 1 helpers, each with its own
     // engine. The first failure (cancellation included) stops the others
-    // and is rethrown.
-    //
-    // When no set is loaded yet (the first analysis) and `coldModels` is
-    // not empty, the workers share one new set instead of each loading its
-    // own: the helpers first load the models in `coldModels` (one each),
-    // while the calling thread loads what its first line needs, so the set
-    // is loaded on all threads at once, each model once; a second set is
-    // loaded by the next analysis. That pays where the lines need
-    // different models, each worker reading with one while the other
-    // reads with another. Where most lines need the same model, a shared
-    // set would have the workers take turns at it, and each loads its own.
-    void runAll(std::size_t count, const std::function<void(TesseractEngine&, std::size_t)>& task,
-                const std::vector<int>& coldModels = {})
+    // and is rethrown. A worker without a set loads its own models as its
+    // lines need them: a model loads in a few tens of milliseconds, less
+    // than the workers would lose taking turns at one shared set.
+    void runAll(std::size_t count, const std::function<void(TesseractEngine&, std::size_t)>& task)
     {
         std::atomic<std::size_t> next{0};
         std::mutex failureMutex;
@@ -1005,21 +973,10 @@ struct TesseractTextRecognizer::Pool {
         };
 
         std::unique_ptr<TesseractEngine> own = acquire(workers, true);
-        const bool cold = own->isEmpty() && !coldModels.empty();
         std::vector<std::unique_ptr<TesseractEngine>> helperEngines(std::size_t(workers - 1));
         std::vector<std::thread> helpers;
         for (std::size_t h = 0; h < helperEngines.size() && h + 1 < count; ++h) {
             helpers.emplace_back([&, h] {
-                if (cold) {
-                    try {
-                        if (h < coldModels.size())
-                            own->load(coldModels[h]);
-                    } catch (...) {
-                        // The line that needs the model reports the failure.
-                    }
-                    work(*own);
-                    return;
-                }
                 try {
                     helperEngines[h] = acquire(workers, false);
                 } catch (...) {
@@ -1336,13 +1293,6 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
     scripts.reserve(found.size());
     for (const TextLayout::Line& line : found)
         scripts.push_back(scriptOf(line, normalized));
-    // A first analysis of lines in both scripts shares one set of models
-    // (see Pool::runAll): a helper loads the Chinese model while the first
-    // lines are read with the English one.
-    std::vector<int> coldModels;
-    if (!pool->models.combined && !pool->models.chinese.empty() && bothScripts(found, scripts))
-        coldModels.push_back(pool->models.chinese.front());
-
     std::vector<std::optional<Recognized>> results(boxes.size());
     const int minimumHeight = pool->options.minimumLineHeight;
     const int retryHeight = minimumHeight * 3 / 2;
@@ -1411,8 +1361,7 @@ TextAnalysis TesseractTextRecognizer::analyze(const QImage& image,
                     pool->memory->remember(key, {recognized.result, recognized.minimumHeight});
                 }
                 results[index] = std::move(recognized);
-            },
-            coldModels);
+            });
         pool->trySecondScript(results, cancellation);
         pool->leanTraditional(results, cancellation);
     } catch (...) {

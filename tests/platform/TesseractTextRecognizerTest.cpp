@@ -165,12 +165,10 @@ TEST(TesseractTextRecognizer, ConcurrentAnalysesAgreeAndKeepTheWorkersWarm)
     EXPECT_EQ(recognizer.analyze(mixed.image, RecognitionCancellation()), mixedAlone);
 }
 
-// The first analysis of a few lines in both scripts loads one set of
-// models, shared by the workers; the next one gives the second worker its
-// own set, and both read the same. Many lines in one script, which the
-// workers would take turns at one model for, get a set for each worker
-// at once.
-TEST(TesseractTextRecognizer, FirstAnalysisSharesASetOnlyWhereTheLinesNeedBothModels)
+// The first analysis gives each worker a set of its own, loaded as its
+// lines need the models, whether the lines are in both scripts or in one;
+// the next analysis reads the same with them.
+TEST(TesseractTextRecognizer, FirstAnalysisGivesEachWorkerItsOwnSet)
 {
     TesseractTextRecognizer::Options options;
     options.workers = 2;
@@ -179,7 +177,7 @@ TEST(TesseractTextRecognizer, FirstAnalysisSharesASetOnlyWhereTheLinesNeedBothMo
     const TextFixture mixed = TextFixture::mixedLines();
     const TextAnalysis cold = recognizer.analyze(mixed.image, RecognitionCancellation());
     EXPECT_EQ(textsOf(cold), mixed.texts());
-    EXPECT_EQ(recognizer.loadedModelSets(), 1);
+    EXPECT_EQ(recognizer.loadedModelSets(), 2);
     EXPECT_EQ(recognizer.analyze(mixed.image, RecognitionCancellation()), cold);
     EXPECT_EQ(recognizer.loadedModelSets(), 2);
 
