@@ -901,8 +901,6 @@ struct TesseractTextRecognizer::Pool {
     std::vector<std::unique_ptr<TesseractEngine>> idle;
     int loaded = 0;
 
-    std::mutex secondMutex;
-    std::unique_ptr<TesseractEngine> secondEngine;
 
     // An engine for the caller: an idle one, a new one while fewer than
     // `limit` exist, else (when waiting) the next one released. Empty when
@@ -1001,6 +999,8 @@ struct TesseractTextRecognizer::Pool {
     // readings when they are clearly better on average. The least sure lines
     // are tried first: when the second language does not read them clearly
     // better, it reads the others no better either, and they are not tried.
+    // Each step reads its lines on all workers, each loading the second
+    // language as it first needs it.
     void trySecondScript(std::vector<std::optional<Recognized>>& results,
                          const RecognitionCancellation& cancellation)
     {
@@ -1021,47 +1021,46 @@ struct TesseractTextRecognizer::Pool {
         std::stable_sort(han.begin(), han.end(), [&results](std::size_t a, std::size_t b) {
             return results[a]->result.confidence < results[b]->result.confidence;
         });
-        std::lock_guard lock(secondMutex);
-        TesseractEngine& secondScript = secondScriptEngine();
-        const auto clearlyBetter
-            = [&](std::size_t count, const std::vector<TesseractEngine::Result>& second) {
-                  double firstSum = 0;
-                  double secondSum = 0;
-                  for (std::size_t i = 0; i < count; ++i) {
-                      firstSum += results[han[i]]->result.confidence;
-                      secondSum += second[i].confidence;
-                  }
-                  return secondSum >= firstSum + secondScriptMargin * double(count);
-              };
-        std::vector<TesseractEngine::Result> second;
-        for (std::size_t i = 0; i < han.size(); ++i) {
-            cancellation.throwIfCancelled();
-            const QImage& line = results[han[i]]->image.image;
-            second.push_back(withoutPhantomMarks(
-                line, secondScript.recognize(line, models.chinese[1], cancellation)));
-            results[han[i]]->secondScript = second.back();
-            if (second.size() == secondScriptLines && !clearlyBetter(second.size(), second))
-                return;
-        }
-        if (!clearlyBetter(second.size(), second))
+        std::vector<TesseractEngine::Result> second(han.size());
+        const auto read = [&](std::size_t from, std::size_t to) {
+            runAll(to - from, [&](TesseractEngine& engine, std::size_t i) {
+                cancellation.throwIfCancelled();
+                Recognized& line = *results[han[from + i]];
+                second[from + i] = withoutPhantomMarks(
+                    line.image.image,
+                    engine.recognize(line.image.image, models.chinese[1], cancellation));
+                line.secondScript = second[from + i];
+            });
+        };
+        const auto clearlyBetter = [&](std::size_t count) {
+            double firstSum = 0;
+            double secondSum = 0;
+            for (std::size_t i = 0; i < count; ++i) {
+                firstSum += results[han[i]]->result.confidence;
+                secondSum += second[i].confidence;
+            }
+            return secondSum >= firstSum + secondScriptMargin * double(count);
+        };
+        read(0, secondScriptLines);
+        if (!clearlyBetter(secondScriptLines))
             return;
-        LatinEngine latin(*this);
-        for (std::size_t i = 0; i < han.size(); ++i) {
+        read(secondScriptLines, han.size());
+        if (!clearlyBetter(han.size()))
+            return;
+        runAll(han.size(), [&](TesseractEngine& engine, std::size_t i) {
             Recognized& line = *results[han[i]];
             if (second[i].hasHan && models.latin >= 0)
-                second[i] = withLatinRuns(latin.engine(), models.latin, line.image.image,
+                second[i] = withLatinRuns(engine, models.latin, line.image.image,
                                           std::move(second[i]), cancellation, line.cells);
             line.result = std::move(second[i]);
             // The script is a matter of the whole image: the same line seen
             // again alone (the rest of the image masked or cropped away)
             // keeps it.
             memory->remember(line.key, {line.result, line.minimumHeight});
-        }
+        });
     }
 
-    // The Latin runs of the second script's readings are read by a worker's
-    // engine, whose English model is loaded already: the second script's
-    // engine holds that script alone. The engine is taken when first needed
+    // An engine of the workers' for the caller, taken when first needed
     // and given back at the end of the pass.
     class LatinEngine {
     public:
@@ -1081,16 +1080,6 @@ struct TesseractTextRecognizer::Pool {
         std::unique_ptr<TesseractEngine> taken;
     };
 
-    // One engine, used by one analysis at a time (secondMutex held), holds
-    // the second script. It stays loaded (until idle models are released)
-    // so that the next screen that needs it does not load it again.
-    TesseractEngine& secondScriptEngine()
-    {
-        if (!secondEngine)
-            secondEngine = std::make_unique<TesseractEngine>(models.names);
-        return *secondEngine;
-    }
-
     // Where some characters of an image were surely traditional, the image
     // holds traditional text. Its Chinese lines that the simplified model
     // read poorly are read again with the traditional one, whose reading is
@@ -1098,7 +1087,8 @@ struct TesseractTextRecognizer::Pool {
     // simplified form where the picture clearly shows that (the traditional
     // model reads simplified lines of a mixed screen as traditional, and
     // with more confidence). The other lines are checked for traditional
-    // forms with the leaning thresholds.
+    // forms with the leaning thresholds. The lines are shared out among the
+    // workers.
     void leanTraditional(std::vector<std::optional<Recognized>>& results,
                          const RecognitionCancellation& cancellation)
     {
@@ -1110,25 +1100,24 @@ struct TesseractTextRecognizer::Pool {
         if (found < traditionalEvidence)
             return;
         const HanScriptCheck& check = HanScriptCheck::instance();
-        std::lock_guard lock(secondMutex);
-        LatinEngine latin(*this);
-        for (std::optional<Recognized>& line : results) {
+        runAll(results.size(), [&](TesseractEngine& engine, std::size_t i) {
+            std::optional<Recognized>& line = results[i];
             if (!line || !hanByFirstChinese(line->result, models))
-                continue;
+                return;
+            cancellation.throwIfCancelled();
             const QImage& image = line->image.image;
             bool changed = false;
             if (line->result.confidence < traditionalRereading) {
-                TesseractEngine& secondScript = secondScriptEngine();
                 // A line the trial of the second language read is not read
                 // again.
                 TesseractEngine::Result second = line->secondScript
                     ? *line->secondScript
-                    : withoutPhantomMarks(image, secondScript.recognize(image, models.chinese[1],
-                                                                        cancellation));
+                    : withoutPhantomMarks(image,
+                                          engine.recognize(image, models.chinese[1], cancellation));
                 if (second.hasHan && second.confidence > line->result.confidence) {
                     if (models.latin >= 0)
-                        second = withLatinRuns(latin.engine(), models.latin, image,
-                                               std::move(second), cancellation, line->cells);
+                        second = withLatinRuns(engine, models.latin, image, std::move(second),
+                                               cancellation, line->cells);
                     check.apply(second.glyphs, image, HanScriptCheck::sure,
                                 HanScriptCheck::Script::simplified);
                     line->result = std::move(second);
@@ -1142,7 +1131,7 @@ struct TesseractTextRecognizer::Pool {
             // Seen again alone, the line keeps what its image showed.
             if (changed)
                 memory->remember(line->key, {line->result, line->minimumHeight});
-        }
+        });
     }
 
     // The readings the English model weighs for the characters of
@@ -1173,9 +1162,6 @@ struct TesseractTextRecognizer::Pool {
             dropped.swap(idle);
             loaded -= int(dropped.size());
         }
-        // Waits for a second-script pass that is running.
-        std::lock_guard lock(secondMutex);
-        secondEngine.reset();
     }
 };
 

@@ -165,6 +165,36 @@ TEST(TesseractTextRecognizer, ConcurrentAnalysesAgreeAndKeepTheWorkersWarm)
     EXPECT_EQ(recognizer.analyze(mixed.image, RecognitionCancellation()), mixedAlone);
 }
 
+// The passes that read an image's Chinese lines again with the second
+// Chinese language share the lines out among the workers: two traditional
+// screens read at once by one recogniser read as each does alone.
+TEST(TesseractTextRecognizer, ConcurrentTraditionalPassesAgree)
+{
+    const QImage dialog = corpusImage(QStringLiteral("qt-form-traditional"));
+    const QImage terminal = corpusImage(QStringLiteral("term-cjk-traditional"));
+    ASSERT_FALSE(dialog.isNull());
+    ASSERT_FALSE(terminal.isNull());
+    ASSERT_NE(dialog.size(), terminal.size()); // no words recalled between them
+    TesseractTextRecognizer::Options options;
+    options.workers = 2;
+    options.rememberedLines = 0;
+    TesseractTextRecognizer alone(TextRecognizer::languages(), options);
+    const TextAnalysis dialogAlone = alone.analyze(dialog, RecognitionCancellation());
+    const TextAnalysis terminalAlone = alone.analyze(terminal, RecognitionCancellation());
+
+    TesseractTextRecognizer together(TextRecognizer::languages(), options);
+    TextAnalysis dialogTogether;
+    TextAnalysis terminalTogether;
+    std::thread first(
+        [&] { dialogTogether = together.analyze(dialog, RecognitionCancellation()); });
+    std::thread second(
+        [&] { terminalTogether = together.analyze(terminal, RecognitionCancellation()); });
+    first.join();
+    second.join();
+    EXPECT_EQ(dialogTogether, dialogAlone);
+    EXPECT_EQ(terminalTogether, terminalAlone);
+}
+
 // The first analysis gives each worker a set of its own, loaded as its
 // lines need the models, whether the lines are in both scripts or in one;
 // the next analysis reads the same with them.
