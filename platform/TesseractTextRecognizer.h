@@ -23,13 +23,12 @@ namespace kelpie {
 // terminal, a character's picture reads the same in every row (CellVote).
 //
 // Models stay loaded for the life of the recogniser. Each worker holds the
-// English and simplified Chinese models (about 55 MB), loaded on first use
-// or by prewarm(); the first analysis loads one set only, shared by its
-// workers and loaded on all of them at once, and the next gives the other
-// workers theirs. The traditional Chinese model, needed only for screens
-// most of whose Chinese lines the first script reads poorly, is loaded
-// into one engine, used by one analysis at a time, the first time such a
-// screen comes. Sets beyond the worker count (made while analyses overlap)
+// English and simplified Chinese models (about 18 MB), each loaded when
+// the worker's lines first need it, or by prewarm(). The traditional
+// Chinese model, needed only for screens whose Chinese lines the first
+// script reads poorly or that show traditional characters, is loaded by
+// the workers that read such lines again, the first time such a screen
+// comes. Sets beyond the worker count (made while analyses overlap)
 // are freed once idle, and all idle models are freed when the system runs
 // low on memory (MemAvailable below 256 MiB after an analysis) or when
 // releaseIdleModels() is called; the next analysis loads them again.
@@ -38,7 +37,7 @@ public:
     struct Options {
         // Lines recognised at once; 0 means one per processor core, at most
         // two (each worker holds its own English and simplified Chinese
-        // models, about 55 MB of private memory).
+        // models, about 18 MB of private memory).
         int workers = 0;
         // Lines lower than this many pixels are scaled up to it first.
         int minimumLineHeight = 24;
