@@ -229,8 +229,8 @@ TesseractEngine::Result TesseractEngine::recognize(const QImage& line, int model
 // empty adaptive classifier with a class, and a share of the class
 // pruners, for every character. The line recogniser, the only one these
 // engines use, reads neither. For a Chinese model, with thousands of
-// characters, they are two thirds of its loading time and some 25 MB of
-// zeroed memory each, and a first analysis loads up to three models.
+// characters, they are about three quarters of its loading time and some
+// 35 MB of zeroed memory, and a first analysis loads up to three models.
 //
 // The two definitions below take the place of the library's own
 // functions in the whole process: the library calls them through its

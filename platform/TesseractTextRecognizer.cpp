@@ -901,7 +901,6 @@ struct TesseractTextRecognizer::Pool {
     std::vector<std::unique_ptr<TesseractEngine>> idle;
     int loaded = 0;
 
-
     // An engine for the caller: an idle one, a new one while fewer than
     // `limit` exist, else (when waiting) the next one released. Empty when
     // not waiting and none is to be had.
